@@ -1,0 +1,13 @@
+# Project-wide warning and sanitizer settings, applied per target through fq_warnings.
+add_library(fq_warnings INTERFACE)
+target_compile_options(fq_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
+    -Wold-style-cast -Woverloaded-virtual -Wnull-dereference)
+if(FERNQUILL_WERROR)
+    target_compile_options(fq_warnings INTERFACE -Werror)
+endif()
+if(FERNQUILL_SANITIZE)
+    target_compile_options(fq_warnings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+    target_link_options(fq_warnings INTERFACE -fsanitize=address,undefined)
+endif()

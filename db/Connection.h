@@ -1,0 +1,53 @@
+#pragma once
+
+#include "db/Recordset.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace fq::db {
+
+class Environment;
+class ConnectionHandle;
+
+// One ODBC connection, opened from a connection string. Move-only; closes itself when
+// destroyed. Every failure is thrown as DbError.
+class Connection {
+public:
+    static constexpr int kUseServer = 2; // forward-only, RecordCount -1
+    static constexpr int kUseClient = 3; // whole result fetched at Execute, RecordCount known
+
+    Connection();
+    ~Connection();
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Set before Open; kUseServer by default.
+    int CursorLocation = kUseServer;
+
+    // Opens the connection. A SQL Server string whose Server= value names neither a port
+    // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows.
+    void Open(const QString& connectionString);
+    // Runs one statement. Rows, if any, come back positioned on the first row.
+    Recordset Execute(const QString& statement);
+    void Close() noexcept;
+    // 1 while open, 0 otherwise.
+    int State() const noexcept;
+
+    // The catalog's tables by bare name, in the catalog's order: user tables and views,
+    // without the system schemas sys and INFORMATION_SCHEMA.
+    QStringList CatalogTables();
+
+private:
+    std::shared_ptr<ConnectionHandle> handle_;
+};
+
+// The string handed to the driver: the connection string as given, plus FreeTDS's Port=1433
+// when the string is for the "SQL Server" driver and its Server= value has no port or instance.
+QString driverConnectionString(const QString& connectionString);
+
+} // namespace fq::db

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "db/ConnectionSettings.h"
+
+#include <QString>
+
+namespace fq::db {
+
+// "Driver={SQL Server};Server=..;Database=..;Uid=..;Pwd=..;" with the values as typed.
+QString MSSQLConnectionString(const ConnectionSettings& s);
+// "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;"
+QString MySQLConnectionStringTestOrder(const ConnectionSettings& s);
+// "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;DATABASE=..;USER=..;PASSWORD=..;"
+QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s);
+
+} // namespace fq::db

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace fq::db {
+
+// The two numbers the program compares. A refused login reports kLoginRefused; every other
+// database failure reports kGenericFailure.
+inline constexpr long kLoginRefused = -2147217843;   // 0x80040E4D
+inline constexpr long kGenericFailure = -2147467259; // 0x80004005
+
+// One failure of the database layer, with everything the driver said about it.
+class DbError : public std::runtime_error {
+public:
+    DbError(long number, QString sqlState, long nativeError, QString driverText);
+
+    // kLoginRefused or kGenericFailure.
+    long number() const noexcept { return number_; }
+    const QString& sqlState() const noexcept { return sqlState_; }
+    long nativeError() const noexcept { return nativeError_; }
+    // The driver's and server's own words (all diagnostic records, one per line).
+    const QString& driverText() const noexcept { return driverText_; }
+
+private:
+    long number_;
+    QString sqlState_;
+    long nativeError_;
+    QString driverText_;
+};
+
+} // namespace fq::db

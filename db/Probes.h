@@ -1,0 +1,26 @@
+#pragma once
+
+#include "db/ConnectionSettings.h"
+
+namespace fq::ui {
+class Dialogs;
+class Pointer;
+} // namespace fq::ui
+
+namespace fq::db {
+
+// True when a connection with the MySQL string in test order opens. Shows nothing, keeps
+// nothing open.
+bool CanConnectMySQL(const ConnectionSettings& s);
+// True when a connection with the SQL Server string opens. Shows nothing, keeps nothing open.
+bool CanConnectMSSQL(const ConnectionSettings& s);
+
+enum class Server { MySQL, MSSQL };
+
+// The Test Connection action of the setup window: hourglass, one connection attempt, then
+// "Connection successful." or the failure message with the driver's words as detail, and the
+// arrow again in every case.
+void TestConnection(Server server, const ConnectionSettings& s, ui::Dialogs& dialogs,
+                    ui::Pointer& pointer);
+
+} // namespace fq::db

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace fq::db {
+
+// One field value as the driver delivered it. NULL is its own state, never the empty text.
+//  - Binary columns come back as bytes (zero bytes included).
+//  - Floating-point columns come back as a double; text() prints it shortest-round-trip.
+//  - Every other column comes back as the driver's text (exact decimals, full fractional
+//    seconds, GUIDs), in Unicode.
+class Value {
+public:
+    enum class Kind { Null, Text, Binary, Double };
+
+    Value() = default;
+    static Value null() { return {}; }
+    static Value fromText(QString text);
+    static Value fromBytes(QByteArray bytes);
+    static Value fromDouble(double d);
+
+    Kind kind() const noexcept { return kind_; }
+    bool isNull() const noexcept { return kind_ == Kind::Null; }
+
+    // Text form: the driver's text, the double in shortest round-trip form ("0.1", "1e+300"),
+    // the bytes as Latin-1 (use bytes() for binary data), the empty text for NULL.
+    QString text() const;
+    const QByteArray& bytes() const noexcept { return bytes_; }
+    double toDouble() const noexcept { return double_; }
+
+    friend bool operator==(const Value&, const Value&) = default;
+
+private:
+    Kind kind_ = Kind::Null;
+    QString text_;
+    QByteArray bytes_;
+    double double_ = 0.0;
+};
+
+// Shortest text that reads back as exactly the same double ("0.1", "1.7976931348623157e+308").
+QString shortestDouble(double d);
+
+} // namespace fq::db

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace fq::settings {
+
+// Per-user store of the eight connection settings, addressed as (application, section, key).
+// On Windows it is the registry under
+// HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>; elsewhere an
+// INI file in the user's configuration folder, readable by its owner only. Every write is on
+// disk when Write returns.
+class SettingsStore {
+public:
+    static constexpr const char* kApplication = "Marrowind";
+    static constexpr const char* kSection = "Fernquill";
+
+    // The user's own store.
+    SettingsStore();
+    // A store kept under the given folder instead (tests).
+    explicit SettingsStore(const QString& folder);
+
+    // An absent key reads as "".
+    QString Read(const QString& key) const;
+    void Write(const QString& key, const QString& value);
+
+    // Where the values live (file path, or registry path on Windows).
+    QString location() const;
+
+private:
+    QString folder_;
+};
+
+} // namespace fq::settings

@@ -1,0 +1,124 @@
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fq::test {
+
+namespace {
+
+QHash<QString, QString> readEnvFile() {
+    const QByteArray path = qgetenv("FERNQUILL_LOCAL_SERVERS");
+    QFile f(QString::fromLocal8Bit(path));
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr,
+                     "The local servers' settings file (%s) is missing: start the servers with "
+                     "scripts/servers start, or run scripts/test.\n",
+                     path.isEmpty() ? "$FERNQUILL_LOCAL_SERVERS not set" : path.constData());
+        std::exit(2);
+    }
+    QHash<QString, QString> values;
+    // NAME='value' with ' written as '\'' inside, as the servers script writes it.
+    static const QRegularExpression line(QStringLiteral("^([A-Za-z_][A-Za-z0-9_]*)=(.*)$"));
+    for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
+        const auto m = line.match(raw);
+        if (!m.hasMatch())
+            continue;
+        QString v = m.captured(2);
+        if (v.size() >= 2 && v.startsWith(u'\'') && v.endsWith(u'\''))
+            v = v.mid(1, v.size() - 2).replace(QStringLiteral("'\\''"), QStringLiteral("'"));
+        values.insert(m.captured(1), v);
+    }
+    return values;
+}
+
+const QHash<QString, QString>& envValues() {
+    static const QHash<QString, QString> values = readEnvFile();
+    return values;
+}
+
+} // namespace
+
+db::ConnectionSettings localServers() {
+    const auto& v = envValues();
+    db::ConnectionSettings s;
+    s.myServer = v.value(QStringLiteral("MyServer"));
+    s.myUser = v.value(QStringLiteral("MyUser"));
+    s.myPassword = v.value(QStringLiteral("MyPassword"));
+    s.myDatabase = v.value(QStringLiteral("MyDatabase"));
+    s.msServer = v.value(QStringLiteral("MSServer"));
+    s.msUser = v.value(QStringLiteral("MSUser"));
+    s.msPassword = v.value(QStringLiteral("MSPassword"));
+    s.msDatabase = v.value(QStringLiteral("MSDatabase"));
+    return s;
+}
+
+QString localServerValue(const QString& name) { return envValues().value(name); }
+
+int unusedLoopbackPort() {
+    // Bind a socket to port 0 to learn a free port, then close it without listening.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    int port = 1;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+QString uniqueName(const QString& prefix) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("%1_%2_%3")
+        .arg(prefix)
+        .arg(QCoreApplication::applicationPid())
+        .arg(++counter);
+}
+
+LogWatcher::LogWatcher(QString path) : path_(std::move(path)) {}
+
+void LogWatcher::mark() {
+    QFile f(path_);
+    offset_ = f.exists() ? f.size() : 0;
+}
+
+QStringList LogWatcher::linesSinceMark() const {
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    f.seek(offset_);
+    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
+                        const QString& detail) {
+    shown.append(Box{prompt, style, title, detail, false, {}});
+    return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
+}
+
+QString FakeDialogs::InputBox(const QString& prompt, const QString& title,
+                              const QString& defaultText) {
+    shown.append(Box{prompt, 0, title, {}, true, defaultText});
+    return inputs.isEmpty() ? QString() : inputs.dequeue();
+}
+
+} // namespace fq::test

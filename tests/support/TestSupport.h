@@ -1,0 +1,70 @@
+#pragma once
+
+#include "db/ConnectionSettings.h"
+#include "ui/Dialogs.h"
+#include "ui/Pointer.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+namespace fq::test {
+
+// The local servers started by scripts/servers, read from the file it writes
+// ($FERNQUILL_LOCAL_SERVERS, shell syntax: MyServer='127.0.0.1' ...). Aborts the test run with a
+// clear message when the file is missing: tests that need servers never pass without them.
+db::ConnectionSettings localServers();
+// Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
+QString localServerValue(const QString& name);
+
+// A port on 127.0.0.1 where nothing listens.
+int unusedLoopbackPort();
+
+// A table name unique to this test run: prefix + process id + counter.
+QString uniqueName(const QString& prefix);
+
+// A server log read from a remembered position: mark() before the action, then
+// linesSinceMark() returns what the server logged meanwhile.
+class LogWatcher {
+public:
+    explicit LogWatcher(QString path);
+    void mark();
+    QStringList linesSinceMark() const;
+
+private:
+    QString path_;
+    qint64 offset_ = 0;
+};
+
+// Message and input boxes that answer from a queue and record what was asked.
+class FakeDialogs final : public ui::Dialogs {
+public:
+    struct Box {
+        QString prompt;
+        int style = 0;
+        QString title;
+        QString detail;
+        bool input = false;
+        QString defaultText;
+    };
+
+    QQueue<int> answers;        // for MsgBox; an empty queue answers kAnswerOk
+    QQueue<QString> inputs;     // for InputBox; an empty queue answers "" (cancel)
+    QList<Box> shown;
+
+    int MsgBox(const QString& prompt, int style, const QString& title,
+               const QString& detail) override;
+    QString InputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
+};
+
+// A pointer that remembers every value it was set to.
+class FakePointer final : public ui::Pointer {
+public:
+    QList<int> history;
+    int MousePointer() const override { return history.isEmpty() ? 0 : history.last(); }
+    void SetMousePointer(int value) override { history.append(value); }
+};
+
+} // namespace fq::test
