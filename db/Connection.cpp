@@ -1,0 +1,140 @@
+#include "db/Connection.h"
+
+#include "db/ConnectionHandle.h"
+#include "db/Odbc.h"
+#include "db/Statement.h"
+
+#include <optional>
+
+namespace fq::db {
+
+namespace {
+
+struct Attribute {
+    QString key;
+    QString value;
+};
+
+// The key=value pairs of a connection string, as a driver manager splits them: pairs end at
+// ';', a value in braces may hold ';' ("}}" stands for "}"), a piece without '=' is skipped.
+std::vector<Attribute> attributes(const QString& s) {
+    std::vector<Attribute> result;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype eq = s.indexOf(u'=', i);
+        const qsizetype semi = s.indexOf(u';', i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            if (semi < 0)
+                break;
+            i = semi + 1;
+            continue;
+        }
+        Attribute a{s.mid(i, eq - i).trimmed(), {}};
+        qsizetype j = eq + 1;
+        if (j < s.size() && s.at(j) == u'{') {
+            ++j;
+            while (j < s.size()) {
+                if (s.at(j) == u'}') {
+                    if (j + 1 < s.size() && s.at(j + 1) == u'}') {
+                        a.value.append(u'}');
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                a.value.append(s.at(j++));
+            }
+            const qsizetype end = s.indexOf(u';', j);
+            i = end < 0 ? s.size() : end + 1;
+        } else {
+            const qsizetype end = s.indexOf(u';', j);
+            a.value = s.mid(j, end < 0 ? -1 : end - j);
+            i = end < 0 ? s.size() : end + 1;
+        }
+        result.push_back(std::move(a));
+    }
+    return result;
+}
+
+std::optional<QString> attribute(const std::vector<Attribute>& all, QLatin1String key) {
+    for (const Attribute& a : all) {
+        if (a.key.compare(key, Qt::CaseInsensitive) == 0)
+            return a.value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString driverConnectionString(const QString& connectionString) {
+    const std::vector<Attribute> all = attributes(connectionString);
+    const std::optional<QString> driver = attribute(all, QLatin1String("Driver"));
+    if (!driver || driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
+        return connectionString;
+    if (attribute(all, QLatin1String("Port")))
+        return connectionString;
+    const QString server = attribute(all, QLatin1String("Server")).value_or(QString());
+    // host,port and host\instance find their port themselves.
+    if (server.contains(u',') || server.contains(u'\\'))
+        return connectionString;
+    // FreeTDS leaves the port of a bare host unset and cannot connect; SQL Server's own
+    // driver uses the default port 1433.
+    QString result = connectionString;
+    if (!result.isEmpty() && !result.endsWith(u';'))
+        result.append(u';');
+    result.append(QLatin1String("Port=1433;"));
+    return result;
+}
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&&) noexcept = default;
+
+void Connection::Open(const QString& connectionString) {
+    if (handle_) {
+        throw DbError(kGenericFailure, QStringLiteral("08002"), 0,
+                      QStringLiteral("The connection is already open."));
+    }
+    auto handle = std::make_shared<ConnectionHandle>();
+    handle->connect(driverConnectionString(connectionString));
+    handle_ = std::move(handle);
+}
+
+Recordset Connection::Execute(const QString& statement) {
+    if (!handle_)
+        throw odbc::notOpen();
+    auto stmt = std::make_unique<Statement>(handle_);
+    stmt->execute(statement, CursorLocation == kUseClient);
+    if (!stmt->hasResult())
+        return Recordset();
+    return Recordset(std::move(stmt));
+}
+
+void Connection::Close() noexcept {
+    handle_.reset();
+}
+
+int Connection::State() const noexcept {
+    return handle_ ? 1 : 0;
+}
+
+QStringList Connection::CatalogTables() {
+    if (!handle_)
+        throw odbc::notOpen();
+    Statement stmt(handle_);
+    stmt.tables(QStringLiteral("TABLE,VIEW"));
+    QStringList names;
+    for (; !stmt.eof(); stmt.moveNext()) {
+        // TABLE_CAT, TABLE_SCHEM, TABLE_NAME, TABLE_TYPE, REMARKS
+        const QString schema = stmt.item(1).text();
+        if (schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 ||
+            schema.compare(QLatin1String("INFORMATION_SCHEMA"), Qt::CaseInsensitive) == 0)
+            continue;
+        names.append(stmt.item(2).text());
+    }
+    return names;
+}
+
+} // namespace fq::db

@@ -1,0 +1,43 @@
+#include "db/ConnectionHandle.h"
+
+#include "db/Environment.h"
+#include "db/Odbc.h"
+
+#include <limits>
+#include <vector>
+
+namespace fq::db {
+
+ConnectionHandle::ConnectionHandle() : env_(Environment::shared()) {
+    SQLHDBC dbc = nullptr;
+    const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env_->handle(), &dbc);
+    if (!odbc::succeeded(rc))
+        throw odbc::diagnostics(SQL_HANDLE_ENV, env_->handle(), "SQLAllocHandle", rc);
+    dbc_ = dbc;
+}
+
+ConnectionHandle::~ConnectionHandle() {
+    if (connected_)
+        SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+}
+
+void ConnectionHandle::connect(const QString& driverString) {
+    if (driverString.size() > std::numeric_limits<SQLSMALLINT>::max()) {
+        throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
+                      QStringLiteral("The connection string is too long (%1 characters).")
+                          .arg(driverString.size()));
+    }
+    // The completed string the driver reports back is not needed, but some drivers insist on
+    // somewhere to write it.
+    std::vector<SQLWCHAR> completed(1024);
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN rc = SQLDriverConnectW(
+        dbc_, nullptr, odbc::wide(driverString), static_cast<SQLSMALLINT>(driverString.size()),
+        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
+        SQL_DRIVER_NOPROMPT);
+    odbc::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
+    connected_ = true;
+}
+
+} // namespace fq::db

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <sql.h>
+
+#include <memory>
+
+namespace fq::db {
+
+class Environment;
+
+// One ODBC connection handle, connected by connect() and disconnected and freed when the last
+// reference goes (the Connection and any result set still being read hold one).
+class ConnectionHandle {
+public:
+    ConnectionHandle();
+    ~ConnectionHandle();
+    ConnectionHandle(const ConnectionHandle&) = delete;
+    ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+
+    // SQLDriverConnectW without prompting; the string is handed over unchanged.
+    void connect(const QString& driverString);
+    bool connected() const noexcept { return connected_; }
+    SQLHDBC handle() const noexcept { return dbc_; }
+
+private:
+    std::shared_ptr<Environment> env_;
+    SQLHDBC dbc_ = nullptr;
+    bool connected_ = false;
+};
+
+} // namespace fq::db

@@ -1,0 +1,306 @@
+#include "db/Statement.h"
+
+#include "db/ConnectionHandle.h"
+#include "db/Odbc.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
+#include <stdexcept>
+
+namespace fq::db {
+
+namespace {
+
+constexpr std::size_t kFirstChunk = 4096;              // characters or bytes
+constexpr std::size_t kLargestChunk = 4 * 1024 * 1024; // never ask for more at once
+
+// A REAL column holds a float. Its value is the decimal the float stands for: 0.1f reads as
+// the double 0.1 (and prints "0.1"), not as 0.100000001490116..., so nothing is added to it
+// on the way to another server.
+double floatAsDouble(float f) {
+    std::array<char, 32> buf{};
+    const auto written = std::to_chars(buf.data(), buf.data() + buf.size(), f);
+    double d = static_cast<double>(f);
+    std::from_chars(buf.data(), written.ptr, d);
+    return d;
+}
+
+SQLLEN byteSize(const std::vector<SQLWCHAR>& v) {
+    return static_cast<SQLLEN>(v.size() * sizeof(SQLWCHAR));
+}
+
+} // namespace
+
+Statement::Statement(std::shared_ptr<ConnectionHandle> connection)
+    : connection_(std::move(connection)), textBuffer_(kFirstChunk), byteBuffer_(kFirstChunk) {
+    SQLHSTMT stmt = nullptr;
+    const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, connection_->handle(), &stmt);
+    if (!odbc::succeeded(rc))
+        throw odbc::diagnostics(SQL_HANDLE_DBC, connection_->handle(), "SQLAllocHandle", rc);
+    stmt_ = stmt;
+}
+
+Statement::~Statement() {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
+
+void Statement::fail(SQLRETURN rc, const char* function) const {
+    throw odbc::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
+}
+
+void Statement::execute(const QString& sql, bool buffered) {
+    if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
+        throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
+                      QStringLiteral("The statement is too long."));
+    const SQLRETURN rc =
+        SQLExecDirectW(stmt_, odbc::wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (rc == SQL_NO_DATA) {
+        // A searched UPDATE or DELETE that touched no row: no result here, but a batch may
+        // have more to come.
+        const SQLRETURN more = SQLMoreResults(stmt_);
+        if (more == SQL_NO_DATA)
+            return;
+        if (!odbc::succeeded(more))
+            fail(more, "SQLMoreResults");
+    } else if (!odbc::succeeded(rc)) {
+        fail(rc, "SQLExecDirectW");
+    }
+    openResult(buffered);
+}
+
+void Statement::tables(const QString& types) {
+    const SQLRETURN rc = SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0, odbc::wide(types),
+                                    static_cast<SQLSMALLINT>(types.size()));
+    if (!odbc::succeeded(rc))
+        fail(rc, "SQLTablesW");
+    openResult(true);
+}
+
+void Statement::openResult(bool buffered) {
+    buffered_ = buffered;
+    // Skip the row counts of statements before the first result set with columns.
+    for (;;) {
+        SQLSMALLINT columns = 0;
+        const SQLRETURN rc = SQLNumResultCols(stmt_, &columns);
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLNumResultCols");
+        if (columns > 0) {
+            describe(columns);
+            break;
+        }
+        const SQLRETURN more = SQLMoreResults(stmt_);
+        if (more == SQL_NO_DATA)
+            return; // no result set at all
+        if (!odbc::succeeded(more))
+            fail(more, "SQLMoreResults");
+    }
+    if (buffered_) {
+        std::vector<Value> row;
+        while (fetchRow(row))
+            rows_.push_back(std::move(row));
+        position_ = 0;
+    } else {
+        atEnd_ = true; // stays so when the fetch throws
+        atEnd_ = !fetchRow(current_);
+    }
+}
+
+void Statement::describe(SQLSMALLINT columns) {
+    fields_.clear();
+    reads_.clear();
+    for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
+        std::vector<SQLWCHAR> name(256);
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+        auto call = [&] {
+            return SQLDescribeColW(stmt_, c, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                   &nameLength, &type, &size, &digits, &nullable);
+        };
+        SQLRETURN rc = call();
+        if (odbc::succeeded(rc) && nameLength >= static_cast<SQLSMALLINT>(name.size())) {
+            name.resize(static_cast<std::size_t>(nameLength) + 1);
+            rc = call();
+        }
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLDescribeColW");
+        const qsizetype length =
+            std::min<qsizetype>(nameLength, static_cast<qsizetype>(name.size()) - 1);
+        fields_.push_back(FieldInfo{odbc::fromWide(name.data(), std::max<qsizetype>(length, 0)),
+                                    type, size, digits, nullable != SQL_NO_NULLS});
+        switch (type) {
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY:
+            reads_.push_back(Read::Binary);
+            break;
+        case SQL_DOUBLE:
+        case SQL_FLOAT:
+            reads_.push_back(Read::Double);
+            break;
+        case SQL_REAL:
+            reads_.push_back(Read::Float);
+            break;
+        default:
+            // Integers, exact decimals, dates and times with every fractional digit, GUIDs,
+            // character data: the driver's own text.
+            reads_.push_back(Read::Text);
+            break;
+        }
+    }
+}
+
+bool Statement::fetchRow(std::vector<Value>& row) {
+    const SQLRETURN rc = SQLFetch(stmt_);
+    if (rc == SQL_NO_DATA) {
+        readRemainingResults();
+        return false;
+    }
+    if (!odbc::succeeded(rc))
+        fail(rc, "SQLFetch");
+    row.clear();
+    row.reserve(reads_.size());
+    for (std::size_t i = 0; i < reads_.size(); ++i)
+        row.push_back(readValue(static_cast<SQLUSMALLINT>(i + 1), reads_[i]));
+    return true;
+}
+
+void Statement::readRemainingResults() {
+    // Later statements of a batch report their errors only here (FreeTDS); their rows, if any,
+    // are not part of this result and are discarded.
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(stmt_);
+        if (rc == SQL_NO_DATA)
+            return;
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLMoreResults");
+    }
+}
+
+Value Statement::readValue(SQLUSMALLINT column, Read how) {
+    switch (how) {
+    case Read::Text:
+        return readText(column);
+    case Read::Binary:
+        return readBinary(column);
+    case Read::Double: {
+        double d = 0;
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_DOUBLE, &d, sizeof d, &indicator);
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLGetData");
+        return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(d);
+    }
+    case Read::Float: {
+        float f = 0;
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_FLOAT, &f, sizeof f, &indicator);
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLGetData");
+        return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(floatAsDouble(f));
+    }
+    }
+    return Value::null();
+}
+
+Value Statement::readText(SQLUSMALLINT column) {
+    QString text;
+    for (bool first = true;; first = false) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_WCHAR, textBuffer_.data(),
+                                        byteSize(textBuffer_), &indicator);
+        if (rc == SQL_NO_DATA)
+            break; // the calls before read all of it
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return first ? Value::null() : Value::fromText(text);
+        // Room for this many characters besides the terminating NUL.
+        const auto room = static_cast<SQLLEN>(textBuffer_.size()) - 1;
+        const bool known = indicator != SQL_NO_TOTAL;
+        const SQLLEN available = known ? indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) : -1;
+        if (rc == SQL_SUCCESS || (known && available <= room)) {
+            SQLLEN got = room;
+            if (known)
+                got = std::min(available, room);
+            else // fitted, length not given: up to the terminating NUL
+                got = std::find(textBuffer_.begin(), textBuffer_.begin() + room, SQLWCHAR{0}) -
+                      textBuffer_.begin();
+            text.append(odbc::fromWide(textBuffer_.data(), got));
+            break;
+        }
+        text.append(odbc::fromWide(textBuffer_.data(), room));
+        // Make room for the rest in one go when the driver says how much is left.
+        const auto wanted =
+            known ? static_cast<std::size_t>(available - room) + 1 : textBuffer_.size() * 2;
+        if (wanted > textBuffer_.size())
+            textBuffer_.resize(std::min(wanted, kLargestChunk));
+    }
+    return Value::fromText(std::move(text));
+}
+
+Value Statement::readBinary(SQLUSMALLINT column) {
+    QByteArray bytes;
+    for (bool first = true;; first = false) {
+        SQLLEN indicator = 0;
+        const auto room = static_cast<SQLLEN>(byteBuffer_.size());
+        const SQLRETURN rc =
+            SQLGetData(stmt_, column, SQL_C_BINARY, byteBuffer_.data(), room, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return first ? Value::null() : Value::fromBytes(bytes);
+        const bool known = indicator != SQL_NO_TOTAL;
+        if (rc == SQL_SUCCESS || (known && indicator <= room)) {
+            const SQLLEN got = known ? std::min(indicator, room) : room;
+            bytes.append(byteBuffer_.data(), static_cast<qsizetype>(got));
+            break;
+        }
+        bytes.append(byteBuffer_.data(), static_cast<qsizetype>(room));
+        const auto wanted =
+            known ? static_cast<std::size_t>(indicator - room) : byteBuffer_.size() * 2;
+        if (wanted > byteBuffer_.size())
+            byteBuffer_.resize(std::min(wanted, kLargestChunk));
+    }
+    return Value::fromBytes(std::move(bytes));
+}
+
+bool Statement::eof() const noexcept {
+    if (fields_.empty())
+        return true;
+    return buffered_ ? position_ >= rows_.size() : atEnd_;
+}
+
+void Statement::moveNext() {
+    if (eof())
+        throw std::logic_error("Recordset::MoveNext past the last row");
+    if (buffered_)
+        ++position_;
+    else {
+        atEnd_ = true; // stays so when the fetch throws
+        atEnd_ = !fetchRow(current_);
+    }
+}
+
+const Value& Statement::item(int index) const {
+    if (eof())
+        throw std::logic_error("Recordset::Item with no current row");
+    const std::vector<Value>& row = buffered_ ? rows_[position_] : current_;
+    if (index < 0 || static_cast<std::size_t>(index) >= row.size())
+        throw std::out_of_range("Recordset::Item: no field at that position");
+    return row[static_cast<std::size_t>(index)];
+}
+
+long long Statement::recordCount() const noexcept {
+    return buffered_ ? static_cast<long long>(rows_.size()) : -1;
+}
+
+} // namespace fq::db

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "db/Recordset.h"
+#include "db/Value.h"
+
+#include <QString>
+
+#include <sql.h>
+
+#include <memory>
+#include <vector>
+
+namespace fq::db {
+
+class ConnectionHandle;
+
+// One ODBC statement handle and the cursor over its result. Either every row is read into
+// memory at once (buffered: the client cursor, RecordCount known) or rows are fetched one at a
+// time as the reader moves on (streaming: nothing but the current row is held).
+class Statement {
+public:
+    explicit Statement(std::shared_ptr<ConnectionHandle> connection);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Runs the statement text and moves to its first result that has columns, skipping row
+    // counts before it. Throws DbError for every error the driver reports on the way.
+    void execute(const QString& sql, bool buffered);
+    // The catalog's tables of the given types ("TABLE,VIEW"), all rows read at once.
+    void tables(const QString& types);
+
+    // False when the statement produced no result set at all (DDL, INSERT).
+    bool hasResult() const noexcept { return !fields_.empty(); }
+    const std::vector<FieldInfo>& fields() const noexcept { return fields_; }
+
+    bool eof() const noexcept;
+    // Moves to the next row. Reaching the end reads the statement's remaining results, so an
+    // error the server reports for a later statement of the batch is thrown here.
+    void moveNext();
+    const Value& item(int index) const;
+    // The number of rows when buffered, -1 when streaming.
+    long long recordCount() const noexcept;
+
+private:
+    enum class Read { Text, Binary, Double, Float };
+
+    void openResult(bool buffered);
+    void describe(SQLSMALLINT columns);
+    bool fetchRow(std::vector<Value>& row);
+    void readRemainingResults();
+    Value readValue(SQLUSMALLINT column, Read how);
+    Value readText(SQLUSMALLINT column);
+    Value readBinary(SQLUSMALLINT column);
+    [[noreturn]] void fail(SQLRETURN rc, const char* function) const;
+
+    std::shared_ptr<ConnectionHandle> connection_;
+    SQLHSTMT stmt_ = nullptr;
+    std::vector<FieldInfo> fields_;
+    std::vector<Read> reads_;
+    bool buffered_ = false;
+    // Buffered: every row and the current position. Streaming: the current row only.
+    std::vector<std::vector<Value>> rows_;
+    std::size_t position_ = 0;
+    std::vector<Value> current_;
+    bool atEnd_ = true;
+    // Reused for every chunk of text and bytes.
+    std::vector<SQLWCHAR> textBuffer_;
+    std::vector<char> byteBuffer_;
+};
+
+} // namespace fq::db

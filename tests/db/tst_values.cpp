@@ -1,0 +1,411 @@
+// Values, result sets and refused statements through the real driver, against MariaDB (the
+// "mysql" build of this test) or the SQL Server test double (the "mssql" build). Each test
+// creates its own uniquely named tables and drops them.
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+#include <bit>
+#include <cstdint>
+#include <optional>
+
+using fq::db::Connection;
+using fq::db::DbError;
+using fq::db::Recordset;
+using fq::db::Value;
+
+namespace {
+
+#ifdef FQ_TEST_MSSQL
+constexpr bool kMSSQL = true;
+#else
+constexpr bool kMSSQL = false;
+#endif
+
+QString connectionString() {
+    const auto s = fq::test::localServers();
+    return kMSSQL ? fq::db::MSSQLConnectionString(s) : fq::db::MySQLConnectionStringCommandOrder(s);
+}
+
+QString quoteName(const QString& name) {
+    return kMSSQL ? "[" + name + "]" : "`" + name + "`";
+}
+
+QString textLiteral(const QString& s) {
+    return (kMSSQL ? "N'" : "'") + QString(s).replace("'", "''") + "'";
+}
+
+QString binaryLiteral(const QByteArray& b) {
+    return kMSSQL ? "0x" + QString::fromLatin1(b.toHex())
+                  : "X'" + QString::fromLatin1(b.toHex()) + "'";
+}
+
+QString describe(const Value& v) {
+    switch (v.kind()) {
+    case Value::Kind::Null:
+        return "NULL";
+    case Value::Kind::Text:
+        return "text(" + QString::number(v.text().size()) + "): " + v.text().left(60);
+    case Value::Kind::Binary:
+        return "bytes(" + QString::number(v.bytes().size()) +
+               "): " + QString::fromLatin1(v.bytes().left(30).toHex());
+    case Value::Kind::Double:
+        return "double: " + v.text();
+    }
+    return {};
+}
+
+QString longText() {
+    QString s;
+    for (int i = 0; s.size() < 150 * 1024; ++i)
+        s += QString("Zeile %1: Grüße 漢字かな 😀👍🏽; ").arg(i);
+    return s;
+}
+
+QByteArray longBytes() {
+    QByteArray b;
+    for (int i = 0; i < 150 * 1024; ++i)
+        b.append(static_cast<char>((i * 7 + i / 256) % 256));
+    return b;
+}
+
+} // namespace
+
+class TestValues : public QObject {
+    Q_OBJECT
+
+private slots:
+    void values_data();
+    void values();
+    void recordCount_data();
+    void recordCount();
+    void statementsWithoutRows();
+    void fieldDescriptions();
+    void refusedStatement_data();
+    void refusedStatement();
+    void streamingReadsEveryRow();
+    void stateAndClosedConnection();
+    void catalogTables();
+    void cleanup();
+
+private:
+    Connection open(int cursorLocation = Connection::kUseServer);
+    QString newTable(Connection& c, const QString& columns);
+    QStringList tables_;
+};
+
+Connection TestValues::open(int cursorLocation) {
+    Connection c;
+    c.CursorLocation = cursorLocation;
+    c.Open(connectionString());
+    return c;
+}
+
+QString TestValues::newTable(Connection& c, const QString& columns) {
+    const QString name = fq::test::uniqueName("fq_values");
+    c.Execute("CREATE TABLE " + quoteName(name) + " (" + columns + ")");
+    tables_.append(name);
+    return name;
+}
+
+void TestValues::cleanup() {
+    if (tables_.isEmpty())
+        return;
+    Connection c = open();
+    for (const QString& t : std::as_const(tables_))
+        c.Execute("DROP TABLE " + quoteName(t));
+    tables_.clear();
+}
+
+void TestValues::values_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("literal");
+    QTest::addColumn<Value>("expected");
+
+    const QString varText = kMSSQL ? "nvarchar(60)" : "varchar(60)";
+    const QString longTextType = kMSSQL ? "nvarchar(max)" : "longtext";
+    const QString longBinaryType = kMSSQL ? "varbinary(max)" : "longblob";
+    const QString doubleType = kMSSQL ? "float" : "double";
+    const QString realType = kMSSQL ? "real" : "float";
+    const QByteArray zeros("\x00\xff\x00"
+                           "A\x00",
+                           5);
+
+    QTest::newRow("NULL text") << varText << "NULL" << Value::null();
+    QTest::newRow("empty text is not NULL") << varText << "''" << Value::fromText("");
+    QTest::newRow("blanks kept") << varText << "'  a  b  '" << Value::fromText("  a  b  ");
+    QTest::newRow("quote") << varText << textLiteral("O'Brien") << Value::fromText("O'Brien");
+    QTest::newRow("emoji and CJK") << varText << textLiteral("Grüße 漢字かな 😀👍🏽 Ж")
+                                   << Value::fromText("Grüße 漢字かな 😀👍🏽 Ж");
+    QTest::newRow("binary with zero bytes")
+        << "varbinary(16)" << binaryLiteral(zeros) << Value::fromBytes(zeros);
+    QTest::newRow("empty binary is not NULL")
+        << "varbinary(16)" << binaryLiteral({}) << Value::fromBytes({});
+    QTest::newRow("NULL binary") << "varbinary(16)"
+                                 << "NULL" << Value::null();
+    if (kMSSQL) {
+        QTest::newRow("decimal 38,20")
+            << "decimal(38,20)"
+            << "123456789012345678.12345678901234567890"
+            << Value::fromText("123456789012345678.12345678901234567890");
+    } else {
+        QTest::newRow("decimal 65,30")
+            << "decimal(65,30)"
+            << "12345678901234567890123456789012345.123456789012345678901234567890"
+            << Value::fromText(
+                   "12345678901234567890123456789012345.123456789012345678901234567890");
+    }
+    QTest::newRow("negative decimal below one") << "decimal(10,4)"
+                                                << "-0.0001" << Value::fromText("-0.0001");
+    QTest::newRow("double needing 17 digits")
+        << doubleType << "0.30000000000000004" << Value::fromDouble(0.30000000000000004);
+    QTest::newRow("largest double")
+        << doubleType << "1.7976931348623157e308" << Value::fromDouble(1.7976931348623157e308);
+    QTest::newRow("smallest normal double")
+        << doubleType << "-2.2250738585072014e-308" << Value::fromDouble(-2.2250738585072014e-308);
+    QTest::newRow("NULL double") << doubleType << "NULL" << Value::null();
+    QTest::newRow("single precision reads as its decimal")
+        << realType << "0.1" << Value::fromDouble(0.1);
+    QTest::newRow("single precision seven digits")
+        << realType << "1234.567" << Value::fromDouble(1234.567);
+    if (kMSSQL) {
+        QTest::newRow("datetime2 with 100 ns")
+            << "datetime2(7)"
+            << "'2024-02-29 23:59:59.1234567'" << Value::fromText("2024-02-29 23:59:59.1234567");
+        QTest::newRow("uniqueidentifier")
+            << "uniqueidentifier"
+            << "'6F9619FF-8B86-D011-B42D-00C04FC964FF'"
+            << Value::fromText("6F9619FF-8B86-D011-B42D-00C04FC964FF");
+    } else {
+        QTest::newRow("datetime with microseconds")
+            << "datetime(6)"
+            << "'2024-02-29 23:59:59.123456'" << Value::fromText("2024-02-29 23:59:59.123456");
+    }
+    QTest::newRow("smallest bigint")
+        << "bigint"
+        << "-9223372036854775808" << Value::fromText("-9223372036854775808");
+    QTest::newRow("long text over 100 KB")
+        << longTextType << textLiteral(longText()) << Value::fromText(longText());
+    QTest::newRow("long binary over 100 KB")
+        << longBinaryType << binaryLiteral(longBytes()) << Value::fromBytes(longBytes());
+}
+
+void TestValues::values() {
+    QFETCH(QString, type);
+    QFETCH(QString, literal);
+    QFETCH(Value, expected);
+
+    Connection c = open();
+    const QString table = newTable(c, "v " + type + " NULL");
+    c.Execute("INSERT INTO " + quoteName(table) + " (v) VALUES (" + literal + ")");
+    for (const int cursor : {Connection::kUseServer, Connection::kUseClient}) {
+        c.CursorLocation = cursor;
+        Recordset rs = c.Execute("SELECT v FROM " + quoteName(table));
+        QCOMPARE(rs.FieldCount(), 1);
+        QVERIFY(!rs.Eof());
+        const Value& got = rs.Item(0);
+        QVERIFY2(got == expected,
+                 qPrintable("got " + describe(got) + ", expected " + describe(expected)));
+        if (expected.kind() == Value::Kind::Double) {
+            QCOMPARE(std::bit_cast<std::uint64_t>(got.toDouble()),
+                     std::bit_cast<std::uint64_t>(expected.toDouble()));
+            QCOMPARE(got.text(), fq::db::shortestDouble(expected.toDouble()));
+        }
+        // Reading a field again gives the same value.
+        QVERIFY(rs.Item(0) == expected);
+        rs.MoveNext();
+        QVERIFY(rs.Eof());
+    }
+}
+
+void TestValues::recordCount_data() {
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<qlonglong>("count");
+    QTest::newRow("client cursor counts the rows") << Connection::kUseClient << 3LL;
+    QTest::newRow("server cursor does not know") << Connection::kUseServer << -1LL;
+}
+
+void TestValues::recordCount() {
+    QFETCH(int, cursor);
+    QFETCH(qlonglong, count);
+
+    Connection c = open(cursor);
+    const QString table = newTable(c, "id int NOT NULL, name varchar(20) NULL");
+    for (int i = 1; i <= 3; ++i) {
+        c.Execute("INSERT INTO " + quoteName(table) + " (id, name) VALUES (" + QString::number(i) +
+                  ", 'row " + QString::number(i) + "')");
+    }
+    Recordset rs = c.Execute("SELECT id, name FROM " + quoteName(table) + " ORDER BY id");
+    QCOMPARE(rs.RecordCount(), count);
+    QStringList seen;
+    for (; !rs.Eof(); rs.MoveNext())
+        seen << rs.Item(0).text() + "|" + rs.Item(1).text();
+    QCOMPARE(seen, QStringList({"1|row 1", "2|row 2", "3|row 3"}));
+
+    Recordset empty = c.Execute("SELECT id FROM " + quoteName(table) + " WHERE id < 0");
+    QVERIFY(empty.Eof());
+    QCOMPARE(empty.FieldCount(), 1);
+    QCOMPARE(empty.RecordCount(), cursor == Connection::kUseClient ? 0LL : -1LL);
+}
+
+void TestValues::statementsWithoutRows() {
+    Connection c = open(Connection::kUseClient);
+    const QString table = newTable(c, "id int NULL");
+    const QStringList statements = {
+        "INSERT INTO " + quoteName(table) + " (id) VALUES (1)",
+        "UPDATE " + quoteName(table) + " SET id = 2 WHERE id = 1",
+        "UPDATE " + quoteName(table) + " SET id = 3 WHERE id = 99", // touches no row
+        "DELETE FROM " + quoteName(table) + " WHERE id = 99",
+    };
+    for (const QString& sql : statements) {
+        Recordset rs = c.Execute(sql);
+        QVERIFY2(rs.Eof(), qPrintable(sql));
+        QCOMPARE(rs.FieldCount(), 0);
+    }
+    Recordset rs = c.Execute("SELECT id FROM " + quoteName(table));
+    QCOMPARE(rs.RecordCount(), 1LL);
+    QCOMPARE(rs.Item(0).text(), QString("2"));
+}
+
+void TestValues::fieldDescriptions() {
+    Connection c = open();
+    const QString table =
+        newTable(c, "Straße int NOT NULL, name varchar(20) NULL, data varbinary(10) NULL");
+    Recordset rs = c.Execute("SELECT Straße, name, data FROM " + quoteName(table));
+    QVERIFY(rs.Eof());
+    QCOMPARE(rs.FieldCount(), 3);
+    QCOMPARE(rs.Field(0).name, QString("Straße"));
+    QCOMPARE(rs.Field(1).name, QString("name"));
+    QCOMPARE(rs.Field(0).nullable, false);
+    QCOMPARE(rs.Field(1).nullable, true);
+    QCOMPARE(rs.Field(1).size, 20ULL);
+    QCOMPARE(rs.Field(2).size, 10ULL);
+}
+
+void TestValues::refusedStatement_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("sqlState");
+    QTest::addColumn<long>("nativeError");
+    QTest::addColumn<QString>("textContains");
+
+    const QString missing = "fq_no_such_table_here";
+    QTest::newRow("missing table")
+        << "SELECT * FROM " + missing << "42S02" << (kMSSQL ? 208L : 1146L) << missing;
+    QTest::newRow("syntax error") << "SELECT FROM WHERE"
+                                  << "42000" << (kMSSQL ? 156L : 1064L) << "";
+    QTest::newRow("insert into missing table") << "INSERT INTO " + missing + " (a) VALUES (1)"
+                                               << "42S02" << (kMSSQL ? 208L : 1146L) << missing;
+    if (kMSSQL) {
+        // FreeTDS reports the error of a later statement of a batch only when the client asks
+        // for the next result: it must still reach the caller.
+        QTest::newRow("error after a result set")
+            << "SELECT 1 AS a; SELECT * FROM " + missing << "42S02" << 208L << missing;
+        QTest::newRow("error after a row count")
+            << "DECLARE @t TABLE (a int); INSERT INTO @t VALUES (1); SELECT * FROM " + missing
+            << "42S02" << 208L << missing;
+    }
+}
+
+void TestValues::refusedStatement() {
+    QFETCH(QString, statement);
+    QFETCH(QString, sqlState);
+    QFETCH(long, nativeError);
+    QFETCH(QString, textContains);
+
+    for (const int cursor : {Connection::kUseServer, Connection::kUseClient}) {
+        Connection c = open(cursor);
+        std::optional<DbError> error;
+        try {
+            Recordset rs = c.Execute(statement);
+            while (!rs.Eof())
+                rs.MoveNext();
+        } catch (const DbError& e) {
+            error = e;
+        }
+        QVERIFY2(error.has_value(), "the refused statement looked like success");
+        QCOMPARE(error->number(), fq::db::kGenericFailure);
+        QCOMPARE(error->sqlState(), sqlState);
+        QCOMPARE(error->nativeError(), nativeError);
+        QVERIFY2(error->driverText().contains(textContains), qPrintable(error->driverText()));
+        QVERIFY(!error->driverText().contains(QChar(u'\0')));
+        // The connection is still usable.
+        Recordset after = c.Execute("SELECT 42");
+        QCOMPARE(after.Item(0).text(), QString("42"));
+    }
+}
+
+void TestValues::streamingReadsEveryRow() {
+    Connection c = open(Connection::kUseServer);
+    const QString table = newTable(c, "id int NOT NULL, t varchar(30) NULL");
+    constexpr int kRows = 2000;
+    QString insert = "INSERT INTO " + quoteName(table) + " (id, t) VALUES ";
+    for (int i = 0; i < kRows; ++i)
+        insert += QString("%1(%2, %3)").arg(i ? "," : "").arg(i).arg(i % 10 ? "'r'" : "NULL");
+    if (kMSSQL) {
+        // SQL Server takes at most 1000 rows per VALUES list.
+        for (int from = 0; from < kRows; from += 500) {
+            QString part = "INSERT INTO " + quoteName(table) + " (id, t) VALUES ";
+            for (int i = from; i < from + 500; ++i)
+                part += QString("%1(%2, %3)")
+                            .arg(i > from ? "," : "")
+                            .arg(i)
+                            .arg(i % 10 ? "'r'" : "NULL");
+            c.Execute(part);
+        }
+    } else {
+        c.Execute(insert);
+    }
+    Recordset rs = c.Execute("SELECT id, t FROM " + quoteName(table) + " ORDER BY id");
+    QCOMPARE(rs.RecordCount(), -1LL);
+    int expected = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++expected) {
+        QCOMPARE(rs.Item(0).text(), QString::number(expected));
+        QCOMPARE(rs.Item(1).isNull(), expected % 10 == 0);
+    }
+    QCOMPARE(expected, kRows);
+}
+
+void TestValues::stateAndClosedConnection() {
+    Connection c;
+    QCOMPARE(c.State(), 0);
+    c.Open(connectionString());
+    QCOMPARE(c.State(), 1);
+    c.Close();
+    QCOMPARE(c.State(), 0);
+    QVERIFY_THROWS_EXCEPTION(DbError, c.Execute("SELECT 1"));
+    c.Open(connectionString());
+    QCOMPARE(c.Execute("SELECT 1").Item(0).text(), QString("1"));
+}
+
+void TestValues::catalogTables() {
+    if (!kMSSQL)
+        QSKIP("The catalog listing serves the SQL Server side only.");
+    Connection c = open();
+    const QString name = fq::test::uniqueName("fq_catalog");
+    c.Execute("CREATE TABLE dbo." + quoteName(name) + " (a int)");
+    tables_.append(name);
+    c.Execute("CREATE TABLE sales." + quoteName(name) + " (a int)");
+    const QString view = fq::test::uniqueName("fq_catalog_view");
+    c.Execute("CREATE VIEW " + quoteName(view) + " AS SELECT a FROM dbo." + quoteName(name));
+    QStringList names;
+    try {
+        names = c.CatalogTables();
+    } catch (...) {
+        c.Execute("DROP VIEW " + quoteName(view));
+        c.Execute("DROP TABLE sales." + quoteName(name));
+        throw;
+    }
+    c.Execute("DROP VIEW " + quoteName(view));
+    c.Execute("DROP TABLE sales." + quoteName(name));
+    QCOMPARE(names.count(name), 2); // one per schema
+    QCOMPARE(names.count(view), 1);
+    for (const char* system : {"sysobjects", "TABLES", "COLUMNS", "objects"})
+        QVERIFY2(!names.contains(system), qPrintable(system));
+}
+
+QTEST_GUILESS_MAIN(TestValues)
+#include "tst_values.moc"
