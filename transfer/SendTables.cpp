@@ -1,8 +1,243 @@
 #include "transfer/SendTables.h"
 
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "transfer/Literals.h"
+#include "transfer/Statements.h"
+#include "transfer/TypeMap.h"
+#include "ui/Dialogs.h"
+#include "ui/Pointer.h"
+#include "ui/TableList.h"
+
+#include <optional>
+
 namespace fq::transfer {
 
-void SendTablesToMySQL(const db::CommandContext&) {}
-void SendTablesToMSSQL(const db::CommandContext&) {}
+namespace {
+
+const QString kSqlServer = QStringLiteral("SQL Server");
+const QString kMySql = QStringLiteral("MySQL");
+
+// What differs between the two directions: the servers' names, the lists, and the statements.
+struct Direction {
+    const QString& sourceServer;
+    const QString& targetServer;
+    ui::TableList& sourceList;
+    ui::TableList& targetList;
+    QString (*dropTable)(const QString&);
+    QList<TargetColumn> (*readColumns)(db::Connection&, const QString&);
+    QString (*createTable)(const QString&, const QList<TargetColumn>&);
+    QString (*selectAll)(const QString&);
+    QString (*literal)(const db::Value&, ValueKind);
+    QString (*insert)(const QString&, const QStringList&);
+};
+
+enum class Step { ConnectingMssql, ConnectingMysql, PreparingMysql, Dropping, ReadingColumns, Creating, ReadingRows, CopyingRow };
+
+// Where a command stands, for the message when a server refuses.
+struct Progress {
+    Step step = Step::ConnectingMssql;
+    QString table;
+    bool created = false;
+    long long copied = 0;
+};
+
+std::optional<long long> number(const db::Value& v) {
+    if (v.isNull())
+        return std::nullopt;
+    bool ok = false;
+    const long long n = v.text().trimmed().toLongLong(&ok);
+    return ok ? std::optional<long long>(n) : std::nullopt;
+}
+
+std::optional<int> smallNumber(const db::Value& v) {
+    const auto n = number(v);
+    return n ? std::optional<int>(static_cast<int>(*n)) : std::nullopt;
+}
+
+QString textOf(const db::Value& v) {
+    return v.kind() == db::Value::Kind::Binary ? QString::fromUtf8(v.bytes()) : v.text();
+}
+
+db::DbError noColumns(const QString& server, const QString& table) {
+    return db::DbError(db::kGenericFailure, QStringLiteral("42S02"), 0,
+                       server + QStringLiteral(" lists no columns for a table named ") + table +
+                           QStringLiteral(" in this database."));
+}
+
+QList<TargetColumn> readMssqlColumns(db::Connection& mssql, const QString& table) {
+    QList<MssqlColumn> columns;
+    {
+        db::Recordset rs = mssql.Execute(mssqlColumnsQuery(table));
+        while (!rs.Eof()) {
+            columns << MssqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1)), number(rs.Item(2)),
+                                   smallNumber(rs.Item(3)), smallNumber(rs.Item(4)),
+                                   smallNumber(rs.Item(5))};
+            rs.MoveNext();
+        }
+    }
+    if (columns.isEmpty())
+        throw noColumns(kSqlServer, table);
+    return mysqlColumnsFor(columns);
+}
+
+QList<TargetColumn> readMysqlColumns(db::Connection& mysql, const QString& table) {
+    QList<MysqlColumn> columns;
+    {
+        db::Recordset rs = mysql.Execute(mysqlDescribe(table));
+        while (!rs.Eof()) {
+            columns << MysqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1))};
+            rs.MoveNext();
+        }
+    }
+    if (columns.isEmpty())
+        throw noColumns(kMySql, table);
+    return mssqlColumnsFor(columns);
+}
+
+QString rows(long long n) {
+    return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
+}
+
+QString failureText(const Direction& d, const Progress& p) {
+    switch (p.step) {
+    case Step::ConnectingMssql:
+        return QStringLiteral("Could not connect to SQL Server; nothing was copied.");
+    case Step::ConnectingMysql:
+        return QStringLiteral("Could not connect to MySQL; nothing was copied.");
+    case Step::PreparingMysql:
+        return QStringLiteral("Could not prepare the MySQL session; nothing was copied.");
+    default:
+        break;
+    }
+    const QString head = QStringLiteral("Copying the table %1 to %2 stopped while ")
+                             .arg(p.table, d.targetServer);
+    QString what;
+    switch (p.step) {
+    case Step::Dropping:
+        what = QStringLiteral("dropping the existing table on %1.").arg(d.targetServer);
+        break;
+    case Step::ReadingColumns:
+        what = QStringLiteral("reading its columns from %1.").arg(d.sourceServer);
+        break;
+    case Step::Creating:
+        what = QStringLiteral("creating it on %1.").arg(d.targetServer);
+        break;
+    case Step::ReadingRows:
+        what = QStringLiteral("reading its rows from %1.").arg(d.sourceServer);
+        break;
+    default:
+        what = QStringLiteral("copying row %1.").arg(p.copied + 1);
+        break;
+    }
+    QString after;
+    if (p.created)
+        after = QStringLiteral(" The table is on %1 with the %2 copied before.")
+                    .arg(d.targetServer, rows(p.copied));
+    return head + what + after + QStringLiteral(" Nothing more was sent.");
+}
+
+void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection& source,
+               db::Connection& target, Progress& p) {
+    const QString& name = p.table;
+    if (ui::ListContains(name, d.targetList)) {
+        const int answer =
+            ctx.dialogs.MsgBox(QStringLiteral("Would you like to overwrite ") + name + u'?',
+                               ui::kYesNo, QStringLiteral("Overwrite?"));
+        if (answer != ui::kAnswerYes)
+            return;
+        p.step = Step::Dropping;
+        target.Execute(d.dropTable(name));
+        ui::ListRemoveMatches(d.targetList, name);
+    }
+
+    p.step = Step::ReadingColumns;
+    const QList<TargetColumn> columns = d.readColumns(source, name);
+
+    p.step = Step::Creating;
+    target.Execute(d.createTable(name, columns));
+    p.created = true;
+
+    // Each row is written before the next one is fetched.
+    p.step = Step::ReadingRows;
+    db::Recordset rs = source.Execute(d.selectAll(name));
+    QStringList literals;
+    while (!rs.Eof()) {
+        const int fields = rs.FieldCount();
+        literals.clear();
+        literals.reserve(fields);
+        for (int i = 0; i < fields; ++i) {
+            const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
+            literals << d.literal(rs.Item(i), kind);
+        }
+        p.step = Step::CopyingRow;
+        target.Execute(d.insert(name, literals));
+        ++p.copied;
+        p.step = Step::ReadingRows;
+        rs.MoveNext();
+    }
+    rs.Close();
+    d.targetList.AddItem(name);
+    p.created = false;
+}
+
+void run(const db::CommandContext& ctx, const Direction& d, bool sourceIsMssql) {
+    if (d.sourceList.ListIndex() == -1) {
+        ctx.dialogs.MsgBox(QStringLiteral("Please select a table to insert"), ui::kOkOnly);
+        return;
+    }
+    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
+
+    const db::ConnectionSettings settings = ctx.settings();
+    db::Connection mssql;
+    db::Connection mysql;
+    Progress p;
+    std::optional<db::DbError> failure;
+    try {
+        p.step = Step::ConnectingMssql;
+        mssql.Open(db::MSSQLConnectionString(settings));
+        p.step = Step::ConnectingMysql;
+        mysql.Open(db::MySQLConnectionStringCommandOrder(settings));
+        p.step = Step::PreparingMysql;
+        mysql.Execute(mysqlSessionSetup());
+
+        db::Connection& source = sourceIsMssql ? mssql : mysql;
+        db::Connection& target = sourceIsMssql ? mysql : mssql;
+        for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
+            if (!d.sourceList.Selected(pos))
+                continue;
+            p = Progress{Step::ReadingColumns, d.sourceList.List(pos), false, 0};
+            copyTable(d, ctx, source, target, p);
+        }
+    } catch (const db::DbError& e) {
+        failure = e;
+        // A table that was created stays, with the rows that arrived: the list shows it.
+        if (p.created)
+            d.targetList.AddItem(p.table);
+    }
+
+    mysql.Close();
+    mssql.Close();
+    ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    if (failure)
+        db::ReportFailure(ctx.dialogs, failureText(d, p), *failure);
+}
+
+} // namespace
+
+void SendTablesToMySQL(const db::CommandContext& ctx) {
+    const Direction d{kSqlServer,        kMySql,          ctx.mssqlList,      ctx.mysqlList,
+                      &mysqlDropTable,   &readMssqlColumns, &mysqlCreateTable, &mssqlSelectAll,
+                      &mysqlLiteral,     &mysqlInsert};
+    run(ctx, d, true);
+}
+
+void SendTablesToMSSQL(const db::CommandContext& ctx) {
+    const Direction d{kMySql,            kSqlServer,      ctx.mysqlList,      ctx.mssqlList,
+                      &mssqlDropTable,   &readMysqlColumns, &mssqlCreateTable, &mysqlSelectAll,
+                      &mssqlLiteral,     &mssqlInsert};
+    run(ctx, d, false);
+}
 
 } // namespace fq::transfer

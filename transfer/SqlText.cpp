@@ -1,8 +1,67 @@
 #include "transfer/SqlText.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <iterator>
+
 namespace fq::sql {
 
 namespace {
+
+// Reserved words of MySQL 8, MariaDB 10/11 and Transact-SQL, upper case, sorted (strcmp order).
+// A name that is one of them must be delimited wherever it stands.
+constexpr const char* kReservedWords[] = {
+    "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "ANY", "AS", "ASC", "ASENSITIVE",
+    "AUTHORIZATION", "BACKUP", "BEFORE", "BEGIN", "BETWEEN", "BIGINT", "BINARY", "BLOB", "BOTH",
+    "BREAK", "BROWSE", "BULK", "BY", "CALL", "CASCADE", "CASE", "CHANGE", "CHAR", "CHARACTER",
+    "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED", "COALESCE", "COLLATE", "COLUMN", "COMMIT",
+    "COMPUTE", "CONDITION", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE", "CONTINUE", "CONVERT",
+    "CREATE", "CROSS", "CUBE", "CUME_DIST", "CURRENT", "CURRENT_DATE", "CURRENT_ROLE",
+    "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASE", "DATABASES",
+    "DAY_HOUR", "DAY_MICROSECOND", "DAY_MINUTE", "DAY_SECOND", "DBCC", "DEALLOCATE", "DEC",
+    "DECIMAL", "DECLARE", "DEFAULT", "DELAYED", "DELETE", "DELETE_DOMAIN_ID", "DENSE_RANK", "DENY",
+    "DESC", "DESCRIBE", "DETERMINISTIC", "DISK", "DISTINCT", "DISTINCTROW", "DISTRIBUTED", "DIV",
+    "DOUBLE", "DO_DOMAIN_IDS", "DROP", "DUAL", "DUMP", "EACH", "ELSE", "ELSEIF", "EMPTY",
+    "ENCLOSED", "END", "ERRLVL", "ESCAPE", "ESCAPED", "EXCEPT", "EXEC", "EXECUTE", "EXISTS",
+    "EXIT", "EXPLAIN", "EXTERNAL", "FALSE", "FETCH", "FILE", "FILLFACTOR", "FIRST_VALUE", "FLOAT",
+    "FLOAT4", "FLOAT8", "FOR", "FORCE", "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FROM", "FULL",
+    "FULLTEXT", "FUNCTION", "GENERAL", "GENERATED", "GET", "GOTO", "GRANT", "GROUP", "GROUPING",
+    "GROUPS", "HAVING", "HIGH_PRIORITY", "HOLDLOCK", "HOUR_MICROSECOND", "HOUR_MINUTE",
+    "HOUR_SECOND", "IDENTITY", "IDENTITYCOL", "IDENTITY_INSERT", "IF", "IGNORE",
+    "IGNORE_DOMAIN_IDS", "IGNORE_SERVER_IDS", "IN", "INDEX", "INFILE", "INNER", "INOUT",
+    "INSENSITIVE", "INSERT", "INT", "INT1", "INT2", "INT3", "INT4", "INT8", "INTEGER", "INTERSECT",
+    "INTERVAL", "INTO", "IO_AFTER_GTIDS", "IO_BEFORE_GTIDS", "IS", "ITERATE", "JOIN", "JSON_TABLE",
+    "KEY", "KEYS", "KILL", "LAG", "LAST_VALUE", "LATERAL", "LEAD", "LEADING", "LEAVE", "LEFT",
+    "LIKE", "LIMIT", "LINEAR", "LINENO", "LINES", "LOAD", "LOCALTIME", "LOCALTIMESTAMP", "LOCK",
+    "LONG", "LONGBLOB", "LONGTEXT", "LOOP", "LOW_PRIORITY", "MANUAL", "MASTER_BIND",
+    "MASTER_HEARTBEAT_PERIOD", "MASTER_SSL_VERIFY_SERVER_CERT", "MATCH", "MAXVALUE", "MEDIUMBLOB",
+    "MEDIUMINT", "MEDIUMTEXT", "MERGE", "MIDDLEINT", "MINUS", "MINUTE_MICROSECOND",
+    "MINUTE_SECOND", "MOD", "MODIFIES", "NATIONAL", "NATURAL", "NOCHECK", "NONCLUSTERED", "NOT",
+    "NO_WRITE_TO_BINLOG", "NTH_VALUE", "NTILE", "NULL", "NULLIF", "NUMERIC", "OF", "OFF", "OFFSET",
+    "OFFSETS", "ON", "OPEN", "OPENDATASOURCE", "OPENQUERY", "OPENROWSET", "OPENXML", "OPTIMIZE",
+    "OPTIMIZER_COSTS", "OPTION", "OPTIONALLY", "OR", "ORDER", "OUT", "OUTER", "OUTFILE", "OVER",
+    "PAGE_CHECKSUM", "PARALLEL", "PARSE_VCOL_EXPR", "PARTITION", "PERCENT", "PERCENT_RANK",
+    "PIVOT", "PLAN", "POSITION", "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC",
+    "PURGE", "QUALIFY", "RAISERROR", "RANGE", "RANK", "READ", "READS", "READTEXT", "READ_WRITE",
+    "REAL", "RECONFIGURE", "RECURSIVE", "REFERENCES", "REF_SYSTEM_ID", "REGEXP", "RELEASE",
+    "RENAME", "REPEAT", "REPLACE", "REPLICATION", "REQUIRE", "RESIGNAL", "RESTORE", "RESTRICT",
+    "RETURN", "RETURNING", "REVERT", "REVOKE", "RIGHT", "RLIKE", "ROLLBACK", "ROW", "ROWCOUNT",
+    "ROWGUIDCOL", "ROWNUM", "ROWS", "ROWTYPE", "ROW_NUMBER", "RULE", "SAVE", "SCHEMA", "SCHEMAS",
+    "SECOND_MICROSECOND", "SECURITYAUDIT", "SELECT", "SEMANTICKEYPHRASETABLE",
+    "SEMANTICSIMILARITYDETAILSTABLE", "SEMANTICSIMILARITYTABLE", "SENSITIVE", "SEPARATOR",
+    "SESSION_USER", "SET", "SETUSER", "SHOW", "SHUTDOWN", "SIGNAL", "SLOW", "SMALLINT", "SOME",
+    "SPATIAL", "SPECIFIC", "SQL", "SQLEXCEPTION", "SQLSTATE", "SQLWARNING", "SQL_BIG_RESULT",
+    "SQL_CALC_FOUND_ROWS", "SQL_SMALL_RESULT", "SSL", "STARTING", "STATISTICS",
+    "STATS_AUTO_RECALC", "STATS_PERSISTENT", "STATS_SAMPLE_PAGES", "STORED", "STRAIGHT_JOIN",
+    "SYSDATE", "SYSTEM", "SYSTEM_USER", "TABLE", "TABLESAMPLE", "TERMINATED", "TEXTSIZE", "THEN",
+    "TINYBLOB", "TINYINT", "TINYTEXT", "TO", "TOP", "TRAILING", "TRAN", "TRANSACTION", "TRIGGER",
+    "TRUE", "TRUNCATE", "TRY_CONVERT", "TSEQUAL", "UNDO", "UNION", "UNIQUE", "UNLOCK", "UNPIVOT",
+    "UNSIGNED", "UPDATE", "UPDATETEXT", "USAGE", "USE", "USER", "USING", "UTC_DATE", "UTC_TIME",
+    "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR", "VARCHARACTER", "VARYING", "VIEW",
+    "VIRTUAL", "WAITFOR", "WHEN", "WHERE", "WHILE", "WINDOW", "WITH", "WITHIN", "WRITE",
+    "WRITETEXT", "XOR", "YEAR_MONTH", "ZEROFILL",
+};
 
 bool isAsciiLetter(QChar c) {
     const char16_t u = c.unicode();
@@ -27,6 +86,8 @@ QString delimited(const QString& name, QChar open, QChar close) {
     return out;
 }
 
+QString hexDigits(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+
 } // namespace
 
 bool isPlainIdentifier(const QString& name) {
@@ -39,16 +100,26 @@ bool isPlainIdentifier(const QString& name) {
     return true;
 }
 
+bool isReservedWord(const QString& name) {
+    if (!isPlainIdentifier(name))
+        return false;
+    const QByteArray upper = name.toUpper().toLatin1();
+    return std::binary_search(std::begin(kReservedWords), std::end(kReservedWords),
+                              upper.constData(), [](const char* a, const char* b) {
+                                  return std::strcmp(a, b) < 0;
+                              });
+}
+
 QString bracketed(const QString& name) { return delimited(name, u'[', u']'); }
 
 QString backticked(const QString& name) { return delimited(name, u'`', u'`'); }
 
 QString mssqlBareName(const QString& name) {
-    return isPlainIdentifier(name) ? name : bracketed(name);
+    return isPlainIdentifier(name) && !isReservedWord(name) ? name : bracketed(name);
 }
 
 QString mysqlBareName(const QString& name) {
-    return isPlainIdentifier(name) ? name : backticked(name);
+    return isPlainIdentifier(name) && !isReservedWord(name) ? name : backticked(name);
 }
 
 QString quoted(const QString& text) { return delimited(text, u'\'', u'\''); }
@@ -59,6 +130,14 @@ QString mssqlString(const QString& text) {
             return u'N' + quoted(text);
     }
     return quoted(text);
+}
+
+QString mssqlUnicodeString(const QString& text) { return u'N' + quoted(text); }
+
+QString mssqlBinary(const QByteArray& bytes) { return QStringLiteral("0x") + hexDigits(bytes); }
+
+QString mysqlBinary(const QByteArray& bytes) {
+    return QStringLiteral("X'") + hexDigits(bytes) + u'\'';
 }
 
 } // namespace fq::sql

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Identifier quoting and literals for both servers: the only place in the program that writes
@@ -8,13 +9,16 @@ namespace fq::sql {
 
 // Letters, digits and underscore, not starting with a digit (ASCII only).
 bool isPlainIdentifier(const QString& name);
+// A reserved word of MySQL, MariaDB or Transact-SQL (any letter case): such a name cannot stand
+// bare in a statement on either server ("SELECT * FROM order" fails).
+bool isReservedWord(const QString& name);
 
 // [name] with every ] doubled.
 QString bracketed(const QString& name);
 // `name` with every backtick doubled.
 QString backticked(const QString& name);
 // For the positions that write a name bare ("SELECT * FROM " + name, "describe " + name):
-// a plain identifier as it stands, any other name delimited.
+// a plain identifier that is not a reserved word as it stands, any other name delimited.
 QString mssqlBareName(const QString& name);
 QString mysqlBareName(const QString& name);
 
@@ -23,5 +27,12 @@ QString quoted(const QString& text);
 // A SQL Server string literal: quoted(), with the N prefix when the text holds any character
 // outside ASCII, so it does not pass through the database's code page.
 QString mssqlString(const QString& text);
+// A SQL Server Unicode string literal, N'text', whatever the text holds: for names compared
+// with the catalog's nvarchar columns and passed to OBJECT_ID.
+QString mssqlUnicodeString(const QString& text);
+
+// Binary literals: 0x0A1B (0x for no bytes) on SQL Server, X'0A1B' (X'' for no bytes) on MySQL.
+QString mssqlBinary(const QByteArray& bytes);
+QString mysqlBinary(const QByteArray& bytes);
 
 } // namespace fq::sql

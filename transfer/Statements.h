@@ -1,0 +1,39 @@
+#pragma once
+
+#include "transfer/TypeMap.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The statement texts of the two transfer commands. Names go through SqlText: delimited where
+// the statement delimits them, bare (or delimited when they must be) where it writes them bare.
+namespace fq::transfer {
+
+// Run once on every MySQL connection: backslashes in literals are plain characters, and a value
+// that does not fit is refused rather than clipped.
+QString mysqlSessionSetup();
+
+// "DROP TABLE `name`" / "DROP TABLE [name]"
+QString mysqlDropTable(const QString& table);
+QString mssqlDropTable(const QString& table);
+
+// The columns of the one SQL Server table that the bare name resolves to, in their order:
+// name, data type, character maximum length, numeric precision, scale, datetime precision.
+QString mssqlColumnsQuery(const QString& table);
+// "describe name"
+QString mysqlDescribe(const QString& table);
+
+// "CREATE TABLE `name`(`a` int,`b` varchar(5))" / "CREATE TABLE [name]([a] int,[b] nchar(5))"
+QString mysqlCreateTable(const QString& table, const QList<TargetColumn>& columns);
+QString mssqlCreateTable(const QString& table, const QList<TargetColumn>& columns);
+
+// "SELECT * FROM name"
+QString mysqlSelectAll(const QString& table);
+QString mssqlSelectAll(const QString& table);
+
+// "INSERT INTO `name` VALUES('7', 'O''Brien', NULL)": the literals joined by comma and space.
+QString mysqlInsert(const QString& table, const QStringList& literals);
+QString mssqlInsert(const QString& table, const QStringList& literals);
+
+} // namespace fq::transfer

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Column types from one server to the other: the target must accept every column and hold every
+// value of the source. Pure functions; the schema reads and the statements live elsewhere.
+namespace fq::transfer {
+
+// What the row copy must know about a source column beyond the value the driver delivers.
+enum class ValueKind {
+    Plain,    // written as the value stands
+    Temporal, // a MySQL date, datetime or timestamp: its zero date is written as NULL
+    Bit,      // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
+};
+
+// One row of SQL Server's information_schema.Columns. Missing numbers are NULL in the catalog.
+struct MssqlColumn {
+    QString name;
+    QString dataType;                           // DATA_TYPE, e.g. "nvarchar"
+    std::optional<long long> characterMaximumLength; // -1 for the (max) types
+    std::optional<int> numericPrecision;
+    std::optional<int> numericScale;
+    std::optional<int> datetimePrecision;
+};
+
+// One row of MySQL's describe: the column's name and its type text as MySQL prints it,
+// e.g. "int(10) unsigned", "enum('a','b')", "datetime(6)".
+struct MysqlColumn {
+    QString name;
+    QString type;
+};
+
+// A column of the table to create: its name, its definition text after the name, and how its
+// values are to be written.
+struct TargetColumn {
+    QString name;
+    QString type;
+    ValueKind kind = ValueKind::Plain;
+    friend bool operator==(const TargetColumn&, const TargetColumn&) = default;
+};
+
+// SQL Server → MySQL, for a whole table: wide character and binary columns that together pass
+// MySQL's 65,535-byte row limit become mediumtext or longblob, widest first.
+QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source);
+// MySQL → SQL Server: describe's type text read for its base type, length, unsigned and
+// zerofill, and mapped to a SQL Server type.
+QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source);
+
+// The row size MySQL counts for a column definition this module writes, in bytes (utf8mb4
+// text counted at 4 bytes a character, long text and blob columns at their in-row pointer).
+long long mysqlColumnBytes(const QString& type);
+
+} // namespace fq::transfer
