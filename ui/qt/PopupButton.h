@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QPushButton>
+
+#include <functional>
+
+namespace fq::ui::qt {
+
+// A two-state picture button used as a push button: a 32 by 32 picture and a caption, and a
+// value, 0 released or 1 pressed. A press sets the value to 1; every change of the value raises
+// Click. Handlers connected with onPress act only on the pressed state and set the button back
+// to released first; the Click that this raises finds the released state and does nothing, so a
+// press acts exactly once and the button looks raised again before the action starts.
+class PopupButton final : public QPushButton {
+    Q_OBJECT
+public:
+    static constexpr int kPictureSize = 32;
+
+    explicit PopupButton(const QString& caption, QWidget* parent = nullptr);
+
+    int Value() const;
+    void SetValue(int value);
+
+    // Connects an action with the pop-up handling above.
+    void onPress(QObject* context, std::function<void()> action);
+
+signals:
+    void Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+} // namespace fq::ui::qt
