@@ -21,13 +21,16 @@ public:
 
     // An absent key reads as "".
     QString Read(const QString& key) const;
-    void Write(const QString& key, const QString& value);
+    // True when the value is stored and on disk; false when the store could not be written
+    // (the caller decides whether to say so).
+    bool Write(const QString& key, const QString& value);
 
     // Where the values live (file path, or registry path on Windows).
     QString location() const;
 
 private:
     QString folder_;
+    bool userStore_ = false; // the user's own store: the registry on Windows
 };
 
 } // namespace fq::settings
