@@ -1,0 +1,229 @@
+// The connection probes and the Test Connection action against a real server: MariaDB (the
+// "mysql" build of this test) or the SQL Server test double (the "mssql" build).
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "db/Probes.h"
+#include "support/TestSupport.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+#include <optional>
+
+using fq::db::ConnectionSettings;
+using fq::db::DbError;
+using Change = std::function<void(ConnectionSettings&)>;
+
+Q_DECLARE_METATYPE(Change)
+
+namespace {
+
+#ifdef FQ_TEST_MSSQL
+constexpr bool kMSSQL = true;
+constexpr fq::db::Server kServer = fq::db::Server::MSSQL;
+#else
+constexpr bool kMSSQL = false;
+constexpr fq::db::Server kServer = fq::db::Server::MySQL;
+#endif
+
+const QString kFailurePrompt =
+    "Could not connect. Please check server, username, password, database with your "
+    "administrator. For help, write to support@fernquill.example.";
+
+// The settings of this build's server, changed as a row asks.
+ConnectionSettings settings(const Change& change) {
+    ConnectionSettings s = fq::test::localServers();
+    if (change)
+        change(s);
+    return s;
+}
+
+bool probe(const ConnectionSettings& s) {
+    return kMSSQL ? fq::db::CanConnectMSSQL(s) : fq::db::CanConnectMySQL(s);
+}
+
+QString testOrderString(const ConnectionSettings& s) {
+    return kMSSQL ? fq::db::MSSQLConnectionString(s) : fq::db::MySQLConnectionStringTestOrder(s);
+}
+
+void wrongPassword(ConnectionSettings& s) {
+    (kMSSQL ? s.msPassword : s.myPassword) += "-wrong";
+}
+void unknownUser(ConnectionSettings& s) {
+    (kMSSQL ? s.msUser : s.myUser) = "fq_nobody";
+}
+void unknownDatabase(ConnectionSettings& s) {
+    (kMSSQL ? s.msDatabase : s.myDatabase) = "fq_no_such_database";
+}
+void nothingListening(ConnectionSettings& s) {
+    s.msServer = "127.0.0.1," + QString::number(fq::test::unusedLoopbackPort());
+}
+void allEmpty(ConnectionSettings& s) {
+    s = ConnectionSettings{};
+}
+
+// With an empty USER= the MariaDB client logs in as the operating system's user; a server whose
+// account of that name has no password lets such a string in, whatever this program does.
+bool emptyUserLogsIn(const Change& change) {
+    if (kMSSQL || !settings(change).myUser.isEmpty())
+        return false;
+    ConnectionSettings asSystemUser;
+    asSystemUser.myServer = fq::test::localServers().myServer;
+    return fq::db::CanConnectMySQL(asSystemUser);
+}
+
+const char* const kEmptyUserSkip =
+    "The local MariaDB lets this system's user in without a password, and with an empty user "
+    "name the driver logs in as that user.";
+
+} // namespace
+
+class TestProbes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void probes_data();
+    void probes();
+    void errorNumbers_data();
+    void errorNumbers();
+    void testConnection_data();
+    void testConnection();
+    void probeKeepsNothingOpen();
+};
+
+void TestProbes::probes_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("right settings") << Change() << true;
+    QTest::newRow("wrong password") << Change(wrongPassword) << false;
+    QTest::newRow("unknown user") << Change(unknownUser) << false;
+    QTest::newRow("unknown database") << Change(unknownDatabase) << false;
+    QTest::newRow("all empty") << Change(allEmpty) << false;
+    if (kMSSQL)
+        QTest::newRow("nothing listening") << Change(nothingListening) << false;
+}
+
+void TestProbes::probes() {
+    QFETCH(Change, change);
+    QFETCH(bool, connects);
+    if (emptyUserLogsIn(change))
+        QSKIP(kEmptyUserSkip);
+    QCOMPARE(probe(settings(change)), connects);
+    // A second try opens a new connection and answers the same.
+    QCOMPARE(probe(settings(change)), connects);
+}
+
+void TestProbes::errorNumbers_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<long>("number");
+    QTest::addColumn<QString>("sqlStateClass");
+    QTest::addColumn<long>("nativeError");
+
+    QTest::newRow("wrong password") << Change(wrongPassword) << fq::db::kLoginRefused
+                                    << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
+    QTest::newRow("unknown user") << Change(unknownUser) << fq::db::kLoginRefused
+                                  << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
+    if (kMSSQL) {
+        QTest::newRow("unknown database")
+            << Change(unknownDatabase) << fq::db::kGenericFailure << "42" << 4060L;
+        QTest::newRow("nothing listening")
+            << Change(nothingListening) << fq::db::kGenericFailure << "08" << 20009L;
+    } else {
+        QTest::newRow("unknown database")
+            << Change(unknownDatabase) << fq::db::kGenericFailure << "42" << 1049L;
+    }
+}
+
+void TestProbes::errorNumbers() {
+    QFETCH(Change, change);
+    QFETCH(long, number);
+    QFETCH(QString, sqlStateClass);
+    QFETCH(long, nativeError);
+
+    fq::db::Connection c;
+    std::optional<DbError> error;
+    try {
+        c.Open(testOrderString(settings(change)));
+    } catch (const DbError& e) {
+        error = e;
+    }
+    QVERIFY2(error.has_value(), "the connection opened");
+    QCOMPARE(error->number(), number);
+    QVERIFY2(error->sqlState().startsWith(sqlStateClass), qPrintable(error->sqlState()));
+    QCOMPARE(error->nativeError(), nativeError);
+    QVERIFY(!error->driverText().isEmpty());
+    QCOMPARE(c.State(), 0);
+}
+
+void TestProbes::testConnection_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QString>("detailContains");
+
+    QTest::newRow("right settings") << Change() << "Connection successful."
+                                    << "";
+    QTest::newRow("wrong password")
+        << Change(wrongPassword) << kFailurePrompt
+        << (kMSSQL ? "Native error: 18456" : "SQLSTATE: 28000\nNative error: 1045");
+    QTest::newRow("unknown database") << Change(unknownDatabase) << kFailurePrompt
+                                      << (kMSSQL ? "Native error: 4060" : "Native error: 1049");
+    QTest::newRow("all empty") << Change(allEmpty) << kFailurePrompt << "SQLSTATE: ";
+    if (kMSSQL) {
+        QTest::newRow("nothing listening")
+            << Change(nothingListening) << kFailurePrompt << "Native error: 20009";
+    }
+}
+
+void TestProbes::testConnection() {
+    QFETCH(Change, change);
+    QFETCH(QString, prompt);
+    QFETCH(QString, detailContains);
+    if (emptyUserLogsIn(change))
+        QSKIP(kEmptyUserSkip);
+
+    fq::test::FakeDialogs dialogs;
+    fq::test::FakePointer pointer;
+    fq::db::TestConnection(kServer, settings(change), dialogs, pointer);
+
+    QCOMPARE(pointer.history, QList<int>({11, 1}));
+    QCOMPARE(dialogs.shown.size(), 1);
+    const auto& box = dialogs.shown.front();
+    QCOMPARE(box.prompt, prompt);
+    QCOMPARE(box.style, fq::ui::kOkOnly);
+    QCOMPARE(box.title, QString()); // the application's title
+    if (detailContains.isEmpty())
+        QCOMPARE(box.detail, QString());
+    else
+        QVERIFY2(box.detail.contains(detailContains), qPrintable(box.detail));
+}
+
+void TestProbes::probeKeepsNothingOpen() {
+    if (kMSSQL)
+        QSKIP("The test double keeps no connection log.");
+    // The server's general log shows every connection the probe opened, and its Quit.
+    fq::test::LogWatcher log(fq::test::localServerValue("MYSQL_GENERAL_LOG"));
+    log.mark();
+    QVERIFY(fq::db::CanConnectMySQL(fq::test::localServers()));
+    QVERIFY(fq::db::CanConnectMySQL(fq::test::localServers()));
+    static const QRegularExpression connect(R"(\s(\d+)\s+Connect\s+fq@\S+ on )");
+    QStringList ids;
+    const QStringList lines = log.linesSinceMark();
+    for (const QString& line : lines) {
+        const auto m = connect.match(line);
+        if (m.hasMatch())
+            ids << m.captured(1);
+    }
+    QCOMPARE(ids.size(), 2); // two separate connections
+    for (const QString& id : std::as_const(ids)) {
+        const QRegularExpression quit("\\s" + id + "\\s+Quit");
+        QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                             [&](const QString& l) { return quit.match(l).hasMatch(); }),
+                 qPrintable("connection " + id + " was left open"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestProbes)
+#include "tst_probes.moc"
