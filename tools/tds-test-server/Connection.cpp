@@ -1,0 +1,512 @@
+#include "Connection.h"
+
+#include "Login7.h"
+#include "Prelogin.h"
+#include "ResultWriter.h"
+#include "RpcReader.h"
+#include "StatementLog.h"
+#include "WireText.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace tds::wire {
+
+const std::u16string Connection::kServerName = u"TDSTEST";
+
+namespace {
+constexpr std::size_t kDefaultPacketSize = 4096;
+constexpr std::uint16_t kCommandSelect = 0xC1;
+constexpr std::uint32_t kTds71 = 0x71000001u;
+constexpr std::uint32_t kTds72 = 0x72090002u;
+constexpr std::uint32_t kTds73A = 0x730A0003u;
+constexpr std::uint32_t kTds73B = 0x730B0003u;
+constexpr std::uint32_t kTds74 = 0x74000004u;
+constexpr std::size_t kRowsBetweenCancelChecks = 256;
+
+// The version answered for the one a client asks: the same, for the versions from 7.1 on.
+std::optional<std::uint32_t> negotiate(std::uint32_t asked) {
+    switch (asked) {
+    case kTds71:
+    case kTds72:
+    case kTds73A:
+    case kTds73B:
+    case kTds74:
+        return asked;
+    case 0x07010000u: // 7.1 revision 0, byte-swapped by old clients
+        return kTds71;
+    default:
+        break;
+    }
+    const std::uint32_t major = asked >> 24;
+    if (major < 0x71 || major > 0x7F)
+        return std::nullopt;
+    if (major >= 0x74)
+        return kTds74;
+    if (major == 0x73)
+        return kTds73B;
+    if (major == 0x72)
+        return kTds72;
+    return kTds71;
+}
+
+bool equalsIgnoringCase(const std::u16string& a, std::u16string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               auto lower = [](char16_t c) {
+                   return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+               };
+               return lower(x) == lower(y);
+           });
+}
+
+std::u16string procedureName(const std::u16string& name) {
+    // "[db]..sp_tables" and "dbo.sp_rename" name the same procedures as their last part.
+    const std::size_t dot = name.find_last_of(u'.');
+    std::u16string last = dot == std::u16string::npos ? name : name.substr(dot + 1);
+    if (last.size() >= 2 && last.front() == u'[' && last.back() == u']')
+        last = last.substr(1, last.size() - 2);
+    return last;
+}
+} // namespace
+
+Connection::Connection(int fd, std::uint64_t number, Engine& engine, StatementLog& log)
+    : stream_(fd), out_(stream_, kDefaultPacketSize), fd_(fd), number_(number), engine_(engine),
+      log_(log) {
+    stream_.setSpid(static_cast<std::uint16_t>(50 + number % 30000));
+}
+
+Connection::~Connection() = default;
+
+void Connection::run() {
+    PacketType type{};
+    std::vector<std::uint8_t> payload;
+    bool loggedIn = false;
+    while (!stream_.broken() && stream_.readMessage(type, payload)) {
+        if (!loggedIn) {
+            if (type == PacketType::Prelogin) {
+                const auto reply = Prelogin::reply(static_cast<std::uint32_t>(50 + number_));
+                out_.bytes(reply.data(), reply.size());
+                out_.endMessage();
+                continue;
+            }
+            if (type == PacketType::Login7 && login(payload)) {
+                loggedIn = true;
+                continue;
+            }
+            break;
+        }
+        switch (type) {
+        case PacketType::SqlBatch:
+            batch(payload);
+            break;
+        case PacketType::Rpc:
+            rpcMessage(payload);
+            break;
+        case PacketType::Attention:
+            attention();
+            break;
+        case PacketType::TransactionManager:
+            transactionRequest();
+            break;
+        default: {
+            beginResponse();
+            Message m;
+            m.number = 4014;
+            m.severity = 20;
+            m.text = u"A fatal error occurred while reading the input stream from the network: "
+                     u"unexpected packet type " +
+                     WireText::utf16(WireText::hex(static_cast<std::uint8_t>(type))) + u".";
+            out_.message(m, kServerName, u"");
+            out_.done(DoneKind::Done, kDoneError, 0, 0);
+            out_.endMessage();
+            break;
+        }
+        }
+    }
+    if (loggedIn) {
+        session_.reset();
+        log_.logout(number_, user_);
+    }
+}
+
+bool Connection::login(const std::vector<std::uint8_t>& payload) {
+    const std::optional<Login7> request = Login7::parse(payload);
+    if (!request) {
+        Message m;
+        m.number = 17832;
+        m.severity = 20;
+        m.text = u"The login packet used to open the connection is structurally invalid; the "
+                 u"connection has been closed.";
+        sendErrorsAndClose({m});
+        return false;
+    }
+    user_ = request->userName;
+    const std::optional<std::uint32_t> version = negotiate(request->tdsVersion);
+    if (!version) {
+        Message m;
+        m.number = 17835;
+        m.severity = 20;
+        m.text = u"This server supports TDS 7.1 and later only.";
+        log_.loginFailed(number_, user_, request->database, m.number);
+        sendErrorsAndClose({m});
+        return false;
+    }
+    out_.setTdsVersion(*version);
+
+    LoginResult result = engine_.login(request->userName, request->password, request->database);
+    if (!result.session) {
+        const std::int32_t number = result.messages.empty() ? 18456 : result.messages.front().number;
+        log_.loginFailed(number_, user_, request->database, number);
+        sendErrorsAndClose(result.messages);
+        return false;
+    }
+    session_ = std::move(result.session);
+    const std::u16string database = session_->database();
+    log_.login(number_, user_, database);
+
+    std::size_t packetSize = request->packetSize == 0 ? kDefaultPacketSize : request->packetSize;
+    packetSize = std::clamp<std::size_t>(packetSize, 512, 32767);
+    const std::u16string packetText = WireText::utf16(std::to_string(packetSize));
+
+    out_.envChange(1, database, u"master");
+    Message changedDatabase;
+    changedDatabase.number = 5701;
+    changedDatabase.state = 2;
+    changedDatabase.severity = 0;
+    changedDatabase.text = u"Changed database context to '" + database + u"'.";
+    out_.message(changedDatabase, kServerName, u"");
+    out_.collationChange();
+    out_.envChange(2, u"us_english", u"");
+    Message changedLanguage;
+    changedLanguage.number = 5703;
+    changedLanguage.state = 1;
+    changedLanguage.severity = 0;
+    changedLanguage.text = u"Changed language setting to us_english.";
+    out_.message(changedLanguage, kServerName, u"");
+    out_.loginAck(*version);
+    out_.envChange(4, packetText, packetText);
+    out_.done(DoneKind::Done, kDoneFinal, 0, 0);
+    out_.endMessage();
+    out_.setPacketSize(packetSize);
+    return true;
+}
+
+void Connection::sendErrorsAndClose(const std::vector<Message>& messages) {
+    for (const Message& m : messages)
+        out_.message(m, kServerName, u"");
+    out_.done(DoneKind::Done, kDoneError, 0, 0);
+    out_.endMessage();
+}
+
+void Connection::beginResponse() {
+    pending_.reset();
+    cancelled_ = false;
+    anyError_ = false;
+    returnStatus_.reset();
+}
+
+void Connection::flushPending(bool more) {
+    if (!pending_)
+        return;
+    out_.done(doneKind_, static_cast<std::uint16_t>(pending_->status | (more ? kDoneMore : 0)),
+              pending_->command, pending_->count);
+    pending_.reset();
+}
+
+void Connection::cancelResponse() {
+    cancelled_ = true;
+    pending_.reset();
+    log_.attention(number_, user_);
+    out_.done(DoneKind::Done, kDoneAttention, 0, 0);
+    out_.endMessage();
+}
+
+void Connection::internalError(const std::string& what) {
+    Message m;
+    m.number = 50000;
+    m.severity = 16;
+    m.text = u"The test server failed: " + WireText::utf16(what);
+    out_.message(m, kServerName, u"");
+    anyError_ = true;
+    pending_ = PendingDone{kDoneError, 0, 0};
+}
+
+void Connection::emit(StatementOutcome&& outcome, bool inProc, const std::u16string& procName) {
+    if (cancelled_)
+        return;
+    if (stream_.attentionArrived()) {
+        cancelResponse();
+        return;
+    }
+    flushPending(true);
+    bool error = false;
+    for (const Message& m : outcome.messages) {
+        out_.message(m, kServerName, procName);
+        if (m.severity > 10)
+            error = true;
+    }
+    bool counted = false;
+    std::uint64_t count = 0;
+    std::uint16_t command = 0;
+    if (outcome.result) {
+        ResultSet& result = *outcome.result;
+        ResultWriter writer(out_, result.columns);
+        writer.metadata();
+        command = kCommandSelect;
+        counted = true;
+        std::vector<Value> row;
+        std::size_t sinceCheck = 0;
+        for (;;) {
+            bool more = false;
+            try {
+                more = result.rows && result.rows->next(row);
+            } catch (const std::exception& e) {
+                internalError(std::string("reading a row: ") + e.what());
+                error = true;
+                break;
+            }
+            if (!more)
+                break;
+            const std::string problem = writer.checkRow(row);
+            if (!problem.empty()) {
+                internalError(problem);
+                error = true;
+                break;
+            }
+            writer.row(row);
+            ++count;
+            if (out_.takePacketSent() || ++sinceCheck >= kRowsBetweenCancelChecks) {
+                sinceCheck = 0;
+                if (stream_.attentionArrived()) {
+                    cancelResponse();
+                    return;
+                }
+            }
+        }
+    } else if (outcome.rowCount) {
+        counted = true;
+        count = static_cast<std::uint64_t>(std::max<std::int64_t>(*outcome.rowCount, 0));
+    }
+    if (error)
+        anyError_ = true;
+    if (outcome.returnStatus) {
+        if (inProc)
+            returnStatus_ = outcome.returnStatus;
+        else
+            out_.returnStatus(*outcome.returnStatus);
+    }
+    if (inProc && !outcome.result && !counted && !error)
+        return;
+    pending_ = PendingDone{
+        static_cast<std::uint16_t>((counted ? kDoneCount : 0) | (error ? kDoneError : 0)), command,
+        count};
+}
+
+void Connection::batch(const std::vector<std::uint8_t>& payload) {
+    std::size_t start = 0;
+    if (out_.atLeast72() && payload.size() >= 4) {
+        const std::size_t total = payload[0] | (payload[1] << 8) | (payload[2] << 16) |
+                                  (static_cast<std::size_t>(payload[3]) << 24);
+        start = std::min(total, payload.size());
+    }
+    std::u16string sql((payload.size() - start) / 2, u'\0');
+    for (std::size_t i = 0; i < sql.size(); ++i)
+        sql[i] = static_cast<char16_t>(payload[start + 2 * i] | (payload[start + 2 * i + 1] << 8));
+    log_.batch(number_, user_, sql);
+
+    beginResponse();
+    doneKind_ = DoneKind::Done;
+    try {
+        session_->executeBatch(sql, [this](StatementOutcome&& outcome) {
+            emit(std::move(outcome), false, u"");
+        });
+    } catch (const std::exception& e) {
+        if (!cancelled_) {
+            flushPending(true);
+            internalError(e.what());
+        }
+    }
+    if (cancelled_)
+        return;
+    if (pending_)
+        flushPending(false);
+    else
+        out_.done(DoneKind::Done, anyError_ ? kDoneError : kDoneFinal, 0, 0);
+    out_.endMessage();
+}
+
+void Connection::rpcMessage(const std::vector<std::uint8_t>& payload) {
+    RpcReader reader(payload, out_.atLeast72());
+    std::string error;
+    std::vector<RpcRequest> calls = reader.read(error);
+    beginResponse();
+    if (calls.empty()) {
+        log_.rpc(number_, user_, u"(unreadable)", 0, {});
+        Message m;
+        m.number = 8009;
+        m.severity = 16;
+        m.text = u"The incoming tabular data stream (TDS) remote procedure call (RPC) protocol "
+                 u"stream is incorrect. " +
+                 WireText::utf16(error.empty() ? "It holds no call." : error);
+        out_.message(m, kServerName, u"");
+        out_.done(DoneKind::DoneProc, kDoneError, 0, 0);
+        out_.endMessage();
+        return;
+    }
+    for (std::size_t i = 0; i < calls.size() && !cancelled_; ++i)
+        rpc(calls[i], i + 1 == calls.size());
+    if (!cancelled_)
+        out_.endMessage();
+}
+
+bool Connection::preparedCall(RpcRequest& call, std::vector<RpcParam>& returned) {
+    // Prepared statements are kept here, by handle, and run as sp_executesql: the engine sees
+    // the statement and its parameters the same way whichever form the client chose.
+    std::uint16_t id = call.procId;
+    if (call.name.empty()) {
+        // the id is already set
+    } else {
+        const std::u16string name = procedureName(call.name);
+        if (equalsIgnoringCase(name, u"sp_prepare"))
+            id = 11;
+        else if (equalsIgnoringCase(name, u"sp_execute"))
+            id = 12;
+        else if (equalsIgnoringCase(name, u"sp_prepexec"))
+            id = 13;
+        else if (equalsIgnoringCase(name, u"sp_unprepare"))
+            id = 15;
+        else
+            return false;
+    }
+    if (id != 11 && id != 12 && id != 13 && id != 15)
+        return false;
+
+    std::vector<RpcParam>& params = call.params;
+    auto text = [](const RpcParam& p) -> std::u16string {
+        if (const auto* u = std::get_if<std::u16string>(&p.value))
+            return *u;
+        if (const auto* s = std::get_if<std::string>(&p.value))
+            return WireText::utf16(WireText::utf8FromCp1252(*s));
+        return {};
+    };
+    auto handleOf = [](const RpcParam& p) -> std::optional<std::int32_t> {
+        if (const auto* n = std::get_if<std::int64_t>(&p.value))
+            return static_cast<std::int32_t>(*n);
+        return std::nullopt;
+    };
+    auto fail = [&](std::int32_t number, std::u16string message) {
+        StatementOutcome o;
+        Message m;
+        m.number = number;
+        m.severity = 16;
+        m.text = std::move(message);
+        o.messages.push_back(std::move(m));
+        o.returnStatus = -1;
+        emit(std::move(o), true, call.name);
+    };
+
+    if (id == 15) {
+        if (!params.empty())
+            if (auto h = handleOf(params[0]))
+                prepared_.erase(*h);
+        call.name.clear();
+        return true;
+    }
+    Prepared statement;
+    std::size_t firstValue = 0;
+    std::int32_t handle = 0;
+    if (id == 11 || id == 13) {
+        if (params.size() < 3) {
+            fail(201, u"Procedure or function 'sp_prepexec' expects parameter '@stmt', which "
+                      u"was not supplied.");
+            return true;
+        }
+        statement.parameters = text(params[1]);
+        statement.statement = text(params[2]);
+        handle = nextHandle_++;
+        prepared_[handle] = statement;
+        returned.push_back(params[0]);
+        returned.back().value = std::int64_t{handle};
+        returned.back().type.type = Type::Int;
+        firstValue = id == 11 ? params.size() : 3;
+        if (id == 11) {
+            StatementOutcome o;
+            o.returnStatus = 0;
+            emit(std::move(o), true, call.name);
+            return true;
+        }
+    } else {
+        const auto h = params.empty() ? std::nullopt : handleOf(params[0]);
+        const auto found = h ? prepared_.find(*h) : prepared_.end();
+        if (found == prepared_.end()) {
+            fail(8179, u"Could not find prepared statement with handle " +
+                           WireText::utf16(std::to_string(h.value_or(0))) + u".");
+            return true;
+        }
+        statement = found->second;
+        firstValue = 1;
+    }
+    std::vector<RpcParam> forwarded;
+    RpcParam stmt;
+    stmt.name = u"@stmt";
+    stmt.type = ColumnType{Type::NVarChar, -1, 0, 0};
+    stmt.value = statement.statement;
+    forwarded.push_back(std::move(stmt));
+    if (!statement.parameters.empty()) {
+        RpcParam decl;
+        decl.name = u"@params";
+        decl.type = ColumnType{Type::NVarChar, -1, 0, 0};
+        decl.value = statement.parameters;
+        forwarded.push_back(std::move(decl));
+    }
+    for (std::size_t i = firstValue; i < params.size(); ++i)
+        forwarded.push_back(std::move(params[i]));
+    session_->executeRpc(u"sp_executesql", 10, forwarded,
+                         [this, &call](StatementOutcome&& o) { emit(std::move(o), true, call.name); });
+    return true;
+}
+
+void Connection::rpc(RpcRequest& call, bool last) {
+    log_.rpc(number_, user_, call.name, call.procId, call.params);
+    doneKind_ = DoneKind::DoneInProc;
+    returnStatus_.reset();
+    std::vector<RpcParam> returned;
+    try {
+        if (!preparedCall(call, returned)) {
+            session_->executeRpc(call.name, call.procId, call.params,
+                                 [this, &call](StatementOutcome&& o) {
+                                     emit(std::move(o), true, call.name);
+                                 });
+        }
+    } catch (const std::exception& e) {
+        if (!cancelled_) {
+            flushPending(true);
+            internalError(e.what());
+            doneKind_ = DoneKind::DoneInProc;
+        }
+    }
+    if (cancelled_)
+        return;
+    flushPending(true);
+    out_.returnStatus(returnStatus_.value_or(anyError_ ? -6 : 0));
+    std::uint16_t ordinal = 0;
+    for (const RpcParam& p : returned)
+        ResultWriter::returnValue(out_, ordinal++, p.name, p.type, p.value);
+    out_.done(DoneKind::DoneProc,
+              static_cast<std::uint16_t>((last ? 0 : kDoneMore) | (anyError_ ? kDoneError : 0)),
+              0, 0);
+}
+
+void Connection::attention() {
+    log_.attention(number_, user_);
+    out_.done(DoneKind::Done, kDoneAttention, 0, 0);
+    out_.endMessage();
+}
+
+void Connection::transactionRequest() {
+    // Transactions are not kept; the request is acknowledged so a client can carry on.
+    out_.done(DoneKind::Done, kDoneFinal, 0, 0);
+    out_.endMessage();
+}
+
+} // namespace tds::wire

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Engine.h"
+#include "PacketStream.h"
+#include "TokenWriter.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tds::wire {
+
+class StatementLog;
+struct RpcRequest;
+
+// One client connection, served on its own thread: PRELOGIN, LOGIN7, then SQL batches, RPCs and
+// attentions until the client leaves.
+class Connection {
+public:
+    Connection(int fd, std::uint64_t number, Engine& engine, StatementLog& log);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void run();
+
+    static const std::u16string kServerName;
+
+private:
+    struct PendingDone {
+        std::uint16_t status = 0;
+        std::uint16_t command = 0;
+        std::uint64_t count = 0;
+    };
+    struct Prepared {
+        std::u16string parameters;
+        std::u16string statement;
+    };
+
+    bool login(const std::vector<std::uint8_t>& payload);
+    void batch(const std::vector<std::uint8_t>& payload);
+    void rpcMessage(const std::vector<std::uint8_t>& payload);
+    void rpc(RpcRequest& call, bool last);
+    bool preparedCall(RpcRequest& call, std::vector<RpcParam>& returned);
+    void attention();
+    void transactionRequest();
+
+    void beginResponse();
+    void emit(StatementOutcome&& outcome, bool inProc, const std::u16string& procName);
+    void flushPending(bool more);
+    void cancelResponse();
+    void internalError(const std::string& what);
+    void sendErrorsAndClose(const std::vector<Message>& messages);
+
+    PacketStream stream_;
+    TokenWriter out_;
+    int fd_;
+    std::uint64_t number_;
+    Engine& engine_;
+    StatementLog& log_;
+    std::u16string user_;
+    std::unique_ptr<Session> session_;
+
+    // The response being written.
+    DoneKind doneKind_ = DoneKind::Done;
+    std::optional<PendingDone> pending_;
+    bool cancelled_ = false;
+    bool anyError_ = false;
+    std::optional<std::int32_t> returnStatus_;
+
+    std::map<std::int32_t, Prepared> prepared_;
+    std::int32_t nextHandle_ = 1;
+};
+
+} // namespace tds::wire
