@@ -119,10 +119,9 @@ void RenameMSSQLTable(const CommandContext& ctx) {
     try {
         connection->Open(MSSQLConnectionString(ctx.settings()));
     } catch (const DbError& e) {
-        stopOnFailure(ctx, connection,
-                      QStringLiteral("Could not connect to the MS SQL Server to rename ") + what +
-                          u'.',
-                      e);
+        stopOnFailure(
+            ctx, connection,
+            QStringLiteral("Could not connect to the MS SQL Server to rename ") + what + u'.', e);
         return;
     }
     try {

@@ -107,10 +107,9 @@ void RenameMySQLTable(const CommandContext& ctx) {
     try {
         connection->Open(MySQLConnectionStringCommandOrder(ctx.settings()));
     } catch (const DbError& e) {
-        stopOnFailure(ctx, connection,
-                      QStringLiteral("Could not connect to the MySQL server to rename ") + what +
-                          u'.',
-                      e);
+        stopOnFailure(
+            ctx, connection,
+            QStringLiteral("Could not connect to the MySQL server to rename ") + what + u'.', e);
         return;
     }
     try {

@@ -1,0 +1,236 @@
+#include "ServerUnderTest.h"
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/MSSQL.h"
+#include "db/MySQL.h"
+#include "transfer/SqlText.h"
+#include "ui/Pointer.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace fq::test {
+
+namespace {
+
+QString logPath(ServerUnderTest::Kind kind) {
+    return localServerValue(kind == ServerUnderTest::Kind::MySQL
+                                ? QStringLiteral("MYSQL_GENERAL_LOG")
+                                : QStringLiteral("MSSQL_STATEMENT_LOG"));
+}
+
+QString connectionString(ServerUnderTest::Kind kind) {
+    const db::ConnectionSettings s = localServers();
+    return kind == ServerUnderTest::Kind::MySQL ? db::MySQLConnectionStringCommandOrder(s)
+                                                : db::MSSQLConnectionString(s);
+}
+
+// The double writes \\, \n, \r and \t for the characters that would break its lines.
+QString unescapeDoubleText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = text.at(++i);
+        if (next == u'n')
+            out += u'\n';
+        else if (next == u'r')
+            out += u'\r';
+        else if (next == u't')
+            out += u'\t';
+        else
+            out += next;
+    }
+    return out;
+}
+
+} // namespace
+
+ServerUnderTest::ServerUnderTest(Kind kind) : kind_(kind), log_(logPath(kind)) {}
+
+ui::TableList& ServerUnderTest::list(const db::CommandContext& ctx) const {
+    return kind_ == Kind::MySQL ? ctx.mysqlList : ctx.mssqlList;
+}
+
+void ServerUnderTest::drop(const db::CommandContext& ctx) const {
+    if (kind_ == Kind::MySQL)
+        db::DropMySQLTables(ctx);
+    else
+        db::DropMSSQLTables(ctx);
+}
+
+void ServerUnderTest::rename(const db::CommandContext& ctx) const {
+    if (kind_ == Kind::MySQL)
+        db::RenameMySQLTable(ctx);
+    else
+        db::RenameMSSQLTable(ctx);
+}
+
+int ServerUnderTest::pointerAfterDrop() const {
+    return kind_ == Kind::MySQL ? ui::kPointerArrow : ui::kPointerDefault;
+}
+
+db::ConnectionSettings ServerUnderTest::settingsWithLogin(const QString& login) const {
+    db::ConnectionSettings s = localServers();
+    if (kind_ == Kind::MySQL)
+        s.myUser = login;
+    else
+        s.msUser = login;
+    return s;
+}
+
+void ServerUnderTest::createTable(const QString& name) const {
+    db::Connection c;
+    c.Open(connectionString(kind_));
+    const QString table = kind_ == Kind::MySQL ? sql::backticked(name) : sql::bracketed(name);
+    c.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (id int)"));
+    c.Close();
+}
+
+void ServerUnderTest::dropIfExists(const QString& name) const {
+    if (!tables().contains(name))
+        return;
+    db::Connection c;
+    c.Open(connectionString(kind_));
+    const QString table = kind_ == Kind::MySQL ? sql::backticked(name) : sql::bracketed(name);
+    c.Execute(QStringLiteral("DROP TABLE ") + table);
+    c.Close();
+}
+
+QStringList ServerUnderTest::tables() const {
+    db::Connection c;
+    c.Open(connectionString(kind_));
+    QStringList names = c.CatalogTables();
+    c.Close();
+    return names;
+}
+
+void ServerUnderTest::markLog() {
+    log_.mark();
+}
+
+QList<ServerSession> ServerUnderTest::sessionsMentioning(const QStringList& names) const {
+    QList<ServerSession> found;
+    for (const ServerSession& s : sessionsSinceMark()) {
+        const bool mentions = std::any_of(
+            s.statements.cbegin(), s.statements.cend(), [&names](const QString& statement) {
+                return std::any_of(names.cbegin(), names.cend(),
+                                   [&](const QString& n) { return statement.contains(n); });
+            });
+        if (mentions)
+            found.append(s);
+    }
+    return found;
+}
+
+QList<ServerSession> ServerUnderTest::sessionsOf(const QString& login) const {
+    QList<ServerSession> found;
+    for (const ServerSession& s : sessionsSinceMark()) {
+        if (s.login == login)
+            found.append(s);
+    }
+    return found;
+}
+
+QList<ServerSession> ServerUnderTest::sessionsSinceMark() const {
+    const QStringList lines = log_.linesSinceMark();
+    return kind_ == Kind::MySQL ? parseMariaDbLog(lines) : parseDoubleLog(lines);
+}
+
+// MariaDB's general log: "[yymmdd hh:mm:ss]\t\t    <id> <Command>\t<argument>", a statement
+// that spans lines continuing on lines of its own.
+QList<ServerSession> ServerUnderTest::parseMariaDbLog(const QStringList& lines) const {
+    static const QRegularExpression event(
+        QStringLiteral(R"(^(?:\d{6} +\d{1,2}:\d\d:\d\d)?\t+ *(\d+) ([A-Za-z][A-Za-z ]*)\t(.*)$)"));
+    QList<ServerSession> sessions;
+    QHash<QString, qsizetype> open; // id -> index in sessions
+    QString lastStatementOf;        // id whose last statement a continuation line extends
+    for (int i = 0; i < lines.size(); ++i) {
+        const auto m = event.match(lines.at(i));
+        if (!m.hasMatch()) {
+            if (!lastStatementOf.isEmpty() && open.contains(lastStatementOf)) {
+                ServerSession& s = sessions[open.value(lastStatementOf)];
+                s.statements.last() += u'\n' + lines.at(i);
+            }
+            continue;
+        }
+        lastStatementOf.clear();
+        const QString id = m.captured(1);
+        const QString command = m.captured(2);
+        const QString argument = m.captured(3);
+        if (command == u"Connect") {
+            if (open.contains(id)) {
+                // The second line of a refused login: "Access denied for user ..."
+                if (argument.startsWith(u"Access denied"))
+                    sessions[open.value(id)].loggedIn = false;
+                continue;
+            }
+            ServerSession s;
+            s.id = id;
+            s.login = argument.section(u'@', 0, 0);
+            s.loggedIn = true;
+            s.firstLine = i;
+            open.insert(id, sessions.size());
+            sessions.append(s);
+            continue;
+        }
+        if (!open.contains(id))
+            continue;
+        ServerSession& s = sessions[open.value(id)];
+        if (command == u"Query" || command == u"Execute") {
+            if (argument.startsWith(u"SET "))
+                continue; // the driver's session set-up
+            s.statements.append(argument);
+            lastStatementOf = id;
+        } else if (command == u"Quit") {
+            s.lastLine = i;
+            open.remove(id);
+        }
+    }
+    return sessions;
+}
+
+// The double's log: "<conn>\t<login>\t<EVENT>[\t<fields>...]".
+QList<ServerSession> ServerUnderTest::parseDoubleLog(const QStringList& lines) const {
+    QList<ServerSession> sessions;
+    QHash<QString, qsizetype> open;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringList f = lines.at(i).split(u'\t');
+        if (f.size() < 3)
+            continue;
+        const QString& id = f.at(0);
+        const QString& event = f.at(2);
+        if (event == u"LOGIN" || event == u"LOGIN-FAILED") {
+            ServerSession s;
+            s.id = id;
+            s.login = unescapeDoubleText(f.at(1));
+            s.loggedIn = event == u"LOGIN";
+            s.firstLine = i;
+            if (!s.loggedIn)
+                s.lastLine = i;
+            else
+                open.insert(id, sessions.size());
+            sessions.append(s);
+            continue;
+        }
+        if (!open.contains(id))
+            continue;
+        ServerSession& s = sessions[open.value(id)];
+        if (event == u"BATCH" && f.size() >= 4) {
+            s.statements.append(unescapeDoubleText(f.at(3)));
+        } else if (event == u"RPC") {
+            s.statements.append(unescapeDoubleText(f.mid(3).join(u'\t')));
+        } else if (event == u"LOGOUT") {
+            s.lastLine = i;
+            open.remove(id);
+        }
+    }
+    return sessions;
+}
+
+} // namespace fq::test
