@@ -39,9 +39,12 @@ struct Column {
     bool nullable = true;
 };
 
+// 128-bit integers (a GCC/Clang extension) for decimal(38) magnitudes.
+__extension__ typedef __int128 Int128;
+
 // Unscaled decimal; the scale is the column's (money and smallmoney: 4).
 struct Decimal {
-    __int128 unscaled = 0;
+    Int128 unscaled = 0;
 };
 
 // date, time, datetime2, datetimeoffset: days since 0001-01-01 and 100-ns ticks since midnight
@@ -85,22 +88,28 @@ struct ResultSet {
     std::unique_ptr<RowSource> rows;
 };
 
-// What one statement did. The wire half sends the messages, then the result set's metadata and
-// rows, then a DONE (DONEPROC for an RPC) with the row count when there is one and the error
-// flag when a message of severity >= 11 was raised.
-struct StatementOutcome {
-    std::vector<Message> messages;
-    std::optional<ResultSet> result;
-    std::optional<std::int64_t> rowCount;
-    // For RPCs: the procedure's return status.
-    std::optional<std::int32_t> returnStatus;
-};
-
 struct RpcParam {
     std::u16string name; // "@stmt", or empty for positional
     ColumnType type;
     Value value;
     bool output = false;
+};
+
+// What one statement did. The wire half sends the messages, then the result set's metadata and
+// rows, then a DONE (DONEPROC for an RPC) with the row count when there is one and the error
+// flag when a message of severity >= 11 was raised.
+// A procedure (an RPC, or EXEC in a batch) emits an outcome per statement it runs (DONEINPROC),
+// then a last outcome with returnStatus set, which carries the procedure's own messages and its
+// output parameters (RETURNSTATUS, RETURNVALUE tokens, then DONEPROC).
+struct StatementOutcome {
+    std::vector<Message> messages;
+    std::optional<ResultSet> result;
+    std::optional<std::int64_t> rowCount;
+    // For procedures: the return status; set only on a procedure's last outcome.
+    std::optional<std::int32_t> returnStatus;
+    // For procedures: the values of the OUTPUT parameters, in the order of the call (for example
+    // the handle of sp_prepare / sp_prepexec).
+    std::vector<RpcParam> outputParams;
 };
 
 // One logged-in connection.

@@ -1,0 +1,41 @@
+#pragma once
+
+// SQL Server's conversions between types, as an INSERT, a CAST or a comparison makes them, with
+// the messages SQL Server raises when a value does not fit.
+
+#include <optional>
+#include <string>
+
+#include "Ast.h"
+#include "Engine.h"
+
+namespace tds {
+
+struct Typed {
+    Value value;
+    ColumnType type;
+};
+
+// Where a converted value goes, for the truncation message.
+struct ConvertTarget {
+    std::u16string table;  // "db.schema.table"
+    std::u16string column;
+};
+
+class Convert {
+public:
+    // A literal as SQL Server types it: 'x' varchar (code page 1252), N'x' nvarchar, 12 int,
+    // 3000000000 numeric(10,0), 1.50 numeric(3,2), 1e3 float, 0x.. varbinary, NULL.
+    static std::optional<Message> literal(LiteralKind kind, const std::u16string& text,
+                                          Typed& out);
+    // Converts for storing into a column (truncation is an error) when target is given, or as
+    // CAST does (character and binary values are cut silently) when it is not.
+    static std::optional<Message> to(const Typed& in, const ColumnType& type, Value& out,
+                                     const ConvertTarget* target);
+    // The value's text as CAST(x AS nvarchar) gives it.
+    static std::u16string toText(const Typed& in);
+    // A parameter type name as a client declares it ("nvarchar(4000)") to a ColumnType.
+    static std::optional<ColumnType> parseDeclaredType(const TypeSpec& spec);
+};
+
+} // namespace tds

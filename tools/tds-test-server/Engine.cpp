@@ -1,0 +1,499 @@
+#include "Engine.h"
+
+#include "EngineImpl.h"
+#include "Lexer.h"
+#include "Parser.h"
+#include "SessionImpl.h"
+#include "Text.h"
+#include "Types.h"
+
+namespace tds {
+
+Message makeMessage(std::int32_t number, std::uint8_t severity, std::uint8_t state,
+                    std::u16string textValue) {
+    Message m;
+    m.number = number;
+    m.severity = severity;
+    m.state = state;
+    m.text = std::move(textValue);
+    return m;
+}
+
+Database* Engine::Impl::findDatabase(std::u16string_view name) const {
+    for (const auto& d : databases) {
+        if (text::equalsCi(d->name(), name)) {
+            return d.get();
+        }
+    }
+    return nullptr;
+}
+
+Engine::Engine(std::vector<Account> accounts, std::vector<std::u16string> databases)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->accounts = std::move(accounts);
+    std::int32_t id = 5; // after master, tempdb, model and msdb
+    for (auto& name : databases) {
+        impl_->databases.push_back(std::make_unique<Database>(std::move(name), id++));
+    }
+}
+
+Engine::~Engine() = default;
+
+LoginResult Engine::login(const std::u16string& user, const std::u16string& password,
+                          const std::u16string& database) {
+    LoginResult result;
+    const Engine::Account* account = nullptr;
+    for (const auto& a : impl_->accounts) {
+        // Login names compare without regard to case; passwords exactly.
+        if (text::equalsCi(a.user, user) && a.password == password) {
+            account = &a;
+            break;
+        }
+    }
+    auto refused = makeMessage(18456, 14, 1, u"Login failed for user '" + user + u"'.");
+    if (account == nullptr) {
+        result.messages.push_back(std::move(refused));
+        return result;
+    }
+    Database* db = nullptr;
+    if (database.empty()) {
+        db = impl_->databases.empty() ? nullptr : impl_->databases.front().get();
+    } else {
+        db = impl_->findDatabase(database);
+    }
+    if (db == nullptr) {
+        result.messages.push_back(makeMessage(4060, 11, 1,
+                                              u"Cannot open database \"" + database +
+                                                  u"\" requested by the login. The login failed."));
+        result.messages.push_back(std::move(refused));
+        return result;
+    }
+    result.session = std::make_unique<SessionImpl>(*impl_, db, account->user, impl_->nextSpid++);
+    return result;
+}
+
+std::vector<Message> Engine::runScript(const std::u16string& database, const std::u16string& sql) {
+    std::vector<Message> errors;
+    if (impl_->accounts.empty()) {
+        errors.push_back(makeMessage(18456, 14, 1, u"Login failed for user ''."));
+        return errors;
+    }
+    const auto& account = impl_->accounts.front();
+    LoginResult r = login(account.user, account.password, database);
+    if (!r.session) {
+        return r.messages;
+    }
+    r.session->executeBatch(sql, [&](StatementOutcome&& o) {
+        for (auto& m : o.messages) {
+            if (m.severity >= 11) {
+                errors.push_back(std::move(m));
+            }
+        }
+    });
+    return errors;
+}
+
+const Typed* Variables::find(std::u16string_view name) const {
+    for (const auto& [n, v] : values) {
+        if (text::equalsCi(n, name)) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+SessionImpl::SessionImpl(Engine::Impl& engine, Database* database, std::u16string login,
+                         int spid)
+    : engine_(engine), db_(database), login_(std::move(login)), spid_(spid) {}
+
+std::u16string SessionImpl::database() const { return db_->name(); }
+
+void SessionImpl::executeBatch(const std::u16string& sql,
+                               const std::function<void(StatementOutcome&&)>& emit) {
+    runBatch(sql, nullptr, emit);
+}
+
+bool SessionImpl::runBatch(const std::u16string& sql, const Variables* vars, const Emit& emit) {
+    std::vector<Token> tokens;
+    if (auto m = Lexer::tokenize(sql, tokens)) {
+        StatementOutcome o;
+        o.messages.push_back(std::move(*m));
+        emit(std::move(o));
+        return false;
+    }
+    std::vector<Statement> statements;
+    Parser parser(sql, tokens);
+    if (auto m = parser.parseBatch(statements)) {
+        StatementOutcome o;
+        o.messages.push_back(std::move(*m));
+        emit(std::move(o));
+        return false;
+    }
+    for (const auto& s : statements) {
+        line_ = s.line;
+        if (!run(s, vars, emit)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SessionImpl::run(const Statement& s, const Variables* vars, const Emit& emit) {
+    return std::visit(
+        [&](const auto& body) -> bool {
+            using T = std::decay_t<decltype(body)>;
+            if constexpr (std::is_same_v<T, SelectStmt>) {
+                return execSelect(body, vars, emit);
+            } else if constexpr (std::is_same_v<T, CreateTableStmt>) {
+                return execCreate(body, emit);
+            } else if constexpr (std::is_same_v<T, DropTableStmt>) {
+                return execDrop(body, emit);
+            } else if constexpr (std::is_same_v<T, InsertStmt>) {
+                return execInsert(body, vars, emit);
+            } else if constexpr (std::is_same_v<T, ExecStmt>) {
+                return execExec(body, vars, emit);
+            } else if constexpr (std::is_same_v<T, UseStmt>) {
+                return execUse(body, emit);
+            } else {
+                if (text::isKeyword(body.option, "nocount")) {
+                    nocount_ = body.value == u"on";
+                }
+                emit(StatementOutcome{});
+                return true;
+            }
+        },
+        s.body);
+}
+
+namespace {
+
+bool fail(const Emit& emit, Message m, std::int32_t line) {
+    m.line = line;
+    StatementOutcome o;
+    o.messages.push_back(std::move(m));
+    emit(std::move(o));
+    return false;
+}
+
+} // namespace
+
+std::optional<Message> SessionImpl::resolveTable(const ObjectName& name, TableRef& ref) {
+    ref = TableRef{};
+    Database* db = db_;
+    std::u16string dbName = name.database();
+    if (!dbName.empty()) {
+        db = engine_.findDatabase(dbName);
+        if (db == nullptr) {
+            return makeMessage(
+                911, 16, 1,
+                u"Database '" + dbName +
+                    u"' does not exist. Make sure that the name is entered correctly.");
+        }
+    }
+    ref.database = db;
+    ref.schema = name.schema().empty() ? std::u16string(u"dbo") : name.schema();
+    std::shared_lock lock(db->mutex());
+    if (const SchemaInfo* si = db->schema(ref.schema)) {
+        ref.schema = si->name;
+        ref.table = db->find(ref.schema, name.object());
+    }
+    return std::nullopt;
+}
+
+bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
+    TableRef ref;
+    if (auto m = resolveTable(s.table, ref)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    const std::u16string& name = s.table.object();
+    if (name.size() > 128) {
+        return fail(emit,
+                    makeMessage(103, 15, 4,
+                                u"The identifier that starts with '" + name.substr(0, 128) +
+                                    u"' is too long. Maximum length is 128."),
+                    line_);
+    }
+    std::vector<Column> columns;
+    int number = 0;
+    for (const auto& def : s.columns) {
+        ++number;
+        Column c;
+        c.name = def.name;
+        c.nullable = def.nullable;
+        if (auto m = Types::resolve(def.type, number, def.name, c.type)) {
+            return fail(emit, std::move(*m), line_);
+        }
+        for (const auto& other : columns) {
+            if (text::equalsCi(other.name, c.name)) {
+                return fail(emit,
+                            makeMessage(2705, 16, 3,
+                                        u"Column names in each table must be unique. Column name '" +
+                                            c.name + u"' in table '" + name +
+                                            u"' is specified more than once."),
+                            line_);
+            }
+        }
+        columns.push_back(std::move(c));
+    }
+    if (columns.size() > 1024) {
+        return fail(emit,
+                    makeMessage(1702, 16, 1,
+                                u"CREATE TABLE failed because column '" + columns[1024].name +
+                                    u"' in table '" + name +
+                                    u"' exceeds the maximum of 1024 columns."),
+                    line_);
+    }
+    {
+        std::unique_lock lock(ref.database->mutex());
+        const SchemaInfo* si = ref.database->schema(ref.schema);
+        if (si == nullptr || si->name == u"sys" || si->name == u"INFORMATION_SCHEMA") {
+            lock.unlock();
+            return fail(emit,
+                        makeMessage(2760, 16, 1,
+                                    u"The specified schema name \"" + ref.schema +
+                                        u"\" either does not exist or you do not have permission "
+                                        u"to use it."),
+                        line_);
+        }
+        if (ref.database->find(si->name, name)) {
+            lock.unlock();
+            return fail(emit,
+                        makeMessage(2714, 16, 6,
+                                    u"There is already an object named '" + name +
+                                        u"' in the database."),
+                        line_);
+        }
+        ref.database->create(si->name, name, std::move(columns));
+    }
+    emit(StatementOutcome{});
+    return true;
+}
+
+bool SessionImpl::execDrop(const DropTableStmt& s, const Emit& emit) {
+    for (const auto& name : s.tables) {
+        TableRef ref;
+        if (auto m = resolveTable(name, ref)) {
+            return fail(emit, std::move(*m), line_);
+        }
+        bool dropped = false;
+        if (ref.table) {
+            std::unique_lock lock(ref.database->mutex());
+            if (ref.database->find(ref.table->schema, ref.table->name) == ref.table) {
+                ref.database->drop(ref.table);
+                dropped = true;
+            }
+        }
+        if (!dropped && !s.ifExists) {
+            return fail(emit,
+                        makeMessage(3701, 11, 5,
+                                    u"Cannot drop the table '" + name.written() +
+                                        u"', because it does not exist or you do not have "
+                                        u"permission."),
+                        line_);
+        }
+    }
+    emit(StatementOutcome{});
+    return true;
+}
+
+bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const Emit& emit) {
+    TableRef ref;
+    if (auto m = resolveTable(s.table, ref)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    if (!ref.table) {
+        return fail(emit,
+                    makeMessage(208, 16, 1,
+                                u"Invalid object name '" + s.table.written() + u"'."),
+                    line_);
+    }
+    const Table& table = *ref.table;
+    const auto& columns = table.columns();
+    // Which column each value goes to.
+    std::vector<std::size_t> targets;
+    if (s.columns.empty()) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            targets.push_back(i);
+        }
+    } else {
+        for (const auto& name : s.columns) {
+            std::size_t found = columns.size();
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                if (text::equalsCi(columns[i].name, name)) {
+                    found = i;
+                    break;
+                }
+            }
+            if (found == columns.size()) {
+                return fail(emit,
+                            makeMessage(207, 16, 1, u"Invalid column name '" + name + u"'."),
+                            line_);
+            }
+            targets.push_back(found);
+        }
+    }
+    ConvertTarget target;
+    {
+        std::shared_lock lock(ref.database->mutex());
+        target.table = ref.database->name() + u"." + table.schema + u"." + table.name;
+    }
+    std::vector<Row> rows;
+    rows.reserve(s.rows.size());
+    for (const auto& values : s.rows) {
+        if (values.size() != targets.size()) {
+            if (s.columns.empty()) {
+                return fail(emit,
+                            makeMessage(213, 16, 1,
+                                        u"Column name or number of supplied values does not "
+                                        u"match table definition."),
+                            line_);
+            }
+            if (values.size() < targets.size()) {
+                return fail(emit,
+                            makeMessage(
+                                109, 15, 1,
+                                u"There are more columns in the INSERT statement than values "
+                                u"specified in the VALUES clause. The number of values in the "
+                                u"VALUES clause must match the number of columns specified in "
+                                u"the INSERT statement."),
+                            line_);
+            }
+            return fail(emit,
+                        makeMessage(110, 15, 1,
+                                    u"There are fewer columns in the INSERT statement than values "
+                                    u"specified in the VALUES clause. The number of values in the "
+                                    u"VALUES clause must match the number of columns specified in "
+                                    u"the INSERT statement."),
+                        line_);
+        }
+        Row row(columns.size());
+        std::vector<bool> given(columns.size(), false);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            const std::size_t c = targets[k];
+            const Column& column = columns[c];
+            Typed in;
+            const Expr& e = values[k];
+            std::optional<Message> m;
+            if (e.kind == Expr::Kind::Literal) {
+                m = Convert::literal(e.literal, e.text, in);
+            } else {
+                m = eval(e, vars, nullptr, in);
+            }
+            if (m) {
+                return fail(emit, std::move(*m), line_);
+            }
+            target.column = column.name;
+            if (auto cm = Convert::to(in, column.type, row[c], &target)) {
+                return fail(emit, std::move(*cm), line_);
+            }
+            given[c] = true;
+        }
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c])) {
+                return fail(emit,
+                            makeMessage(515, 16, 2,
+                                        u"Cannot insert the value NULL into column '" +
+                                            columns[c].name + u"', table '" + target.table +
+                                            u"'; column does not allow nulls. INSERT fails."),
+                            line_);
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    const auto count = static_cast<std::int64_t>(rows.size());
+    if (rows.size() == 1) {
+        ref.table->append(std::move(rows.front()));
+    } else {
+        ref.table->append(std::move(rows));
+    }
+    StatementOutcome o;
+    if (!nocount_) {
+        o.rowCount = count;
+    }
+    emit(std::move(o));
+    return true;
+}
+
+bool SessionImpl::execUse(const UseStmt& s, const Emit& emit) {
+    Database* db = engine_.findDatabase(s.database);
+    if (db == nullptr) {
+        return fail(emit,
+                    makeMessage(911, 16, 1,
+                                u"Database '" + s.database +
+                                    u"' does not exist. Make sure that the name is entered "
+                                    u"correctly."),
+                    line_);
+    }
+    db_ = db;
+    StatementOutcome o;
+    Message m = makeMessage(5701, 10, 1, u"Changed database context to '" + db->name() + u"'.");
+    m.line = line_;
+    o.messages.push_back(std::move(m));
+    emit(std::move(o));
+    return true;
+}
+
+bool SessionImpl::execExec(const ExecStmt& s, const Variables* vars, const Emit& emit) {
+    std::vector<ProcArgValue> args;
+    for (const auto& a : s.args) {
+        ProcArgValue v;
+        v.name = a.name;
+        v.output = a.output;
+        if (auto m = eval(a.value, vars, nullptr, v.value)) {
+            return fail(emit, std::move(*m), line_);
+        }
+        args.push_back(std::move(v));
+    }
+    return callProcedure(s.procedure, std::move(args), emit);
+}
+
+void SessionImpl::executeRpc(const std::u16string& name, std::uint16_t procId,
+                             const std::vector<RpcParam>& params,
+                             const std::function<void(StatementOutcome&&)>& emit) {
+    line_ = 1;
+    std::vector<ProcArgValue> args;
+    for (const auto& p : params) {
+        ProcArgValue v;
+        v.name = p.name;
+        v.value = Typed{p.value, p.type};
+        v.output = p.output;
+        args.push_back(std::move(v));
+    }
+    if (name.empty()) {
+        callById(procId, std::move(args), emit);
+        return;
+    }
+    // The name may be qualified ("[db]..sp_tables").
+    std::vector<Token> tokens;
+    ObjectName parsed;
+    bool ok = !Lexer::tokenize(name, tokens);
+    if (ok) {
+        std::size_t i = 0;
+        while (i < tokens.size() && tokens[i].kind != TokenKind::End) {
+            if (tokens[i].isName()) {
+                parsed.parts.push_back(tokens[i].text);
+                ++i;
+                if (tokens[i].isSymbol(u".")) {
+                    ++i;
+                    while (tokens[i].isSymbol(u".")) {
+                        parsed.parts.emplace_back();
+                        ++i;
+                    }
+                    continue;
+                }
+                if (tokens[i].kind != TokenKind::End) {
+                    ok = false;
+                }
+                break;
+            }
+            ok = false;
+            break;
+        }
+    }
+    if (!ok || parsed.parts.empty()) {
+        parsed.parts = {name};
+    }
+    callProcedure(parsed, std::move(args), emit);
+}
+
+} // namespace tds
