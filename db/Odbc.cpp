@@ -95,4 +95,15 @@ DbError notOpen() {
                    QStringLiteral("The connection is not open."));
 }
 
+DbError noCurrentRow() {
+    return DbError(kGenericFailure, QStringLiteral("24000"), 0,
+                   QStringLiteral("There is no current row: the result is past its last row, or "
+                                  "the statement returned no rows."));
+}
+
+DbError noSuchField(int index, int count) {
+    return DbError(kGenericFailure, QStringLiteral("07009"), 0,
+                   QStringLiteral("The result has no field %1 (it has %2).").arg(index).arg(count));
+}
+
 } // namespace fq::db::odbc

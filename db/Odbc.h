@@ -42,5 +42,10 @@ inline void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const 
 
 // The error for a call on a connection that is not open.
 DbError notOpen();
+// Reading or moving past the last row, or in a statement that returned no rows: the caller
+// expected rows the server did not send, which is reported, not a crash.
+DbError noCurrentRow();
+// A field position outside the result's columns.
+DbError noSuchField(int index, int count);
 
 } // namespace fq::db::odbc

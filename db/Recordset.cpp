@@ -1,8 +1,7 @@
 #include "db/Recordset.h"
 
+#include "db/Odbc.h"
 #include "db/Statement.h"
-
-#include <stdexcept>
 
 namespace fq::db {
 
@@ -19,7 +18,7 @@ bool Recordset::Eof() const noexcept {
 
 void Recordset::MoveNext() {
     if (!stmt_)
-        throw std::logic_error("Recordset::MoveNext on a closed result set");
+        throw odbc::noCurrentRow();
     stmt_->moveNext();
 }
 
@@ -29,13 +28,13 @@ int Recordset::FieldCount() const noexcept {
 
 const FieldInfo& Recordset::Field(int index) const {
     if (!stmt_ || index < 0 || index >= FieldCount())
-        throw std::out_of_range("Recordset::Field: no field at that position");
+        throw odbc::noSuchField(index, FieldCount());
     return stmt_->fields()[static_cast<std::size_t>(index)];
 }
 
 const Value& Recordset::Item(int index) const {
     if (!stmt_)
-        throw std::logic_error("Recordset::Item on a closed result set");
+        throw odbc::noCurrentRow();
     return stmt_->item(index);
 }
 

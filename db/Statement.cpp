@@ -9,7 +9,6 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <stdexcept>
 
 namespace fq::db {
 
@@ -281,7 +280,7 @@ bool Statement::eof() const noexcept {
 
 void Statement::moveNext() {
     if (eof())
-        throw std::logic_error("Recordset::MoveNext past the last row");
+        throw odbc::noCurrentRow();
     if (buffered_)
         ++position_;
     else {
@@ -292,10 +291,10 @@ void Statement::moveNext() {
 
 const Value& Statement::item(int index) const {
     if (eof())
-        throw std::logic_error("Recordset::Item with no current row");
+        throw odbc::noCurrentRow();
     const std::vector<Value>& row = buffered_ ? rows_[position_] : current_;
     if (index < 0 || static_cast<std::size_t>(index) >= row.size())
-        throw std::out_of_range("Recordset::Item: no field at that position");
+        throw odbc::noSuchField(index, static_cast<int>(row.size()));
     return row[static_cast<std::size_t>(index)];
 }
 

@@ -265,10 +265,16 @@ void TestValues::statementsWithoutRows() {
         Recordset rs = c.Execute(sql);
         QVERIFY2(rs.Eof(), qPrintable(sql));
         QCOMPARE(rs.FieldCount(), 0);
+        // Asking for rows that are not there is reported, not a crash.
+        QVERIFY_THROWS_EXCEPTION(DbError, rs.Item(0));
+        QVERIFY_THROWS_EXCEPTION(DbError, rs.MoveNext());
     }
     Recordset rs = c.Execute("SELECT id FROM " + quoteName(table));
     QCOMPARE(rs.RecordCount(), 1LL);
     QCOMPARE(rs.Item(0).text(), QString("2"));
+    QVERIFY_THROWS_EXCEPTION(DbError, rs.Item(1));
+    rs.MoveNext();
+    QVERIFY_THROWS_EXCEPTION(DbError, rs.Item(0));
 }
 
 void TestValues::fieldDescriptions() {
@@ -334,6 +340,7 @@ void TestValues::refusedStatement() {
         QVERIFY(!error->driverText().contains(QChar(u'\0')));
         // The connection is still usable.
         Recordset after = c.Execute("SELECT 42");
+        QVERIFY(!after.Eof());
         QCOMPARE(after.Item(0).text(), QString("42"));
     }
 }
