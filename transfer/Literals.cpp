@@ -37,7 +37,7 @@ QString mysqlLiteral(const db::Value& value, ValueKind kind) {
         return sql::quoted(bitText(value));
     if (value.kind() == db::Value::Kind::Binary)
         return sql::mysqlBinary(value.bytes());
-    return sql::quoted(value.text());
+    return sql::mysqlString(value.text());
 }
 
 QString mssqlLiteral(const db::Value& value, ValueKind kind) {

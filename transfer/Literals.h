@@ -10,7 +10,8 @@
 // values in their shortest round-trip form.
 namespace fq::transfer {
 
-// For MySQL (the session runs with NO_BACKSLASH_ESCAPES, so only quotes are doubled).
+// For MySQL (the session runs with NO_BACKSLASH_ESCAPES, so only quotes are doubled; a text
+// with a zero character goes as a hexadecimal utf8mb4 literal).
 QString mysqlLiteral(const db::Value& value, ValueKind kind);
 // For SQL Server (N'...' for text outside ASCII).
 QString mssqlLiteral(const db::Value& value, ValueKind kind);

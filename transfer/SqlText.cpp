@@ -124,6 +124,12 @@ QString mysqlBareName(const QString& name) {
 
 QString quoted(const QString& text) { return delimited(text, u'\'', u'\''); }
 
+QString mysqlString(const QString& text) {
+    if (!text.contains(QChar(u'\0')))
+        return quoted(text);
+    return QStringLiteral("_utf8mb4 X'") + hexDigits(text.toUtf8()) + u'\'';
+}
+
 QString mssqlString(const QString& text) {
     for (QChar c : text) {
         if (c.unicode() > 0x7f)

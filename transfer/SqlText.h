@@ -24,6 +24,10 @@ QString mysqlBareName(const QString& name);
 
 // 'text' with every single quote doubled.
 QString quoted(const QString& text);
+// A MySQL string literal for a session with NO_BACKSLASH_ESCAPES: quoted(); a text that holds
+// U+0000 is written as _utf8mb4 X'...' instead, since the driver ends a statement at a zero
+// character.
+QString mysqlString(const QString& text);
 // A SQL Server string literal: quoted(), with the N prefix when the text holds any character
 // outside ASCII, so it does not pass through the database's code page.
 QString mssqlString(const QString& text);

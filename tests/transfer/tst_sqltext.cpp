@@ -15,6 +15,7 @@ private slots:
     void delimiters();
     void stringLiterals_data();
     void stringLiterals();
+    void mysqlZeroCharacter();
     void binaryLiterals_data();
     void binaryLiterals();
 };
@@ -103,8 +104,16 @@ void TestSqlText::stringLiterals() {
     QFETCH(QString, mssql);
     QFETCH(QString, mssqlUnicode);
     QCOMPARE(sql::quoted(text), quoted);
+    if (!text.contains(QChar(0)))
+        QCOMPARE(sql::mysqlString(text), quoted);
     QCOMPARE(sql::mssqlString(text), mssql);
     QCOMPARE(sql::mssqlUnicodeString(text), mssqlUnicode);
+}
+
+void TestSqlText::mysqlZeroCharacter() {
+    // The driver cuts a statement at U+0000: such a text travels as hex bytes in utf8mb4.
+    QCOMPARE(sql::mysqlString(QStringLiteral("a") + QChar(0) + QString::fromUtf8("é'")),
+             QStringLiteral("_utf8mb4 X'6100C3A927'"));
 }
 
 void TestSqlText::binaryLiterals_data() {
