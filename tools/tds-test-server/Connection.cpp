@@ -50,23 +50,6 @@ std::optional<std::uint32_t> negotiate(std::uint32_t asked) {
     return kTds71;
 }
 
-bool equalsIgnoringCase(const std::u16string& a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               auto lower = [](char16_t c) {
-                   return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
-std::u16string procedureName(const std::u16string& name) {
-    // "[db]..sp_tables" and "dbo.sp_rename" name the same procedures as their last part.
-    const std::size_t dot = name.find_last_of(u'.');
-    std::u16string last = dot == std::u16string::npos ? name : name.substr(dot + 1);
-    if (last.size() >= 2 && last.front() == u'[' && last.back() == u']')
-        last = last.substr(1, last.size() - 2);
-    return last;
-}
 } // namespace
 
 Connection::Connection(int fd, std::uint64_t number, Engine& engine, StatementLog& log)
@@ -202,13 +185,12 @@ void Connection::beginResponse() {
     pending_.reset();
     cancelled_ = false;
     anyError_ = false;
-    returnStatus_.reset();
 }
 
 void Connection::flushPending(bool more) {
     if (!pending_)
         return;
-    out_.done(doneKind_, static_cast<std::uint16_t>(pending_->status | (more ? kDoneMore : 0)),
+    out_.done(pending_->kind, static_cast<std::uint16_t>(pending_->status | (more ? kDoneMore : 0)),
               pending_->command, pending_->count);
     pending_.reset();
 }
@@ -228,10 +210,11 @@ void Connection::internalError(const std::string& what) {
     m.text = u"The test server failed: " + WireText::utf16(what);
     out_.message(m, kServerName, u"");
     anyError_ = true;
-    pending_ = PendingDone{kDoneError, 0, 0};
+    procError_ = true;
+    pending_ = PendingDone{inRpc_ ? DoneKind::DoneInProc : DoneKind::Done, kDoneError, 0, 0};
 }
 
-void Connection::emit(StatementOutcome&& outcome, bool inProc, const std::u16string& procName) {
+void Connection::emit(StatementOutcome&& outcome) {
     if (cancelled_)
         return;
     if (stream_.attentionArrived()) {
@@ -241,7 +224,7 @@ void Connection::emit(StatementOutcome&& outcome, bool inProc, const std::u16str
     flushPending(true);
     bool error = false;
     for (const Message& m : outcome.messages) {
-        out_.message(m, kServerName, procName);
+        out_.message(m, kServerName, procName_);
         if (m.severity > 10)
             error = true;
     }
@@ -287,19 +270,45 @@ void Connection::emit(StatementOutcome&& outcome, bool inProc, const std::u16str
         counted = true;
         count = static_cast<std::uint64_t>(std::max<std::int64_t>(*outcome.rowCount, 0));
     }
-    if (error)
+    if (error) {
         anyError_ = true;
-    if (outcome.returnStatus) {
-        if (inProc)
-            returnStatus_ = outcome.returnStatus;
-        else
-            out_.returnStatus(*outcome.returnStatus);
+        procError_ = true;
     }
-    if (inProc && !outcome.result && !counted && !error)
+    const std::uint16_t status =
+        static_cast<std::uint16_t>((counted ? kDoneCount : 0) | (error ? kDoneError : 0));
+    if (!outcome.returnStatus) {
+        // A statement on its own in a batch ends with DONE; one run by a procedure with
+        // DONEINPROC, sent only when it has something to report.
+        if (!inRpc_ || outcome.result || counted || error)
+            pending_ = PendingDone{inRpc_ ? DoneKind::DoneInProc : DoneKind::Done, status, command,
+                                   count};
         return;
-    pending_ = PendingDone{
-        static_cast<std::uint16_t>((counted ? kDoneCount : 0) | (error ? kDoneError : 0)), command,
-        count};
+    }
+    // The last outcome of a procedure: its return status, output parameters and DONEPROC.
+    if (outcome.result || counted)
+        out_.done(DoneKind::DoneInProc, static_cast<std::uint16_t>(status | kDoneMore), command,
+                  count);
+    out_.returnStatus(*outcome.returnStatus);
+    std::size_t nextOutput = 0;
+    for (std::size_t i = 0; i < outcome.outputParams.size(); ++i) {
+        const RpcParam& p = outcome.outputParams[i];
+        std::uint16_t ordinal = static_cast<std::uint16_t>(i);
+        while (nextOutput < outputOrdinals_.size()) {
+            ordinal = outputOrdinals_[nextOutput++];
+            break;
+        }
+        ResultWriter::returnValue(out_, ordinal, p.name, p.type, p.value);
+    }
+    const auto procStatus = static_cast<std::uint16_t>(procError_ ? kDoneError : 0);
+    procError_ = false;
+    if (inRpc_) {
+        procEnded_ = true;
+        pending_ = PendingDone{DoneKind::DoneProc, procStatus, 0, 0};
+    } else {
+        // EXEC in a batch: the procedure's DONEPROC, then the statement's DONE.
+        out_.done(DoneKind::DoneProc, static_cast<std::uint16_t>(procStatus | kDoneMore), 0, 0);
+        pending_ = PendingDone{DoneKind::Done, 0, 0, 0};
+    }
 }
 
 void Connection::batch(const std::vector<std::uint8_t>& payload) {
@@ -315,11 +324,11 @@ void Connection::batch(const std::vector<std::uint8_t>& payload) {
     log_.batch(number_, user_, sql);
 
     beginResponse();
-    doneKind_ = DoneKind::Done;
+    inRpc_ = false;
+    procName_.clear();
     try {
-        session_->executeBatch(sql, [this](StatementOutcome&& outcome) {
-            emit(std::move(outcome), false, u"");
-        });
+        session_->executeBatch(sql,
+                               [this](StatementOutcome&& outcome) { emit(std::move(outcome)); });
     } catch (const std::exception& e) {
         if (!cancelled_) {
             flushPending(true);
@@ -359,142 +368,36 @@ void Connection::rpcMessage(const std::vector<std::uint8_t>& payload) {
         out_.endMessage();
 }
 
-bool Connection::preparedCall(RpcRequest& call, std::vector<RpcParam>& returned) {
-    // Prepared statements are kept here, by handle, and run as sp_executesql: the engine sees
-    // the statement and its parameters the same way whichever form the client chose.
-    std::uint16_t id = call.procId;
-    if (call.name.empty()) {
-        // the id is already set
-    } else {
-        const std::u16string name = procedureName(call.name);
-        if (equalsIgnoringCase(name, u"sp_prepare"))
-            id = 11;
-        else if (equalsIgnoringCase(name, u"sp_execute"))
-            id = 12;
-        else if (equalsIgnoringCase(name, u"sp_prepexec"))
-            id = 13;
-        else if (equalsIgnoringCase(name, u"sp_unprepare"))
-            id = 15;
-        else
-            return false;
-    }
-    if (id != 11 && id != 12 && id != 13 && id != 15)
-        return false;
-
-    std::vector<RpcParam>& params = call.params;
-    auto text = [](const RpcParam& p) -> std::u16string {
-        if (const auto* u = std::get_if<std::u16string>(&p.value))
-            return *u;
-        if (const auto* s = std::get_if<std::string>(&p.value))
-            return WireText::utf16(WireText::utf8FromCp1252(*s));
-        return {};
-    };
-    auto handleOf = [](const RpcParam& p) -> std::optional<std::int32_t> {
-        if (const auto* n = std::get_if<std::int64_t>(&p.value))
-            return static_cast<std::int32_t>(*n);
-        return std::nullopt;
-    };
-    auto fail = [&](std::int32_t number, std::u16string message) {
-        StatementOutcome o;
-        Message m;
-        m.number = number;
-        m.severity = 16;
-        m.text = std::move(message);
-        o.messages.push_back(std::move(m));
-        o.returnStatus = -1;
-        emit(std::move(o), true, call.name);
-    };
-
-    if (id == 15) {
-        if (!params.empty())
-            if (auto h = handleOf(params[0]))
-                prepared_.erase(*h);
-        call.name.clear();
-        return true;
-    }
-    Prepared statement;
-    std::size_t firstValue = 0;
-    std::int32_t handle = 0;
-    if (id == 11 || id == 13) {
-        if (params.size() < 3) {
-            fail(201, u"Procedure or function 'sp_prepexec' expects parameter '@stmt', which "
-                      u"was not supplied.");
-            return true;
-        }
-        statement.parameters = text(params[1]);
-        statement.statement = text(params[2]);
-        handle = nextHandle_++;
-        prepared_[handle] = statement;
-        returned.push_back(params[0]);
-        returned.back().value = std::int64_t{handle};
-        returned.back().type.type = Type::Int;
-        firstValue = id == 11 ? params.size() : 3;
-        if (id == 11) {
-            StatementOutcome o;
-            o.returnStatus = 0;
-            emit(std::move(o), true, call.name);
-            return true;
-        }
-    } else {
-        const auto h = params.empty() ? std::nullopt : handleOf(params[0]);
-        const auto found = h ? prepared_.find(*h) : prepared_.end();
-        if (found == prepared_.end()) {
-            fail(8179, u"Could not find prepared statement with handle " +
-                           WireText::utf16(std::to_string(h.value_or(0))) + u".");
-            return true;
-        }
-        statement = found->second;
-        firstValue = 1;
-    }
-    std::vector<RpcParam> forwarded;
-    RpcParam stmt;
-    stmt.name = u"@stmt";
-    stmt.type = ColumnType{Type::NVarChar, -1, 0, 0};
-    stmt.value = statement.statement;
-    forwarded.push_back(std::move(stmt));
-    if (!statement.parameters.empty()) {
-        RpcParam decl;
-        decl.name = u"@params";
-        decl.type = ColumnType{Type::NVarChar, -1, 0, 0};
-        decl.value = statement.parameters;
-        forwarded.push_back(std::move(decl));
-    }
-    for (std::size_t i = firstValue; i < params.size(); ++i)
-        forwarded.push_back(std::move(params[i]));
-    session_->executeRpc(u"sp_executesql", 10, forwarded,
-                         [this, &call](StatementOutcome&& o) { emit(std::move(o), true, call.name); });
-    return true;
-}
-
 void Connection::rpc(RpcRequest& call, bool last) {
     log_.rpc(number_, user_, call.name, call.procId, call.params);
-    doneKind_ = DoneKind::DoneInProc;
-    returnStatus_.reset();
-    std::vector<RpcParam> returned;
+    inRpc_ = true;
+    procEnded_ = false;
+    procError_ = false;
+    procName_ = call.name;
+    outputOrdinals_.clear();
+    for (std::size_t i = 0; i < call.params.size(); ++i)
+        if (call.params[i].output)
+            outputOrdinals_.push_back(static_cast<std::uint16_t>(i));
     try {
-        if (!preparedCall(call, returned)) {
-            session_->executeRpc(call.name, call.procId, call.params,
-                                 [this, &call](StatementOutcome&& o) {
-                                     emit(std::move(o), true, call.name);
-                                 });
-        }
+        session_->executeRpc(call.name, call.procId, call.params,
+                             [this](StatementOutcome&& o) { emit(std::move(o)); });
     } catch (const std::exception& e) {
         if (!cancelled_) {
             flushPending(true);
             internalError(e.what());
-            doneKind_ = DoneKind::DoneInProc;
+            pending_->kind = DoneKind::DoneInProc;
         }
     }
     if (cancelled_)
         return;
-    flushPending(true);
-    out_.returnStatus(returnStatus_.value_or(anyError_ ? -6 : 0));
-    std::uint16_t ordinal = 0;
-    for (const RpcParam& p : returned)
-        ResultWriter::returnValue(out_, ordinal++, p.name, p.type, p.value);
-    out_.done(DoneKind::DoneProc,
-              static_cast<std::uint16_t>((last ? 0 : kDoneMore) | (anyError_ ? kDoneError : 0)),
-              0, 0);
+    if (!procEnded_) {
+        // The engine ended the call without a return status: close it as SQL Server would.
+        flushPending(true);
+        out_.returnStatus(anyError_ ? -6 : 0);
+        pending_ = PendingDone{DoneKind::DoneProc,
+                               static_cast<std::uint16_t>(procError_ ? kDoneError : 0), 0, 0};
+    }
+    flushPending(!last);
 }
 
 void Connection::attention() {

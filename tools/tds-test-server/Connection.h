@@ -5,7 +5,6 @@
 #include "TokenWriter.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,25 +30,21 @@ public:
 
 private:
     struct PendingDone {
+        DoneKind kind = DoneKind::Done;
         std::uint16_t status = 0;
         std::uint16_t command = 0;
         std::uint64_t count = 0;
-    };
-    struct Prepared {
-        std::u16string parameters;
-        std::u16string statement;
     };
 
     bool login(const std::vector<std::uint8_t>& payload);
     void batch(const std::vector<std::uint8_t>& payload);
     void rpcMessage(const std::vector<std::uint8_t>& payload);
     void rpc(RpcRequest& call, bool last);
-    bool preparedCall(RpcRequest& call, std::vector<RpcParam>& returned);
     void attention();
     void transactionRequest();
 
     void beginResponse();
-    void emit(StatementOutcome&& outcome, bool inProc, const std::u16string& procName);
+    void emit(StatementOutcome&& outcome);
     void flushPending(bool more);
     void cancelResponse();
     void internalError(const std::string& what);
@@ -65,14 +60,17 @@ private:
     std::unique_ptr<Session> session_;
 
     // The response being written.
-    DoneKind doneKind_ = DoneKind::Done;
+    // The DONE of the last statement is held back until it is known whether more follows.
     std::optional<PendingDone> pending_;
     bool cancelled_ = false;
     bool anyError_ = false;
-    std::optional<std::int32_t> returnStatus_;
-
-    std::map<std::int32_t, Prepared> prepared_;
-    std::int32_t nextHandle_ = 1;
+    // The RPC being answered: its name for messages, whether the procedure has ended, whether it
+    // raised an error, and the positions of its OUTPUT parameters.
+    bool inRpc_ = false;
+    bool procEnded_ = false;
+    bool procError_ = false;
+    std::u16string procName_;
+    std::vector<std::uint16_t> outputOrdinals_;
 };
 
 } // namespace tds::wire
