@@ -186,6 +186,7 @@ QList<ServerSession> ServerUnderTest::parseMariaDbLog(const QStringList& lines) 
             if (argument.startsWith(u"SET "))
                 continue; // the driver's session set-up
             s.statements.append(argument);
+            s.lastStatementLine = i;
             lastStatementOf = id;
         } else if (command == u"Quit") {
             s.lastLine = i;
@@ -223,8 +224,10 @@ QList<ServerSession> ServerUnderTest::parseDoubleLog(const QStringList& lines) c
         ServerSession& s = sessions[open.value(id)];
         if (event == u"BATCH" && f.size() >= 4) {
             s.statements.append(unescapeDoubleText(f.at(3)));
+            s.lastStatementLine = i;
         } else if (event == u"RPC") {
             s.statements.append(unescapeDoubleText(f.mid(3).join(u'\t')));
+            s.lastStatementLine = i;
         } else if (event == u"LOGOUT") {
             s.lastLine = i;
             open.remove(id);

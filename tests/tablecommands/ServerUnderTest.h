@@ -18,7 +18,8 @@ struct ServerSession {
     bool loggedIn = false;  // false when the server refused the login
     QStringList statements; // in the order sent; the driver's own session set-up left out
     int firstLine = -1;     // line of the login, counted from the mark
-    int lastLine = -1;      // line of the logout, -1 while still open
+    int lastStatementLine = -1;
+    int lastLine = -1; // line of the logout, -1 while still open
 };
 
 // The server a table command test runs against: its list in the command context, its two

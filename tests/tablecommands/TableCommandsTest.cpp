@@ -1,6 +1,7 @@
 // Dropping and renaming tables against a real server, with the server's own log as the witness
 // of what was sent. Built twice: once against MariaDB, once against the SQL Server double.
 
+#include "OdbcTrace.h"
 #include "PointerWatchingDialogs.h"
 #include "ServerUnderTest.h"
 
@@ -92,6 +93,33 @@ QString plainRename(const QString& oldName, const QString& newName) {
                : QStringLiteral("sp_rename '") + oldName + QStringLiteral("', '") + newName + u'\'';
 }
 
+// The connection strings as the commands must build them from the settings of the moment.
+// The drop on MySQL uses the test order; the rename uses the command order.
+enum class MySQLOrder { Test, Command };
+QString expectedConnectionString(MySQLOrder order) {
+    const fq::db::ConnectionSettings s = fq::test::localServers();
+    if (!kMySQL) {
+        return QStringLiteral("Driver={SQL Server};Server=") + s.msServer +
+               QStringLiteral(";Database=") + s.msDatabase + QStringLiteral(";Uid=") + s.msUser +
+               QStringLiteral(";Pwd=") + s.msPassword + u';';
+    }
+    const QString head = QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};SERVER=") + s.myServer;
+    const QString user = QStringLiteral(";USER=") + s.myUser;
+    const QString database = QStringLiteral(";DATABASE=") + s.myDatabase;
+    const QString password = QStringLiteral(";PASSWORD=") + s.myPassword + u';';
+    return order == MySQLOrder::Test ? head + user + database + password
+                                     : head + database + user + password;
+}
+
+// Each traced string is the expected one (the database component may append its own keys,
+// such as the SQL Server port).
+void verifyConnectionStrings(const QStringList& traced, int count, MySQLOrder order) {
+    QCOMPARE(traced.size(), count);
+    const QString expected = expectedConnectionString(order);
+    for (const QString& s : traced)
+        QVERIFY2(s.startsWith(expected), qPrintable(s + QStringLiteral(" / ") + expected));
+}
+
 QStringList statementsOf(const QList<ServerSession>& sessions) {
     QStringList out;
     for (const ServerSession& s : sessions)
@@ -106,6 +134,7 @@ class TableCommandsTest : public QObject {
 
 private:
     ServerUnderTest server_{kKind};
+    fq::test::OdbcTrace trace_;
     QStringList leftovers_; // tables a test made, dropped after it whatever its outcome
 
     void createTables(const QStringList& names) {
@@ -142,6 +171,11 @@ private:
     }
 
 private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(trace_.enable(&error), qPrintable(error));
+    }
+
     void cleanup() {
         for (const QString& n : std::as_const(leftovers_))
             server_.dropIfExists(n);
@@ -160,7 +194,11 @@ private slots:
         auto& list = server_.list(w.context());
         fill(list, names, {a, c, e}, b);
         server_.markLog();
+        trace_.mark();
         server_.drop(w.context());
+        verifyConnectionStrings(trace_.connectionStringsSinceMark(), 3, MySQLOrder::Test);
+        if (QTest::currentTestFailed())
+            return;
 
         QCOMPARE(entries(list), (QStringList{b, d}));
         QCOMPARE(selectedEntries(list), QStringList());
@@ -176,8 +214,11 @@ private slots:
             QVERIFY(sessions[i].loggedIn);
             QCOMPARE(sessions[i].statements.size(), 1);
             QVERIFY2(sessions[i].lastLine >= 0, "connection left open");
+            // The server logs a logout on its own time, so "one after the other" shows as: the
+            // next login comes after the previous connection's statement was answered.
             if (i > 0)
-                QVERIFY2(sessions[i - 1].lastLine < sessions[i].firstLine, "connections overlap");
+                QVERIFY2(sessions[i - 1].lastStatementLine < sessions[i].firstLine,
+                         "connections overlap");
         }
 
         const QStringList after = server_.tables();
@@ -288,7 +329,11 @@ private slots:
         w.dialogs.boxes.inputs.enqueue(sales);
 
         server_.markLog();
+        trace_.mark();
         server_.rename(w.context());
+        verifyConnectionStrings(trace_.connectionStringsSinceMark(), 1, MySQLOrder::Command);
+        if (QTest::currentTestFailed())
+            return;
 
         QCOMPARE(w.shown().size(), 1);
         const auto& box = w.shown()[0];
