@@ -10,7 +10,7 @@
 #include "ui/qt/WindowServices.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -215,9 +215,9 @@ void Form1::showTableManager() {
 }
 
 void Form1::endProgram() {
-    if (form2_)
-        form2_->hide();
-    hide();
+    // Every window of the program goes, shown or hidden.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
     QCoreApplication::quit();
 }
 

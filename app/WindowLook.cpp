@@ -13,9 +13,12 @@ QFont arial9(bool bold) {
 }
 
 QIcon fernquillIcon() {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/fernquill-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/fernquill-256.png"), QSize(256, 256));
+    static const QIcon icon = [] {
+        QIcon i;
+        i.addFile(QStringLiteral(":/icons/fernquill-32.png"), QSize(32, 32));
+        i.addFile(QStringLiteral(":/icons/fernquill-256.png"), QSize(256, 256));
+        return i;
+    }();
     return icon;
 }
 

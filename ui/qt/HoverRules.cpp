@@ -28,8 +28,9 @@ void HoverRules::watch(QWidget& widget, Entry entry) {
 }
 
 bool HoverRules::eventFilter(QObject* watched, QEvent* event) {
-    const bool move = event->type() == QEvent::MouseMove;
-    if (!move && event->type() != QEvent::Enter)
+    // Movements only: entering a frame from a control that stands on it is no movement over
+    // the frame.
+    if (event->type() != QEvent::MouseMove)
         return false;
     const auto found = rules_.constFind(watched);
     if (found == rules_.cend())
@@ -49,9 +50,7 @@ bool HoverRules::eventFilter(QObject* watched, QEvent* event) {
     // A plain movement stops here, so that it does not fall through to the frame or window
     // underneath and apply their rule too. Movements with a button held go on to the control
     // (dragging a selection over a list).
-    if (move)
-        return static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
-    return false;
+    return static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
 }
 
 } // namespace fq::ui::qt
