@@ -104,6 +104,8 @@ struct RpcParam {
 struct StatementOutcome {
     std::vector<Message> messages;
     std::optional<ResultSet> result;
+    // Rows affected or selected. Left empty for a result whose rows stream from a table (the
+    // wire half counts the rows it sends) and under SET NOCOUNT ON.
     std::optional<std::int64_t> rowCount;
     // For procedures: the return status; set only on a procedure's last outcome.
     std::optional<std::int32_t> returnStatus;

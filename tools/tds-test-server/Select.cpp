@@ -539,7 +539,7 @@ bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const E
         if (!item.alias.empty()) {
             c.name = item.alias;
         } else if (e.kind == Expr::Kind::Column) {
-            c.name = source.columns[static_cast<std::size_t>(e.slot)].name;
+            c.name = e.text; // as the query wrote it, as SQL Server names the result column
         }
         result.columns.push_back(std::move(c));
         projection.push_back(std::move(e));
