@@ -2,6 +2,7 @@
 
 #include "db/Environment.h"
 #include "db/Odbc.h"
+#include "db/Statement.h"
 
 #include <limits>
 #include <vector>
@@ -38,6 +39,19 @@ void ConnectionHandle::connect(const QString& driverString) {
         SQL_DRIVER_NOPROMPT);
     odbc::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
     connected_ = true;
+}
+
+void ConnectionHandle::finishStreaming() {
+    if (streaming_ == nullptr)
+        return;
+    Statement* stmt = streaming_;
+    streaming_ = nullptr;
+    try {
+        stmt->readRest();
+    } catch (const DbError&) {
+        // Kept by the statement and thrown to its own reader when it reaches the rows that
+        // could not be read; the next statement is not the one that failed.
+    }
 }
 
 } // namespace fq::db

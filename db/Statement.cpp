@@ -81,6 +81,7 @@ void Statement::tables(const QString& types) {
 
 void Statement::openResult(bool buffered) {
     buffered_ = buffered;
+    counted_ = buffered;
     // Skip the row counts of statements before the first result set with columns.
     for (;;) {
         SQLSMALLINT columns = 0;
@@ -105,6 +106,26 @@ void Statement::openResult(bool buffered) {
     } else {
         atEnd_ = true; // stays so when the fetch throws
         atEnd_ = !fetchRow(current_);
+        if (!atEnd_)
+            connection_->setStreaming(this);
+    }
+}
+
+void Statement::readRest() {
+    if (buffered_ || atEnd_)
+        return;
+    rows_.clear();
+    rows_.push_back(std::move(current_));
+    current_.clear();
+    buffered_ = true;
+    position_ = 0;
+    try {
+        std::vector<Value> row;
+        while (fetchRow(row))
+            rows_.push_back(std::move(row));
+    } catch (const DbError& e) {
+        pendingError_ = e;
+        throw;
     }
 }
 
@@ -158,11 +179,14 @@ void Statement::describe(SQLSMALLINT columns) {
 bool Statement::fetchRow(std::vector<Value>& row) {
     const SQLRETURN rc = SQLFetch(stmt_);
     if (rc == SQL_NO_DATA) {
+        connection_->clearStreaming(this);
         readRemainingResults();
         return false;
     }
-    if (!odbc::succeeded(rc))
+    if (!odbc::succeeded(rc)) {
+        connection_->clearStreaming(this);
         fail(rc, "SQLFetch");
+    }
     row.clear();
     row.reserve(reads_.size());
     for (std::size_t i = 0; i < reads_.size(); ++i)
@@ -281,9 +305,11 @@ bool Statement::eof() const noexcept {
 void Statement::moveNext() {
     if (eof())
         throw odbc::noCurrentRow();
-    if (buffered_)
+    if (buffered_) {
         ++position_;
-    else {
+        if (position_ >= rows_.size() && pendingError_)
+            throw *pendingError_;
+    } else {
         atEnd_ = true; // stays so when the fetch throws
         atEnd_ = !fetchRow(current_);
     }
@@ -299,7 +325,7 @@ const Value& Statement::item(int index) const {
 }
 
 long long Statement::recordCount() const noexcept {
-    return buffered_ ? static_cast<long long>(rows_.size()) : -1;
+    return counted_ ? static_cast<long long>(rows_.size()) : -1;
 }
 
 } // namespace fq::db

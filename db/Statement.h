@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Value.h"
 
@@ -8,6 +9,7 @@
 #include <sql.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace fq::db {
@@ -42,6 +44,11 @@ public:
     // The number of rows when buffered, -1 when streaming.
     long long recordCount() const noexcept;
 
+    // Reads the rows not yet fetched into memory, keeping the current row current, so that
+    // the connection is free for another statement. RecordCount stays -1. An error on the way
+    // is thrown, and thrown again to the reader after the last row that was read.
+    void readRest();
+
 private:
     enum class Read { Text, Binary, Double, Float };
 
@@ -59,11 +66,15 @@ private:
     std::vector<FieldInfo> fields_;
     std::vector<Read> reads_;
     bool buffered_ = false;
+    bool counted_ = false; // RecordCount known (the client cursor)
     // Buffered: every row and the current position. Streaming: the current row only.
     std::vector<std::vector<Value>> rows_;
     std::size_t position_ = 0;
     std::vector<Value> current_;
     bool atEnd_ = true;
+    // An error met while reading the rest into memory: thrown to the reader when it reaches
+    // the rows that could not be read, so a cut-off result never looks complete.
+    std::optional<DbError> pendingError_;
     // Reused for every chunk of text and bytes.
     std::vector<SQLWCHAR> textBuffer_;
     std::vector<char> byteBuffer_;
