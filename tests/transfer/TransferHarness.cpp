@@ -1,0 +1,240 @@
+#include "TransferHarness.h"
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "transfer/SqlText.h"
+#include "transfer/Statements.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QThread>
+
+#include <algorithm>
+#include <QRegularExpression>
+
+namespace fq::test {
+
+namespace {
+
+QString connectionString(Server server) {
+    const db::ConnectionSettings s = localServers();
+    return server == Server::MySQL ? db::MySQLConnectionStringCommandOrder(s)
+                                   : db::MSSQLConnectionString(s);
+}
+
+db::Connection open(Server server) {
+    db::Connection c;
+    c.Open(connectionString(server));
+    if (server == Server::MySQL)
+        c.Execute(transfer::mysqlSessionSetup());
+    return c;
+}
+
+QString delimited(Server server, const QString& table) {
+    return server == Server::MySQL ? sql::backticked(table) : sql::bracketed(table);
+}
+
+QString unescapeDouble(const QString& text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = text.at(++i);
+        out += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next == u't' ? QChar(u'\t') : next;
+    }
+    return out;
+}
+
+QList<LoggedSession> parseMariaDb(const QStringList& lines) {
+    static const QRegularExpression event(
+        QStringLiteral(R"(^(?:\d{6} +\d{1,2}:\d\d:\d\d)?\t+ *(\d+) ([A-Za-z][A-Za-z ]*)\t(.*)$)"));
+    QList<LoggedSession> sessions;
+    QHash<QString, qsizetype> open;
+    QString continuing;
+    for (const QString& line : lines) {
+        const auto m = event.match(line);
+        if (!m.hasMatch()) {
+            if (!continuing.isEmpty() && open.contains(continuing))
+                sessions[open.value(continuing)].statements.last() += u'\n' + line;
+            continue;
+        }
+        continuing.clear();
+        const QString id = m.captured(1);
+        const QString command = m.captured(2);
+        const QString argument = m.captured(3);
+        if (command == u"Connect") {
+            if (open.contains(id))
+                continue;
+            open.insert(id, sessions.size());
+            sessions.append(LoggedSession{id, argument.section(u'@', 0, 0), {}, false});
+        } else if (open.contains(id)) {
+            LoggedSession& s = sessions[open.value(id)];
+            if (command == u"Query" || command == u"Execute") {
+                // The driver's own SET statements; the program's sql_mode set-up is kept.
+                if (argument.startsWith(u"SET ") && !argument.contains(u"sql_mode="))
+                    continue;
+                s.statements.append(argument);
+                continuing = id;
+            } else if (command == u"Quit") {
+                s.closed = true;
+                open.remove(id);
+            }
+        }
+    }
+    return sessions;
+}
+
+QList<LoggedSession> parseDouble(const QStringList& lines) {
+    QList<LoggedSession> sessions;
+    QHash<QString, qsizetype> open;
+    for (const QString& line : lines) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() < 3)
+            continue;
+        const QString& id = f.at(0);
+        const QString& event = f.at(2);
+        if (event == u"LOGIN") {
+            open.insert(id, sessions.size());
+            sessions.append(LoggedSession{id, unescapeDouble(f.at(1)), {}, false});
+        } else if (open.contains(id)) {
+            LoggedSession& s = sessions[open.value(id)];
+            if (event == u"BATCH" && f.size() >= 4)
+                s.statements.append(unescapeDouble(f.mid(3).join(u'\t')));
+            else if (event == u"RPC")
+                s.statements.append(unescapeDouble(f.mid(3).join(u'\t')));
+            else if (event == u"LOGOUT") {
+                s.closed = true;
+                open.remove(id);
+            }
+        }
+    }
+    return sessions;
+}
+
+} // namespace
+
+TransferHarness::TransferHarness()
+    : settings(localServers()), mysqlLog_(localServerValue(QStringLiteral("MYSQL_GENERAL_LOG"))),
+      mssqlLog_(localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG"))) {}
+
+db::CommandContext TransferHarness::context() {
+    return db::CommandContext{mysqlList, mssqlList, dialogs, pointer, [this] {
+                                  ++settingsReads;
+                                  return settings;
+                              }};
+}
+
+void TransferHarness::exec(Server server, const QStringList& statements) {
+    db::Connection c = open(server);
+    for (const QString& s : statements)
+        c.Execute(s);
+    c.Close();
+}
+
+void TransferHarness::dropIfExists(Server server, const QString& table) {
+    if (!tables(server).contains(table))
+        return;
+    exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
+}
+
+QList<QList<db::Value>> TransferHarness::rows(Server server, const QString& table,
+                                              bool orderByFirst) {
+    db::Connection c = open(server);
+    QList<QList<db::Value>> out;
+    QString query = QStringLiteral("SELECT * FROM ") + delimited(server, table);
+    if (orderByFirst)
+        query += QStringLiteral(" ORDER BY 1");
+    db::Recordset rs = c.Execute(query);
+    while (!rs.Eof()) {
+        QList<db::Value> row;
+        for (int i = 0; i < rs.FieldCount(); ++i)
+            row << rs.Item(i);
+        out << row;
+        rs.MoveNext();
+    }
+    rs.Close();
+    c.Close();
+    return out;
+}
+
+long long TransferHarness::count(Server server, const QString& table) {
+    db::Connection c = open(server);
+    db::Recordset rs =
+        c.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table));
+    const long long n = rs.Item(0).text().toLongLong();
+    rs.Close();
+    c.Close();
+    return n;
+}
+
+QStringList TransferHarness::tables(Server server) {
+    db::Connection c = open(server);
+    QStringList names = c.CatalogTables();
+    c.Close();
+    return names;
+}
+
+void TransferHarness::markLogs() {
+    mysqlLog_.mark();
+    mssqlLog_.mark();
+}
+
+QList<LoggedSession> TransferHarness::sessionsSinceMark(Server server) const {
+    return server == Server::MySQL ? parseMariaDb(mysqlLog_.linesSinceMark())
+                                   : parseDouble(mssqlLog_.linesSinceMark());
+}
+
+QList<LoggedSession> TransferHarness::sessionsMentioning(Server server,
+                                                         const QStringList& names) const {
+    QList<LoggedSession> found;
+    QDeadlineTimer deadline(10000);
+    do {
+        found = mentioning(sessionsSinceMark(server), names);
+        const bool allClosed = std::all_of(found.cbegin(), found.cend(),
+                                           [](const LoggedSession& s) { return s.closed; });
+        if (allClosed)
+            break;
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return found;
+}
+
+QList<LoggedSession> mentioning(const QList<LoggedSession>& sessions, const QStringList& names) {
+    QList<LoggedSession> found;
+    for (const LoggedSession& s : sessions) {
+        bool mentions = false;
+        for (const QString& statement : s.statements) {
+            for (const QString& n : names)
+                mentions = mentions || statement.contains(n);
+        }
+        if (mentions)
+            found << s;
+    }
+    return found;
+}
+
+void fillList(ui::TableList& list, const QStringList& entries, const QStringList& selected,
+              const QString& current) {
+    list.Clear();
+    for (const QString& e : entries)
+        list.AddItem(e);
+    for (int i = 0; i < list.ListCount(); ++i) {
+        if (selected.contains(list.List(i)))
+            list.SetSelected(i, true);
+        if (list.List(i) == current)
+            list.SetListIndex(i);
+    }
+}
+
+QStringList entriesOf(const ui::TableList& list) {
+    QStringList out;
+    for (int i = 0; i < list.ListCount(); ++i)
+        out << list.List(i);
+    return out;
+}
+
+} // namespace fq::test

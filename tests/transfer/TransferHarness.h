@@ -1,0 +1,70 @@
+#pragma once
+
+#include "db/CommandContext.h"
+#include "db/Value.h"
+#include "support/TestSupport.h"
+#include "ui/MemoryTableList.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace fq::test {
+
+enum class Server { MySQL, MSSQL };
+
+// One connection as the server's log tells it: its statements in the order sent (the driver's
+// own session set-up left out), and whether it was closed.
+struct LoggedSession {
+    QString id;
+    QString login;
+    QStringList statements;
+    bool closed = false;
+};
+
+// Everything a transfer command touches, widget-free, against the local servers: both lists,
+// boxes that answer from a queue, the pointer, the settings, and the servers' logs.
+class TransferHarness {
+public:
+    TransferHarness();
+
+    ui::MemoryTableList mysqlList;
+    ui::MemoryTableList mssqlList;
+    FakeDialogs dialogs;
+    FakePointer pointer;
+    db::ConnectionSettings settings;
+    int settingsReads = 0;
+
+    db::CommandContext context();
+
+    // Statements run on a fresh connection of the program's own database component (MySQL
+    // connections with backslashes as plain characters).
+    static void exec(Server server, const QStringList& statements);
+    static void dropIfExists(Server server, const QString& table);
+    // Every row, ordered by the first column (or as the server returns them).
+    static QList<QList<db::Value>> rows(Server server, const QString& table,
+                                        bool orderByFirst = true);
+    static long long count(Server server, const QString& table);
+    static QStringList tables(Server server);
+
+    void markLogs();
+    // Connections logged since the mark whose statements mention any of the names. The servers
+    // log a logout a moment after the client has gone: this waits (up to 10 s) until each of
+    // them is logged as closed.
+    QList<LoggedSession> sessionsMentioning(Server server, const QStringList& names) const;
+    // Every connection logged since the mark.
+    QList<LoggedSession> sessionsSinceMark(Server server) const;
+
+private:
+    LogWatcher mysqlLog_;
+    LogWatcher mssqlLog_;
+};
+
+// A list holding these entries, with the given ones selected and the current item on `current`.
+void fillList(ui::TableList& list, const QStringList& entries, const QStringList& selected,
+              const QString& current);
+QStringList entriesOf(const ui::TableList& list);
+// The sessions whose statements mention any of the names.
+QList<LoggedSession> mentioning(const QList<LoggedSession>& sessions, const QStringList& names);
+
+} // namespace fq::test
