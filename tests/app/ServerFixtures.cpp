@@ -1,0 +1,74 @@
+#include "ServerFixtures.h"
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QtGlobal>
+
+namespace fq::test {
+
+bool rootSql(const QString& sql) {
+    QProcess client;
+    client.start(QStringLiteral("mariadb"),
+                 {QStringLiteral("--no-defaults"),
+                  QStringLiteral("--socket=") + localServerValue(QStringLiteral("MYSQL_SOCKET")),
+                  QStringLiteral("-uroot"), QStringLiteral("-e"), sql});
+    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
+        client.exitCode() != 0) {
+        qWarning("mariadb client failed: %s", client.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool exec(const QString& connectionString, const QString& statement) {
+    try {
+        db::Connection c;
+        c.Open(connectionString);
+        c.Execute(statement);
+        return true;
+    } catch (const db::DbError& e) {
+        qWarning("%s: %s", qPrintable(statement), qPrintable(e.driverText()));
+        return false;
+    }
+}
+
+} // namespace
+
+bool mysqlExec(const db::ConnectionSettings& s, const QString& statement) {
+    return exec(db::MySQLConnectionStringCommandOrder(s), statement);
+}
+
+bool mssqlExec(const db::ConnectionSettings& s, const QString& statement) {
+    return exec(db::MSSQLConnectionString(s), statement);
+}
+
+void storeSettings(settings::SettingsStore& store, const db::ConnectionSettings& s) {
+    store.Write(QStringLiteral("MyServer"), s.myServer);
+    store.Write(QStringLiteral("MyUser"), s.myUser);
+    store.Write(QStringLiteral("MyPassword"), s.myPassword);
+    store.Write(QStringLiteral("MyDatabase"), s.myDatabase);
+    store.Write(QStringLiteral("MSServer"), s.msServer);
+    store.Write(QStringLiteral("MSUser"), s.msUser);
+    store.Write(QStringLiteral("MSPassword"), s.msPassword);
+    store.Write(QStringLiteral("MSDatabase"), s.msDatabase);
+}
+
+QList<DoubleEvent> doubleEvents(const QStringList& lines) {
+    QList<DoubleEvent> events;
+    for (const QString& line : lines) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() < 3)
+            continue;
+        events.append({f[0], f[1], f[2], f.mid(3).join(u'\t')});
+    }
+    return events;
+}
+
+} // namespace fq::test
