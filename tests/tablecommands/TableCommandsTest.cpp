@@ -498,7 +498,7 @@ private slots:
                                  << "DROP TABLE [c.d{u}];" << QStringList();
             QTest::newRow("reserved words") << "order"
                                             << "select"
-                                            << "sp_rename 'order', 'select'"
+                                            << "sp_rename '[order]', 'select'"
                                             << "DROP TABLE [select];" << QStringList();
             QTest::newRow("outside ASCII") << "café{u}"
                                            << "thé{u}"
