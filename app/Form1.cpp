@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWindow>
 
 #include <limits>
 
@@ -192,11 +193,20 @@ void Form1::Load() {
 }
 
 void Form1::setFinalWidth() {
-    // The left edge of Frame1 plus its width plus 240 twips, as the window's outer width.
+    // The left edge of Frame1 plus its width plus 240 twips, as the window's outer width: the
+    // client area gets that less the window frame, as far as the platform tells it.
     const double dpi = ui::qt::logicalDpi(this);
     const int outer = ui::qt::twipsToPixels(120 + 6135 + 240, dpi);
-    const int border = frameGeometry().width() - geometry().width();
-    setFixedWidth(outer - border);
+    setFixedWidth(outer - frameWidth());
+}
+
+int Form1::frameWidth() {
+    winId(); // the platform window, which knows its frame
+    const QWindow* window = windowHandle();
+    if (window == nullptr)
+        return 0;
+    const QMargins margins = window->frameMargins();
+    return margins.left() + margins.right();
 }
 
 void Form1::Check2_Click() {

@@ -62,6 +62,8 @@ private:
     void buildControls();
     void Check2_Click();
     void setFinalWidth();
+    // Left plus right frame of the window in pixels (0 where the platform has none).
+    int frameWidth();
 
     settings::SettingsStore& store_;
     ui::Dialogs& dialogs_;
