@@ -4,6 +4,7 @@
 #include "db/Odbc.h"
 #include "db/Statement.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -39,6 +40,18 @@ void ConnectionHandle::connect(const QString& driverString) {
         SQL_DRIVER_NOPROMPT);
     odbc::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
     connected_ = true;
+
+    std::vector<SQLWCHAR> name(256);
+    SQLSMALLINT nameBytes = 0;
+    const SQLRETURN info =
+        SQLGetInfoW(dbc_, SQL_DRIVER_NAME, name.data(),
+                    static_cast<SQLSMALLINT>(name.size() * sizeof(SQLWCHAR)), &nameBytes);
+    if (odbc::succeeded(info)) {
+        const auto length =
+            std::min<qsizetype>(nameBytes / 2, static_cast<qsizetype>(name.size()) - 1);
+        textAsUtf8_ = odbc::fromWide(name.data(), std::max<qsizetype>(length, 0))
+                          .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
+    }
 }
 
 void ConnectionHandle::finishStreaming() {

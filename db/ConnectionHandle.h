@@ -23,6 +23,9 @@ public:
     // SQLDriverConnectW without prompting; the string is handed over unchanged.
     void connect(const QString& driverString);
     bool connected() const noexcept { return connected_; }
+    // MariaDB Connector/ODBC ends wide text at the first NUL character, so its text is read as
+    // UTF-8 (the connection's character set), which keeps every character.
+    bool textAsUtf8() const noexcept { return textAsUtf8_; }
     SQLHDBC handle() const noexcept { return dbc_; }
 
     // A connection can stream one result at a time (FreeTDS refuses a second statement while
@@ -40,6 +43,7 @@ private:
     std::shared_ptr<Environment> env_;
     SQLHDBC dbc_ = nullptr;
     bool connected_ = false;
+    bool textAsUtf8_ = false;
     Statement* streaming_ = nullptr;
 };
 

@@ -209,7 +209,7 @@ void Statement::readRemainingResults() {
 Value Statement::readValue(SQLUSMALLINT column, Read how) {
     switch (how) {
     case Read::Text:
-        return readText(column);
+        return connection_->textAsUtf8() ? readUtf8Text(column) : readText(column);
     case Read::Binary:
         return readBinary(column);
     case Read::Double: {
@@ -266,6 +266,41 @@ Value Statement::readText(SQLUSMALLINT column) {
             textBuffer_.resize(std::min(wanted, kLargestChunk));
     }
     return Value::fromText(std::move(text));
+}
+
+Value Statement::readUtf8Text(SQLUSMALLINT column) {
+    QByteArray utf8;
+    for (bool first = true;; first = false) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_CHAR, byteBuffer_.data(),
+                                        static_cast<SQLLEN>(byteBuffer_.size()), &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!odbc::succeeded(rc))
+            fail(rc, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return first ? Value::null() : Value::fromText(QString::fromUtf8(utf8));
+        // Room for this many bytes besides the terminating NUL.
+        const auto room = static_cast<SQLLEN>(byteBuffer_.size()) - 1;
+        const bool known = indicator != SQL_NO_TOTAL;
+        if (rc == SQL_SUCCESS || (known && indicator <= room)) {
+            SQLLEN got = room;
+            if (known)
+                got = std::min(indicator, room);
+            else
+                got = std::find(byteBuffer_.begin(), byteBuffer_.begin() + room, '\0') -
+                      byteBuffer_.begin();
+            utf8.append(byteBuffer_.data(), static_cast<qsizetype>(got));
+            break;
+        }
+        utf8.append(byteBuffer_.data(), static_cast<qsizetype>(room));
+        const auto wanted =
+            known ? static_cast<std::size_t>(indicator - room) + 1 : byteBuffer_.size() * 2;
+        if (wanted > byteBuffer_.size())
+            byteBuffer_.resize(std::min(wanted, kLargestChunk));
+    }
+    // Whole before decoding: a character split between chunks is joined again.
+    return Value::fromText(QString::fromUtf8(utf8));
 }
 
 Value Statement::readBinary(SQLUSMALLINT column) {

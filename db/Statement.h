@@ -58,6 +58,7 @@ private:
     void readRemainingResults();
     Value readValue(SQLUSMALLINT column, Read how);
     Value readText(SQLUSMALLINT column);
+    Value readUtf8Text(SQLUSMALLINT column);
     Value readBinary(SQLUSMALLINT column);
     [[noreturn]] void fail(SQLRETURN rc, const char* function) const;
 

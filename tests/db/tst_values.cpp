@@ -142,6 +142,10 @@ void TestValues::values_data() {
     QTest::newRow("quote") << varText << textLiteral("O'Brien") << Value::fromText("O'Brien");
     QTest::newRow("emoji and CJK") << varText << textLiteral("Grüße 漢字かな 😀👍🏽 Ж")
                                    << Value::fromText("Grüße 漢字かな 😀👍🏽 Ж");
+    if (!kMSSQL) {
+        QTest::newRow("NUL inside text") << varText << "CONCAT('a', CHAR(0), 'b')"
+                                         << Value::fromText(QString::fromLatin1("a\0b", 3));
+    }
     QTest::newRow("binary with zero bytes")
         << "varbinary(16)" << binaryLiteral(zeros) << Value::fromBytes(zeros);
     QTest::newRow("empty binary is not NULL")
@@ -189,6 +193,11 @@ void TestValues::values_data() {
     QTest::newRow("smallest bigint")
         << "bigint"
         << "-9223372036854775808" << Value::fromText("-9223372036854775808");
+    for (const int before : {4093, 4094, 4095}) { // an emoji across the end of the first chunk
+        const QString text = QString(before, u'a') + "😀b";
+        QTest::addRow("surrogate pair after %d characters", before)
+            << longTextType << textLiteral(text) << Value::fromText(text);
+    }
     QTest::newRow("long text over 100 KB")
         << longTextType << textLiteral(longText()) << Value::fromText(longText());
     QTest::newRow("long binary over 100 KB")
