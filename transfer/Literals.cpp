@@ -14,6 +14,17 @@ bool isZeroDate(const db::Value& v) {
     return v.kind() == db::Value::Kind::Text && v.text().startsWith(u"0000-00-00");
 }
 
+// A date or time as text with its year in four digits: FreeTDS writes SQL Server's years below
+// 1000 without leading zeros ("12-01-01"), which MySQL would read as 2012.
+QString paddedYear(const QString& t) {
+    qsizetype digits = 0;
+    while (digits < t.size() && t.at(digits).isDigit())
+        ++digits;
+    if (digits == 0 || digits >= 4 || digits >= t.size() || t.at(digits) != u'-')
+        return t;
+    return QString(4 - digits, u'0') + t;
+}
+
 // A bit(1) as '0' or '1', whether the driver gave it as text or as one byte.
 QString bitText(const db::Value& v) {
     if (v.kind() == db::Value::Kind::Binary)
@@ -37,6 +48,8 @@ QString mysqlLiteral(const db::Value& value, ValueKind kind) {
         return sql::quoted(bitText(value));
     if (value.kind() == db::Value::Kind::Binary)
         return sql::mysqlBinary(value.bytes());
+    if (kind == ValueKind::Temporal)
+        return sql::quoted(paddedYear(value.text()));
     return sql::mysqlString(value.text());
 }
 
@@ -47,7 +60,9 @@ QString mssqlLiteral(const db::Value& value, ValueKind kind) {
         return sql::quoted(bitText(value));
     if (value.kind() == db::Value::Kind::Binary)
         return sql::mssqlBinary(value.bytes());
-    return sql::mssqlString(value.text());
+    if (kind == ValueKind::Temporal)
+        return sql::quoted(paddedYear(value.text()));
+    return sql::mssqlText(value.text());
 }
 
 } // namespace fq::transfer

@@ -138,6 +138,18 @@ QString mssqlString(const QString& text) {
     return quoted(text);
 }
 
+QString mssqlText(const QString& text) {
+    if (!text.contains(QChar(u'\0')))
+        return mssqlString(text);
+    QByteArray utf16le;
+    utf16le.reserve(text.size() * 2);
+    for (QChar c : text) {
+        utf16le.append(static_cast<char>(c.unicode() & 0xff));
+        utf16le.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return QStringLiteral("CONVERT(nvarchar(max), ") + mssqlBinary(utf16le) + u')';
+}
+
 QString mssqlUnicodeString(const QString& text) { return u'N' + quoted(text); }
 
 QString mssqlBinary(const QByteArray& bytes) { return QStringLiteral("0x") + hexDigits(bytes); }

@@ -31,6 +31,10 @@ QString mysqlString(const QString& text);
 // A SQL Server string literal: quoted(), with the N prefix when the text holds any character
 // outside ASCII, so it does not pass through the database's code page.
 QString mssqlString(const QString& text);
+// A SQL Server text value: mssqlString(); a text that holds U+0000 is written as
+// CONVERT(nvarchar(max), 0x...) of its UTF-16LE bytes instead, since FreeTDS ends a batch at a
+// zero character.
+QString mssqlText(const QString& text);
 // A SQL Server Unicode string literal, N'text', whatever the text holds: for names compared
 // with the catalog's nvarchar columns and passed to OBJECT_ID.
 QString mssqlUnicodeString(const QString& text);

@@ -34,7 +34,9 @@ TargetColumn mapFromMssql(const MssqlColumn& c, std::optional<Candidate>& wide, 
     const int precision = c.numericPrecision.value_or(18);
     const int scale = c.numericScale.value_or(0);
     const int fsp = std::clamp(c.datetimePrecision.value_or(0), 0, 6);
-    auto col = [&](QString type) { return TargetColumn{c.name, std::move(type), ValueKind::Plain}; };
+    auto col = [&](QString type, ValueKind kind = ValueKind::Plain) {
+        return TargetColumn{c.name, std::move(type), kind};
+    };
 
     if (t == u"bit")
         return col(QStringLiteral("tinyint(1)"));
@@ -85,18 +87,19 @@ TargetColumn mapFromMssql(const MssqlColumn& c, std::optional<Candidate>& wide, 
     if (t == u"timestamp" || t == u"rowversion")
         return col(QStringLiteral("binary(8)"));
 
+    const auto T = ValueKind::Temporal;
     if (t == u"date")
-        return col(QStringLiteral("date"));
+        return col(QStringLiteral("date"), T);
     if (t == u"time")
         return col(sized(QStringLiteral("time"), fsp));
     if (t == u"datetime")
-        return col(QStringLiteral("datetime(3)"));
+        return col(QStringLiteral("datetime(3)"), T);
     if (t == u"datetime2")
-        return col(sized(QStringLiteral("datetime"), fsp));
+        return col(sized(QStringLiteral("datetime"), fsp), T);
     if (t == u"smalldatetime")
-        return col(QStringLiteral("datetime"));
+        return col(QStringLiteral("datetime"), T);
     if (t == u"datetimeoffset")
-        return col(QStringLiteral("varchar(34)"));
+        return col(QStringLiteral("varchar(34)"), T);
     if (t == u"uniqueidentifier")
         return col(QStringLiteral("char(36)"));
 

@@ -12,7 +12,8 @@ namespace fq::transfer {
 // What the row copy must know about a source column beyond the value the driver delivers.
 enum class ValueKind {
     Plain,    // written as the value stands
-    Temporal, // a MySQL date, datetime or timestamp: its zero date is written as NULL
+    Temporal, // a date or time with a date part: written with a four-digit year, and MySQL's
+              // zero date as NULL
     Bit,      // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
 };
 

@@ -51,7 +51,19 @@ void TestLiterals::literals_data() {
                            << QString::fromUtf8("'😀'") << QString::fromUtf8("N'😀'");
     QTest::newRow("zero char inside text")
         << Value::fromText(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) << P
-        << "_utf8mb4 X'610062'" << QStringLiteral("'a") + QChar(0) + QStringLiteral("b'");
+        << "_utf8mb4 X'610062'" << "CONVERT(nvarchar(max), 0x610000006200)";
+    QTest::newRow("year 12 keeps its century") << Value::fromText("12-01-01") << T
+                                               << "'0012-01-01'" << "'0012-01-01'";
+    QTest::newRow("year 1 with time")
+        << Value::fromText("1-01-01 00:00:00.0000000") << T << "'0001-01-01 00:00:00.0000000'"
+        << "'0001-01-01 00:00:00.0000000'";
+    QTest::newRow("year 999 with offset")
+        << Value::fromText("999-01-01 10:00:00.000 +01:00") << T
+        << "'0999-01-01 10:00:00.000 +01:00'" << "'0999-01-01 10:00:00.000 +01:00'";
+    QTest::newRow("four-digit year untouched") << Value::fromText("2026-12-06") << T
+                                               << "'2026-12-06'" << "'2026-12-06'";
+    QTest::newRow("time of day untouched") << Value::fromText("12:00:00") << T << "'12:00:00'"
+                                           << "'12:00:00'";
     QTest::newRow("bytes as hex") << Value::fromBytes(QByteArray("\0\x01\xff", 3)) << P
                                   << "X'0001FF'" << "0x0001FF";
     QTest::newRow("no bytes") << Value::fromBytes({}) << P << "X''" << "0x";

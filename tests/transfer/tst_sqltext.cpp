@@ -114,6 +114,11 @@ void TestSqlText::mysqlZeroCharacter() {
     // The driver cuts a statement at U+0000: such a text travels as hex bytes in utf8mb4.
     QCOMPARE(sql::mysqlString(QStringLiteral("a") + QChar(0) + QString::fromUtf8("é'")),
              QStringLiteral("_utf8mb4 X'6100C3A927'"));
+    // FreeTDS cuts a batch at U+0000 too: UTF-16LE bytes converted on the server.
+    QCOMPARE(sql::mssqlText(QStringLiteral("a") + QChar(0) + QString::fromUtf8("東")),
+             QStringLiteral("CONVERT(nvarchar(max), 0x610000007167)"));
+    QCOMPARE(sql::mssqlText(QString::fromUtf8("東'")), QString::fromUtf8("N'東'''"));
+    QCOMPARE(sql::mssqlText(QStringLiteral("a")), QStringLiteral("'a'"));
 }
 
 void TestSqlText::binaryLiterals_data() {
