@@ -204,7 +204,8 @@ void TestProbes::testConnection() {
 
 void TestProbes::probeKeepsNothingOpen() {
     if (kMSSQL)
-        QSKIP("The test double keeps no connection log.");
+        QSKIP("The test double's log cannot tell this test's connections from those of "
+              "other clients.");
     // An account of this test's own, so that other clients of the shared server don't show up
     // in the server's general log between the marks.
     const QString user = fq::test::uniqueName("fq_probe");
