@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -52,6 +53,8 @@ struct Expr {
         Cast,     // args[0] as castType (CAST and CONVERT)
         CountStar,
         Constant, // an already evaluated value: constValue of constType
+        Default,  // DEFAULT in a VALUES list
+        Exists,   // EXISTS (subquery)
     };
     Kind kind = Kind::Literal;
     LiteralKind literal = LiteralKind::Null;
@@ -65,6 +68,7 @@ struct Expr {
     std::int32_t slot = -1; // Column: its index in the source, once bound
     Value constValue;
     ColumnType constType;
+    std::shared_ptr<const struct SelectStmt> subquery; // Exists
 };
 
 struct SelectItem {
@@ -129,8 +133,18 @@ struct SetStmt {
     std::u16string value; // "on", "off", or the value as written
 };
 
+struct Statement;
+
+// IF condition statement [ELSE statement]; a BEGIN ... END block gives several statements.
+struct IfStmt {
+    Expr condition;
+    std::vector<Statement> then;
+    std::vector<Statement> otherwise;
+};
+
 struct Statement {
-    std::variant<SelectStmt, CreateTableStmt, DropTableStmt, InsertStmt, ExecStmt, UseStmt, SetStmt>
+    std::variant<SelectStmt, CreateTableStmt, DropTableStmt, InsertStmt, ExecStmt, UseStmt, SetStmt,
+                 IfStmt>
         body;
     std::size_t pos = 0;
     std::int32_t line = 1;

@@ -7,9 +7,9 @@
 namespace tds {
 
 Table::Table(std::u16string schemaName, std::u16string tableName, std::int32_t objectId,
-             std::vector<Column> columns)
+             std::vector<Column> columns, std::int32_t rowVersionColumn)
     : schema(std::move(schemaName)), name(std::move(tableName)), objectId_(objectId),
-      columns_(std::move(columns)) {}
+      columns_(std::move(columns)), rowVersionColumn_(rowVersionColumn) {}
 
 void Table::append(Row&& row) {
     std::unique_lock lock(mutex_);
@@ -38,6 +38,15 @@ Database::Database(std::u16string name, std::int32_t id)
       schemas_{{u"dbo", 1}, {u"guest", 2}, {u"INFORMATION_SCHEMA", 3}, {u"sys", 4},
                {u"sales", 5}},
       nextObjectId_(901578250) {}
+
+std::string Database::nextRowVersion() {
+    std::uint64_t v = ++rowVersion_;
+    std::string bytes(8, '\0');
+    for (std::size_t i = 0; i < 8; ++i) {
+        bytes[7 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    return bytes;
+}
 
 const SchemaInfo* Database::schema(std::u16string_view schemaName) const {
     for (const auto& s : schemas_) {
@@ -81,8 +90,10 @@ std::shared_ptr<Table> Database::findById(std::int32_t objectId) const {
 
 std::shared_ptr<Table> Database::create(const std::u16string& schemaName,
                                         const std::u16string& tableName,
-                                        std::vector<Column> columns) {
-    auto table = std::make_shared<Table>(schemaName, tableName, nextObjectId_, std::move(columns));
+                                        std::vector<Column> columns,
+                                        std::int32_t rowVersionColumn) {
+    auto table = std::make_shared<Table>(schemaName, tableName, nextObjectId_, std::move(columns),
+                                         rowVersionColumn);
     nextObjectId_ += 16000057; // object ids look scattered on a real server
     if (nextObjectId_ < 0 || nextObjectId_ > 2100000000) {
         nextObjectId_ = 101575400 + (nextObjectId_ & 0xFFFF);

@@ -6,6 +6,7 @@
 // its rows. A table is held by shared_ptr, so a reader keeps it alive after a DROP. Rows are
 // appended to a deque, which never moves the rows already stored.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -24,10 +25,12 @@ using Row = std::vector<Value>;
 class Table {
 public:
     Table(std::u16string schema, std::u16string name, std::int32_t objectId,
-          std::vector<Column> columns);
+          std::vector<Column> columns, std::int32_t rowVersionColumn);
 
     const std::vector<Column>& columns() const { return columns_; }
     std::int32_t objectId() const { return objectId_; }
+    // The timestamp (rowversion) column, or -1.
+    std::int32_t rowVersionColumn() const { return rowVersionColumn_; }
     // Guarded by the owning Database's mutex.
     std::u16string schema;
     std::u16string name;
@@ -41,6 +44,7 @@ public:
 private:
     std::int32_t objectId_;
     std::vector<Column> columns_;
+    std::int32_t rowVersionColumn_;
     mutable std::shared_mutex mutex_;
     std::deque<Row> rows_;
 };
@@ -56,6 +60,8 @@ public:
 
     const std::u16string& name() const { return name_; }
     std::int32_t id() const { return id_; }
+    // The next timestamp (rowversion) value of this database, 8 bytes big-endian. Thread-safe.
+    std::string nextRowVersion();
 
     std::shared_mutex& mutex() const { return mutex_; }
 
@@ -67,7 +73,7 @@ public:
     std::shared_ptr<Table> findById(std::int32_t objectId) const;
     const std::vector<std::shared_ptr<Table>>& tables() const { return tables_; }
     std::shared_ptr<Table> create(const std::u16string& schema, const std::u16string& name,
-                                  std::vector<Column> columns);
+                                  std::vector<Column> columns, std::int32_t rowVersionColumn);
     void drop(const std::shared_ptr<Table>& table);
     void rename(const std::shared_ptr<Table>& table, const std::u16string& newName);
 
@@ -81,6 +87,7 @@ private:
     std::vector<std::shared_ptr<Table>> tables_; // in creation order
     std::unordered_map<std::u16string, std::shared_ptr<Table>> index_;
     std::int32_t nextObjectId_;
+    std::atomic<std::uint64_t> rowVersion_{2000};
 };
 
 } // namespace tds

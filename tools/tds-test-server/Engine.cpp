@@ -1,6 +1,9 @@
 #include "Engine.h"
 
+#include <algorithm>
+
 #include "EngineImpl.h"
+#include "Evaluator.h"
 #include "Lexer.h"
 #include "Parser.h"
 #include "SessionImpl.h"
@@ -129,13 +132,34 @@ bool SessionImpl::runBatch(const std::u16string& sql, const Variables* vars, con
         emit(std::move(o));
         return false;
     }
+    // Errors that end only their statement; any other error ends the batch, as conversion and
+    // name resolution errors do on SQL Server.
+    static constexpr std::int32_t kStatementOnly[] = {
+        109,  110,  131,   201,   515,   911,   2601,  2627,  2628,  2705,  2714,  2715,
+        2716, 2717, 2738,  2749,  2750,  2751,  2760,  2812,  3701,  8152,  8178,  8179,
+        273,  15223, 15248, 15250, 15335};
+    std::int32_t error = 0;
+    const Emit watch = [&](StatementOutcome&& o) {
+        for (const auto& m : o.messages) {
+            if (m.severity >= 11 && error == 0) {
+                error = m.number;
+            }
+        }
+        emit(std::move(o));
+    };
+    bool ok = true;
     for (const auto& s : statements) {
         line_ = s.line;
-        if (!run(s, vars, emit)) {
-            return false;
+        error = 0;
+        if (!run(s, vars, watch)) {
+            ok = false;
+            if (std::find(std::begin(kStatementOnly), std::end(kStatementOnly), error) ==
+                std::end(kStatementOnly)) {
+                return false;
+            }
         }
     }
-    return true;
+    return ok;
 }
 
 bool SessionImpl::run(const Statement& s, const Variables* vars, const Emit& emit) {
@@ -154,6 +178,8 @@ bool SessionImpl::run(const Statement& s, const Variables* vars, const Emit& emi
                 return execExec(body, vars, emit);
             } else if constexpr (std::is_same_v<T, UseStmt>) {
                 return execUse(body, emit);
+            } else if constexpr (std::is_same_v<T, IfStmt>) {
+                return execIf(body, vars, emit);
             } else {
                 if (text::isKeyword(body.option, "nocount")) {
                     nocount_ = body.value == u"on";
@@ -214,6 +240,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                     line_);
     }
     std::vector<Column> columns;
+    std::int32_t rowVersionColumn = -1;
     int number = 0;
     for (const auto& def : s.columns) {
         ++number;
@@ -222,6 +249,19 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         c.nullable = def.nullable;
         if (auto m = Types::resolve(def.type, number, def.name, c.type)) {
             return fail(emit, std::move(*m), line_);
+        }
+        if (Types::isRowVersion(def.type)) {
+            if (rowVersionColumn >= 0) {
+                return fail(emit,
+                            makeMessage(2738, 16, 2,
+                                        u"A table can only have one timestamp column. Because "
+                                        u"table '" +
+                                            name + u"' already has one, the column '" + c.name +
+                                            u"' cannot be added."),
+                            line_);
+            }
+            rowVersionColumn = static_cast<std::int32_t>(columns.size());
+            c.nullable = false;
         }
         for (const auto& other : columns) {
             if (text::equalsCi(other.name, c.name)) {
@@ -263,7 +303,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                                         u"' in the database."),
                         line_);
         }
-        ref.database->create(si->name, name, std::move(columns));
+        ref.database->create(si->name, name, std::move(columns), rowVersionColumn);
     }
     emit(StatementOutcome{});
     return true;
@@ -367,12 +407,26 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                         line_);
         }
         Row row(columns.size());
-        std::vector<bool> given(columns.size(), false);
         for (std::size_t k = 0; k < values.size(); ++k) {
             const std::size_t c = targets[k];
             const Column& column = columns[c];
             Typed in;
             const Expr& e = values[k];
+            if (static_cast<std::int32_t>(c) == table.rowVersionColumn()) {
+                if (e.kind != Expr::Kind::Default) {
+                    return fail(emit,
+                                makeMessage(273, 16, 1,
+                                            u"Cannot insert an explicit value into a timestamp "
+                                            u"column. Use INSERT with a column list to exclude "
+                                            u"the timestamp column, or insert a DEFAULT into the "
+                                            u"timestamp column."),
+                                line_);
+                }
+                continue;
+            }
+            if (e.kind == Expr::Kind::Default) {
+                continue; // no column defaults: NULL
+            }
             std::optional<Message> m;
             if (e.kind == Expr::Kind::Literal) {
                 m = Convert::literal(e.literal, e.text, in);
@@ -386,7 +440,10 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
             if (auto cm = Convert::to(in, column.type, row[c], &target)) {
                 return fail(emit, std::move(*cm), line_);
             }
-            given[c] = true;
+        }
+        if (table.rowVersionColumn() >= 0) {
+            row[static_cast<std::size_t>(table.rowVersionColumn())] =
+                ref.database->nextRowVersion();
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
             if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c])) {
@@ -412,6 +469,41 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
     }
     emit(std::move(o));
     return true;
+}
+
+bool SessionImpl::execIf(const IfStmt& s, const Variables* vars, const Emit& emit) {
+    EvalEnv env;
+    env.session = this;
+    env.vars = vars;
+    bool condition = false;
+    if (auto m = Evaluator::test(s.condition, env, condition)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    for (const auto& statement : condition ? s.then : s.otherwise) {
+        line_ = statement.line;
+        if (!run(statement, vars, emit)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<Message> SessionImpl::exists(const SelectStmt& s, const Variables* vars,
+                                           bool& out) {
+    out = false;
+    std::optional<Message> error;
+    execSelect(s, vars, [&](StatementOutcome&& o) {
+        for (auto& m : o.messages) {
+            if (m.severity >= 11 && !error) {
+                error = std::move(m);
+            }
+        }
+        std::vector<Value> row;
+        if (o.result && o.result->rows && o.result->rows->next(row)) {
+            out = true;
+        }
+    });
+    return error;
 }
 
 bool SessionImpl::execUse(const UseStmt& s, const Emit& emit) {

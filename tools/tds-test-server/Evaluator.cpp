@@ -354,6 +354,11 @@ std::optional<Message> Evaluator::compare(const Typed& a, const Typed& b,
 std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& out) {
     out = false;
     switch (e.kind) {
+    case Expr::Kind::Exists:
+        if (env.session == nullptr || !e.subquery) {
+            break;
+        }
+        return env.session->exists(*e.subquery, env.vars, out);
     case Expr::Kind::Binary: {
         if (e.text == u"and" || e.text == u"or") {
             bool x = false;
@@ -577,6 +582,27 @@ std::optional<Message> Evaluator::bind(Expr& e, const std::vector<Column>& colum
             }
         }
         return makeMessage(207, 16, 1, u"Invalid column name '" + e.text + u"'.");
+    }
+    if (e.kind == Expr::Kind::Exists) {
+        // Decided once, before the rows are read: becomes 1 = 1 or 1 = 0.
+        EvalEnv env;
+        env.session = &session;
+        env.vars = vars;
+        bool found = false;
+        if (auto m = test(e, env, found)) {
+            return m;
+        }
+        Expr one;
+        one.kind = Expr::Kind::Constant;
+        one.constType.type = Type::Int;
+        one.constValue = std::int64_t{1};
+        Expr other = one;
+        other.constValue = std::int64_t{found ? 1 : 0};
+        e.kind = Expr::Kind::Binary;
+        e.text = u"=";
+        e.subquery.reset();
+        e.args = {one, other};
+        return std::nullopt;
     }
     if (!readsColumns(e)) {
         if (e.kind == Expr::Kind::Literal || e.kind == Expr::Kind::Constant) {

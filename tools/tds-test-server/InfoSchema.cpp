@@ -219,6 +219,7 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 const bool character = Types::isCharacter(ty);
                 const bool national = ty == Type::NChar || ty == Type::NVarChar ||
                                       ty == Type::NText;
+                const bool rowVersion = ordinal - 1 == t->rowVersionColumn();
                 Row r;
                 r.reserve(out.columns.size());
                 r.push_back(nvalue(db.name()));
@@ -228,9 +229,9 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 r.push_back(ivalue(ordinal));
                 r.emplace_back();
                 r.push_back(cvalue(c.nullable ? "YES" : "NO"));
-                r.push_back(nvalue(Types::name(ty)));
-                r.push_back(characterMaximumLength(c.type));
-                r.push_back(characterOctetLength(c.type));
+                r.push_back(nvalue(rowVersion ? u"timestamp" : Types::name(ty)));
+                r.push_back(rowVersion ? Value{} : characterMaximumLength(c.type));
+                r.push_back(rowVersion ? Value{} : characterOctetLength(c.type));
                 r.push_back(numericPrecision(c.type));
                 r.push_back(numericPrecisionRadix(c.type));
                 r.push_back(numericScale(c.type));

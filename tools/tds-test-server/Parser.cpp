@@ -13,7 +13,8 @@ constexpr std::string_view kReserved[] = {
     "and",    "or",     "not",    "is",     "null",    "like",   "in",     "between",
     "as",     "asc",    "desc",   "by",     "union",   "top",    "if",     "begin",
     "end",    "go",     "update", "delete", "declare", "print",  "return", "distinct",
-    "primary", "key",   "constraint", "default", "identity", "collate", "with", "on"};
+    "primary", "key",   "constraint", "default", "identity", "collate", "with", "on",
+    "else",   "exists"};
 
 bool reserved(const Token& t) {
     if (t.kind != TokenKind::Word) {
@@ -165,6 +166,16 @@ Statement Parser::parseStatement(bool firstInBatch) {
     } else if (t.isWord("set")) {
         take();
         s.body = parseSet();
+    } else if (t.isWord("if")) {
+        take();
+        IfStmt i;
+        i.condition = parseExpr();
+        i.then = parseBlock();
+        acceptSymbol(u";");
+        if (acceptWord("else")) {
+            i.otherwise = parseBlock();
+        }
+        s.body = std::move(i);
     } else if (firstInBatch && t.isName() && !reserved(t)) {
         // A procedure may be called without EXEC as the first statement of a batch.
         s.body = parseExec(false);
@@ -172,6 +183,25 @@ Statement Parser::parseStatement(bool firstInBatch) {
         fail();
     }
     return s;
+}
+
+std::vector<Statement> Parser::parseBlock() {
+    std::vector<Statement> out;
+    if (acceptWord("begin")) {
+        while (!peek().isWord("end")) {
+            if (peek().kind == TokenKind::End) {
+                fail();
+            }
+            if (acceptSymbol(u";")) {
+                continue;
+            }
+            out.push_back(parseStatement(false));
+        }
+        take();
+        return out;
+    }
+    out.push_back(parseStatement(false));
+    return out;
 }
 
 std::u16string Parser::parseName() {
@@ -373,6 +403,13 @@ InsertStmt Parser::parseInsert() {
         expectSymbol(u"(");
         std::vector<Expr> row;
         do {
+            if (peek().isWord("default")) {
+                Expr d;
+                d.kind = Expr::Kind::Default;
+                d.pos = take().begin;
+                row.push_back(std::move(d));
+                continue;
+            }
             row.push_back(parseExpr());
         } while (acceptSymbol(u","));
         expectSymbol(u")");
@@ -483,6 +520,15 @@ Expr Parser::parseAnd() {
 }
 
 Expr Parser::parseNot() {
+    if (peek().isWord("exists") && peek(1).isSymbol(u"(")) {
+        Expr e;
+        e.kind = Expr::Kind::Exists;
+        e.pos = take().begin;
+        take();
+        e.subquery = std::make_shared<SelectStmt>(parseSelect());
+        expectSymbol(u")");
+        return e;
+    }
     if (peek().isWord("not")) {
         std::size_t pos = take().begin;
         Expr e;

@@ -45,6 +45,7 @@ private:
     bool isReservedStart(const Token& t) const;
 
     Statement parseStatement(bool firstInBatch);
+    std::vector<Statement> parseBlock();
     SelectStmt parseSelect();
     CreateTableStmt parseCreateTable();
     DropTableStmt parseDropTable();

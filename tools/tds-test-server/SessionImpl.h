@@ -60,6 +60,9 @@ public:
     // Runs a batch; returns false when it stopped on an error.
     bool runBatch(const std::u16string& sql, const Variables* vars, const Emit& emit);
 
+    // Whether a subquery returns a row (EXISTS).
+    std::optional<Message> exists(const SelectStmt& s, const Variables* vars, bool& out);
+
     // Expression evaluation with this session's context (functions, variables).
     std::optional<Message> eval(const Expr& e, const Variables* vars, const Row* row,
                                 Typed& out);
@@ -72,6 +75,7 @@ private:
     bool execSelect(const SelectStmt& s, const Variables* vars, const Emit& emit);
     bool execExec(const ExecStmt& s, const Variables* vars, const Emit& emit);
     bool execUse(const UseStmt& s, const Emit& emit);
+    bool execIf(const IfStmt& s, const Variables* vars, const Emit& emit);
 
     // Procedures (SystemProcs.cpp). Returns false on an error of severity >= 11.
     bool callProcedure(const ObjectName& name, std::vector<ProcArgValue> args, const Emit& emit);

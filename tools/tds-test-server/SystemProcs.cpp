@@ -486,7 +486,8 @@ bool SessionImpl::spColumns(const std::vector<ProcArgValue>& argList, const Emit
                                  : ty.type == Type::DateTime || ty.type == Type::SmallDateTime
                                      ? dtp
                                      : Value{};
-                std::u16string typeName = Types::name(ty.type);
+                std::u16string typeName =
+                    ordinal - 1 == t->rowVersionColumn() ? u"timestamp" : Types::name(ty.type);
                 rows.push_back({Value{db_->name()}, Value{t->schema}, Value{t->name},
                                 Value{c.name}, Value{odbcType(ty, odbc3)}, Value{typeName},
                                 Value{prec}, Value{length}, scaleOut,

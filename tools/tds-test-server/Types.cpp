@@ -121,6 +121,10 @@ std::u16string Types::declaration(const ColumnType& t) {
     }
 }
 
+bool Types::isRowVersion(const TypeSpec& spec) {
+    return text::isKeyword(spec.name, "timestamp") || text::isKeyword(spec.name, "rowversion");
+}
+
 bool Types::isCharacter(Type t) { return t == Type::Char || t == Type::VarChar || t == Type::Text; }
 bool Types::isNational(Type t) {
     return t == Type::NChar || t == Type::NVarChar || t == Type::NText || t == Type::Xml;
