@@ -190,6 +190,41 @@ void TestValues::values_data() {
             << "datetime(6)"
             << "'2024-02-29 23:59:59.123456'" << Value::fromText("2024-02-29 23:59:59.123456");
     }
+    QTest::newRow("smallest subnormal double")
+        << doubleType << "4.9e-324" << Value::fromDouble(4.9e-324);
+    QTest::newRow("largest single precision")
+        << realType << "3.4028234e38" << Value::fromDouble(3.4028235e38);
+    if (kMSSQL) {
+        QTest::newRow("datetime in 1/300 seconds")
+            << "datetime"
+            << "'2024-02-29 23:59:59.997'" << Value::fromText("2024-02-29 23:59:59.997");
+        QTest::newRow("time with 100 ns")
+            << "time(7)"
+            << "'23:59:59.1234567'" << Value::fromText("23:59:59.1234567");
+        QTest::newRow("datetimeoffset keeps its offset")
+            << "datetimeoffset(7)"
+            << "'2024-02-29 23:59:59.1234567 +05:30'"
+            << Value::fromText("2024-02-29 23:59:59.1234567 +05:30");
+        QTest::newRow("largest money")
+            << "money"
+            << "922337203685477.5807" << Value::fromText("922337203685477.5807");
+        QTest::newRow("char keeps its padding") << "char(5)"
+                                                << "'ab'" << Value::fromText("ab   ");
+        QTest::newRow("varchar in code page 1252") << "varchar(20)"
+                                                   << "'Grüße €'" << Value::fromText("Grüße €");
+    } else {
+        QTest::newRow("bit field as bytes")
+            << "bit(8)"
+            << "b'10100101'" << Value::fromBytes(QByteArray(1, '\xa5'));
+        QTest::newRow("negative time with microseconds")
+            << "time(6)"
+            << "'-838:59:59.000001'" << Value::fromText("-838:59:59.000001");
+        QTest::newRow("largest unsigned bigint")
+            << "bigint unsigned"
+            << "18446744073709551615" << Value::fromText("18446744073709551615");
+        QTest::newRow("json text") << "json"
+                                   << "'{\"a\": [1, 2]}'" << Value::fromText("{\"a\": [1, 2]}");
+    }
     QTest::newRow("smallest bigint")
         << "bigint"
         << "-9223372036854775808" << Value::fromText("-9223372036854775808");
