@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <optional>
+
+namespace fq::test {
+
+// A bare unixODBC client for the test server's own tests: wide calls straight to the FreeTDS
+// driver, so the tests see what the driver makes of the server's tokens and nothing else.
+class OdbcClient {
+public:
+    struct Diagnostic {
+        QString state;
+        int native = 0;
+        QString text;
+    };
+
+    // The FreeTDS driver by its library path, so no registered driver name is needed.
+    static QString connectionString(int port, const QString& user, const QString& password,
+                                    const QString& database);
+
+    OdbcClient();
+    ~OdbcClient();
+    OdbcClient(const OdbcClient&) = delete;
+    OdbcClient& operator=(const OdbcClient&) = delete;
+
+    bool connect(const QString& connectionString);
+    // True on success, also when the statement returned SQL_NO_DATA (nothing counted).
+    bool exec(const QString& sql);
+    bool prepare(const QString& sql);
+    bool execute();
+    // Binds one input parameter (1-based) kept alive by the client until the next execute.
+    void bindText(int index, const std::optional<QString>& value, int columnSize = 0);
+    void bindInt64(int index, std::optional<qint64> value);
+    void bindBytes(int index, const std::optional<QByteArray>& value);
+    bool tables(const QString& type);
+    // SQLCancel on the running statement: callable from another thread.
+    bool cancel();
+
+    int columnCount();
+    QString columnName(int column);
+    SQLSMALLINT columnType(int column);
+    bool fetch();
+    bool moreResults();
+    qint64 rowCount();
+    // One column of the current row: text as SQL_C_WCHAR, read in chunks; nothing for NULL.
+    std::optional<QString> text(int column);
+    std::optional<QByteArray> bytes(int column);
+    // Every remaining row of the current result, each column as text ("NULL" for NULL).
+    QList<QStringList> allRows();
+    void closeCursor();
+
+    // Diagnostics of the last call that failed or returned with information.
+    const QList<Diagnostic>& diagnostics() const { return diagnostics_; }
+    QString lastError() const;
+    bool hasNative(int native) const;
+
+private:
+    bool check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle);
+    void collect(SQLSMALLINT type, SQLHANDLE handle);
+
+    SQLHENV env_ = SQL_NULL_HENV;
+    SQLHDBC dbc_ = SQL_NULL_HDBC;
+    SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+    bool connected_ = false;
+    QList<Diagnostic> diagnostics_;
+    struct Bound {
+        QByteArray data;
+        SQLLEN indicator = 0;
+        qint64 number = 0;
+    };
+    QList<Bound*> bound_;
+};
+
+} // namespace fq::test
