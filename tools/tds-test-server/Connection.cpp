@@ -183,6 +183,7 @@ void Connection::sendErrorsAndClose(const std::vector<Message>& messages) {
 
 void Connection::beginResponse() {
     pending_.reset();
+    outcomesSent_ = 0;
     cancelled_ = false;
     anyError_ = false;
 }
@@ -217,7 +218,8 @@ void Connection::internalError(const std::string& what) {
 void Connection::emit(StatementOutcome&& outcome) {
     if (cancelled_)
         return;
-    if (stream_.attentionArrived()) {
+    // A cancel between the statements of one request (the first has nothing before it).
+    if (outcomesSent_++ > 0 && stream_.attentionArrived()) {
         cancelResponse();
         return;
     }

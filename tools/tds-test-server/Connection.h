@@ -64,6 +64,7 @@ private:
     std::optional<PendingDone> pending_;
     bool cancelled_ = false;
     bool anyError_ = false;
+    std::size_t outcomesSent_ = 0;
     // The RPC being answered: its name for messages, whether the procedure has ended, whether it
     // raised an error, and the positions of its OUTPUT parameters.
     bool inRpc_ = false;
