@@ -2,7 +2,7 @@
 add_library(fq_warnings INTERFACE)
 target_compile_options(fq_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
-    -Wold-style-cast -Woverloaded-virtual -Wnull-dereference)
+    -Wold-style-cast -Woverloaded-virtual)
 if(FERNQUILL_WERROR)
     target_compile_options(fq_warnings INTERFACE -Werror)
 endif()
