@@ -84,6 +84,10 @@ private slots:
     void hostileNames_data();
     void hostileNames();
     void refusedValueStopsTheCopy();
+    void createRefusedLeavesListAsItWas_data();
+    void createRefusedLeavesListAsItWas();
+    void connectionRefused_data();
+    void connectionRefused();
     void wideTableFitsMySqlRowLimit();
 };
 
@@ -433,6 +437,68 @@ void TestSendTables::refusedValueStopsTheCopy() {
         TransferHarness::dropIfExists(Server::MySQL, n);
         TransferHarness::dropIfExists(Server::MSSQL, n);
     }
+}
+
+void TestSendTables::createRefusedLeavesListAsItWas_data() { addWays(); }
+
+void TestSendTables::createRefusedLeavesListAsItWas() {
+    QFETCH(Way, way);
+    TransferHarness h;
+    const QString base = test::uniqueName(QStringLiteral("exists"));
+    const QString name = base + "_b";
+    const QString earlier = base + "_c"; // below in the list: copied before the failure
+    way.createSmall(way.source(), name, 2);
+    way.createSmall(way.source(), earlier, 1);
+    way.createSmall(way.target(), name, 3); // on the server, but not in the list
+    fillList(way.sourceList(h), {name, earlier}, {name, earlier}, name);
+    way.send(h);
+
+    QCOMPARE(h.dialogs.shown.size(), 1);
+    const QString target = way.toMySql ? QStringLiteral("MySQL") : QStringLiteral("SQL Server");
+    const QString expected = QStringLiteral("Copying the table %1 to %2 stopped while creating it on %2. "
+                                            "Nothing more was sent.\n\n").arg(name, target);
+    QVERIFY2(h.dialogs.shown[0].prompt.startsWith(expected), qPrintable(h.dialogs.shown[0].prompt));
+    QCOMPARE(entriesOf(way.targetList(h)), QStringList{earlier});
+    QCOMPARE(TransferHarness::count(way.target(), name), 3LL); // the target's own table, untouched
+    QCOMPARE(TransferHarness::count(way.target(), earlier), 1LL);
+    QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+    for (const QString& n : {name, earlier}) {
+        TransferHarness::dropIfExists(Server::MySQL, n);
+        TransferHarness::dropIfExists(Server::MSSQL, n);
+    }
+}
+
+void TestSendTables::connectionRefused_data() {
+    QTest::addColumn<Way>("way");
+    QTest::addColumn<bool>("mysqlRefuses");
+    QTest::addColumn<QString>("message");
+    const QString noSqlServer = QStringLiteral("Could not connect to SQL Server; nothing was copied.");
+    const QString noMySql = QStringLiteral("Could not connect to MySQL; nothing was copied.");
+    QTest::newRow("to MySQL, SQL Server unreachable") << Way{true} << false << noSqlServer;
+    QTest::newRow("to MySQL, MySQL refuses the login") << Way{true} << true << noMySql;
+    QTest::newRow("to SQL Server, SQL Server unreachable") << Way{false} << false << noSqlServer;
+    QTest::newRow("to SQL Server, MySQL refuses the login") << Way{false} << true << noMySql;
+}
+
+void TestSendTables::connectionRefused() {
+    QFETCH(Way, way);
+    QFETCH(bool, mysqlRefuses);
+    QFETCH(QString, message);
+    TransferHarness h;
+    if (mysqlRefuses)
+        h.settings.myPassword += QStringLiteral("-wrong");
+    else
+        h.settings.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
+    const QString name = test::uniqueName(QStringLiteral("refuse"));
+    fillList(way.sourceList(h), {name}, {name}, name);
+    way.send(h);
+
+    QCOMPARE(h.dialogs.shown.size(), 1);
+    QVERIFY2(h.dialogs.shown[0].prompt.startsWith(message + QStringLiteral("\n\n")),
+             qPrintable(h.dialogs.shown[0].prompt));
+    QVERIFY(h.dialogs.shown[0].prompt.size() > message.size() + 2); // the driver's own words
+    QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+    QCOMPARE(entriesOf(way.targetList(h)), QStringList());
 }
 
 void TestSendTables::wideTableFitsMySqlRowLimit() {
