@@ -102,6 +102,13 @@ void ServerUnderTest::dropIfExists(const QString& name) const {
     c.Close();
 }
 
+void ServerUnderTest::execute(const QString& statement) const {
+    db::Connection c;
+    c.Open(connectionString(kind_));
+    c.Execute(statement);
+    c.Close();
+}
+
 QStringList ServerUnderTest::tables() const {
     db::Connection c;
     c.Open(connectionString(kind_));

@@ -45,6 +45,7 @@ public:
     // Set-up and checks, through the program's own database component.
     void createTable(const QString& name) const;
     void dropIfExists(const QString& name) const;
+    void execute(const QString& statement) const;
     QStringList tables() const;
 
     void markLog();

@@ -11,6 +11,7 @@
 #include "ui/Pointer.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QtTest>
 
 using fq::test::ServerSession;
@@ -590,6 +591,38 @@ private slots:
         QVERIFY(!tables.contains(newName));
         for (const QString& b : std::as_const(bystanders))
             QVERIFY2(tables.contains(b), qPrintable(b));
+    }
+
+    // SQL Server lists a name twice when two schemas hold it. The statement names the bare
+    // name, the server picks the table (the default schema's), and only the visited entry goes.
+    void nameListedTwice() {
+        if (kMySQL)
+            QSKIP("one schema per database on MySQL");
+        const QString name = fq::test::uniqueName(QStringLiteral("twice"));
+        createTables({name});
+        const QString inSales = QStringLiteral("[sales].[") + name + u']';
+        server_.execute(QStringLiteral("CREATE TABLE ") + inSales + QStringLiteral(" (id int)"));
+        auto dropSales = qScopeGuard([&] {
+            try {
+                server_.execute(QStringLiteral("DROP TABLE ") + inSales);
+            } catch (...) {
+            }
+        });
+        QCOMPARE(server_.tables().count(name), 2);
+
+        Window w;
+        auto& list = server_.list(w.context());
+        fill(list, {name, name}, {}, name);
+        list.SetSelected(1, true);
+        server_.markLog();
+        server_.drop(w.context());
+
+        QVERIFY(w.shown().isEmpty());
+        QCOMPARE(entries(list), QStringList{name});
+        QCOMPARE(selectedEntries(list), QStringList());
+        const QList<ServerSession> sessions = closedSessions({name}, 1);
+        QCOMPARE(statementsOf(sessions), QStringList{plainDrop(name)});
+        QCOMPARE(server_.tables().count(name), 1);
     }
 
     // va, vb and vc selected; vb was dropped behind the list's back. The walk drops vc, stops at
