@@ -54,6 +54,8 @@ private slots:
     void literalWithoutNPrefix_data();
     void literalWithoutNPrefix();
 
+    void olderTdsVersions_data();
+    void olderTdsVersions();
     void preparedStatement();
     void tables();
     void concurrentConnections();
@@ -373,6 +375,48 @@ void TdsWireTest::literalWithoutNPrefix() {
     execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
     QVERIFY(c->fetch());
     QCOMPARE(c->text(1).value_or(QStringLiteral("<NULL>")), expected);
+}
+
+void TdsWireTest::olderTdsVersions_data() {
+    QTest::addColumn<QString>("version");
+    QTest::newRow("TDS 7.1 (no max types, no dates)") << "7.1";
+    QTest::newRow("TDS 7.2 (no dates)") << "7.2";
+    QTest::newRow("TDS 7.3") << "7.3";
+    QTest::newRow("TDS 7.4") << "7.4";
+}
+
+void TdsWireTest::olderTdsVersions() {
+    QFETCH(QString, version);
+    const QString table = fq::test::uniqueName(QStringLiteral("w_ver"));
+    {
+        auto c = connect();
+        execOrFail(*c, QStringLiteral("CREATE TABLE %1 (d date, t time(3), x datetime2(7), "
+                                      "o datetimeoffset(0), m nvarchar(max), b varbinary(max), "
+                                      "v varchar(max), n nvarchar(max))")
+                           .arg(table));
+        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES ('2024-01-02', '01:02:03.456', "
+                                      "'2024-01-02 03:04:05.1234567', '2024-01-02 03:04:05 "
+                                      "+01:00', N'%2', 0x00FF00, 'vm', NULL)")
+                           .arg(table, QString(5000, u'\u00e9')));
+    }
+    // A client asking for an older protocol gets the types that protocol has, as SQL Server
+    // sends them: dates as text before 7.3, the max types as ntext, image and text before 7.2.
+    OdbcClient c;
+    QVERIFY2(c.connect(server_.connectionString() + QStringLiteral("TDS_Version=%1;").arg(version)),
+             qPrintable(c.lastError()));
+    execOrFail(c, QStringLiteral("SELECT * FROM %1").arg(table));
+    QVERIFY(c.fetch());
+    QCOMPARE(c.text(1).value_or(QStringLiteral("<NULL>")), QStringLiteral("2024-01-02"));
+    QCOMPARE(c.text(2).value_or(QStringLiteral("<NULL>")), QStringLiteral("01:02:03.456"));
+    QCOMPARE(c.text(3).value_or(QStringLiteral("<NULL>")),
+             QStringLiteral("2024-01-02 03:04:05.1234567"));
+    QCOMPARE(c.text(4).value_or(QStringLiteral("<NULL>")),
+             QStringLiteral("2024-01-02 03:04:05 +01:00"));
+    QCOMPARE(c.text(5).value_or(QStringLiteral("<NULL>")), QString(5000, u'\u00e9'));
+    QCOMPARE(c.bytes(6).value_or("<NULL>").toHex(), QByteArray("00ff00"));
+    QCOMPARE(c.text(7).value_or(QStringLiteral("<NULL>")), QStringLiteral("vm"));
+    QCOMPARE(c.text(8), std::optional<QString>());
+    QVERIFY(!c.fetch());
 }
 
 void TdsWireTest::preparedStatement() {

@@ -1,6 +1,8 @@
 #include "ResultWriter.h"
 
+#include "LogLiteral.h"
 #include "TokenWriter.h"
+#include "WireText.h"
 #include "WireInt128.h"
 
 #include <algorithm>
@@ -38,6 +40,8 @@ constexpr std::uint8_t kXml = 0xF1;
 constexpr std::uint16_t kFlagNullable = 0x0001;
 constexpr std::uint16_t kFlagUpdateableUnknown = 0x0008;
 constexpr std::size_t kPlpChunk = 8000;
+// "yyyy-mm-dd hh:mm:ss.fffffff +hh:mm"
+constexpr std::uint16_t kLongestDateText = 34;
 constexpr std::uint64_t kPlpNull = ~std::uint64_t{0};
 
 // Text pointer and timestamp sent before a text, ntext or image value.
@@ -107,7 +111,7 @@ ResultWriter::ResultWriter(TokenWriter& out, const std::vector<Column>& columns)
     : out_(out), columns_(columns) {
     wires_.reserve(columns.size());
     for (const Column& c : columns)
-        wires_.push_back(wireFor(c.type));
+        wires_.push_back(wireFor(c.type, out.tdsVersion()));
 }
 
 std::size_t ResultWriter::valueIndex(Type type) {
@@ -150,8 +154,29 @@ std::size_t ResultWriter::valueIndex(Type type) {
     return 0;
 }
 
-ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t) {
+ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t, std::uint32_t tdsVersion) {
     Wire w;
+    if (tdsVersion < 0x73000000u) {
+        // As SQL Server answers older clients: the date and time types as nvarchar texts ...
+        switch (t.type) {
+        case Type::Date:
+        case Type::Time:
+        case Type::DateTime2:
+        case Type::DateTimeOffset:
+            return {kNVarChar, 0, false, false, true};
+        default:
+            break;
+        }
+    }
+    if (tdsVersion < 0x72000000u) {
+        // ... and, before TDS 7.2, the max types and xml as text, ntext and image.
+        if (t.type == Type::VarChar && t.length < 0)
+            return {kText, 0, false, true, false};
+        if ((t.type == Type::NVarChar && t.length < 0) || t.type == Type::Xml)
+            return {kNText, 0, false, true, false};
+        if (t.type == Type::VarBinary && t.length < 0)
+            return {kImage, 0, false, true, false};
+    }
     switch (t.type) {
     case Type::Bit:
         return {kBitN, 1, false, false};
@@ -238,7 +263,7 @@ void ResultWriter::typeInfo(TokenWriter& out, const ColumnType& t, const Wire& w
         break;
     case kNChar:
     case kNVarChar:
-        out.u16(w.plp ? 0xFFFF : maxLength(t.length, 2));
+        out.u16(w.asText ? 2 * kLongestDateText : w.plp ? 0xFFFF : maxLength(t.length, 2));
         out.bytes(TokenWriter::kCollation, sizeof TokenWriter::kCollation);
         break;
     case kBigBinary:
@@ -315,6 +340,18 @@ void ResultWriter::row(const std::vector<Value>& values) {
 
 void ResultWriter::value(TokenWriter& out, const ColumnType& t, const Wire& w, const Value& v) {
     const bool isNull = std::holds_alternative<std::monostate>(v);
+    if (w.asText) {
+        if (isNull) {
+            out.u16(0xFFFF);
+            return;
+        }
+        const std::string literal = LogLiteral::render(t, v);
+        const std::u16string text =
+            WireText::utf16(std::string_view(literal).substr(1, literal.size() - 2));
+        out.u16(static_cast<std::uint16_t>(text.size() * 2));
+        out.utf16(text);
+        return;
+    }
     if (w.plp) {
         if (isNull) {
             out.u64(kPlpNull);
@@ -456,7 +493,7 @@ void ResultWriter::value(TokenWriter& out, const ColumnType& t, const Wire& w, c
 void ResultWriter::returnValue(TokenWriter& out, std::uint16_t ordinal,
                                const std::u16string& name, const ColumnType& type,
                                const Value& v) {
-    const Wire w = wireFor(type);
+    const Wire w = wireFor(type, out.tdsVersion());
     out.u8(kTokenReturnValue);
     out.u16(ordinal);
     out.bVarchar(name);
