@@ -32,7 +32,9 @@ long peakKiB() {
     return -1;
 }
 
-void run(db::Connection& c, const QString& statement) { c.Execute(statement); }
+void run(db::Connection& c, const QString& statement) {
+    c.Execute(statement);
+}
 
 } // namespace
 
@@ -46,10 +48,11 @@ int main(int argc, char** argv) {
         my.Open(db::MySQLConnectionStringCommandOrder(settings));
         run(my, QStringLiteral("CREATE TABLE `%1` (id int, v varchar(40), d double, t datetime(6))")
                     .arg(name));
-        run(my, QStringLiteral("INSERT INTO `%1` SELECT seq, CONCAT('row ', seq, ' it''s'), seq / 7, "
-                               "'2026-01-01' + INTERVAL seq SECOND FROM seq_1_to_%2")
-                    .arg(name)
-                    .arg(rows));
+        run(my,
+            QStringLiteral("INSERT INTO `%1` SELECT seq, CONCAT('row ', seq, ' it''s'), seq / 7, "
+                           "'2026-01-01' + INTERVAL seq SECOND FROM seq_1_to_%2")
+                .arg(name)
+                .arg(rows));
         my.Close();
 
         ui::MemoryTableList mysqlList;

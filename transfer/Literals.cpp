@@ -28,7 +28,8 @@ QString paddedYear(const QString& t) {
 // A bit(1) as '0' or '1', whether the driver gave it as text or as one byte.
 QString bitText(const db::Value& v) {
     if (v.kind() == db::Value::Kind::Binary)
-        return v.bytes().count('\0') == v.bytes().size() ? QStringLiteral("0") : QStringLiteral("1");
+        return v.bytes().count('\0') == v.bytes().size() ? QStringLiteral("0")
+                                                         : QStringLiteral("1");
     const QString t = v.text();
     if (t == u"0" || t == u"1")
         return t;

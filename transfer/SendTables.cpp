@@ -33,7 +33,16 @@ struct Direction {
     QString (*insert)(const QString&, const QStringList&);
 };
 
-enum class Step { ConnectingMssql, ConnectingMysql, PreparingMysql, Dropping, ReadingColumns, Creating, ReadingRows, CopyingRow };
+enum class Step {
+    ConnectingMssql,
+    ConnectingMysql,
+    PreparingMysql,
+    Dropping,
+    ReadingColumns,
+    Creating,
+    ReadingRows,
+    CopyingRow
+};
 
 // Where a command stands, for the message when a server refuses.
 struct Progress {
@@ -71,9 +80,9 @@ QList<TargetColumn> readMssqlColumns(db::Connection& mssql, const QString& table
     {
         db::Recordset rs = mssql.Execute(mssqlColumnsQuery(table));
         while (!rs.Eof()) {
-            columns << MssqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1)), number(rs.Item(2)),
-                                   smallNumber(rs.Item(3)), smallNumber(rs.Item(4)),
-                                   smallNumber(rs.Item(5))};
+            columns << MssqlColumn{textOf(rs.Item(0)),      textOf(rs.Item(1)),
+                                   number(rs.Item(2)),      smallNumber(rs.Item(3)),
+                                   smallNumber(rs.Item(4)), smallNumber(rs.Item(5))};
             rs.MoveNext();
         }
     }
@@ -111,8 +120,8 @@ QString failureText(const Direction& d, const Progress& p) {
     default:
         break;
     }
-    const QString head = QStringLiteral("Copying the table %1 to %2 stopped while ")
-                             .arg(p.table, d.targetServer);
+    const QString head =
+        QStringLiteral("Copying the table %1 to %2 stopped while ").arg(p.table, d.targetServer);
     QString what;
     switch (p.step) {
     case Step::Dropping:
@@ -227,16 +236,17 @@ void run(const db::CommandContext& ctx, const Direction& d, bool sourceIsMssql) 
 } // namespace
 
 void SendTablesToMySQL(const db::CommandContext& ctx) {
-    const Direction d{kSqlServer,        kMySql,          ctx.mssqlList,      ctx.mysqlList,
-                      &mysqlDropTable,   &readMssqlColumns, &mysqlCreateTable, &mssqlSelectAll,
-                      &mysqlLiteral,     &mysqlInsert};
+    const Direction d{kSqlServer,        kMySql,          ctx.mssqlList,
+                      ctx.mysqlList,     &mysqlDropTable, &readMssqlColumns,
+                      &mysqlCreateTable, &mssqlSelectAll, &mysqlLiteral,
+                      &mysqlInsert};
     run(ctx, d, true);
 }
 
 void SendTablesToMSSQL(const db::CommandContext& ctx) {
-    const Direction d{kMySql,            kSqlServer,      ctx.mysqlList,      ctx.mssqlList,
-                      &mssqlDropTable,   &readMysqlColumns, &mssqlCreateTable, &mysqlSelectAll,
-                      &mssqlLiteral,     &mssqlInsert};
+    const Direction d{kMySql,          kSqlServer,        ctx.mysqlList,     ctx.mssqlList,
+                      &mssqlDropTable, &readMysqlColumns, &mssqlCreateTable, &mysqlSelectAll,
+                      &mssqlLiteral,   &mssqlInsert};
     run(ctx, d, false);
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 // Reserved words of MySQL 8, MariaDB 10/11 and Transact-SQL, upper case, sorted (strcmp order).
 // A name that is one of them must be delimited wherever it stands.
+// clang-format off
 constexpr const char* kReservedWords[] = {
     "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "ANY", "AS", "ASC", "ASENSITIVE",
     "AUTHORIZATION", "BACKUP", "BEFORE", "BEGIN", "BETWEEN", "BIGINT", "BINARY", "BLOB", "BOTH",
@@ -62,6 +63,7 @@ constexpr const char* kReservedWords[] = {
     "VIRTUAL", "WAITFOR", "WHEN", "WHERE", "WHILE", "WINDOW", "WITH", "WITHIN", "WRITE",
     "WRITETEXT", "XOR", "YEAR_MONTH", "ZEROFILL",
 };
+// clang-format on
 
 bool isAsciiLetter(QChar c) {
     const char16_t u = c.unicode();
@@ -86,7 +88,9 @@ QString delimited(const QString& name, QChar open, QChar close) {
     return out;
 }
 
-QString hexDigits(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+QString hexDigits(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
 
 } // namespace
 
@@ -105,14 +109,17 @@ bool isReservedWord(const QString& name) {
         return false;
     const QByteArray upper = name.toUpper().toLatin1();
     return std::binary_search(std::begin(kReservedWords), std::end(kReservedWords),
-                              upper.constData(), [](const char* a, const char* b) {
-                                  return std::strcmp(a, b) < 0;
-                              });
+                              upper.constData(),
+                              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
 }
 
-QString bracketed(const QString& name) { return delimited(name, u'[', u']'); }
+QString bracketed(const QString& name) {
+    return delimited(name, u'[', u']');
+}
 
-QString backticked(const QString& name) { return delimited(name, u'`', u'`'); }
+QString backticked(const QString& name) {
+    return delimited(name, u'`', u'`');
+}
 
 QString mssqlBareName(const QString& name) {
     return isPlainIdentifier(name) && !isReservedWord(name) ? name : bracketed(name);
@@ -122,7 +129,9 @@ QString mysqlBareName(const QString& name) {
     return isPlainIdentifier(name) && !isReservedWord(name) ? name : backticked(name);
 }
 
-QString quoted(const QString& text) { return delimited(text, u'\'', u'\''); }
+QString quoted(const QString& text) {
+    return delimited(text, u'\'', u'\'');
+}
 
 QString mysqlString(const QString& text) {
     if (!text.contains(QChar(u'\0')))
@@ -150,9 +159,13 @@ QString mssqlText(const QString& text) {
     return QStringLiteral("CONVERT(nvarchar(max), ") + mssqlBinary(utf16le) + u')';
 }
 
-QString mssqlUnicodeString(const QString& text) { return u'N' + quoted(text); }
+QString mssqlUnicodeString(const QString& text) {
+    return u'N' + quoted(text);
+}
 
-QString mssqlBinary(const QByteArray& bytes) { return QStringLiteral("0x") + hexDigits(bytes); }
+QString mssqlBinary(const QByteArray& bytes) {
+    return QStringLiteral("0x") + hexDigits(bytes);
+}
 
 QString mysqlBinary(const QByteArray& bytes) {
     return QStringLiteral("X'") + hexDigits(bytes) + u'\'';

@@ -62,8 +62,8 @@ TargetColumn mapFromMssql(const MssqlColumn& c, std::optional<Candidate>& wide, 
             return col(QStringLiteral("longtext") + charset);
         wide = Candidate{index, QStringLiteral("mediumtext") + charset};
         const bool fixed = !t.endsWith(u"varchar");
-        const QString shape = fixed && len <= kMysqlShortLimit ? QStringLiteral("char")
-                                                               : QStringLiteral("varchar");
+        const QString shape =
+            fixed && len <= kMysqlShortLimit ? QStringLiteral("char") : QStringLiteral("varchar");
         return col(sized(shape, std::max(len, 1LL)) + charset);
     }
     if (t == u"text")
@@ -173,7 +173,8 @@ TargetColumn mapFromMysql(const MysqlColumn& c) {
         return TargetColumn{c.name, std::move(type), kind};
     };
     auto nvarchar = [&](long long n) {
-        return n > 4000 ? QStringLiteral("nvarchar(max)") : sized(QStringLiteral("nvarchar"), std::max(n, 1LL));
+        return n > 4000 ? QStringLiteral("nvarchar(max)")
+                        : sized(QStringLiteral("nvarchar"), std::max(n, 1LL));
     };
 
     if (b == u"tinyint")
@@ -329,11 +330,12 @@ QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source) {
     };
     // Widest first; among equals the later column gives way first, so the leading columns keep
     // their shape.
-    std::stable_sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
-        const long long wa = mysqlColumnBytes(out[a.index].type);
-        const long long wb = mysqlColumnBytes(out[b.index].type);
-        return wa != wb ? wa > wb : a.index > b.index;
-    });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Candidate& a, const Candidate& b) {
+                         const long long wa = mysqlColumnBytes(out[a.index].type);
+                         const long long wb = mysqlColumnBytes(out[b.index].type);
+                         return wa != wb ? wa > wb : a.index > b.index;
+                     });
     for (const Candidate& c : candidates) {
         if (rowBytes() <= kMysqlRowLimit)
             break;

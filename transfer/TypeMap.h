@@ -20,7 +20,7 @@ enum class ValueKind {
 // One row of SQL Server's information_schema.Columns. Missing numbers are NULL in the catalog.
 struct MssqlColumn {
     QString name;
-    QString dataType;                           // DATA_TYPE, e.g. "nvarchar"
+    QString dataType;                                // DATA_TYPE, e.g. "nvarchar"
     std::optional<long long> characterMaximumLength; // -1 for the (max) types
     std::optional<int> numericPrecision;
     std::optional<int> numericScale;

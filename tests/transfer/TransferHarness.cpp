@@ -10,8 +10,8 @@
 #include <QHash>
 #include <QThread>
 
-#include <algorithm>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace fq::test {
 
@@ -44,7 +44,10 @@ QString unescapeDouble(const QString& text) {
             continue;
         }
         const QChar next = text.at(++i);
-        out += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next == u't' ? QChar(u'\t') : next;
+        out += next == u'n'   ? QChar(u'\n')
+               : next == u'r' ? QChar(u'\r')
+               : next == u't' ? QChar(u'\t')
+                              : next;
     }
     return out;
 }

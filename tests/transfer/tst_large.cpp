@@ -35,7 +35,8 @@ constexpr int kRows = 100000;
 void createBigMySqlTable(const QString& name) {
     TransferHarness::exec(
         Server::MySQL,
-        {QStringLiteral("CREATE TABLE `%1` (id int, v varchar(40), d double, t datetime(6))").arg(name),
+        {QStringLiteral("CREATE TABLE `%1` (id int, v varchar(40), d double, t datetime(6))")
+             .arg(name),
          QStringLiteral("INSERT INTO `%1` SELECT seq, CONCAT('row ', seq, ' it''s'), seq / 7, "
                         "'2026-01-01' + INTERVAL seq SECOND FROM seq_1_to_%2")
              .arg(name)
@@ -55,7 +56,8 @@ void createBigSqlServerTable(const db::ConnectionSettings& settings, const QStri
     for (int first = 1; first <= rows; first += perStatement) {
         QStringList values;
         for (int i = first; i < first + perStatement && i <= rows; ++i)
-            values << QStringLiteral("(%1, N'row %1 it''s 東%4', %2, '2026-01-01 00:00:%3.1234567')")
+            values << QStringLiteral(
+                          "(%1, N'row %1 it''s 東%4', %2, '2026-01-01 00:00:%3.1234567')")
                           .arg(i)
                           .arg(db::shortestDouble(i / 7.0))
                           .arg(i % 60, 2, 10, QChar(u'0'))
@@ -77,7 +79,10 @@ void compareRows(const QList<QList<db::Value>>& before, const QList<QList<db::Va
                 got = got.left(26);
             }
             if (want != got)
-                QFAIL(qPrintable(QStringLiteral("row %1, column %2: %3 against %4").arg(r + 1).arg(c + 1).arg(want, got)));
+                QFAIL(qPrintable(QStringLiteral("row %1, column %2: %3 against %4")
+                                     .arg(r + 1)
+                                     .arg(c + 1)
+                                     .arg(want, got)));
         }
     }
 }
@@ -91,9 +96,10 @@ public:
         const QString ready = dir_.filePath(QStringLiteral("ready"));
         const db::ConnectionSettings s = test::localServers();
         process_.start(QStringLiteral(FQ_TDS_TEST_SERVER),
-                       {QStringLiteral("--port"), QString::number(port_), QStringLiteral("--account"),
-                        s.msUser + u':' + s.msPassword, QStringLiteral("--database"), s.msDatabase,
-                        QStringLiteral("--log"), log_, QStringLiteral("--ready-file"), ready});
+                       {QStringLiteral("--port"), QString::number(port_),
+                        QStringLiteral("--account"), s.msUser + u':' + s.msPassword,
+                        QStringLiteral("--database"), s.msDatabase, QStringLiteral("--log"), log_,
+                        QStringLiteral("--ready-file"), ready});
         process_.waitForStarted();
         QDeadlineTimer deadline(10000);
         while (!QFile::exists(ready) && !deadline.hasExpired())
@@ -218,7 +224,8 @@ void TestLarge::sqlServerStopsWhileRowsAreRead() {
     QCOMPARE(entriesOf(h.mysqlList), QStringList{name});
     QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
     // The command's MySQL connection (the watcher's count queries aside) was closed.
-    const auto sessions = h.sessionsMentioning(Server::MySQL, {QStringLiteral("CREATE TABLE `%1`").arg(name)});
+    const auto sessions =
+        h.sessionsMentioning(Server::MySQL, {QStringLiteral("CREATE TABLE `%1`").arg(name)});
     QCOMPARE(sessions.size(), 1);
     QVERIFY(sessions[0].closed);
     TransferHarness::dropIfExists(Server::MySQL, name);
@@ -249,9 +256,10 @@ void TestLarge::sqlServerStopsWhileRowsAreWritten() {
     QCOMPARE(h.dialogs.shown.size(), 1);
     const QString prompt = h.dialogs.shown[0].prompt;
     static const QRegularExpression expected(
-        QStringLiteral("^Copying the table (\\S+) to SQL Server stopped while copying row (\\d+)\\. "
-                       "The table is on SQL Server with the (\\d+) rows copied before\\. "
-                       "Nothing more was sent\\.\n\n.+"),
+        QStringLiteral(
+            "^Copying the table (\\S+) to SQL Server stopped while copying row (\\d+)\\. "
+            "The table is on SQL Server with the (\\d+) rows copied before\\. "
+            "Nothing more was sent\\.\n\n.+"),
         QRegularExpression::DotMatchesEverythingOption);
     const auto m = expected.match(prompt);
     QVERIFY2(m.hasMatch(), qPrintable(prompt));

@@ -34,61 +34,76 @@ void TestLiterals::literals_data() {
     const auto P = ValueKind::Plain;
     const auto T = ValueKind::Temporal;
     const auto B = ValueKind::Bit;
-    QTest::newRow("NULL is NULL") << Value::null() << P << "NULL" << "NULL";
-    QTest::newRow("empty text stays empty") << Value::fromText({}) << P << "''" << "''";
-    QTest::newRow("number as quoted text") << Value::fromText("7") << P << "'7'" << "'7'";
+    QTest::newRow("NULL is NULL") << Value::null() << P << "NULL"
+                                  << "NULL";
+    QTest::newRow("empty text stays empty") << Value::fromText({}) << P << "''"
+                                            << "''";
+    QTest::newRow("number as quoted text") << Value::fromText("7") << P << "'7'"
+                                           << "'7'";
     QTest::newRow("quote doubled") << Value::fromText("O'Brien") << P << "'O''Brien'"
                                    << "'O''Brien'";
-    QTest::newRow("backslash as it stands") << Value::fromText("C:\\dir\\") << P
-                                            << "'C:\\dir\\'" << "'C:\\dir\\'";
+    QTest::newRow("backslash as it stands") << Value::fromText("C:\\dir\\") << P << "'C:\\dir\\'"
+                                            << "'C:\\dir\\'";
     QTest::newRow("separator text is just data")
         << Value::fromText("a|myseparaterz|b") << P << "'a|myseparaterz|b'"
         << "'a|myseparaterz|b'";
-    QTest::newRow("CJK: N only for SQL Server") << Value::fromText(QString::fromUtf8("東京")) << P
-                                                << QString::fromUtf8("'東京'")
-                                                << QString::fromUtf8("N'東京'");
+    QTest::newRow("CJK: N only for SQL Server")
+        << Value::fromText(QString::fromUtf8("東京")) << P << QString::fromUtf8("'東京'")
+        << QString::fromUtf8("N'東京'");
     QTest::newRow("emoji") << Value::fromText(QString::fromUtf8("😀")) << P
                            << QString::fromUtf8("'😀'") << QString::fromUtf8("N'😀'");
     QTest::newRow("zero char inside text")
         << Value::fromText(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) << P
-        << "_utf8mb4 X'610062'" << "CONVERT(nvarchar(max), 0x610000006200)";
-    QTest::newRow("year 12 keeps its century") << Value::fromText("12-01-01") << T
-                                               << "'0012-01-01'" << "'0012-01-01'";
+        << "_utf8mb4 X'610062'"
+        << "CONVERT(nvarchar(max), 0x610000006200)";
+    QTest::newRow("year 12 keeps its century") << Value::fromText("12-01-01") << T << "'0012-01-01'"
+                                               << "'0012-01-01'";
     QTest::newRow("year 1 with time")
         << Value::fromText("1-01-01 00:00:00.0000000") << T << "'0001-01-01 00:00:00.0000000'"
         << "'0001-01-01 00:00:00.0000000'";
-    QTest::newRow("year 999 with offset")
-        << Value::fromText("999-01-01 10:00:00.000 +01:00") << T
-        << "'0999-01-01 10:00:00.000 +01:00'" << "'0999-01-01 10:00:00.000 +01:00'";
-    QTest::newRow("four-digit year untouched") << Value::fromText("2026-12-06") << T
-                                               << "'2026-12-06'" << "'2026-12-06'";
+    QTest::newRow("year 999 with offset") << Value::fromText("999-01-01 10:00:00.000 +01:00") << T
+                                          << "'0999-01-01 10:00:00.000 +01:00'"
+                                          << "'0999-01-01 10:00:00.000 +01:00'";
+    QTest::newRow("four-digit year untouched")
+        << Value::fromText("2026-12-06") << T << "'2026-12-06'"
+        << "'2026-12-06'";
     QTest::newRow("time of day untouched") << Value::fromText("12:00:00") << T << "'12:00:00'"
                                            << "'12:00:00'";
     QTest::newRow("bytes as hex") << Value::fromBytes(QByteArray("\0\x01\xff", 3)) << P
-                                  << "X'0001FF'" << "0x0001FF";
-    QTest::newRow("no bytes") << Value::fromBytes({}) << P << "X''" << "0x";
-    QTest::newRow("double needing 17 digits") << Value::fromDouble(0.1 + 0.2) << P
-                                              << "'0.30000000000000004'"
-                                              << "'0.30000000000000004'";
+                                  << "X'0001FF'"
+                                  << "0x0001FF";
+    QTest::newRow("no bytes") << Value::fromBytes({}) << P << "X''"
+                              << "0x";
+    QTest::newRow("double needing 17 digits")
+        << Value::fromDouble(0.1 + 0.2) << P << "'0.30000000000000004'"
+        << "'0.30000000000000004'";
     QTest::newRow("largest double")
-        << Value::fromDouble(std::numeric_limits<double>::max()) << P
-        << "'1.7976931348623157e+308'" << "'1.7976931348623157e+308'";
-    QTest::newRow("negative zero") << Value::fromDouble(-0.0) << P << "'-0'" << "'-0'";
-    QTest::newRow("datetime with fraction") << Value::fromText("2026-12-06 19:13:00.123456") << T
-                                            << "'2026-12-06 19:13:00.123456'"
-                                            << "'2026-12-06 19:13:00.123456'";
-    QTest::newRow("zero date is NULL") << Value::fromText("0000-00-00") << T << "NULL" << "NULL";
-    QTest::newRow("zero datetime is NULL") << Value::fromText("0000-00-00 00:00:00") << T
-                                           << "NULL" << "NULL";
+        << Value::fromDouble(std::numeric_limits<double>::max()) << P << "'1.7976931348623157e+308'"
+        << "'1.7976931348623157e+308'";
+    QTest::newRow("negative zero") << Value::fromDouble(-0.0) << P << "'-0'"
+                                   << "'-0'";
+    QTest::newRow("datetime with fraction")
+        << Value::fromText("2026-12-06 19:13:00.123456") << T << "'2026-12-06 19:13:00.123456'"
+        << "'2026-12-06 19:13:00.123456'";
+    QTest::newRow("zero date is NULL") << Value::fromText("0000-00-00") << T << "NULL"
+                                       << "NULL";
+    QTest::newRow("zero datetime is NULL") << Value::fromText("0000-00-00 00:00:00") << T << "NULL"
+                                           << "NULL";
     QTest::newRow("zero date text in a text column stays")
-        << Value::fromText("0000-00-00") << P << "'0000-00-00'" << "'0000-00-00'";
-    QTest::newRow("NULL date") << Value::null() << T << "NULL" << "NULL";
-    QTest::newRow("bit as text 1") << Value::fromText("1") << B << "'1'" << "'1'";
-    QTest::newRow("bit as text 0") << Value::fromText("0") << B << "'0'" << "'0'";
+        << Value::fromText("0000-00-00") << P << "'0000-00-00'"
+        << "'0000-00-00'";
+    QTest::newRow("NULL date") << Value::null() << T << "NULL"
+                               << "NULL";
+    QTest::newRow("bit as text 1") << Value::fromText("1") << B << "'1'"
+                                   << "'1'";
+    QTest::newRow("bit as text 0") << Value::fromText("0") << B << "'0'"
+                                   << "'0'";
     QTest::newRow("bit as byte 1") << Value::fromBytes(QByteArray("\x01", 1)) << B << "'1'"
                                    << "'1'";
-    QTest::newRow("bit as byte 0") << Value::fromBytes(QByteArray("\0", 1)) << B << "'0'" << "'0'";
-    QTest::newRow("bit NULL") << Value::null() << B << "NULL" << "NULL";
+    QTest::newRow("bit as byte 0") << Value::fromBytes(QByteArray("\0", 1)) << B << "'0'"
+                                   << "'0'";
+    QTest::newRow("bit NULL") << Value::null() << B << "NULL"
+                              << "NULL";
 }
 
 void TestLiterals::literals() {
@@ -113,8 +128,9 @@ void TestLiterals::statements_data() {
 
     // The worked example to MySQL.
     QTest::newRow("to MySQL: drop") << mysqlDropTable("Customer") << "DROP TABLE `Customer`";
-    QTest::newRow("to MySQL: create") << mysqlCreateTable("Customer", customer)
-                                      << "CREATE TABLE `Customer`(`Name` varchar(50),`Code` char(8))";
+    QTest::newRow("to MySQL: create")
+        << mysqlCreateTable("Customer", customer)
+        << "CREATE TABLE `Customer`(`Name` varchar(50),`Code` char(8))";
     QTest::newRow("to MySQL: select") << mssqlSelectAll("Customer") << "SELECT * FROM Customer";
     QTest::newRow("to MySQL: insert")
         << mysqlInsert("Customer", {mysqlLiteral(Value::fromText("Smith"), ValueKind::Plain),
@@ -150,15 +166,15 @@ void TestLiterals::statements_data() {
     // Hostile names: each statement does its own work only.
     const QString evil = QStringLiteral("x]`'; DROP TABLE y");
     const QList<TargetColumn> evilColumns{{evil, "int", ValueKind::Plain}};
-    QTest::newRow("hostile: MySQL drop") << mysqlDropTable(evil)
-                                         << "DROP TABLE `x]``'; DROP TABLE y`";
-    QTest::newRow("hostile: SQL Server drop") << mssqlDropTable(evil)
-                                              << "DROP TABLE [x]]`'; DROP TABLE y]";
+    QTest::newRow("hostile: MySQL drop")
+        << mysqlDropTable(evil) << "DROP TABLE `x]``'; DROP TABLE y`";
+    QTest::newRow("hostile: SQL Server drop")
+        << mssqlDropTable(evil) << "DROP TABLE [x]]`'; DROP TABLE y]";
     QTest::newRow("hostile: describe") << mysqlDescribe(evil) << "describe `x]``'; DROP TABLE y`";
-    QTest::newRow("hostile: MySQL select") << mysqlSelectAll(evil)
-                                           << "SELECT * FROM `x]``'; DROP TABLE y`";
-    QTest::newRow("hostile: SQL Server select") << mssqlSelectAll(evil)
-                                                << "SELECT * FROM [x]]`'; DROP TABLE y]";
+    QTest::newRow("hostile: MySQL select")
+        << mysqlSelectAll(evil) << "SELECT * FROM `x]``'; DROP TABLE y`";
+    QTest::newRow("hostile: SQL Server select")
+        << mssqlSelectAll(evil) << "SELECT * FROM [x]]`'; DROP TABLE y]";
     QTest::newRow("hostile: MySQL create") << mysqlCreateTable(evil, evilColumns)
                                            << "CREATE TABLE `x]``'; DROP TABLE y`(`x]``'; DROP "
                                               "TABLE y` int)";

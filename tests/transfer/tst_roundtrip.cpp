@@ -45,7 +45,8 @@ QString bigText() {
     QString s;
     s.reserve(1 << 20);
     while (s.size() < (1 << 20))
-        s += QString::fromUtf8("0123456789 abcdefghijklmnopqrstuvwxyz 'quoted' \\ |myseparaterz| é\n");
+        s += QString::fromUtf8(
+            "0123456789 abcdefghijklmnopqrstuvwxyz 'quoted' \\ |myseparaterz| é\n");
     s.truncate(1 << 20);
     return s;
 }
@@ -61,8 +62,10 @@ QByteArray bigBytes() {
 // the original, and returns the boxes shown on the way.
 QList<test::FakeDialogs::Box> copyThereAndBack(const QString& name, Server from) {
     TransferHarness h;
-    ui::TableList& home = from == Server::MySQL ? static_cast<ui::TableList&>(h.mysqlList) : h.mssqlList;
-    ui::TableList& away = from == Server::MySQL ? static_cast<ui::TableList&>(h.mssqlList) : h.mysqlList;
+    ui::TableList& home =
+        from == Server::MySQL ? static_cast<ui::TableList&>(h.mysqlList) : h.mssqlList;
+    ui::TableList& away =
+        from == Server::MySQL ? static_cast<ui::TableList&>(h.mssqlList) : h.mysqlList;
     fillList(home, {name}, {name}, name);
     if (from == Server::MySQL)
         transfer::SendTablesToMSSQL(h.context());
@@ -111,38 +114,76 @@ private slots:
 
 void TestRoundTrip::everyMySqlType() {
     const QString name = test::uniqueName(QStringLiteral("rt_my"));
-    const QStringList columns{
-        "id int", "ti tinyint", "tiu tinyint unsigned", "t1 tinyint(1)", "si smallint",
-        "siu smallint unsigned", "mi mediumint", "miu mediumint unsigned", "i int",
-        "iu int unsigned", "bi bigint", "biu bigint unsigned", "d38 decimal(38,10)",
-        "d65 decimal(65,30)", "f float", "dbl double", "b1 bit(1)", "b9 bit(9)", "ch char(10)",
-        "vc varchar(100)", "tt tinytext", "tx text", "mt mediumtext", "lt longtext", "js json",
-        "en enum('a','it''s','東京')", "st set('x','y','z')", "bn binary(4)", "vb varbinary(20)",
-        "tb tinyblob", "bl blob", "mb mediumblob", "lb longblob", "dt date", "tm time(6)",
-        "dtm datetime(6)", "ts timestamp(6) NULL", "yr year", "g geometry"};
+    const QStringList columns{"id int",
+                              "ti tinyint",
+                              "tiu tinyint unsigned",
+                              "t1 tinyint(1)",
+                              "si smallint",
+                              "siu smallint unsigned",
+                              "mi mediumint",
+                              "miu mediumint unsigned",
+                              "i int",
+                              "iu int unsigned",
+                              "bi bigint",
+                              "biu bigint unsigned",
+                              "d38 decimal(38,10)",
+                              "d65 decimal(65,30)",
+                              "f float",
+                              "dbl double",
+                              "b1 bit(1)",
+                              "b9 bit(9)",
+                              "ch char(10)",
+                              "vc varchar(100)",
+                              "tt tinytext",
+                              "tx text",
+                              "mt mediumtext",
+                              "lt longtext",
+                              "js json",
+                              "en enum('a','it''s','東京')",
+                              "st set('x','y','z')",
+                              "bn binary(4)",
+                              "vb varbinary(20)",
+                              "tb tinyblob",
+                              "bl blob",
+                              "mb mediumblob",
+                              "lb longblob",
+                              "dt date",
+                              "tm time(6)",
+                              "dtm datetime(6)",
+                              "ts timestamp(6) NULL",
+                              "yr year",
+                              "g geometry"};
     const QString big = sql::quoted(bigText());
     const QString bigBlob = sql::mysqlBinary(bigBytes());
     const QString d65 = QString(35, u'9') + u'.' + QString(30, u'9');
     const QStringList rows{
         "1" + QString(", NULL").repeated(38),
         "2, -128, 0, -128, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0, "
-        "'-9999999999999999999999999999.9999999999', '-" + d65 + "', -1.5e-30, "
-        "-2.2250738585072014e-308, b'0', b'000000000', '', '', '', '', '', '', '[]', 'a', '', "
-        "X'00000000', X'', X'', X'00', X'', X'', '1000-01-01', '00:00:00.000000', "
-        "'1000-01-01 00:00:00.000000', '2000-01-01 00:00:00.000001', 1901, "
-        "ST_GeomFromText('POINT(1 2)')",
+        "'-9999999999999999999999999999.9999999999', '-" +
+            d65 +
+            "', -1.5e-30, "
+            "-2.2250738585072014e-308, b'0', b'000000000', '', '', '', '', '', '', '[]', 'a', '', "
+            "X'00000000', X'', X'', X'00', X'', X'', '1000-01-01', '00:00:00.000000', "
+            "'1000-01-01 00:00:00.000000', '2000-01-01 00:00:00.000001', 1901, "
+            "ST_GeomFromText('POINT(1 2)')",
         "3, 127, 255, 127, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295, "
         "9223372036854775807, 18446744073709551615, '9999999999999999999999999999.9999999999', '" +
-        d65 + "', 3e38, 1.7976931348623157e308, b'1', b'111111111', 'O''Ne\\il', "
-        "'it''s \\n a|myseparaterz|b \\', '東京', '😀 🎉 emoji', 'cr\r\nlf\ttab', " + big +
-        ", '{\"k\": \"v\\\"q\"}', '東京', 'x,y,z', X'00FF00FF', X'0001020300', X'FF', "
-        "X'00000000', X'DEADBEEF', " + bigBlob + ", '9999-12-31', '23:59:59.999999', "
-        "'9999-12-31 23:59:59.999999', '2038-01-19 03:14:07.999999', 2155, "
-        "ST_GeomFromText('LINESTRING(0 0, 1.5 2.25)')",
+            d65 +
+            "', 3e38, 1.7976931348623157e308, b'1', b'111111111', 'O''Ne\\il', "
+            "'it''s \\n a|myseparaterz|b \\', '東京', '😀 🎉 emoji', 'cr\r\nlf\ttab', " +
+            big +
+            ", '{\"k\": \"v\\\"q\"}', '東京', 'x,y,z', X'00FF00FF', X'0001020300', X'FF', "
+            "X'00000000', X'DEADBEEF', " +
+            bigBlob +
+            ", '9999-12-31', '23:59:59.999999', "
+            "'9999-12-31 23:59:59.999999', '2038-01-19 03:14:07.999999', 2155, "
+            "ST_GeomFromText('LINESTRING(0 0, 1.5 2.25)')",
         "4, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, '0.0000000001', '0." + QString(29, u'0') +
-        "1', 1.1, 0.30000000000000004, b'1', b'100000000', ' lead', 'trail ', '|myseparaterz|', "
-        "'''', '\\\\', _utf8mb4 X'610062', '{}', 'it''s', 'x', X'01', X'00', X'00', X'', X'00', X'00', "
-        "'0000-00-00', '00:00:00', '0000-00-00 00:00:00', '0000-00-00 00:00:00', 2000, NULL"};
+            "1', 1.1, 0.30000000000000004, b'1', b'100000000', ' lead', 'trail ', "
+            "'|myseparaterz|', "
+            "'''', '\\\\', _utf8mb4 X'610062', '{}', 'it''s', 'x', X'01', X'00', X'00', X'', "
+            "X'00', X'00', "
+            "'0000-00-00', '00:00:00', '0000-00-00 00:00:00', '0000-00-00 00:00:00', 2000, NULL"};
     QStringList statements{QStringLiteral("CREATE TABLE `%1` (%2)").arg(name, columns.join(u','))};
     for (const QString& r : rows)
         statements << QStringLiteral("INSERT INTO `%1` VALUES(%2)").arg(name, r);
@@ -165,7 +206,9 @@ void TestRoundTrip::everyMySqlType() {
     compareValues(names, before, TransferHarness::rows(Server::MySQL, name),
                   [&](int column, const db::Value& v) {
                       if (column == b1 && !v.isNull()) // the driver gives bit(1) as a character
-                          return v.text().isEmpty() || v.text() == QString(QChar(0)) ? QStringLiteral("0") : QStringLiteral("1");
+                          return v.text().isEmpty() || v.text() == QString(QChar(0))
+                                     ? QStringLiteral("0")
+                                     : QStringLiteral("1");
                       if (dates.contains(names[column]) && v.text().startsWith(u"0000-00-00"))
                           return QStringLiteral("<NULL>");
                       return comparable(v);
@@ -176,14 +219,39 @@ void TestRoundTrip::everyMySqlType() {
 
 void TestRoundTrip::everySqlServerType() {
     const QString name = test::uniqueName(QStringLiteral("rt_ms"));
-    const QStringList columns{
-        "id int", "b bit", "ti tinyint", "si smallint", "i int", "bi bigint",
-        "de decimal(38,10)", "nu numeric(10,5)", "mo money", "sm smallmoney", "fl float",
-        "re real", "ch char(10)", "vc varchar(100)", "vcm varchar(max)", "tx text",
-        "nc nchar(10)", "nv nvarchar(100)", "nvm nvarchar(max)", "nt ntext", "bn binary(4)",
-        "vb varbinary(20)", "vbm varbinary(max)", "im image", "dt date", "tm time(7)",
-        "dt1 datetime", "dt2 datetime2(7)", "sdt smalldatetime", "dto datetimeoffset(7)",
-        "ui uniqueidentifier", "xm xml", "sn sysname"};
+    const QStringList columns{"id int",
+                              "b bit",
+                              "ti tinyint",
+                              "si smallint",
+                              "i int",
+                              "bi bigint",
+                              "de decimal(38,10)",
+                              "nu numeric(10,5)",
+                              "mo money",
+                              "sm smallmoney",
+                              "fl float",
+                              "re real",
+                              "ch char(10)",
+                              "vc varchar(100)",
+                              "vcm varchar(max)",
+                              "tx text",
+                              "nc nchar(10)",
+                              "nv nvarchar(100)",
+                              "nvm nvarchar(max)",
+                              "nt ntext",
+                              "bn binary(4)",
+                              "vb varbinary(20)",
+                              "vbm varbinary(max)",
+                              "im image",
+                              "dt date",
+                              "tm time(7)",
+                              "dt1 datetime",
+                              "dt2 datetime2(7)",
+                              "sdt smalldatetime",
+                              "dto datetimeoffset(7)",
+                              "ui uniqueidentifier",
+                              "xm xml",
+                              "sn sysname"};
     const QString big = sql::mssqlString(bigText());
     const QString bigBlob = sql::mssqlBinary(bigBytes());
     const QStringList rows{
@@ -197,11 +265,15 @@ void TestRoundTrip::everySqlServerType() {
         "3, 1, 255, 32767, 2147483647, 9223372036854775807, "
         "9999999999999999999999999999.9999999999, 99999.99999, 922337203685477.5807, "
         "214748.3647, 0.30000000000000004, 1.1, 'O''Neil\\x', "
-        "'it''s a|myseparaterz|b \\ é', " + big + ", 'text\r\n\ttab', N'東京', N'😀 emoji and 東京', " + big + ", N'ntext ü', 0xFFFFFFFF, "
-        "0x00010203FF, " + bigBlob + ", 0x00FF, '9999-12-31', '23:59:59.9999990', "
-        "'9999-12-31 23:59:59.997', '9999-12-31 23:59:59.9999990', '2079-06-06 23:59', "
-        "'9999-12-31 23:59:59.9999990 +14:00', '6F9619FF-8B86-D011-B42D-00C04FC964FF', "
-        "N'<r a=\"1\">x</r>', N'名前'"};
+        "'it''s a|myseparaterz|b \\ é', " +
+            big + ", 'text\r\n\ttab', N'東京', N'😀 emoji and 東京', " + big +
+            ", N'ntext ü', 0xFFFFFFFF, "
+            "0x00010203FF, " +
+            bigBlob +
+            ", 0x00FF, '9999-12-31', '23:59:59.9999990', "
+            "'9999-12-31 23:59:59.997', '9999-12-31 23:59:59.9999990', '2079-06-06 23:59', "
+            "'9999-12-31 23:59:59.9999990 +14:00', '6F9619FF-8B86-D011-B42D-00C04FC964FF', "
+            "N'<r a=\"1\">x</r>', N'名前'"};
     QStringList statements{QStringLiteral("CREATE TABLE [%1] (%2)").arg(name, columns.join(u','))};
     for (const QString& r : rows)
         statements << QStringLiteral("INSERT INTO [%1] VALUES(%2)").arg(name, r);
@@ -227,14 +299,19 @@ void TestRoundTrip::everySqlServerType() {
 
 void TestRoundTrip::zeroCharacterFromSqlServer() {
     const QString name = test::uniqueName(QStringLiteral("zero_ms"));
-    TransferHarness::exec(Server::MSSQL, {QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(20))").arg(name),
-                                          QStringLiteral("INSERT INTO [%1] VALUES(1, %2)").arg(name, sql::mssqlText(QStringLiteral("a") + QChar(0) + QString::fromUtf8("b東")))});
+    TransferHarness::exec(Server::MSSQL,
+                          {QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(20))").arg(name),
+                           QStringLiteral("INSERT INTO [%1] VALUES(1, %2)")
+                               .arg(name, sql::mssqlText(QStringLiteral("a") + QChar(0) +
+                                                         QString::fromUtf8("b東")))});
     TransferHarness h;
     fillList(h.mssqlList, {name}, {name}, name);
     transfer::SendTablesToMySQL(h.context());
     QVERIFY(h.dialogs.shown.isEmpty());
     // Read as hex: the text arrived with its zero character and what follows it.
-    TransferHarness::exec(Server::MySQL, {QStringLiteral("CREATE TABLE `%1_hex` AS SELECT HEX(v) AS h FROM `%1`").arg(name)});
+    TransferHarness::exec(
+        Server::MySQL,
+        {QStringLiteral("CREATE TABLE `%1_hex` AS SELECT HEX(v) AS h FROM `%1`").arg(name)});
     const auto rows = TransferHarness::rows(Server::MySQL, name + QStringLiteral("_hex"));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][0].text(), QStringLiteral("610062E69DB1"));
@@ -245,8 +322,10 @@ void TestRoundTrip::zeroCharacterFromSqlServer() {
 
 void TestRoundTrip::zeroCharacterFromMySql() {
     const QString name = test::uniqueName(QStringLiteral("zero_my"));
-    TransferHarness::exec(Server::MySQL, {QStringLiteral("CREATE TABLE `%1` (id int, v varchar(20))").arg(name),
-                                          QStringLiteral("INSERT INTO `%1` VALUES(1, _utf8mb4 X'610062')").arg(name)});
+    TransferHarness::exec(
+        Server::MySQL,
+        {QStringLiteral("CREATE TABLE `%1` (id int, v varchar(20))").arg(name),
+         QStringLiteral("INSERT INTO `%1` VALUES(1, _utf8mb4 X'610062')").arg(name)});
     TransferHarness h;
     fillList(h.mysqlList, {name}, {name}, name);
     transfer::SendTablesToMSSQL(h.context());

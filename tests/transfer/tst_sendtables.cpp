@@ -22,8 +22,12 @@ struct Way {
     bool toMySql;
     Server source() const { return toMySql ? Server::MSSQL : Server::MySQL; }
     Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
-    ui::TableList& sourceList(TransferHarness& h) const { return toMySql ? static_cast<ui::TableList&>(h.mssqlList) : h.mysqlList; }
-    ui::TableList& targetList(TransferHarness& h) const { return toMySql ? static_cast<ui::TableList&>(h.mysqlList) : h.mssqlList; }
+    ui::TableList& sourceList(TransferHarness& h) const {
+        return toMySql ? static_cast<ui::TableList&>(h.mssqlList) : h.mysqlList;
+    }
+    ui::TableList& targetList(TransferHarness& h) const {
+        return toMySql ? static_cast<ui::TableList&>(h.mysqlList) : h.mssqlList;
+    }
     void send(TransferHarness& h) const {
         if (toMySql)
             transfer::SendTablesToMySQL(h.context());
@@ -35,10 +39,15 @@ struct Way {
     }
     // A small two-column table on the given server.
     void createSmall(Server s, const QString& name, int rowCount) const {
-        const QString text = s == Server::MySQL ? QStringLiteral("varchar(80)") : QStringLiteral("nvarchar(80)");
-        QStringList statements{QStringLiteral("CREATE TABLE %1 (id int, v %2)").arg(delimit(s, name), text)};
+        const QString text =
+            s == Server::MySQL ? QStringLiteral("varchar(80)") : QStringLiteral("nvarchar(80)");
+        QStringList statements{
+            QStringLiteral("CREATE TABLE %1 (id int, v %2)").arg(delimit(s, name), text)};
         for (int i = 1; i <= rowCount; ++i)
-            statements << QStringLiteral("INSERT INTO %1 VALUES(%2, %3)").arg(delimit(s, name)).arg(i).arg(sql::quoted(name + QStringLiteral(" row %1").arg(i)));
+            statements << QStringLiteral("INSERT INTO %1 VALUES(%2, %3)")
+                              .arg(delimit(s, name))
+                              .arg(i)
+                              .arg(sql::quoted(name + QStringLiteral(" row %1").arg(i)));
         TransferHarness::exec(s, statements);
     }
 };
@@ -46,7 +55,10 @@ struct Way {
 QStringList texts(const QList<db::Value>& row) {
     QStringList out;
     for (const db::Value& v : row)
-        out << (v.isNull() ? QStringLiteral("<NULL>") : v.kind() == db::Value::Kind::Binary ? QString::fromLatin1("0x" + v.bytes().toHex()) : v.text());
+        out << (v.isNull() ? QStringLiteral("<NULL>")
+                : v.kind() == db::Value::Kind::Binary
+                    ? QString::fromLatin1("0x" + v.bytes().toHex())
+                    : v.text());
     return out;
 }
 
@@ -99,7 +111,9 @@ void addWays() {
 }
 } // namespace
 
-void TestSendTables::noCurrentItem_data() { addWays(); }
+void TestSendTables::noCurrentItem_data() {
+    addWays();
+}
 
 void TestSendTables::noCurrentItem() {
     QFETCH(Way, way);
@@ -118,7 +132,9 @@ void TestSendTables::noCurrentItem() {
     QCOMPARE(entriesOf(way.targetList(h)), QStringList());
 }
 
-void TestSendTables::currentItemWithoutSelection_data() { addWays(); }
+void TestSendTables::currentItemWithoutSelection_data() {
+    addWays();
+}
 
 void TestSendTables::currentItemWithoutSelection() {
     QFETCH(Way, way);
@@ -156,10 +172,11 @@ void TestSendTables::currentItemWithoutSelection() {
 void TestSendTables::workedExampleToMySQL() {
     TransferHarness h;
     const QString name = test::uniqueName(QStringLiteral("Customer"));
-    TransferHarness::exec(Server::MSSQL,
-                          {QStringLiteral("CREATE TABLE [%1] (Name varchar(50), Code char(8))").arg(name),
-                           QStringLiteral("INSERT INTO [%1] VALUES('Smith', 'AB-1')").arg(name),
-                           QStringLiteral("INSERT INTO [%1] VALUES('O''Neil', NULL)").arg(name)});
+    TransferHarness::exec(
+        Server::MSSQL,
+        {QStringLiteral("CREATE TABLE [%1] (Name varchar(50), Code char(8))").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES('Smith', 'AB-1')").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES('O''Neil', NULL)").arg(name)});
     TransferHarness::exec(Server::MySQL, {QStringLiteral("CREATE TABLE `%1` (old int)").arg(name)});
     fillList(h.mssqlList, {name}, {name}, name);
     fillList(h.mysqlList, {name}, {}, name);
@@ -168,7 +185,8 @@ void TestSendTables::workedExampleToMySQL() {
     transfer::SendTablesToMySQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
-    QCOMPARE(h.dialogs.shown[0].prompt, QStringLiteral("Would you like to overwrite %1?").arg(name));
+    QCOMPARE(h.dialogs.shown[0].prompt,
+             QStringLiteral("Would you like to overwrite %1?").arg(name));
     QCOMPARE(h.dialogs.shown[0].style, ui::kYesNo);
     QCOMPARE(h.dialogs.shown[0].title, QStringLiteral("Overwrite?"));
 
@@ -177,16 +195,16 @@ void TestSendTables::workedExampleToMySQL() {
     QVERIFY(my[0].closed);
     // SQL Server gives char(8) padded to its length; the value travels as it left.
     QCOMPARE(my[0].statements,
-             (QStringList{transfer::mysqlSessionSetup(),
-                          QStringLiteral("DROP TABLE `%1`").arg(name),
-                          QStringLiteral("CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))").arg(name),
-                          QStringLiteral("INSERT INTO `%1` VALUES('Smith', 'AB-1    ')").arg(name),
-                          QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name)}));
+             (QStringList{
+                 transfer::mysqlSessionSetup(), QStringLiteral("DROP TABLE `%1`").arg(name),
+                 QStringLiteral("CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))").arg(name),
+                 QStringLiteral("INSERT INTO `%1` VALUES('Smith', 'AB-1    ')").arg(name),
+                 QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name)}));
     const auto ms = h.sessionsMentioning(Server::MSSQL, {name});
     QCOMPARE(ms.size(), 1);
     QVERIFY(ms[0].closed);
-    QCOMPARE(ms[0].statements,
-             (QStringList{transfer::mssqlColumnsQuery(name), QStringLiteral("SELECT * FROM %1").arg(name)}));
+    QCOMPARE(ms[0].statements, (QStringList{transfer::mssqlColumnsQuery(name),
+                                            QStringLiteral("SELECT * FROM %1").arg(name)}));
 
     QCOMPARE(textRows(TransferHarness::rows(Server::MySQL, name)),
              (QList<QStringList>{{"O'Neil", "<NULL>"}, {"Smith", "AB-1"}}));
@@ -200,9 +218,11 @@ void TestSendTables::workedExampleToMySQL() {
 void TestSendTables::workedExampleToMSSQL() {
     TransferHarness h;
     const QString name = test::uniqueName(QStringLiteral("orders"));
-    TransferHarness::exec(Server::MySQL,
-                          {QStringLiteral("CREATE TABLE `%1` (id int(11), customer varchar(40), placed datetime)").arg(name),
-                           QStringLiteral("INSERT INTO `%1` VALUES(7, 'O''Brien', NULL)").arg(name)});
+    TransferHarness::exec(
+        Server::MySQL,
+        {QStringLiteral("CREATE TABLE `%1` (id int(11), customer varchar(40), placed datetime)")
+             .arg(name),
+         QStringLiteral("INSERT INTO `%1` VALUES(7, 'O''Brien', NULL)").arg(name)});
     TransferHarness::exec(Server::MSSQL, {QStringLiteral("CREATE TABLE [%1] (old int)").arg(name)});
     fillList(h.mysqlList, {name}, {name}, name);
     fillList(h.mssqlList, {name}, {}, name);
@@ -211,14 +231,18 @@ void TestSendTables::workedExampleToMSSQL() {
     transfer::SendTablesToMSSQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
-    QCOMPARE(h.dialogs.shown[0].prompt, QStringLiteral("Would you like to overwrite %1?").arg(name));
+    QCOMPARE(h.dialogs.shown[0].prompt,
+             QStringLiteral("Would you like to overwrite %1?").arg(name));
     const auto ms = h.sessionsMentioning(Server::MSSQL, {name});
     QCOMPARE(ms.size(), 1);
     QVERIFY(ms[0].closed);
     QCOMPARE(ms[0].statements,
-             (QStringList{QStringLiteral("DROP TABLE [%1]").arg(name),
-                          QStringLiteral("CREATE TABLE [%1]([id] int,[customer] nvarchar(40),[placed] datetime2(0))").arg(name),
-                          QStringLiteral("INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)").arg(name)}));
+             (QStringList{
+                 QStringLiteral("DROP TABLE [%1]").arg(name),
+                 QStringLiteral(
+                     "CREATE TABLE [%1]([id] int,[customer] nvarchar(40),[placed] datetime2(0))")
+                     .arg(name),
+                 QStringLiteral("INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)").arg(name)}));
     const auto my = h.sessionsMentioning(Server::MySQL, {name});
     QCOMPARE(my.size(), 1);
     QVERIFY(my[0].closed);
@@ -234,7 +258,9 @@ void TestSendTables::workedExampleToMSSQL() {
     TransferHarness::dropIfExists(Server::MSSQL, name);
 }
 
-void TestSendTables::bottomUpOverThreeTables_data() { addWays(); }
+void TestSendTables::bottomUpOverThreeTables_data() {
+    addWays();
+}
 
 void TestSendTables::bottomUpOverThreeTables() {
     QFETCH(Way, way);
@@ -257,7 +283,8 @@ void TestSendTables::bottomUpOverThreeTables() {
     }
     QCOMPARE(creates.size(), 3);
     for (int i = 0; i < 3; ++i) // c first, then b, then a; each with its own two columns
-        QVERIFY2(creates[i].contains(names[2 - i]) && creates[i].count(u',') == 1, qPrintable(creates[i]));
+        QVERIFY2(creates[i].contains(names[2 - i]) && creates[i].count(u',') == 1,
+                 qPrintable(creates[i]));
     for (int i = 0; i < 3; ++i) {
         const auto rows = TransferHarness::rows(way.target(), names[i]);
         QCOMPARE(rows.size(), i + 1);
@@ -274,7 +301,9 @@ void TestSendTables::bottomUpOverThreeTables() {
     }
 }
 
-void TestSendTables::overwriteNoSkipsOnlyThatTable_data() { addWays(); }
+void TestSendTables::overwriteNoSkipsOnlyThatTable_data() {
+    addWays();
+}
 
 void TestSendTables::overwriteNoSkipsOnlyThatTable() {
     QFETCH(Way, way);
@@ -304,7 +333,9 @@ void TestSendTables::overwriteNoSkipsOnlyThatTable() {
     }
 }
 
-void TestSendTables::nameDifferingInCaseIsNotOverwritten_data() { addWays(); }
+void TestSendTables::nameDifferingInCaseIsNotOverwritten_data() {
+    addWays();
+}
 
 void TestSendTables::nameDifferingInCaseIsNotOverwritten() {
     QFETCH(Way, way);
@@ -329,7 +360,9 @@ void TestSendTables::nameDifferingInCaseIsNotOverwritten() {
     TransferHarness::dropIfExists(Server::MSSQL, name);
 }
 
-void TestSendTables::emptyTable_data() { addWays(); }
+void TestSendTables::emptyTable_data() {
+    addWays();
+}
 
 void TestSendTables::emptyTable() {
     QFETCH(Way, way);
@@ -346,8 +379,11 @@ void TestSendTables::emptyTable() {
     QStringList expected;
     if (way.toMySql)
         expected << transfer::mysqlSessionSetup();
-    expected << (way.toMySql ? QStringLiteral("CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)").arg(name)
-                             : QStringLiteral("CREATE TABLE [%1]([id] int,[v] nvarchar(80))").arg(name));
+    expected << (way.toMySql
+                     ? QStringLiteral(
+                           "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)")
+                           .arg(name)
+                     : QStringLiteral("CREATE TABLE [%1]([id] int,[v] nvarchar(80))").arg(name));
     QCOMPARE(sessions[0].statements, expected);
     QCOMPARE(entriesOf(way.targetList(h)), QStringList{name});
     QCOMPARE(TransferHarness::count(way.target(), name), 0LL);
@@ -355,7 +391,9 @@ void TestSendTables::emptyTable() {
     TransferHarness::dropIfExists(Server::MSSQL, name);
 }
 
-void TestSendTables::hostileNames_data() { addWays(); }
+void TestSendTables::hostileNames_data() {
+    addWays();
+}
 
 void TestSendTables::hostileNames() {
     QFETCH(Way, way);
@@ -363,10 +401,8 @@ void TestSendTables::hostileNames() {
     const QString base = test::uniqueName(QStringLiteral("h"));
     const QString bystander = base + QStringLiteral("_bystander");
     const QStringList names{base + QStringLiteral("x; DROP TABLE ") + bystander,
-                            QStringLiteral("order"),
-                            base + QStringLiteral(" my table"),
-                            base + QStringLiteral("a]b"),
-                            base + QStringLiteral("q'uote`tick[")};
+                            QStringLiteral("order"), base + QStringLiteral(" my table"),
+                            base + QStringLiteral("a]b"), base + QStringLiteral("q'uote`tick[")};
     const QStringList columns{QStringLiteral("a]b"), QStringLiteral("c`d"), QStringLiteral("e'f"),
                               QStringLiteral("select"), QStringLiteral("my col")};
     for (Server s : {Server::MySQL, Server::MSSQL}) {
@@ -377,9 +413,12 @@ void TestSendTables::hostileNames() {
     for (const QString& n : names) {
         QStringList defs;
         for (const QString& c : columns)
-            defs << way.delimit(src, c) + (src == Server::MySQL ? QStringLiteral(" varchar(30)") : QStringLiteral(" nvarchar(30)"));
-        TransferHarness::exec(src, {QStringLiteral("CREATE TABLE %1 (%2)").arg(way.delimit(src, n), defs.join(u',')),
-                                    QStringLiteral("INSERT INTO %1 VALUES('1', 'it''s', ']]', '`', '; DROP TABLE x')").arg(way.delimit(src, n))});
+            defs << way.delimit(src, c) + (src == Server::MySQL ? QStringLiteral(" varchar(30)")
+                                                                : QStringLiteral(" nvarchar(30)"));
+        TransferHarness::exec(
+            src, {QStringLiteral("CREATE TABLE %1 (%2)").arg(way.delimit(src, n), defs.join(u',')),
+                  QStringLiteral("INSERT INTO %1 VALUES('1', 'it''s', ']]', '`', '; DROP TABLE x')")
+                      .arg(way.delimit(src, n))});
     }
     fillList(way.sourceList(h), names, names, names[0]);
     way.send(h);
@@ -410,7 +449,9 @@ void TestSendTables::refusedValueStopsTheCopy() {
     const QString name = base + "_z";
     TransferHarness::exec(Server::MySQL,
                           {QStringLiteral("CREATE TABLE `%1` (id int, tm time)").arg(name),
-                           QStringLiteral("INSERT INTO `%1` VALUES(1, '01:00:00'), (2, '02:00:00'), (3, '100:00:00'), (4, '03:00:00')").arg(name),
+                           QStringLiteral("INSERT INTO `%1` VALUES(1, '01:00:00'), (2, "
+                                          "'02:00:00'), (3, '100:00:00'), (4, '03:00:00')")
+                               .arg(name),
                            QStringLiteral("CREATE TABLE `%1` (id int)").arg(later)});
     fillList(h.mysqlList, {later, name}, {later, name}, name);
     h.markLogs();
@@ -419,9 +460,11 @@ void TestSendTables::refusedValueStopsTheCopy() {
     QCOMPARE(h.dialogs.shown.size(), 1);
     const auto& box = h.dialogs.shown[0];
     QCOMPARE(box.style, ui::kOkOnly);
-    const QString expected = QStringLiteral("Copying the table %1 to SQL Server stopped while copying row 3. "
-                                            "The table is on SQL Server with the 2 rows copied before. "
-                                            "Nothing more was sent.\n\n").arg(name);
+    const QString expected =
+        QStringLiteral("Copying the table %1 to SQL Server stopped while copying row 3. "
+                       "The table is on SQL Server with the 2 rows copied before. "
+                       "Nothing more was sent.\n\n")
+            .arg(name);
     QVERIFY2(box.prompt.startsWith(expected), qPrintable(box.prompt));
     QVERIFY2(box.prompt.size() > expected.size(), "the server's own words follow");
     QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
@@ -439,7 +482,9 @@ void TestSendTables::refusedValueStopsTheCopy() {
     }
 }
 
-void TestSendTables::createRefusedLeavesListAsItWas_data() { addWays(); }
+void TestSendTables::createRefusedLeavesListAsItWas_data() {
+    addWays();
+}
 
 void TestSendTables::createRefusedLeavesListAsItWas() {
     QFETCH(Way, way);
@@ -455,8 +500,10 @@ void TestSendTables::createRefusedLeavesListAsItWas() {
 
     QCOMPARE(h.dialogs.shown.size(), 1);
     const QString target = way.toMySql ? QStringLiteral("MySQL") : QStringLiteral("SQL Server");
-    const QString expected = QStringLiteral("Copying the table %1 to %2 stopped while creating it on %2. "
-                                            "Nothing more was sent.\n\n").arg(name, target);
+    const QString expected =
+        QStringLiteral("Copying the table %1 to %2 stopped while creating it on %2. "
+                       "Nothing more was sent.\n\n")
+            .arg(name, target);
     QVERIFY2(h.dialogs.shown[0].prompt.startsWith(expected), qPrintable(h.dialogs.shown[0].prompt));
     QCOMPARE(entriesOf(way.targetList(h)), QStringList{earlier});
     QCOMPARE(TransferHarness::count(way.target(), name), 3LL); // the target's own table, untouched
@@ -472,7 +519,8 @@ void TestSendTables::connectionRefused_data() {
     QTest::addColumn<Way>("way");
     QTest::addColumn<bool>("mysqlRefuses");
     QTest::addColumn<QString>("message");
-    const QString noSqlServer = QStringLiteral("Could not connect to SQL Server; nothing was copied.");
+    const QString noSqlServer =
+        QStringLiteral("Could not connect to SQL Server; nothing was copied.");
     const QString noMySql = QStringLiteral("Could not connect to MySQL; nothing was copied.");
     QTest::newRow("to MySQL, SQL Server unreachable") << Way{true} << false << noSqlServer;
     QTest::newRow("to MySQL, MySQL refuses the login") << Way{true} << true << noMySql;
@@ -508,9 +556,13 @@ void TestSendTables::wideTableFitsMySqlRowLimit() {
     QStringList values;
     for (int i = 0; i < 5; ++i)
         values << sql::mssqlString(big);
-    TransferHarness::exec(Server::MSSQL,
-                          {QStringLiteral("CREATE TABLE [%1] (id int, a nvarchar(4000), b nvarchar(4000), c nvarchar(4000), d nvarchar(4000), e nvarchar(4000))").arg(name),
-                           QStringLiteral("INSERT INTO [%1] VALUES(1, %2)").arg(name, values.join(QStringLiteral(", ")))});
+    TransferHarness::exec(
+        Server::MSSQL,
+        {QStringLiteral("CREATE TABLE [%1] (id int, a nvarchar(4000), b nvarchar(4000), c "
+                        "nvarchar(4000), d nvarchar(4000), e nvarchar(4000))")
+             .arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES(1, %2)")
+             .arg(name, values.join(QStringLiteral(", ")))});
     fillList(h.mssqlList, {name}, {name}, name);
     transfer::SendTablesToMySQL(h.context());
 

@@ -25,28 +25,59 @@ void TestSqlText::bareNames_data() {
     QTest::addColumn<QString>("mysql");
     QTest::addColumn<QString>("mssql");
 
-    QTest::newRow("plain name stays bare") << "Customer" << "Customer" << "Customer";
-    QTest::newRow("underscore and digits stay bare") << "_t2_x" << "_t2_x" << "_t2_x";
-    QTest::newRow("leading digit") << "2024sales" << "`2024sales`" << "[2024sales]";
-    QTest::newRow("space") << "my table" << "`my table`" << "[my table]";
-    QTest::newRow("statement in a name")
-        << "x; DROP TABLE y" << "`x; DROP TABLE y`" << "[x; DROP TABLE y]";
-    QTest::newRow("closing bracket") << "a]b" << "`a]b`" << "[a]]b]";
-    QTest::newRow("backtick") << "a`b" << "`a``b`" << "[a`b]";
-    QTest::newRow("non-ASCII letter") << QString::fromUtf8("café") << QString::fromUtf8("`café`")
-                                      << QString::fromUtf8("[café]");
-    QTest::newRow("reserved in both, lower case") << "order" << "`order`" << "[order]";
-    QTest::newRow("reserved in both, mixed case") << "Select" << "`Select`" << "[Select]";
-    QTest::newRow("reserved in T-SQL only") << "user" << "`user`" << "[user]";
-    QTest::newRow("reserved in MySQL only") << "rlike" << "`rlike`" << "[rlike]";
-    QTest::newRow("reserved with underscore") << "current_date" << "`current_date`"
+    QTest::newRow("plain name stays bare") << "Customer"
+                                           << "Customer"
+                                           << "Customer";
+    QTest::newRow("underscore and digits stay bare") << "_t2_x"
+                                                     << "_t2_x"
+                                                     << "_t2_x";
+    QTest::newRow("leading digit") << "2024sales"
+                                   << "`2024sales`"
+                                   << "[2024sales]";
+    QTest::newRow("space") << "my table"
+                           << "`my table`"
+                           << "[my table]";
+    QTest::newRow("statement in a name") << "x; DROP TABLE y"
+                                         << "`x; DROP TABLE y`"
+                                         << "[x; DROP TABLE y]";
+    QTest::newRow("closing bracket") << "a]b"
+                                     << "`a]b`"
+                                     << "[a]]b]";
+    QTest::newRow("backtick") << "a`b"
+                              << "`a``b`"
+                              << "[a`b]";
+    QTest::newRow("non-ASCII letter")
+        << QString::fromUtf8("café") << QString::fromUtf8("`café`") << QString::fromUtf8("[café]");
+    QTest::newRow("reserved in both, lower case") << "order"
+                                                  << "`order`"
+                                                  << "[order]";
+    QTest::newRow("reserved in both, mixed case") << "Select"
+                                                  << "`Select`"
+                                                  << "[Select]";
+    QTest::newRow("reserved in T-SQL only") << "user"
+                                            << "`user`"
+                                            << "[user]";
+    QTest::newRow("reserved in MySQL only") << "rlike"
+                                            << "`rlike`"
+                                            << "[rlike]";
+    QTest::newRow("reserved with underscore") << "current_date"
+                                              << "`current_date`"
                                               << "[current_date]";
-    QTest::newRow("reserved with digit") << "int8" << "`int8`" << "[int8]";
-    QTest::newRow("reserved at the end of the list") << "zerofill" << "`zerofill`" << "[zerofill]";
-    QTest::newRow("reserved at the start of the list") << "accessible" << "`accessible`"
+    QTest::newRow("reserved with digit") << "int8"
+                                         << "`int8`"
+                                         << "[int8]";
+    QTest::newRow("reserved at the end of the list") << "zerofill"
+                                                     << "`zerofill`"
+                                                     << "[zerofill]";
+    QTest::newRow("reserved at the start of the list") << "accessible"
+                                                       << "`accessible`"
                                                        << "[accessible]";
-    QTest::newRow("keyword that is not reserved") << "name" << "name" << "name";
-    QTest::newRow("reserved word as a prefix") << "orders" << "orders" << "orders";
+    QTest::newRow("keyword that is not reserved") << "name"
+                                                  << "name"
+                                                  << "name";
+    QTest::newRow("reserved word as a prefix") << "orders"
+                                               << "orders"
+                                               << "orders";
 }
 
 void TestSqlText::bareNames() {
@@ -62,10 +93,18 @@ void TestSqlText::delimiters_data() {
     QTest::addColumn<QString>("backticked");
     QTest::addColumn<QString>("bracketed");
 
-    QTest::newRow("plain") << "orders" << "`orders`" << "[orders]";
-    QTest::newRow("every delimiter doubled") << "]`][``" << "`]``][`````" << "[]]`]][``]";
-    QTest::newRow("opening bracket not doubled") << "[x" << "`[x`" << "[[x]";
-    QTest::newRow("quote untouched") << "O'Neil" << "`O'Neil`" << "[O'Neil]";
+    QTest::newRow("plain") << "orders"
+                           << "`orders`"
+                           << "[orders]";
+    QTest::newRow("every delimiter doubled") << "]`][``"
+                                             << "`]``][`````"
+                                             << "[]]`]][``]";
+    QTest::newRow("opening bracket not doubled") << "[x"
+                                                 << "`[x`"
+                                                 << "[[x]";
+    QTest::newRow("quote untouched") << "O'Neil"
+                                     << "`O'Neil`"
+                                     << "[O'Neil]";
 }
 
 void TestSqlText::delimiters() {
@@ -82,20 +121,33 @@ void TestSqlText::stringLiterals_data() {
     QTest::addColumn<QString>("mssql");
     QTest::addColumn<QString>("mssqlUnicode");
 
-    QTest::newRow("empty") << "" << "''" << "''" << "N''";
-    QTest::newRow("quote doubled") << "O'Neil" << "'O''Neil'" << "'O''Neil'" << "N'O''Neil'";
-    QTest::newRow("only quotes") << "''" << "''''''" << "''''''" << "N''''''";
-    QTest::newRow("backslash kept") << "a\\'b" << "'a\\''b'" << "'a\\''b'" << "N'a\\''b'";
+    QTest::newRow("empty") << ""
+                           << "''"
+                           << "''"
+                           << "N''";
+    QTest::newRow("quote doubled") << "O'Neil"
+                                   << "'O''Neil'"
+                                   << "'O''Neil'"
+                                   << "N'O''Neil'";
+    QTest::newRow("only quotes") << "''"
+                                 << "''''''"
+                                 << "''''''"
+                                 << "N''''''";
+    QTest::newRow("backslash kept") << "a\\'b"
+                                    << "'a\\''b'"
+                                    << "'a\\''b'"
+                                    << "N'a\\''b'";
     QTest::newRow("CJK gets N") << QString::fromUtf8("東京") << QString::fromUtf8("'東京'")
                                 << QString::fromUtf8("N'東京'") << QString::fromUtf8("N'東京'");
-    QTest::newRow("Latin-1 letter gets N") << QString::fromUtf8("é") << QString::fromUtf8("'é'")
-                                           << QString::fromUtf8("N'é'")
-                                           << QString::fromUtf8("N'é'");
-    QTest::newRow("DEL is still ASCII") << QString(QChar(0x7f)) << QString("'\x7f'")
-                                        << QString("'\x7f'") << QString("N'\x7f'");
-    QTest::newRow("zero char kept") << QString(QChar(0)) << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
-                                    << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
-                                    << QStringLiteral("N'") + QChar(0) + QStringLiteral("'");
+    QTest::newRow("Latin-1 letter gets N")
+        << QString::fromUtf8("é") << QString::fromUtf8("'é'") << QString::fromUtf8("N'é'")
+        << QString::fromUtf8("N'é'");
+    QTest::newRow("DEL is still ASCII")
+        << QString(QChar(0x7f)) << QString("'\x7f'") << QString("'\x7f'") << QString("N'\x7f'");
+    QTest::newRow("zero char kept")
+        << QString(QChar(0)) << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
+        << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
+        << QStringLiteral("N'") + QChar(0) + QStringLiteral("'");
 }
 
 void TestSqlText::stringLiterals() {
@@ -126,10 +178,13 @@ void TestSqlText::binaryLiterals_data() {
     QTest::addColumn<QString>("mysql");
     QTest::addColumn<QString>("mssql");
 
-    QTest::newRow("no bytes") << QByteArray() << "X''" << "0x";
-    QTest::newRow("zero bytes kept") << QByteArray("\0\0", 2) << "X'0000'" << "0x0000";
+    QTest::newRow("no bytes") << QByteArray() << "X''"
+                              << "0x";
+    QTest::newRow("zero bytes kept") << QByteArray("\0\0", 2) << "X'0000'"
+                                     << "0x0000";
     QTest::newRow("every nibble") << QByteArray::fromHex("0123456789abcdefff")
-                                  << "X'0123456789ABCDEFFF'" << "0x0123456789ABCDEFFF";
+                                  << "X'0123456789ABCDEFFF'"
+                                  << "0x0123456789ABCDEFFF";
 }
 
 void TestSqlText::binaryLiterals() {

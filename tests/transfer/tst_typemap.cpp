@@ -156,63 +156,116 @@ void TestTypeMap::fromMysql_data() {
     QTest::addColumn<ValueKind>("kind");
 
     const auto P = ValueKind::Plain;
-    QTest::newRow("tinyint holds -128") << "tinyint(4)" << "smallint" << P;
-    QTest::newRow("tinyint(1) is not a flag") << "tinyint(1)" << "smallint" << P;
-    QTest::newRow("tinyint unsigned") << "tinyint(3) unsigned" << "tinyint" << P;
-    QTest::newRow("smallint") << "smallint(6)" << "smallint" << P;
-    QTest::newRow("smallint unsigned") << "smallint(5) unsigned" << "int" << P;
-    QTest::newRow("mediumint") << "mediumint(9)" << "int" << P;
-    QTest::newRow("mediumint unsigned") << "mediumint(8) unsigned" << "int" << P;
-    QTest::newRow("int display width dropped") << "int(11)" << "int" << P;
-    QTest::newRow("int unsigned") << "int(10) unsigned" << "bigint" << P;
-    QTest::newRow("zerofill implies unsigned") << "int(10) unsigned zerofill" << "bigint" << P;
-    QTest::newRow("bigint") << "bigint(20)" << "bigint" << P;
-    QTest::newRow("bigint unsigned") << "bigint(20) unsigned" << "decimal(20,0)" << P;
-    QTest::newRow("decimal") << "decimal(38,10)" << "decimal(38,10)" << P;
-    QTest::newRow("decimal unsigned") << "decimal(5,2) unsigned" << "decimal(5,2)" << P;
-    QTest::newRow("decimal over 38 keeps every digit") << "decimal(65,30)" << "nvarchar(67)" << P;
-    QTest::newRow("float") << "float" << "real" << P;
-    QTest::newRow("float with width") << "float(7,3)" << "real" << P;
-    QTest::newRow("double") << "double" << "float" << P;
-    QTest::newRow("double unsigned") << "double unsigned" << "float" << P;
-    QTest::newRow("bit(1)") << "bit(1)" << "bit" << ValueKind::Bit;
-    QTest::newRow("bit(9) in two bytes") << "bit(9)" << "binary(2)" << P;
-    QTest::newRow("bit(64)") << "bit(64)" << "binary(8)" << P;
-    QTest::newRow("char") << "char(8)" << "nchar(8)" << P;
-    QTest::newRow("char(0)") << "char(0)" << "nvarchar(1)" << P;
-    QTest::newRow("varchar") << "varchar(40)" << "nvarchar(40)" << P;
-    QTest::newRow("varchar 4000") << "varchar(4000)" << "nvarchar(4000)" << P;
-    QTest::newRow("varchar over 4000") << "varchar(4001)" << "nvarchar(max)" << P;
-    QTest::newRow("tinytext") << "tinytext" << "nvarchar(255)" << P;
-    QTest::newRow("text") << "text" << "nvarchar(max)" << P;
-    QTest::newRow("mediumtext") << "mediumtext" << "nvarchar(max)" << P;
-    QTest::newRow("longtext") << "longtext" << "nvarchar(max)" << P;
-    QTest::newRow("json") << "json" << "nvarchar(max)" << P;
-    QTest::newRow("enum: the longest value") << "enum('a','bbb','cc')" << "nvarchar(3)" << P;
-    QTest::newRow("enum with quotes and commas") << "enum('it''s','x,y,z')" << "nvarchar(5)"
-                                                 << P;
-    QTest::newRow("enum with a parenthesis") << "enum('(',')))')" << "nvarchar(3)" << P;
-    QTest::newRow("set: every member") << "set('a','bb','ccc')" << "nvarchar(8)" << P;
+    QTest::newRow("tinyint holds -128") << "tinyint(4)"
+                                        << "smallint" << P;
+    QTest::newRow("tinyint(1) is not a flag") << "tinyint(1)"
+                                              << "smallint" << P;
+    QTest::newRow("tinyint unsigned") << "tinyint(3) unsigned"
+                                      << "tinyint" << P;
+    QTest::newRow("smallint") << "smallint(6)"
+                              << "smallint" << P;
+    QTest::newRow("smallint unsigned") << "smallint(5) unsigned"
+                                       << "int" << P;
+    QTest::newRow("mediumint") << "mediumint(9)"
+                               << "int" << P;
+    QTest::newRow("mediumint unsigned") << "mediumint(8) unsigned"
+                                        << "int" << P;
+    QTest::newRow("int display width dropped") << "int(11)"
+                                               << "int" << P;
+    QTest::newRow("int unsigned") << "int(10) unsigned"
+                                  << "bigint" << P;
+    QTest::newRow("zerofill implies unsigned") << "int(10) unsigned zerofill"
+                                               << "bigint" << P;
+    QTest::newRow("bigint") << "bigint(20)"
+                            << "bigint" << P;
+    QTest::newRow("bigint unsigned") << "bigint(20) unsigned"
+                                     << "decimal(20,0)" << P;
+    QTest::newRow("decimal") << "decimal(38,10)"
+                             << "decimal(38,10)" << P;
+    QTest::newRow("decimal unsigned") << "decimal(5,2) unsigned"
+                                      << "decimal(5,2)" << P;
+    QTest::newRow("decimal over 38 keeps every digit") << "decimal(65,30)"
+                                                       << "nvarchar(67)" << P;
+    QTest::newRow("float") << "float"
+                           << "real" << P;
+    QTest::newRow("float with width") << "float(7,3)"
+                                      << "real" << P;
+    QTest::newRow("double") << "double"
+                            << "float" << P;
+    QTest::newRow("double unsigned") << "double unsigned"
+                                     << "float" << P;
+    QTest::newRow("bit(1)") << "bit(1)"
+                            << "bit" << ValueKind::Bit;
+    QTest::newRow("bit(9) in two bytes") << "bit(9)"
+                                         << "binary(2)" << P;
+    QTest::newRow("bit(64)") << "bit(64)"
+                             << "binary(8)" << P;
+    QTest::newRow("char") << "char(8)"
+                          << "nchar(8)" << P;
+    QTest::newRow("char(0)") << "char(0)"
+                             << "nvarchar(1)" << P;
+    QTest::newRow("varchar") << "varchar(40)"
+                             << "nvarchar(40)" << P;
+    QTest::newRow("varchar 4000") << "varchar(4000)"
+                                  << "nvarchar(4000)" << P;
+    QTest::newRow("varchar over 4000") << "varchar(4001)"
+                                       << "nvarchar(max)" << P;
+    QTest::newRow("tinytext") << "tinytext"
+                              << "nvarchar(255)" << P;
+    QTest::newRow("text") << "text"
+                          << "nvarchar(max)" << P;
+    QTest::newRow("mediumtext") << "mediumtext"
+                                << "nvarchar(max)" << P;
+    QTest::newRow("longtext") << "longtext"
+                              << "nvarchar(max)" << P;
+    QTest::newRow("json") << "json"
+                          << "nvarchar(max)" << P;
+    QTest::newRow("enum: the longest value") << "enum('a','bbb','cc')"
+                                             << "nvarchar(3)" << P;
+    QTest::newRow("enum with quotes and commas") << "enum('it''s','x,y,z')"
+                                                 << "nvarchar(5)" << P;
+    QTest::newRow("enum with a parenthesis") << "enum('(',')))')"
+                                             << "nvarchar(3)" << P;
+    QTest::newRow("set: every member") << "set('a','bb','ccc')"
+                                       << "nvarchar(8)" << P;
     QTest::newRow("enum of CJK counts characters")
         << QString::fromUtf8("enum('東京','大阪府')") << "nvarchar(3)" << P;
-    QTest::newRow("binary") << "binary(16)" << "binary(16)" << P;
-    QTest::newRow("varbinary") << "varbinary(300)" << "varbinary(300)" << P;
-    QTest::newRow("varbinary over 8000") << "varbinary(8001)" << "varbinary(max)" << P;
-    QTest::newRow("tinyblob") << "tinyblob" << "varbinary(255)" << P;
-    QTest::newRow("blob") << "blob" << "varbinary(max)" << P;
-    QTest::newRow("mediumblob") << "mediumblob" << "varbinary(max)" << P;
-    QTest::newRow("longblob") << "longblob" << "varbinary(max)" << P;
-    QTest::newRow("geometry") << "geometry" << "varbinary(max)" << P;
-    QTest::newRow("point") << "point" << "varbinary(max)" << P;
-    QTest::newRow("date") << "date" << "date" << ValueKind::Temporal;
-    QTest::newRow("time") << "time" << "time(0)" << P;
-    QTest::newRow("time(6)") << "time(6)" << "time(6)" << P;
-    QTest::newRow("datetime") << "datetime" << "datetime2(0)" << ValueKind::Temporal;
-    QTest::newRow("datetime(6)") << "datetime(6)" << "datetime2(6)" << ValueKind::Temporal;
-    QTest::newRow("timestamp(3)") << "timestamp(3)" << "datetime2(3)" << ValueKind::Temporal;
-    QTest::newRow("year") << "year(4)" << "smallint" << P;
-    QTest::newRow("upper case type") << "INT(11) UNSIGNED" << "bigint" << P;
-    QTest::newRow("unknown type as text") << "vector(3)" << "nvarchar(max)" << P;
+    QTest::newRow("binary") << "binary(16)"
+                            << "binary(16)" << P;
+    QTest::newRow("varbinary") << "varbinary(300)"
+                               << "varbinary(300)" << P;
+    QTest::newRow("varbinary over 8000") << "varbinary(8001)"
+                                         << "varbinary(max)" << P;
+    QTest::newRow("tinyblob") << "tinyblob"
+                              << "varbinary(255)" << P;
+    QTest::newRow("blob") << "blob"
+                          << "varbinary(max)" << P;
+    QTest::newRow("mediumblob") << "mediumblob"
+                                << "varbinary(max)" << P;
+    QTest::newRow("longblob") << "longblob"
+                              << "varbinary(max)" << P;
+    QTest::newRow("geometry") << "geometry"
+                              << "varbinary(max)" << P;
+    QTest::newRow("point") << "point"
+                           << "varbinary(max)" << P;
+    QTest::newRow("date") << "date"
+                          << "date" << ValueKind::Temporal;
+    QTest::newRow("time") << "time"
+                          << "time(0)" << P;
+    QTest::newRow("time(6)") << "time(6)"
+                             << "time(6)" << P;
+    QTest::newRow("datetime") << "datetime"
+                              << "datetime2(0)" << ValueKind::Temporal;
+    QTest::newRow("datetime(6)") << "datetime(6)"
+                                 << "datetime2(6)" << ValueKind::Temporal;
+    QTest::newRow("timestamp(3)") << "timestamp(3)"
+                                  << "datetime2(3)" << ValueKind::Temporal;
+    QTest::newRow("year") << "year(4)"
+                          << "smallint" << P;
+    QTest::newRow("upper case type") << "INT(11) UNSIGNED"
+                                     << "bigint" << P;
+    QTest::newRow("unknown type as text") << "vector(3)"
+                                          << "nvarchar(max)" << P;
 }
 
 void TestTypeMap::fromMysql() {
@@ -233,9 +286,9 @@ void TestTypeMap::namesAndOrderKept() {
     QCOMPARE(toMysql[0].name, QStringLiteral("Name"));
     QCOMPARE(toMysql[1].name, QStringLiteral("a]b`c"));
 
-    const auto toMssql = transfer::mssqlColumnsFor(
-        {MysqlColumn{QStringLiteral("z"), QStringLiteral("int(11)")},
-         MysqlColumn{QStringLiteral("A"), QStringLiteral("text")}});
+    const auto toMssql =
+        transfer::mssqlColumnsFor({MysqlColumn{QStringLiteral("z"), QStringLiteral("int(11)")},
+                                   MysqlColumn{QStringLiteral("A"), QStringLiteral("text")}});
     QCOMPARE(toMssql.size(), 2);
     QCOMPARE(toMssql[0].name, QStringLiteral("z"));
     QCOMPARE(toMssql[1].name, QStringLiteral("A"));
