@@ -28,8 +28,9 @@ void stopOnFailure(const CommandContext& ctx, std::optional<Connection>& connect
 }
 
 // sp_rename reads its first argument as a possibly qualified object name ("a.b" is table b of
-// schema a; brackets delimit), so any name other than a plain identifier goes in bracketed.
-// The second argument is taken as it stands: it only needs to be a sound string literal.
+// schema a; brackets delimit), so any name that is not a plain identifier, or is a reserved
+// word, goes in bracketed: "orders" stays 'orders', "a]b" becomes '[a]]b]'. The second
+// argument is taken as it stands: it only needs to be a sound string literal.
 QString spRenameStatement(const QString& oldName, const QString& newName) {
     return QStringLiteral("sp_rename ") + sql::mssqlString(sql::mssqlBareName(oldName)) +
            QStringLiteral(", ") + sql::mssqlString(newName);
