@@ -98,6 +98,8 @@ private slots:
     void refusedValueStopsTheCopy();
     void createRefusedLeavesListAsItWas_data();
     void createRefusedLeavesListAsItWas();
+    void missingSourceTable_data();
+    void missingSourceTable();
     void connectionRefused_data();
     void connectionRefused();
     void wideTableFitsMySqlRowLimit();
@@ -513,6 +515,29 @@ void TestSendTables::createRefusedLeavesListAsItWas() {
         TransferHarness::dropIfExists(Server::MySQL, n);
         TransferHarness::dropIfExists(Server::MSSQL, n);
     }
+}
+
+void TestSendTables::missingSourceTable_data() {
+    addWays();
+}
+
+void TestSendTables::missingSourceTable() {
+    QFETCH(Way, way);
+    TransferHarness h;
+    const QString name = test::uniqueName(QStringLiteral("gone")); // listed, but not on the server
+    fillList(way.sourceList(h), {name}, {name}, name);
+    way.send(h);
+
+    QCOMPARE(h.dialogs.shown.size(), 1);
+    const QString source = way.toMySql ? QStringLiteral("SQL Server") : QStringLiteral("MySQL");
+    const QString target = way.toMySql ? QStringLiteral("MySQL") : QStringLiteral("SQL Server");
+    const QString expected = QStringLiteral("Copying the table %1 to %2 stopped while reading its "
+                                            "columns from %3. Nothing more was sent.\n\n")
+                                 .arg(name, target, source);
+    QVERIFY2(h.dialogs.shown[0].prompt.startsWith(expected), qPrintable(h.dialogs.shown[0].prompt));
+    QVERIFY(!TransferHarness::tables(way.target()).contains(name));
+    QCOMPARE(entriesOf(way.targetList(h)), QStringList());
+    QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
 }
 
 void TestSendTables::connectionRefused_data() {
