@@ -98,6 +98,7 @@ private slots:
     void refusedValueStopsTheCopy();
     void createRefusedLeavesListAsItWas_data();
     void createRefusedLeavesListAsItWas();
+    void sameNameInAnotherSchemaIsNotRead();
     void missingSourceTable_data();
     void missingSourceTable();
     void connectionRefused_data();
@@ -515,6 +516,32 @@ void TestSendTables::createRefusedLeavesListAsItWas() {
         TransferHarness::dropIfExists(Server::MySQL, n);
         TransferHarness::dropIfExists(Server::MSSQL, n);
     }
+}
+
+void TestSendTables::sameNameInAnotherSchemaIsNotRead() {
+    TransferHarness h;
+    const QString name = test::uniqueName(QStringLiteral("schema"));
+    TransferHarness::exec(
+        Server::MSSQL,
+        {QStringLiteral("CREATE TABLE sales.[%1] (other1 int, other2 int, other3 int)").arg(name),
+         QStringLiteral("CREATE TABLE [%1] (b nvarchar(5), a int)").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES(N'x', 1)").arg(name)});
+    fillList(h.mssqlList, {name}, {name}, name);
+    h.markLogs();
+    transfer::SendTablesToMySQL(h.context());
+
+    QVERIFY(h.dialogs.shown.isEmpty());
+    const auto sessions = h.sessionsMentioning(Server::MySQL, {name});
+    QCOMPARE(sessions.size(), 1);
+    // The columns of the table SELECT * FROM reads (dbo's), in their order.
+    QVERIFY(sessions[0].statements.contains(
+        QStringLiteral("CREATE TABLE `%1`(`b` varchar(5) CHARACTER SET utf8mb4,`a` int)")
+            .arg(name)));
+    QCOMPARE(textRows(TransferHarness::rows(Server::MySQL, name)),
+             (QList<QStringList>{{"x", "1"}}));
+    TransferHarness::exec(Server::MSSQL, {QStringLiteral("DROP TABLE sales.[%1]").arg(name)});
+    TransferHarness::dropIfExists(Server::MSSQL, name);
+    TransferHarness::dropIfExists(Server::MySQL, name);
 }
 
 void TestSendTables::missingSourceTable_data() {
