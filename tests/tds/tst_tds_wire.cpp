@@ -11,6 +11,11 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <atomic>
 #include <thread>
 
@@ -32,6 +37,26 @@ QStringList withoutConnection(const QStringList& lines) {
 }
 
 enum class Read { Text, Bytes, Double, Float };
+
+// Cuts this process's TCP connections to the given loopback port, as a network failure would.
+int cutConnectionsTo(int port) {
+    int cut = 0;
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (fds == nullptr)
+        return 0;
+    while (const dirent* entry = ::readdir(fds)) {
+        const int fd = std::atoi(entry->d_name);
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        if (fd > 2 && ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == port) {
+            ::shutdown(fd, SHUT_RDWR);
+            ++cut;
+        }
+    }
+    ::closedir(fds);
+    return cut;
+}
 
 } // namespace
 
@@ -60,6 +85,7 @@ private slots:
     void tables();
     void concurrentConnections();
     void cancelDuringLongSelect();
+    void clientVanishesMidResult();
     void statementLog();
 
     void scriptAtStart();
@@ -545,6 +571,34 @@ void TdsWireTest::cancelDuringLongSelect() {
     QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("42")}}));
     const QStringList lines = withoutConnection(server_.logLines().mid(before));
     QVERIFY2(lines.contains(user() + QStringLiteral("\tATTENTION")), qPrintable(lines.join(u'\n')));
+}
+
+void TdsWireTest::clientVanishesMidResult() {
+    const QString table = fq::test::uniqueName(QStringLiteral("w_vanish"));
+    {
+        auto c = connect();
+        execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
+        const QString filler(50000, u'v');
+        for (int i = 0; i < 100; ++i)
+            execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')").arg(table).arg(i).arg(filler));
+    }
+    const int before = static_cast<int>(server_.logLines().size());
+    {
+        auto c = connect();
+        execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
+        QVERIFY(c->fetch());
+        QCOMPARE(cutConnectionsTo(server_.port()), 1);
+        while (c->fetch()) {
+        }
+    }
+    // The server stops streaming, logs the connection's end (not a cancel) and serves others.
+    auto linesSince = [&] { return withoutConnection(server_.logLines().mid(before)); };
+    QTRY_VERIFY2(linesSince().contains(user() + QStringLiteral("\tLOGOUT")),
+                 qPrintable(linesSince().join(u'\n')));
+    QVERIFY(!linesSince().contains(user() + QStringLiteral("\tATTENTION")));
+    auto next = connect();
+    execOrFail(*next, QStringLiteral("SELECT * FROM %1").arg(table));
+    QCOMPARE(next->allRows().size(), 100);
 }
 
 void TdsWireTest::statementLog() {

@@ -199,6 +199,9 @@ void Connection::flushPending(bool more) {
 void Connection::cancelResponse() {
     cancelled_ = true;
     pending_.reset();
+    // A client that went away mid-result stops the streaming too, but sent no attention.
+    if (stream_.broken())
+        return;
     log_.attention(number_, user_);
     out_.done(DoneKind::Done, kDoneAttention, 0, 0);
     out_.endMessage();
