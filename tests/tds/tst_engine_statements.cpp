@@ -450,6 +450,9 @@ void TestEngineStatements::tablesFilters_data() {
                               "shop | sales | a | TABLE | NULL"};
     QTest::newRow("tables only") << "@table_type=N'''TABLE'''" << user;
     QTest::newRow("tables, unquoted type") << "@table_type='TABLE'" << user;
+    QTest::newRow("tables, quoted identifier") << "@table_type=\"'TABLE'\"" << user;
+    QTest::newRow("tables and views") << "@table_type=\"'TABLE','VIEW'\", @table_owner='dbo'"
+                                      << user.mid(0, 2);
     QTest::newRow("one owner") << "@table_owner='sales', @table_type=N'''TABLE'''"
                                << QStringList{"shop | sales | a | TABLE | NULL"};
     QTest::newRow("name pattern") << "@table_name='b%'"
@@ -559,7 +562,9 @@ void TestEngineStatements::executeSql() {
 void TestEngineStatements::driverSettingsAccepted() {
     Ran r = batch(*session_,
                   "SET TEXTSIZE 2147483647; SET QUOTED_IDENTIFIER ON; SET ANSI_NULLS ON\n"
-                  "SET ANSI_WARNINGS ON SET ANSI_PADDING ON SET CONCAT_NULL_YIELDS_NULL ON");
+                  "SET ANSI_WARNINGS ON SET ANSI_PADDING ON SET CONCAT_NULL_YIELDS_NULL ON\n"
+                  "SET TRANSACTION ISOLATION LEVEL READ COMMITTED; SET LOCK_TIMEOUT -1\n"
+                  "SET ANSI_NULL_DFLT_ON, ARITHABORT ON; SET DATEFORMAT mdy");
     QVERIFY2(r.messages.empty(), qPrintable(r.firstText()));
     Ran v = batch(*session_, "SELECT @@version");
     QVERIFY(rowsText(v).value(0).startsWith(QStringLiteral("Microsoft SQL Server")));

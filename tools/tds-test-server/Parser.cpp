@@ -439,9 +439,10 @@ ExecStmt Parser::parseExec(bool hadKeyword) {
         if (peek().isWord("default")) {
             take();
             a.value = literalExpr(LiteralKind::Null, u"", peek().begin, peek().end);
-        } else if (peek().kind == TokenKind::Word && !reserved(peek()) &&
-                   !peek(1).isSymbol(u"(") && !peek(1).isSymbol(u".")) {
-            // A bare word as a procedure argument is a character string.
+        } else if ((peek().kind == TokenKind::Word && !reserved(peek()) &&
+                    !peek(1).isSymbol(u"(") && !peek(1).isSymbol(u".")) ||
+                   peek().kind == TokenKind::QuotedName) {
+            // A bare or quoted word as a procedure argument is a character string.
             const Token& w = take();
             a.value = literalExpr(LiteralKind::NString, w.text, w.begin, w.end);
         } else {
@@ -462,12 +463,24 @@ UseStmt Parser::parseUse() {
 }
 
 SetStmt Parser::parseSet() {
-    // SET <option> ON|OFF|value, as drivers send; the options change nothing here.
+    // SET <option>[, <option>...] ON|OFF|value, or SET TRANSACTION ISOLATION LEVEL ..., as
+    // drivers send them; only NOCOUNT changes anything here.
     SetStmt s;
-    if (!peek().isName()) {
+    if (!peek().isName() || peek().kind == TokenKind::QuotedName) {
         fail();
     }
     s.option = take().text;
+    if (text::isKeyword(s.option, "transaction")) {
+        expectWord("isolation");
+        expectWord("level");
+        while (peek().kind == TokenKind::Word &&
+               (peek().isWord("read") || peek().isWord("committed") ||
+                peek().isWord("uncommitted") || peek().isWord("repeatable") ||
+                peek().isWord("serializable") || peek().isWord("snapshot"))) {
+            take();
+        }
+        return s;
+    }
     while (acceptSymbol(u",")) {
         parseName();
     }
