@@ -4,13 +4,14 @@
 #include "app/WindowLook.h"
 #include "db/Probes.h"
 #include "settings/SettingsStore.h"
+#include "ui/qt/Frame.h"
 #include "ui/qt/HoverRules.h"
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/Twips.h"
 #include "ui/qt/WindowServices.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +36,7 @@ struct BoxRow {
     const char* key;
     const char* labelName;
     const char* caption;
-    double top;         // of the box; its label stands 45 twips lower
+    double top; // of the box; its label stands 45 twips lower
     double labelWidth;
     bool masked;
 };
@@ -70,7 +71,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls() {
     const auto frame = [this](const char* name, const char* caption, double top) {
-        auto* f = new QGroupBox(QString::fromLatin1(caption), this);
+        auto* f = new ui::qt::Frame(QString::fromLatin1(caption), this);
         f->setObjectName(QString::fromLatin1(name));
         f->setFont(arial9(true));
         paintWhite(*f);

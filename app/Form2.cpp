@@ -7,6 +7,7 @@
 #include "db/MSSQL.h"
 #include "db/MySQL.h"
 #include "transfer/SendTables.h"
+#include "ui/qt/Frame.h"
 #include "ui/qt/HoverRules.h"
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/QtTableList.h"
@@ -51,7 +52,7 @@ Form2::~Form2() = default;
 
 void Form2::buildControls() {
     const auto frame = [this](const char* name, const char* caption, double left) {
-        auto* f = new QGroupBox(QString::fromLatin1(caption), this);
+        auto* f = new ui::qt::Frame(QString::fromLatin1(caption), this);
         f->setObjectName(QString::fromLatin1(name));
         f->setFont(arial9(true));
         paintWhite(*f);
@@ -94,9 +95,8 @@ void Form2::buildControls() {
     // "&&" shows as one ampersand; a single one would mark an access key.
     Check2 = button("Check2", "Setup MySQL && MS SQL Server Connections", this, 120, 4440, 7095);
 
-    const std::array<QWidget*, 13> order{List1,   Check8,  Check9, Check3, Check1,
-                                         List3,   Check10, Check11, Check2, Check6,
-                                         Check7,  Check5,  Check4};
+    const std::array<QWidget*, 13> order{List1,   Check8, Check9, Check3, Check1, List3, Check10,
+                                         Check11, Check2, Check6, Check7, Check5, Check4};
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
 

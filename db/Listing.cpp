@@ -34,15 +34,21 @@ void finishLoad(ui::TableList& list) {
 
 } // namespace
 
-Connection* ListingConnection() { return listingSlot().get(); }
+Connection* ListingConnection() {
+    return listingSlot().get();
+}
 
-void ReleaseListingConnection() { listingSlot().reset(); }
+void ReleaseListingConnection() {
+    listingSlot().reset();
+}
 
 void OpenMySQLConnection(const ConnectionSettings& s) {
     openListing(MySQLConnectionStringCommandOrder(s));
 }
 
-void OpenMSSQLConnection(const ConnectionSettings& s) { openListing(MSSQLConnectionString(s)); }
+void OpenMSSQLConnection(const ConnectionSettings& s) {
+    openListing(MSSQLConnectionString(s));
+}
 
 void LoadMySQLTables(ui::TableList& list, const ConnectionSettings& s, ui::Dialogs& dialogs) {
     list.Clear();
@@ -79,8 +85,7 @@ void LoadMSSQLTables(ui::TableList& list, const ConnectionSettings& s, ui::Dialo
         list.Clear();
         ReportFailure(
             dialogs,
-            QStringLiteral("The tables of the MS SQL Server database could not be listed."),
-            error);
+            QStringLiteral("The tables of the MS SQL Server database could not be listed."), error);
         return;
     }
     finishLoad(list);

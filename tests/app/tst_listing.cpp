@@ -67,7 +67,9 @@ void ListingTest::cleanupTestCase() {
     }
 }
 
-void ListingTest::cleanup() { db::ReleaseListingConnection(); }
+void ListingTest::cleanup() {
+    db::ReleaseListingConnection();
+}
 
 void ListingTest::mysqlTablesAsReported() {
     db::ConnectionSettings s = test::localServers();
@@ -80,8 +82,8 @@ void ListingTest::mysqlTablesAsReported() {
     db::LoadMySQLTables(list, s, dialogs);
     // Sorted without regard to case; names with blanks, punctuation and quotes as they are;
     // views are tables to SHOW TABLES.
-    QCOMPARE(entries(list), (QStringList{"alpha", "Beta-2", "beta_1", "Gamma view", "o'brien",
-                                         "Zeta table"}));
+    QCOMPARE(entries(list),
+             (QStringList{"alpha", "Beta-2", "beta_1", "Gamma view", "o'brien", "Zeta table"}));
     QCOMPARE(list.ListIndex(), 0);
     for (int i = 0; i < list.ListCount(); ++i)
         QVERIFY(!list.Selected(i));
@@ -165,7 +167,8 @@ void ListingTest::listingConnectionEndsOnMySQL() {
     }
     QVERIFY(!loggedIn.isEmpty());
     for (const QString& c : loggedIn)
-        QVERIFY2(loggedOut.contains(c), qPrintable(QStringLiteral("connection %1 still open").arg(c)));
+        QVERIFY2(loggedOut.contains(c),
+                 qPrintable(QStringLiteral("connection %1 still open").arg(c)));
 }
 
 void ListingTest::failedListing_data() {

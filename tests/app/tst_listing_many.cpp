@@ -64,9 +64,9 @@ bool ManyTablesTest::ping() {
 
 bool ManyTablesTest::client(const QByteArray& script) {
     QProcess c;
-    c.start(QStringLiteral("mariadb"), {QStringLiteral("--no-defaults"),
-                                        QStringLiteral("--socket=") + socket_,
-                                        QStringLiteral("-uroot")});
+    c.start(QStringLiteral("mariadb"),
+            {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socket_,
+             QStringLiteral("-uroot")});
     if (!c.waitForStarted())
         return false;
     c.write(script);
@@ -102,8 +102,7 @@ void ManyTablesTest::initTestCase() {
     server_.start(QStringLiteral("mariadbd"),
                   {QStringLiteral("--no-defaults"),
                    QStringLiteral("--datadir=") + dir_->filePath(QStringLiteral("data")),
-                   QStringLiteral("--socket=") + socket_,
-                   QStringLiteral("--port=%1").arg(port),
+                   QStringLiteral("--socket=") + socket_, QStringLiteral("--port=%1").arg(port),
                    QStringLiteral("--bind-address=127.0.0.1"),
                    QStringLiteral("--user=") + systemUser(), QStringLiteral("--skip-name-resolve"),
                    QStringLiteral("--innodb-log-file-size=8M"),

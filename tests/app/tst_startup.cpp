@@ -49,8 +49,8 @@ struct Setup {
 
 // The outer width: the client area and the frame the platform puts around it.
 int form1OuterWidthTwips(const Form1& f) {
-    const QMargins frame = f.windowHandle() != nullptr ? f.windowHandle()->frameMargins()
-                                                        : QMargins();
+    const QMargins frame =
+        f.windowHandle() != nullptr ? f.windowHandle()->frameMargins() : QMargins();
     return qRound(fq::ui::qt::pixelsToTwips(f.width() + frame.left() + frame.right(),
                                             fq::ui::qt::logicalDpi(&f)));
 }
@@ -114,7 +114,8 @@ void StartupTest::initTestCase() {
     mysqlTable_ = test::uniqueName(QStringLiteral("fq_windows_my"));
     mssqlTable_ = test::uniqueName(QStringLiteral("fq_windows_ms"));
     noPasswordUser_ = test::uniqueName(QStringLiteral("fq_np"));
-    QVERIFY(test::mysqlExec(servers_, QStringLiteral("CREATE TABLE `%1` (i int)").arg(mysqlTable_)));
+    QVERIFY(
+        test::mysqlExec(servers_, QStringLiteral("CREATE TABLE `%1` (i int)").arg(mysqlTable_)));
     // Checked by the tests that need the SQL Server side, so that the others still run.
     mssqlTableMade_ =
         test::mssqlExec(servers_, QStringLiteral("CREATE TABLE [%1] (i int)").arg(mssqlTable_));
@@ -130,8 +131,9 @@ void StartupTest::cleanupTestCase() {
     test::mysqlExec(servers_, QStringLiteral("DROP TABLE IF EXISTS `%1`").arg(mysqlTable_));
     if (mssqlTableMade_)
         test::mssqlExec(servers_, QStringLiteral("DROP TABLE [%1]").arg(mssqlTable_));
-    test::rootSql(QStringLiteral("DROP USER IF EXISTS '%1'@'%'; DROP USER IF EXISTS '%1'@'localhost';")
-                      .arg(noPasswordUser_));
+    test::rootSql(
+        QStringLiteral("DROP USER IF EXISTS '%1'@'%'; DROP USER IF EXISTS '%1'@'localhost';")
+            .arg(noPasswordUser_));
 }
 
 void StartupTest::cleanup() {
@@ -156,7 +158,8 @@ void StartupTest::emptyStoreShowsTheSetupWindow() {
     QCOMPARE(mysqlConnects(mysqlLog, QString()), 0);
     QCOMPARE(mysqlConnects(mysqlLog, qEnvironmentVariable("USER", QStringLiteral("root"))), 0);
     // Nothing was written back for the empty boxes.
-    QVERIFY(!QFile::exists(s.store.location()) || s.store.Read(QStringLiteral("MyServer")).isEmpty());
+    QVERIFY(!QFile::exists(s.store.location()) ||
+            s.store.Read(QStringLiteral("MyServer")).isEmpty());
 }
 
 void StartupTest::completeSettingsOpenTheTableManager() {

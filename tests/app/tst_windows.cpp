@@ -118,8 +118,8 @@ void WindowsTest::layout_data() {
         {"Check2", "Form1", 120, 6120, 6135, 375, "OK"},
     };
     for (const auto& c : one)
-        QTest::addRow("Form1.%s", c.name) << 1 << c.name << c.parent
-                                          << QRect(c.l, c.t, c.w, c.h) << c.caption;
+        QTest::addRow("Form1.%s", c.name)
+            << 1 << c.name << c.parent << QRect(c.l, c.t, c.w, c.h) << c.caption;
     const struct {
         const char* name;
         const char* parent;
@@ -143,8 +143,8 @@ void WindowsTest::layout_data() {
         {"Check2", "Form2", 120, 4440, 7095, 375, "Setup MySQL && MS SQL Server Connections"},
     };
     for (const auto& c : two)
-        QTest::addRow("Form2.%s", c.name) << 2 << c.name << c.parent
-                                          << QRect(c.l, c.t, c.w, c.h) << c.caption;
+        QTest::addRow("Form2.%s", c.name)
+            << 2 << c.name << c.parent << QRect(c.l, c.t, c.w, c.h) << c.caption;
 }
 
 void WindowsTest::layout() {
@@ -159,8 +159,8 @@ void WindowsTest::layout() {
     QVERIFY(control != nullptr);
     QCOMPARE(control->parentWidget()->objectName(), parent);
     const double dpi = fq::ui::qt::logicalDpi(form);
-    QCOMPARE(control->geometry(), fq::ui::qt::twipsRect(twips.x(), twips.y(), twips.width(),
-                                                        twips.height(), dpi));
+    QCOMPARE(control->geometry(),
+             fq::ui::qt::twipsRect(twips.x(), twips.y(), twips.width(), twips.height(), dpi));
     QCOMPARE(captionOf(control), caption);
     // Every control of both windows uses Arial 9 point bold.
     QCOMPARE(control->font().family(), QStringLiteral("Arial"));
@@ -173,6 +173,15 @@ void WindowsTest::layout() {
     if (auto* button = qobject_cast<PopupButton*>(control)) {
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->Value(), 0);
+        // The whole caption shows, with the picture beside it.
+        QString shown = caption;
+        shown.replace(QStringLiteral("&&"), QStringLiteral("&"));
+        const QRect text = button->captionRect();
+        QVERIFY2(text.width() >= button->fontMetrics().horizontalAdvance(shown), qPrintable(shown));
+        QVERIFY(button->rect().contains(text));
+        QVERIFY(!button->pictureRect().isEmpty());
+        QVERIFY(!button->pictureRect().intersects(text));
+        QVERIFY(button->rect().contains(button->pictureRect()));
     }
     if (auto* box = qobject_cast<QLineEdit*>(control)) {
         const bool masked = name == u"Text3" || name == u"Text7";
@@ -184,10 +193,10 @@ void WindowsTest::layout() {
 void WindowsTest::windowSizesAndLook() {
     Windows w;
     const double dpi = fq::ui::qt::logicalDpi(&w.form1);
-    QCOMPARE(w.form1.size(), QSize(fq::ui::qt::twipsToPixels(6390, dpi),
-                                   fq::ui::qt::twipsToPixels(6600, dpi)));
-    QCOMPARE(w.form2.size(), QSize(fq::ui::qt::twipsToPixels(7305, dpi),
-                                   fq::ui::qt::twipsToPixels(4935, dpi)));
+    QCOMPARE(w.form1.size(),
+             QSize(fq::ui::qt::twipsToPixels(6390, dpi), fq::ui::qt::twipsToPixels(6600, dpi)));
+    QCOMPARE(w.form2.size(),
+             QSize(fq::ui::qt::twipsToPixels(7305, dpi), fq::ui::qt::twipsToPixels(4935, dpi)));
     // Fixed layout: neither window can be resized.
     QCOMPARE(w.form1.minimumSize(), w.form1.maximumSize());
     QCOMPARE(w.form2.minimumSize(), w.form2.maximumSize());
@@ -206,14 +215,12 @@ void WindowsTest::windowSizesAndLook() {
 void WindowsTest::focusOrder_data() {
     QTest::addColumn<int>("window");
     QTest::addColumn<QStringList>("order");
-    QTest::addRow("setup window") << 1
-                                  << QStringList{"Text1", "Text2", "Text3", "Text4",
-                                                 "Check3", "Check2", "Text5", "Text6",
-                                                 "Text7", "Text8", "Check1"};
+    QTest::addRow("setup window") << 1 << QStringList{"Text1",  "Text2",  "Text3", "Text4",
+                                                      "Check3", "Check2", "Text5", "Text6",
+                                                      "Text7",  "Text8",  "Check1"};
     QTest::addRow("table manager")
-        << 2
-        << QStringList{"List1",   "Check8", "Check9", "Check3", "Check1", "List3", "Check10",
-                       "Check11", "Check2", "Check6", "Check7", "Check5", "Check4"};
+        << 2 << QStringList{"List1",   "Check8", "Check9", "Check3", "Check1", "List3", "Check10",
+                            "Check11", "Check2", "Check6", "Check7", "Check5", "Check4"};
 }
 
 void WindowsTest::focusOrder() {
@@ -243,8 +250,8 @@ void WindowsTest::setupHoverRules() {
     QCOMPARE(pointer(), 99);
     over("Label6");
     QCOMPARE(pointer(), 99);
-    for (const char* box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7",
-                            "Text8"}) {
+    for (const char* box :
+         {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"}) {
         over("Check2");
         over(box);
         QCOMPARE(pointer(), 0);

@@ -126,9 +126,8 @@ void TableListTest::listRemoveMatches_data() {
             << widget << QStringList{"a", "a", "b"} << "a" << QStringList{"a", "b"};
         QTest::addRow("%s: a, b minus c", kind)
             << widget << QStringList{"a", "b"} << "c" << QStringList{"a", "b"};
-        QTest::addRow("%s: case must match", kind)
-            << widget << QStringList{"Orders", "sales"} << "orders"
-            << QStringList{"Orders", "sales"};
+        QTest::addRow("%s: case must match", kind) << widget << QStringList{"Orders", "sales"}
+                                                   << "orders" << QStringList{"Orders", "sales"};
         QTest::addRow("%s: only entry", kind) << widget << QStringList{"a"} << "a" << QStringList{};
         QTest::addRow("%s: last entry", kind)
             << widget << QStringList{"a", "b", "c"} << "c" << QStringList{"a", "b"};

@@ -247,12 +247,13 @@ void WindowServicesTest::messageBox_data() {
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("shownTitle");
     QTest::addRow("OK only, application title")
-        << kOkOnly << "" << "" << int(QMessageBox::Ok) << kAnswerOk << "Fernquill";
-    QTest::addRow("Yes pressed") << kYesNo << "" << "" << int(QMessageBox::Yes) << kAnswerYes
-                                 << "Fernquill";
+        << kOkOnly << ""
+        << "" << int(QMessageBox::Ok) << kAnswerOk << "Fernquill";
+    QTest::addRow("Yes pressed") << kYesNo << ""
+                                 << "" << int(QMessageBox::Yes) << kAnswerYes << "Fernquill";
     QTest::addRow("No pressed, own title, details")
-        << kYesNo << "Question" << "SQLSTATE 42S02" << int(QMessageBox::No) << kAnswerNo
-        << "Question";
+        << kYesNo << "Question"
+        << "SQLSTATE 42S02" << int(QMessageBox::No) << kAnswerNo << "Question";
 }
 
 void WindowServicesTest::messageBox() {
@@ -292,9 +293,9 @@ void WindowServicesTest::inputBox() {
         input->setTextValue(QStringLiteral("sales"));
         input->accept();
     });
-    QCOMPARE(dialogs.InputBox(QStringLiteral("Enter new name of orders:"), {},
-                              QStringLiteral("orders")),
-             QStringLiteral("sales"));
+    QCOMPARE(
+        dialogs.InputBox(QStringLiteral("Enter new name of orders:"), {}, QStringLiteral("orders")),
+        QStringLiteral("sales"));
 
     whenModalShows([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     QCOMPARE(dialogs.InputBox(QStringLiteral("p"), {}, QStringLiteral("orders")), QString());

@@ -8,7 +8,8 @@
 
 namespace fq::ui::qt {
 
-HoverRules::HoverRules(ui::Pointer& pointer, QObject* parent) : QObject(parent), pointer_(pointer) {}
+HoverRules::HoverRules(ui::Pointer& pointer, QObject* parent)
+    : QObject(parent), pointer_(pointer) {}
 
 void HoverRules::add(QWidget& control, Rule rule, int value, bool innerParts) {
     const Entry entry{rule, value};

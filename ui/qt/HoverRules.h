@@ -18,9 +18,9 @@ class HoverRules final : public QObject {
     Q_OBJECT
 public:
     enum class Rule {
-        Set,               // set the value
+        Set,                // set the value
         SetUnlessHourglass, // set the value unless the pointer is the hourglass (11)
-        None,              // leave the pointer as it was last set
+        None,               // leave the pointer as it was last set
     };
 
     HoverRules(ui::Pointer& pointer, QObject* parent = nullptr);

@@ -24,11 +24,25 @@ public:
     // Connects an action with the pop-up handling above.
     void onPress(QObject* context, std::function<void()> action);
 
+    // Where the picture and the caption are drawn: the picture left of the caption, both
+    // centred together. The caption is never cut; the picture gives way (down from 32 pixels to
+    // the height of the button, and less where the caption needs the room).
+    QRect pictureRect() const;
+    QRect captionRect() const;
+
 signals:
     void Click();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Layout {
+        QRect picture;
+        QRect caption;
+    };
+    Layout layout() const;
+    QString shownCaption() const;
 };
 
 } // namespace fq::ui::qt

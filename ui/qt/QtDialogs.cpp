@@ -22,7 +22,9 @@ QWidget* QtDialogs::owner() const {
     return QApplication::activeWindow();
 }
 
-void QtDialogs::setParentWindow(QWidget* parent) { parent_ = parent; }
+void QtDialogs::setParentWindow(QWidget* parent) {
+    parent_ = parent;
+}
 
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                       const QString& detail) {

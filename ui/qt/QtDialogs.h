@@ -8,7 +8,8 @@
 namespace fq::ui::qt {
 
 // Message boxes without an icon (OK only, or Yes and No) and input boxes, modal over the given
-// window (or the active one). Without a title a box shows "Fernquill"; a detail goes into the box's details.
+// window (or the active one). Without a title a box shows "Fernquill"; a detail goes into the box's
+// details.
 class QtDialogs final : public ui::Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr);

@@ -12,7 +12,9 @@ QtTableList::QtTableList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
 }
 
-int QtTableList::ListCount() const { return count(); }
+int QtTableList::ListCount() const {
+    return count();
+}
 
 QString QtTableList::List(int index) const {
     const QListWidgetItem* it = item(index);
@@ -29,15 +31,19 @@ void QtTableList::SetSelected(int index, bool selected) {
         it->setSelected(selected);
 }
 
-int QtTableList::ListIndex() const { return currentRow(); }
+int QtTableList::ListIndex() const {
+    return currentRow();
+}
 
 void QtTableList::SetListIndex(int index) {
-    const QModelIndex at = (index >= 0 && index < count()) ? model()->index(index, 0)
-                                                           : QModelIndex();
+    const QModelIndex at =
+        (index >= 0 && index < count()) ? model()->index(index, 0) : QModelIndex();
     selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
 }
 
-void QtTableList::Clear() { clear(); }
+void QtTableList::Clear() {
+    clear();
+}
 
 void QtTableList::AddItem(const QString& entry) {
     const int at = sortedPlace(

@@ -19,7 +19,9 @@ int twipsToPixels(double twips, double dpi) {
     return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
 }
 
-double pixelsToTwips(int pixels, double dpi) { return pixels * kTwipsPerInch / dpi; }
+double pixelsToTwips(int pixels, double dpi) {
+    return pixels * kTwipsPerInch / dpi;
+}
 
 QRect twipsRect(double left, double top, double width, double height, double dpi) {
     return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(width, dpi),

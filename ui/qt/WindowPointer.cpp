@@ -6,7 +6,9 @@ namespace fq::ui::qt {
 
 WindowPointer::WindowPointer(QWidget& window) : window_(window) {}
 
-int WindowPointer::MousePointer() const { return value_; }
+int WindowPointer::MousePointer() const {
+    return value_;
+}
 
 void WindowPointer::SetMousePointer(int value) {
     value_ = value;
@@ -22,7 +24,9 @@ void WindowPointer::SetCustomCursor(const QCursor& cursor) {
         applyOverWindow(*custom_);
 }
 
-bool WindowPointer::HasCustomCursor() const { return custom_.has_value(); }
+bool WindowPointer::HasCustomCursor() const {
+    return custom_.has_value();
+}
 
 QCursor WindowPointer::cursorFor(int value) const {
     switch (value) {
