@@ -236,18 +236,33 @@ void run(const db::CommandContext& ctx, const Direction& d, bool sourceIsMssql) 
 } // namespace
 
 void SendTablesToMySQL(const db::CommandContext& ctx) {
-    const Direction d{kSqlServer,        kMySql,          ctx.mssqlList,
-                      ctx.mysqlList,     &mysqlDropTable, &readMssqlColumns,
-                      &mysqlCreateTable, &mssqlSelectAll, &mysqlLiteral,
-                      &mysqlInsert};
-    run(ctx, d, true);
+    run(ctx,
+        Direction{.sourceServer = kSqlServer,
+                  .targetServer = kMySql,
+                  .sourceList = ctx.mssqlList,
+                  .targetList = ctx.mysqlList,
+                  .dropTable = &mysqlDropTable,
+                  .readColumns = &readMssqlColumns,
+                  .createTable = &mysqlCreateTable,
+                  .selectAll = &mssqlSelectAll,
+                  .literal = &mysqlLiteral,
+                  .insert = &mysqlInsert},
+        true);
 }
 
 void SendTablesToMSSQL(const db::CommandContext& ctx) {
-    const Direction d{kMySql,          kSqlServer,        ctx.mysqlList,     ctx.mssqlList,
-                      &mssqlDropTable, &readMysqlColumns, &mssqlCreateTable, &mysqlSelectAll,
-                      &mssqlLiteral,   &mssqlInsert};
-    run(ctx, d, false);
+    run(ctx,
+        Direction{.sourceServer = kMySql,
+                  .targetServer = kSqlServer,
+                  .sourceList = ctx.mysqlList,
+                  .targetList = ctx.mssqlList,
+                  .dropTable = &mssqlDropTable,
+                  .readColumns = &readMysqlColumns,
+                  .createTable = &mssqlCreateTable,
+                  .selectAll = &mysqlSelectAll,
+                  .literal = &mssqlLiteral,
+                  .insert = &mssqlInsert},
+        false);
 }
 
 } // namespace fq::transfer
