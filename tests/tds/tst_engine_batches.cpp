@@ -170,6 +170,12 @@ void TestEngineBatches::queriesOverUserTables_data() {
                                        << QStringList();
     QTest::newRow("IS NULL") << "SELECT name FROM people WHERE age IS NULL"
                              << QStringList{"Dora"};
+    QTest::newRow("NOT of unknown stays unknown") << "SELECT name FROM people WHERE NOT age = 25"
+                                                  << (QStringList{"Bob", "Carl"});
+    QTest::newRow("NOT IN with a NULL matches nothing")
+        << "SELECT name FROM people WHERE age NOT IN (25, NULL)" << QStringList();
+    QTest::newRow("OR with unknown") << "SELECT name FROM people WHERE age > 40 OR age IS NULL"
+                                     << (QStringList{"Carl", "Dora"});
     QTest::newRow("LIKE") << "SELECT name FROM people WHERE name LIKE '_o%'"
                           << (QStringList{"Bob", "Dora"});
     QTest::newRow("LIKE with a set") << "SELECT name FROM people WHERE name LIKE '[a-c]%n%'"

@@ -352,27 +352,59 @@ std::optional<Message> Evaluator::compare(const Typed& a, const Typed& b,
 }
 
 std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& out) {
-    out = false;
+    Truth t = Truth::Unknown;
+    auto m = truth(e, env, t);
+    out = t == Truth::True;
+    return m;
+}
+
+std::optional<Message> Evaluator::truth(const Expr& e, const EvalEnv& env, Truth& out) {
+    out = Truth::Unknown;
+    auto fromCompare = [](const std::optional<int>& c, auto pred) {
+        return !c ? Truth::Unknown : pred(*c) ? Truth::True : Truth::False;
+    };
+    auto negate = [](Truth t) {
+        return t == Truth::Unknown ? t : t == Truth::True ? Truth::False : Truth::True;
+    };
     switch (e.kind) {
-    case Expr::Kind::Exists:
+    case Expr::Kind::Exists: {
         if (env.session == nullptr || !e.subquery) {
             break;
         }
-        return env.session->exists(*e.subquery, env.vars, out);
+        bool found = false;
+        auto m = env.session->exists(*e.subquery, env.vars, found);
+        out = found ? Truth::True : Truth::False;
+        return m;
+    }
     case Expr::Kind::Binary: {
         if (e.text == u"and" || e.text == u"or") {
-            bool x = false;
-            if (auto m = test(e.args[0], env, x)) {
+            const bool isAnd = e.text == u"and";
+            Truth x = Truth::Unknown;
+            if (auto m = truth(e.args[0], env, x)) {
                 return m;
             }
-            if (e.text == u"and" && !x) {
+            if (isAnd && x == Truth::False) {
+                out = Truth::False;
                 return std::nullopt;
             }
-            if (e.text == u"or" && x) {
-                out = true;
+            if (!isAnd && x == Truth::True) {
+                out = Truth::True;
                 return std::nullopt;
             }
-            return test(e.args[1], env, out);
+            Truth y = Truth::Unknown;
+            if (auto m = truth(e.args[1], env, y)) {
+                return m;
+            }
+            if (isAnd) {
+                out = y == Truth::False ? Truth::False
+                      : (x == Truth::Unknown || y == Truth::Unknown) ? Truth::Unknown
+                                                                     : Truth::True;
+            } else {
+                out = y == Truth::True ? Truth::True
+                      : (x == Truth::Unknown || y == Truth::Unknown) ? Truth::Unknown
+                                                                     : Truth::False;
+            }
+            return std::nullopt;
         }
         Typed a;
         Typed b;
@@ -386,21 +418,31 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
         if (auto m = compare(a, b, c)) {
             return m;
         }
-        if (!c) {
-            return std::nullopt;
-        }
         const auto& op = e.text;
-        out = op == u"=" ? *c == 0 : op == u"<>" ? *c != 0 : op == u"<" ? *c < 0
-            : op == u">" ? *c > 0 : op == u"<=" ? *c <= 0 : op == u">=" ? *c >= 0 : false;
+        if (op == u"=") {
+            out = fromCompare(c, [](int v) { return v == 0; });
+        } else if (op == u"<>") {
+            out = fromCompare(c, [](int v) { return v != 0; });
+        } else if (op == u"<") {
+            out = fromCompare(c, [](int v) { return v < 0; });
+        } else if (op == u">") {
+            out = fromCompare(c, [](int v) { return v > 0; });
+        } else if (op == u"<=") {
+            out = fromCompare(c, [](int v) { return v <= 0; });
+        } else if (op == u">=") {
+            out = fromCompare(c, [](int v) { return v >= 0; });
+        } else {
+            break;
+        }
         return std::nullopt;
     }
     case Expr::Kind::Unary:
         if (e.text == u"not") {
-            bool x = false;
-            if (auto m = test(e.args[0], env, x)) {
+            Truth x = Truth::Unknown;
+            if (auto m = truth(e.args[0], env, x)) {
                 return m;
             }
-            out = !x; // unknown counts as false here, close enough for these queries
+            out = negate(x);
             return std::nullopt;
         }
         break;
@@ -409,7 +451,7 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
         if (auto m = eval(e.args[0], env, a)) {
             return m;
         }
-        out = isNull(a) != e.negated;
+        out = isNull(a) != e.negated ? Truth::True : Truth::False;
         return std::nullopt;
     }
     case Expr::Kind::Like: {
@@ -424,7 +466,7 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
         if (isNull(a) || isNull(p)) {
             return std::nullopt;
         }
-        out = like(asText(a), asText(p)) != e.negated;
+        out = like(asText(a), asText(p)) != e.negated ? Truth::True : Truth::False;
         return std::nullopt;
     }
     case Expr::Kind::InList: {
@@ -432,8 +474,8 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
         if (auto m = eval(e.args[0], env, a)) {
             return m;
         }
-        bool found = false;
-        for (std::size_t i = 1; i < e.args.size() && !found; ++i) {
+        Truth found = Truth::False;
+        for (std::size_t i = 1; i < e.args.size() && found != Truth::True; ++i) {
             Typed b;
             if (auto m = eval(e.args[i], env, b)) {
                 return m;
@@ -442,9 +484,13 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
             if (auto m = compare(a, b, c)) {
                 return m;
             }
-            found = c && *c == 0;
+            if (!c) {
+                found = Truth::Unknown;
+            } else if (*c == 0) {
+                found = Truth::True;
+            }
         }
-        out = found != e.negated;
+        out = e.negated ? negate(found) : found;
         return std::nullopt;
     }
     case Expr::Kind::Between: {
@@ -471,7 +517,8 @@ std::optional<Message> Evaluator::test(const Expr& e, const EvalEnv& env, bool& 
         if (!c1 || !c2) {
             return std::nullopt;
         }
-        out = (*c1 >= 0 && *c2 <= 0) != e.negated;
+        Truth t = (*c1 >= 0 && *c2 <= 0) ? Truth::True : Truth::False;
+        out = e.negated ? negate(t) : t;
         return std::nullopt;
     }
     default:

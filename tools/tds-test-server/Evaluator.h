@@ -31,8 +31,10 @@ public:
                                        SessionImpl& session, const Variables* vars);
     // The type of a bound expression's result.
     static ColumnType typeOf(const Expr& e, const std::vector<Column>& columns);
-    // True, false or unknown (NULL) as a WHERE clause sees it.
+    // Whether a condition holds, as a WHERE clause sees it: unknown (NULL) does not.
     static std::optional<Message> test(const Expr& e, const EvalEnv& env, bool& out);
+    enum class Truth : std::uint8_t { False, True, Unknown };
+    static std::optional<Message> truth(const Expr& e, const EvalEnv& env, Truth& out);
     // Compares two values as SQL Server does; nullopt result when either is NULL.
     static std::optional<Message> compare(const Typed& a, const Typed& b, std::optional<int>& out);
     static bool like(std::u16string_view value, std::u16string_view pattern);
