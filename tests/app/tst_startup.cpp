@@ -100,6 +100,7 @@ private slots:
     void okWithAnEmptyMySQLPassword();
     void toTheSetupWindowAndBack();
     void testConnectionButtons();
+    void failedListingStillOpensTheTableManager();
 
 private:
     db::ConnectionSettings servers_;
@@ -288,6 +289,31 @@ void StartupTest::testConnectionButtons() {
     s.press(s.form1.get(), "Check3");
     QCOMPARE(s.dialogs.shown.size(), 3);
     QVERIFY(s.dialogs.shown[2].prompt.startsWith(QStringLiteral("Could not connect.")));
+}
+
+void StartupTest::failedListingStillOpensTheTableManager() {
+    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
+    // The SQL Server goes away between the probes and the load of the table manager.
+    Setup s(std::nullopt);
+    for (const auto& [name, value] :
+         {std::pair{"Text1", servers_.myServer},
+          {"Text2", servers_.myUser},
+          {"Text3", servers_.myPassword},
+          {"Text4", servers_.myDatabase},
+          {"Text5", QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort())},
+          {"Text6", servers_.msUser},
+          {"Text7", servers_.msPassword},
+          {"Text8", servers_.msDatabase}})
+        s.form1->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(value);
+    s.form1->showTableManager();
+    Form2* manager = s.form1->tableManager();
+    QVERIFY(manager != nullptr);
+    QVERIFY(manager->isVisible());
+    QCOMPARE(s.dialogs.shown.size(), 1);
+    QVERIFY(s.dialogs.shown.first().prompt.contains(QStringLiteral("MS SQL Server")));
+    QCOMPARE(manager->mssqlList().ListCount(), 0);
+    QCOMPARE(manager->mssqlList().ListIndex(), -1);
+    QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
 }
 
 QTEST_MAIN(StartupTest)
