@@ -319,7 +319,9 @@ void Connection::emit(StatementOutcome&& outcome) {
 void Connection::batch(const std::vector<std::uint8_t>& payload) {
     std::size_t start = 0;
     if (out_.atLeast72() && payload.size() >= 4) {
-        const std::size_t total = payload[0] | (payload[1] << 8) | (payload[2] << 16) |
+        const std::size_t total = static_cast<std::size_t>(payload[0]) |
+                                  (static_cast<std::size_t>(payload[1]) << 8) |
+                                  (static_cast<std::size_t>(payload[2]) << 16) |
                                   (static_cast<std::size_t>(payload[3]) << 24);
         start = std::min(total, payload.size());
     }
