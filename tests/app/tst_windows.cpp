@@ -8,6 +8,7 @@
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/QtTableList.h"
 #include "ui/qt/Twips.h"
+#include "ui/qt/WindowServices.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -78,6 +79,7 @@ private slots:
     void selectAllOnItsOwnList();
     void commandButtonsReachTheirCommands_data();
     void commandButtonsReachTheirCommands();
+    void handPointerOfTheProgram();
     void closingEitherWindowEndsBoth_data();
     void closingEitherWindowEndsBoth();
 };
@@ -392,6 +394,27 @@ void WindowsTest::commandButtonsReachTheirCommands() {
     QTest::mouseClick(b, Qt::LeftButton);
     QCOMPARE(w.dialogs.shown.size(), 1);
     QCOMPARE(b->Value(), 0);
+}
+
+void WindowsTest::handPointerOfTheProgram() {
+    // The cursor file that goes next to the program: a hand whose fingertip is the hotspot.
+    const QString folder = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../app/cursors");
+    const auto cursor = fq::ui::qt::readCursorFile(folder + QStringLiteral("/HAND-M.CUR"));
+    QVERIFY(cursor.has_value());
+    QCOMPARE(cursor->hotSpot(), QPoint(10, 1));
+    QCOMPARE(cursor->pixmap().size(), QSize(32, 32));
+
+    // Both windows load it at their load and show it over their buttons.
+    QTemporaryDir dir;
+    fq::settings::SettingsStore store(dir.path());
+    fq::test::FakeDialogs dialogs;
+    Form1 form1(store, dialogs, folder);
+    form1.Load();
+    QVERIFY(form1.pointer().HasCustomCursor());
+    form1.pointer().SetMousePointer(99);
+    QCOMPARE(form1.findChild<QWidget*>(QStringLiteral("Check2"))->cursor().hotSpot(),
+             QPoint(10, 1));
+    form1.close();
 }
 
 void WindowsTest::closingEitherWindowEndsBoth_data() {
