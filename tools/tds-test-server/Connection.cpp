@@ -294,14 +294,12 @@ void Connection::emit(StatementOutcome&& outcome) {
         out_.done(DoneKind::DoneInProc, static_cast<std::uint16_t>(status | kDoneMore), command,
                   count);
     out_.returnStatus(*outcome.returnStatus);
-    std::size_t nextOutput = 0;
     for (std::size_t i = 0; i < outcome.outputParams.size(); ++i) {
+        // The k-th output value answers the call's k-th OUTPUT parameter.
+        const std::uint16_t ordinal = i < outputOrdinals_.size()
+                                          ? outputOrdinals_[i]
+                                          : static_cast<std::uint16_t>(i);
         const RpcParam& p = outcome.outputParams[i];
-        std::uint16_t ordinal = static_cast<std::uint16_t>(i);
-        while (nextOutput < outputOrdinals_.size()) {
-            ordinal = outputOrdinals_[nextOutput++];
-            break;
-        }
         ResultWriter::returnValue(out_, ordinal, p.name, p.type, p.value);
     }
     const auto procStatus = static_cast<std::uint16_t>(procError_ ? kDoneError : 0);
@@ -332,7 +330,9 @@ void Connection::batch(const std::vector<std::uint8_t>& payload) {
 
     beginResponse();
     inRpc_ = false;
+    procError_ = false;
     procName_.clear();
+    outputOrdinals_.clear();
     try {
         session_->executeBatch(sql,
                                [this](StatementOutcome&& outcome) { emit(std::move(outcome)); });
