@@ -137,6 +137,13 @@ bool OdbcClient::tables(const QString& type) {
                  SQL_HANDLE_STMT, stmt_);
 }
 
+bool OdbcClient::columns(const QString& table) {
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    return check(SQLColumnsW(stmt_, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
+                             SQL_NTS, nullptr, 0),
+                 SQL_HANDLE_STMT, stmt_);
+}
+
 bool OdbcClient::cancel() { return SQL_SUCCEEDED(SQLCancel(stmt_)); }
 
 int OdbcClient::columnCount() {

@@ -40,6 +40,7 @@ public:
     void bindInt64(int index, std::optional<qint64> value);
     void bindBytes(int index, const std::optional<QByteArray>& value);
     bool tables(const QString& type);
+    bool columns(const QString& table);
     // SQLCancel on the running statement: callable from another thread.
     bool cancel();
 

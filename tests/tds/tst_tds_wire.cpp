@@ -83,6 +83,7 @@ private slots:
     void olderTdsVersions();
     void preparedStatement();
     void tables();
+    void columnsAndDirectParameters();
     void concurrentConnections();
     void cancelDuringLongSelect();
     void clientVanishesMidResult();
@@ -501,6 +502,42 @@ void TdsWireTest::tables() {
                         QStringLiteral("NULL")},
                        {database(), QStringLiteral("sales"), plain, QStringLiteral("TABLE"),
                         QStringLiteral("NULL")}}));
+}
+
+void TdsWireTest::columnsAndDirectParameters() {
+    auto c = connect();
+    const QString table = fq::test::uniqueName(QStringLiteral("w_cols"));
+    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (id int NOT NULL, name nvarchar(30), "
+                                  "amount decimal(12,2))")
+                       .arg(table));
+    // SQLColumns goes out as sp_columns; the driver hands back its rows under ODBC's names.
+    QVERIFY2(c->columns(table), qPrintable(c->lastError()));
+    QCOMPARE(c->columnName(4), QStringLiteral("COLUMN_NAME"));
+    QCOMPARE(c->columnName(6), QStringLiteral("TYPE_NAME"));
+    QList<QStringList> described;
+    for (const QStringList& row : c->allRows())
+        described << QStringList{row[3], row[5]};
+    QCOMPARE(described, (QList<QStringList>{{QStringLiteral("id"), QStringLiteral("int")},
+                                            {QStringLiteral("name"), QStringLiteral("nvarchar")},
+                                            {QStringLiteral("amount"), QStringLiteral("decimal")}}));
+
+    // Parameters bound to a directly executed statement go out as sp_executesql.
+    const int before = static_cast<int>(server_.logLines().size());
+    c->closeCursor();
+    c->bindInt64(1, 5);
+    c->bindText(2, QString::fromUtf8("\U0001F600 x"), 30);
+    QVERIFY2(c->exec(QStringLiteral("INSERT INTO %1 (id, name) VALUES (?, ?)").arg(table)),
+             qPrintable(c->lastError()));
+    QCOMPARE(c->rowCount(), 1);
+    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
+    QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("5"),
+                                                QString::fromUtf8("\U0001F600 x"),
+                                                QStringLiteral("NULL")}}));
+    const QStringList lines = withoutConnection(server_.logLines().mid(before));
+    QVERIFY2(!lines.isEmpty() && lines.first().startsWith(user() + QStringLiteral("\tRPC\t")),
+             qPrintable(lines.join(u'\n')));
+    QVERIFY2(lines.first().endsWith(QString::fromUtf8("\t5\tN'\U0001F600 x'")),
+             qPrintable(lines.first()));
 }
 
 void TdsWireTest::concurrentConnections() {
