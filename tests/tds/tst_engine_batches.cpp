@@ -20,6 +20,10 @@ private slots:
     void sampleScriptRuns();
     void scriptReportsErrors();
     void timestampColumn();
+    void keysIdentityAndDefaults_data();
+    void keysIdentityAndDefaults();
+    void refusedConstraint_data();
+    void refusedConstraint();
     void queriesOverUserTables_data();
     void queriesOverUserTables();
     void columnsProcedure();
@@ -154,6 +158,102 @@ void TestEngineBatches::timestampColumn() {
     QCOMPARE(rowsText(info), (QStringList{"int | NULL | YES", "timestamp | NULL | NO"}));
     QCOMPARE(batch(*session_, "CREATE TABLE two (a timestamp, b rowversion)").numbers(),
              QList<int>{2738});
+}
+
+void TestEngineBatches::keysIdentityAndDefaults_data() {
+    QTest::addColumn<QString>("insert");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("rows");
+    const QStringList before = {"1 | a | 0 | none"};
+    QTest::newRow("identity and defaults fill in")
+        << "INSERT INTO k(code) VALUES('b')" << 0 << QString()
+        << (QStringList{"1 | a | 0 | none", "2 | b | 0 | none"});
+    QTest::newRow("values without a column list skip the identity")
+        << "INSERT INTO k VALUES('b', 5, DEFAULT)" << 0 << QString()
+        << (QStringList{"1 | a | 0 | none", "2 | b | 5 | none"});
+    QTest::newRow("duplicate unique key, other case and trailing space")
+        << "INSERT INTO k(code) VALUES('A ')" << 2627
+        << "Violation of UNIQUE KEY constraint 'uq_code'. Cannot insert duplicate key in object "
+           "'dbo.k'. The duplicate key value is (A )."
+        << before;
+    QTest::newRow("duplicate within one statement stores nothing")
+        << "INSERT INTO k(code) VALUES('x'), ('y'), ('x')" << 2627
+        << "Violation of UNIQUE KEY constraint 'uq_code'. Cannot insert duplicate key in object "
+           "'dbo.k'. The duplicate key value is (x)."
+        << before;
+    QTest::newRow("explicit identity value")
+        << "INSERT INTO k(id, code) VALUES(7, 'b')" << 544
+        << "Cannot insert explicit value for identity column in table 'k' when IDENTITY_INSERT "
+           "is set to OFF."
+        << before;
+    QTest::newRow("NULL into the unique NOT NULL column")
+        << "INSERT INTO k(qty) VALUES(1)" << 515
+        << "Cannot insert the value NULL into column 'code', table 'shop.dbo.k'; column does not "
+           "allow nulls. INSERT fails."
+        << before;
+}
+
+void TestEngineBatches::keysIdentityAndDefaults() {
+    QFETCH(QString, insert);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    QFETCH(QStringList, rows);
+    Ran created = batch(*session_, "CREATE TABLE k (id int IDENTITY(1,1) PRIMARY KEY, "
+                                   "code varchar(10) NOT NULL CONSTRAINT uq_code UNIQUE, "
+                                   "qty int DEFAULT 0, note varchar(10) DEFAULT 'none')");
+    QVERIFY2(created.messages.empty(), qPrintable(created.firstText()));
+    QVERIFY(batch(*session_, "INSERT INTO k(code) VALUES('a')").messages.empty());
+    Ran r = batch(*session_, insert);
+    if (error == 0) {
+        QVERIFY2(r.messages.empty(), qPrintable(r.firstText()));
+    } else {
+        QCOMPARE(r.numbers(), QList<int>{error});
+        QCOMPARE(r.firstText(), message);
+    }
+    QCOMPARE(rowsText(batch(*session_, "SELECT * FROM k")), rows);
+    Ran defaults = batch(*session_, "SELECT column_default, is_nullable FROM "
+                                    "information_schema.columns WHERE table_name = 'k'");
+    QCOMPARE(rowsText(defaults), (QStringList{"NULL | NO", "NULL | NO", "((0)) | YES",
+                                              "('none') | YES"}));
+}
+
+void TestEngineBatches::refusedConstraint_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QList<int>>("numbers");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("text key") << "CREATE TABLE t (a text PRIMARY KEY)" << QList<int>{1919, 1750}
+                              << "Column 'a' in table 't' is of a type that is invalid for use as "
+                                 "a key column in an index.";
+    QTest::newRow("nvarchar(max) unique") << "CREATE TABLE t (a int, b nvarchar(max) UNIQUE)"
+                                          << QList<int>{1919, 1750}
+                                          << "Column 'b' in table 't' is of a type that is "
+                                             "invalid for use as a key column in an index.";
+    QTest::newRow("nullable primary key")
+        << "CREATE TABLE t (a int NULL, CONSTRAINT pk PRIMARY KEY (a))" << QList<int>{8111, 1750}
+        << "Cannot define PRIMARY KEY constraint on nullable column in table 't'.";
+    QTest::newRow("two primary keys")
+        << "CREATE TABLE t (a int PRIMARY KEY, b int PRIMARY KEY)" << QList<int>{8110, 1750}
+        << "Cannot add multiple PRIMARY KEY constraints to table 't'.";
+    QTest::newRow("key on a missing column") << "CREATE TABLE t (a int, PRIMARY KEY (b))"
+                                             << QList<int>{1911, 1750}
+                                             << "Column name 'b' does not exist in the target "
+                                                "table or view.";
+    QTest::newRow("identity on text") << "CREATE TABLE t (a varchar(5) IDENTITY)"
+                                      << QList<int>{2749}
+                                      << "Identity column 'a' must be of data type int, bigint, "
+                                         "smallint, tinyint, or decimal or numeric with a scale "
+                                         "of 0, and constrained to be nonnullable.";
+}
+
+void TestEngineBatches::refusedConstraint() {
+    QFETCH(QString, sql);
+    QFETCH(QList<int>, numbers);
+    QFETCH(QString, text);
+    Ran r = batch(*session_, sql);
+    QCOMPARE(r.numbers(), numbers);
+    QCOMPARE(r.firstText(), text);
+    QCOMPARE(batch(*session_, "SELECT * FROM t").numbers(), QList<int>{208});
 }
 
 void TestEngineBatches::queriesOverUserTables_data() {

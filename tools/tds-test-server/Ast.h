@@ -90,16 +90,29 @@ struct SelectStmt {
     std::vector<OrderItem> orderBy;
 };
 
+// A PRIMARY KEY or UNIQUE constraint.
+struct KeySpec {
+    std::u16string name; // CONSTRAINT name, or empty
+    bool primary = true;
+    std::vector<std::u16string> columns;
+};
+
 struct ColumnDef {
     std::u16string name;
     TypeSpec type;
     bool nullable = true;
+    bool explicitNull = false; // NULL written out
+    bool identity = false;
+    std::int64_t seed = 1;
+    std::int64_t increment = 1;
+    std::optional<Expr> defaultValue;
     std::size_t pos = 0;
 };
 
 struct CreateTableStmt {
     ObjectName table;
     std::vector<ColumnDef> columns;
+    std::vector<KeySpec> keys; // column and table constraints
 };
 
 struct DropTableStmt {

@@ -239,8 +239,20 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                                     u"' is too long. Maximum length is 128."),
                     line_);
     }
+    // Several messages for one failure (1919 then 1750).
+    auto failAll = [&](std::vector<Message> messages) {
+        StatementOutcome o;
+        for (auto& m : messages) {
+            m.line = line_;
+            o.messages.push_back(std::move(m));
+        }
+        emit(std::move(o));
+        return false;
+    };
+    const Message couldNotCreate =
+        makeMessage(1750, 16, 0, u"Could not create constraint or index. See previous errors.");
     std::vector<Column> columns;
-    std::int32_t rowVersionColumn = -1;
+    TableOptions options;
     int number = 0;
     for (const auto& def : s.columns) {
         ++number;
@@ -249,19 +261,6 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         c.nullable = def.nullable;
         if (auto m = Types::resolve(def.type, number, def.name, c.type)) {
             return fail(emit, std::move(*m), line_);
-        }
-        if (Types::isRowVersion(def.type)) {
-            if (rowVersionColumn >= 0) {
-                return fail(emit,
-                            makeMessage(2738, 16, 2,
-                                        u"A table can only have one timestamp column. Because "
-                                        u"table '" +
-                                            name + u"' already has one, the column '" + c.name +
-                                            u"' cannot be added."),
-                            line_);
-            }
-            rowVersionColumn = static_cast<std::int32_t>(columns.size());
-            c.nullable = false;
         }
         for (const auto& other : columns) {
             if (text::equalsCi(other.name, c.name)) {
@@ -273,6 +272,75 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                             line_);
             }
         }
+        if (Types::isRowVersion(def.type)) {
+            if (options.rowVersionColumn >= 0) {
+                return fail(emit,
+                            makeMessage(2738, 16, 2,
+                                        u"A table can only have one timestamp column. Because "
+                                        u"table '" +
+                                            name + u"' already has one, the column '" + c.name +
+                                            u"' cannot be added."),
+                            line_);
+            }
+            options.rowVersionColumn = static_cast<std::int32_t>(columns.size());
+            c.nullable = false;
+        }
+        if (def.identity) {
+            const bool integral = Types::isInteger(c.type.type) && c.type.type != Type::Bit;
+            const bool exact = (c.type.type == Type::Decimal || c.type.type == Type::Numeric) &&
+                               c.type.scale == 0;
+            if ((!integral && !exact) || def.explicitNull) {
+                return fail(emit,
+                            makeMessage(2749, 16, 2,
+                                        u"Identity column '" + c.name +
+                                            u"' must be of data type int, bigint, smallint, "
+                                            u"tinyint, or decimal or numeric with a scale of 0, "
+                                            u"and constrained to be nonnullable."),
+                            line_);
+            }
+            if (options.identityColumn >= 0) {
+                return fail(emit,
+                            makeMessage(2744, 16, 2,
+                                        u"Multiple identity columns specified for table '" +
+                                            name +
+                                            u"'. Only one identity column per table is allowed."),
+                            line_);
+            }
+            options.identityColumn = static_cast<std::int32_t>(columns.size());
+            options.identitySeed = def.seed;
+            options.identityIncrement = def.increment;
+            c.nullable = false;
+        }
+        std::optional<Value> defaultValue;
+        std::u16string defaultText;
+        if (def.defaultValue) {
+            Typed literal;
+            if (auto m = eval(*def.defaultValue, nullptr, nullptr, literal)) {
+                return fail(emit, std::move(*m), line_);
+            }
+            Value v;
+            if (auto m = Convert::to(literal, c.type, v, nullptr)) {
+                return fail(emit, std::move(*m), line_);
+            }
+            defaultValue = std::move(v);
+            // As the catalog shows a default: ((0)), ('x'), (N'x').
+            const Expr& e = *def.defaultValue;
+            const bool negative = e.kind == Expr::Kind::Unary && e.text == u"-";
+            const Expr& lit = negative ? e.args[0] : e;
+            if (lit.kind == Expr::Kind::Literal && lit.literal == LiteralKind::String) {
+                defaultText = u"('" + lit.text + u"')";
+            } else if (lit.kind == Expr::Kind::Literal && lit.literal == LiteralKind::NString) {
+                defaultText = u"(N'" + lit.text + u"')";
+            } else if (lit.kind == Expr::Kind::Literal && lit.literal == LiteralKind::Null) {
+                defaultText = u"(NULL)";
+            } else if (lit.kind == Expr::Kind::Literal) {
+                defaultText = u"((" + std::u16string(negative ? u"-" : u"") + lit.text + u"))";
+            } else {
+                defaultText = u"(" + text::folded(lit.text) + u"())";
+            }
+        }
+        options.defaults.push_back(std::move(defaultValue));
+        options.defaultTexts.push_back(std::move(defaultText));
         columns.push_back(std::move(c));
     }
     if (columns.size() > 1024) {
@@ -282,6 +350,58 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                                     u"' in table '" + name +
                                     u"' exceeds the maximum of 1024 columns."),
                     line_);
+    }
+    bool hasPrimary = false;
+    for (const auto& spec : s.keys) {
+        KeyConstraint key;
+        key.primary = spec.primary;
+        key.name = spec.name;
+        if (spec.primary) {
+            if (hasPrimary) {
+                return failAll({makeMessage(8110, 16, 0,
+                                            u"Cannot add multiple PRIMARY KEY constraints to "
+                                            u"table '" +
+                                                name + u"'."),
+                                couldNotCreate});
+            }
+            hasPrimary = true;
+        }
+        for (const auto& columnName : spec.columns) {
+            std::size_t found = columns.size();
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                if (text::equalsCi(columns[i].name, columnName)) {
+                    found = i;
+                }
+            }
+            if (found == columns.size()) {
+                return failAll({makeMessage(1911, 16, 1,
+                                            u"Column name '" + columnName +
+                                                u"' does not exist in the target table or view."),
+                                couldNotCreate});
+            }
+            const ColumnType& t = columns[found].type;
+            if (t.type == Type::Text || t.type == Type::NText || t.type == Type::Image ||
+                t.type == Type::Xml || t.length < 0) {
+                return failAll({makeMessage(1919, 16, 1,
+                                            u"Column '" + columns[found].name + u"' in table '" +
+                                                name +
+                                                u"' is of a type that is invalid for use as a key "
+                                                u"column in an index."),
+                                couldNotCreate});
+            }
+            if (spec.primary) {
+                if (s.columns[found].explicitNull) {
+                    return failAll({makeMessage(8111, 16, 1,
+                                                u"Cannot define PRIMARY KEY constraint on "
+                                                u"nullable column in table '" +
+                                                    name + u"'."),
+                                    couldNotCreate});
+                }
+                columns[found].nullable = false;
+            }
+            key.columns.push_back(found);
+        }
+        options.keys.push_back(std::move(key));
     }
     {
         std::unique_lock lock(ref.database->mutex());
@@ -303,7 +423,22 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                                         u"' in the database."),
                         line_);
         }
-        ref.database->create(si->name, name, std::move(columns), rowVersionColumn);
+        // Unnamed constraints are named as SQL Server names them: PK__<table>__<16 hex digits>.
+        std::uint64_t salt = 0x3213E83F2B1A3C4DULL ^
+                             (static_cast<std::uint64_t>(ref.database->tables().size()) << 32);
+        for (auto& key : options.keys) {
+            if (key.name.empty()) {
+                salt = salt * 6364136223846793005ULL + 1442695040888963407ULL;
+                static const char16_t* digits = u"0123456789ABCDEF";
+                std::u16string hex;
+                for (int i = 15; i >= 0; --i) {
+                    hex.push_back(digits[(salt >> (4 * i)) & 15]);
+                }
+                key.name = std::u16string(key.primary ? u"PK__" : u"UQ__") + name.substr(0, 8) +
+                           u"__" + hex;
+            }
+        }
+        ref.database->create(si->name, name, std::move(columns), std::move(options));
     }
     emit(StatementOutcome{});
     return true;
@@ -350,10 +485,13 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
     const Table& table = *ref.table;
     const auto& columns = table.columns();
     // Which column each value goes to.
+    const TableOptions& options = table.options();
     std::vector<std::size_t> targets;
     if (s.columns.empty()) {
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            targets.push_back(i);
+            if (static_cast<std::int32_t>(i) != options.identityColumn) {
+                targets.push_back(i);
+            }
         }
     } else {
         for (const auto& name : s.columns) {
@@ -367,6 +505,15 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
             if (found == columns.size()) {
                 return fail(emit,
                             makeMessage(207, 16, 1, u"Invalid column name '" + name + u"'."),
+                            line_);
+            }
+            if (static_cast<std::int32_t>(found) == options.identityColumn) {
+                return fail(emit,
+                            makeMessage(544, 16, 1,
+                                        u"Cannot insert explicit value for identity column in "
+                                        u"table '" +
+                                            table.name +
+                                            u"' when IDENTITY_INSERT is set to OFF."),
                             line_);
             }
             targets.push_back(found);
@@ -407,6 +554,11 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                         line_);
         }
         Row row(columns.size());
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (options.defaults[c]) {
+                row[c] = *options.defaults[c];
+            }
+        }
         for (std::size_t k = 0; k < values.size(); ++k) {
             const std::size_t c = targets[k];
             const Column& column = columns[c];
@@ -425,7 +577,7 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                 continue;
             }
             if (e.kind == Expr::Kind::Default) {
-                continue; // no column defaults: NULL
+                continue; // the column's default, or NULL
             }
             std::optional<Message> m;
             if (e.kind == Expr::Kind::Literal) {
@@ -446,7 +598,8 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                 ref.database->nextRowVersion();
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
-            if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c])) {
+            if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c]) &&
+                static_cast<std::int32_t>(c) != options.identityColumn) {
                 return fail(emit,
                             makeMessage(515, 16, 2,
                                         u"Cannot insert the value NULL into column '" +
@@ -458,10 +611,31 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
         rows.push_back(std::move(row));
     }
     const auto count = static_cast<std::int64_t>(rows.size());
-    if (rows.size() == 1) {
-        ref.table->append(std::move(rows.front()));
-    } else {
-        ref.table->append(std::move(rows));
+    if (auto duplicate = ref.table->append(std::move(rows))) {
+        const KeyConstraint& key = options.keys[duplicate->key];
+        std::u16string shown;
+        for (std::size_t c : key.columns) {
+            if (!shown.empty()) {
+                shown += u", ";
+            }
+            const Value& v = duplicate->row[c];
+            shown += std::holds_alternative<std::monostate>(v)
+                         ? std::u16string(u"<NULL>")
+                         : Convert::toText(Typed{v, columns[c].type});
+        }
+        std::u16string objectName;
+        {
+            std::shared_lock lock(ref.database->mutex());
+            objectName = table.schema + u"." + table.name;
+        }
+        return fail(emit,
+                    makeMessage(2627, 14, 1,
+                                u"Violation of " +
+                                    std::u16string(key.primary ? u"PRIMARY KEY" : u"UNIQUE KEY") +
+                                    u" constraint '" + key.name +
+                                    u"'. Cannot insert duplicate key in object '" + objectName +
+                                    u"'. The duplicate key value is (" + shown + u")."),
+                    line_);
     }
     StatementOutcome o;
     if (!nocount_) {

@@ -227,7 +227,9 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 r.push_back(nvalue(t->name));
                 r.push_back(nvalue(c.name));
                 r.push_back(ivalue(ordinal));
-                r.emplace_back();
+                const auto& defaultText =
+                    t->options().defaultTexts[static_cast<std::size_t>(ordinal - 1)];
+                r.push_back(defaultText.empty() ? Value{} : nvalue(defaultText));
                 r.push_back(cvalue(c.nullable ? "YES" : "NO"));
                 r.push_back(nvalue(rowVersion ? u"timestamp" : Types::name(ty)));
                 r.push_back(rowVersion ? Value{} : characterMaximumLength(c.type));

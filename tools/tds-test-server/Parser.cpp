@@ -353,18 +353,77 @@ CreateTableStmt Parser::parseCreateTable() {
     do {
         ColumnDef col;
         col.pos = peek().begin;
-        if (reserved(peek())) {
+        std::u16string constraintName;
+        if (acceptWord("constraint")) {
+            constraintName = parseName();
+        }
+        if (peek().isWord("primary") || peek().isWord("unique")) {
+            // A table constraint: PRIMARY KEY (a, b) / UNIQUE (a)
+            KeySpec key;
+            key.name = constraintName;
+            key.primary = parseKeyKind();
+            expectSymbol(u"(");
+            do {
+                key.columns.push_back(parseName());
+                if (!acceptWord("asc")) {
+                    acceptWord("desc");
+                }
+            } while (acceptSymbol(u","));
+            expectSymbol(u")");
+            c.keys.push_back(std::move(key));
+            continue;
+        }
+        if (!constraintName.empty() || reserved(peek())) {
             fail();
         }
         col.name = parseName();
         col.type = parseType();
         for (;;) {
+            std::u16string name;
+            if (acceptWord("constraint")) {
+                name = parseName();
+            }
             if (acceptWord("null")) {
                 col.nullable = true;
+                col.explicitNull = true;
             } else if (peek().isWord("not") && peek(1).isWord("null")) {
                 take();
                 take();
                 col.nullable = false;
+            } else if (peek().isWord("primary") || peek().isWord("unique")) {
+                KeySpec key;
+                key.name = name;
+                key.primary = parseKeyKind();
+                key.columns.push_back(col.name);
+                c.keys.push_back(std::move(key));
+            } else if (acceptWord("identity")) {
+                col.identity = true;
+                if (acceptSymbol(u"(")) {
+                    Expr seed = parseUnary();
+                    expectSymbol(u",");
+                    Expr increment = parseUnary();
+                    expectSymbol(u")");
+                    auto number = [&](const Expr& e, std::int64_t& out) {
+                        bool negative = e.kind == Expr::Kind::Unary && e.text == u"-";
+                        const Expr& lit = negative ? e.args[0] : e;
+                        if (lit.kind != Expr::Kind::Literal ||
+                            lit.literal != LiteralKind::Integer) {
+                            fail();
+                        }
+                        out = std::stoll(text::toUtf8(lit.text));
+                        if (negative) {
+                            out = -out;
+                        }
+                    };
+                    number(seed, col.seed);
+                    number(increment, col.increment);
+                }
+            } else if (acceptWord("default")) {
+                col.defaultValue = parseUnary();
+            } else if (acceptWord("collate")) {
+                parseName(); // one collation here: names compare as the server's default
+            } else if (!name.empty()) {
+                fail();
             } else {
                 break;
             }
@@ -373,6 +432,20 @@ CreateTableStmt Parser::parseCreateTable() {
     } while (acceptSymbol(u","));
     expectSymbol(u")");
     return c;
+}
+
+bool Parser::parseKeyKind() {
+    bool primary = false;
+    if (acceptWord("primary")) {
+        expectWord("key");
+        primary = true;
+    } else {
+        expectWord("unique");
+    }
+    if (!acceptWord("clustered")) {
+        acceptWord("nonclustered");
+    }
+    return primary;
 }
 
 DropTableStmt Parser::parseDropTable() {

@@ -56,6 +56,7 @@ private:
     ObjectName parseObjectName();
     std::u16string parseName();
     TypeSpec parseType();
+    bool parseKeyKind(); // PRIMARY KEY or UNIQUE, [NON]CLUSTERED; true for a primary key
 
     Expr parseExpr();
     Expr parseOr();
