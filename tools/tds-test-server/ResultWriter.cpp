@@ -324,6 +324,17 @@ std::string ResultWriter::checkRow(const std::vector<Value>& row) const {
         const std::size_t index = row[i].index();
         if (index != 0 && index != valueIndex(columns_[i].type.type))
             return "column " + std::to_string(i + 1) + " holds a value of the wrong kind";
+        const ColumnType& type = columns_[i].type;
+        std::size_t size = 0;
+        if (const auto* s = std::get_if<std::string>(&row[i]))
+            size = s->size();
+        else if (const auto* u = std::get_if<std::u16string>(&row[i]))
+            size = u->size();
+        const bool bounded = type.length > 0 && !wires_[i].blob && !wires_[i].plp &&
+                             type.type != Type::UniqueIdentifier;
+        if (bounded && size > static_cast<std::size_t>(type.length))
+            return "column " + std::to_string(i + 1) + " holds " + std::to_string(size) +
+                   " units, more than its declared " + std::to_string(type.length);
         if (index == 4 && columns_[i].type.type == Type::UniqueIdentifier &&
             std::get<std::string>(row[i]).size() != 16)
             return "column " + std::to_string(i + 1) + " holds a uniqueidentifier of " +
