@@ -97,8 +97,11 @@ void Form1::buildControls() {
         box->setFont(arial9(true));
         box->setMaxLength(std::numeric_limits<int>::max());
         paintWhite(*box);
-        if (row.masked)
+        if (row.masked) {
             box->setEchoMode(QLineEdit::Password);
+            // One "*" for every character typed, whatever the platform style's mask would be.
+            box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+        }
         setTwipsGeometry(*box, 1320, row.top, 4575, 330);
         // Every change of a box is written straight through to its key.
         const QString key = QString::fromLatin1(row.key);

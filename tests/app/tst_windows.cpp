@@ -189,6 +189,14 @@ void WindowsTest::layout() {
         const bool masked = name == u"Text3" || name == u"Text7";
         QCOMPARE(box->echoMode(), masked ? QLineEdit::Password : QLineEdit::Normal);
         QVERIFY(box->text().isEmpty());
+        if (masked) {
+            // The box shows one "*" per character, and keeps the text as typed.
+            const QSignalBlocker noWriteThrough(box);
+            box->setText(QStringLiteral("p\u00e4ss"));
+            QCOMPARE(box->displayText(), QStringLiteral("****"));
+            QCOMPARE(box->text(), QStringLiteral("p\u00e4ss"));
+            box->clear();
+        }
     }
 }
 
