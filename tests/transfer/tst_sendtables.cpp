@@ -395,11 +395,17 @@ void TestSendTables::emptyTable() {
 }
 
 void TestSendTables::hostileNames_data() {
-    addWays();
+    QTest::addColumn<Way>("way");
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("SQL Server to MySQL, new tables") << Way{true} << false;
+    QTest::newRow("SQL Server to MySQL, over existing ones") << Way{true} << true;
+    QTest::newRow("MySQL to SQL Server, new tables") << Way{false} << false;
+    QTest::newRow("MySQL to SQL Server, over existing ones") << Way{false} << true;
 }
 
 void TestSendTables::hostileNames() {
     QFETCH(Way, way);
+    QFETCH(bool, overwrite);
     TransferHarness h;
     const QString base = test::uniqueName(QStringLiteral("h"));
     const QString bystander = base + QStringLiteral("_bystander");
@@ -424,10 +430,24 @@ void TestSendTables::hostileNames() {
                       .arg(way.delimit(src, n))});
     }
     fillList(way.sourceList(h), names, names, names[0]);
+    if (overwrite) { // the names are in the target list too: each is dropped first
+        for (const QString& n : names) {
+            TransferHarness::dropIfExists(way.target(), n);
+            way.createSmall(way.target(), n, 2);
+            h.dialogs.answers.enqueue(ui::kAnswerYes);
+        }
+        fillList(way.targetList(h), names, {}, {});
+    }
     way.send(h);
 
-    for (const auto& box : h.dialogs.shown)
-        QFAIL(qPrintable(box.prompt));
+    QStringList questions;
+    for (const QString& n : names)
+        questions << QStringLiteral("Would you like to overwrite %1?").arg(n);
+    for (const auto& box : h.dialogs.shown) {
+        if (!overwrite || !questions.contains(box.prompt))
+            QFAIL(qPrintable(box.prompt));
+    }
+    QCOMPARE(h.dialogs.shown.size(), overwrite ? names.size() : 0);
     QStringList expectedList = names;
     std::sort(expectedList.begin(), expectedList.end(), [](const QString& x, const QString& y) {
         return x.compare(y, Qt::CaseInsensitive) < 0;
