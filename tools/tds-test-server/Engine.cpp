@@ -111,9 +111,31 @@ SessionImpl::SessionImpl(Engine::Impl& engine, Database* database, std::u16strin
 
 std::u16string SessionImpl::database() const { return db_->name(); }
 
+namespace {
+
+// A fault of the engine itself (a value of an unexpected kind, for example) fails the request
+// with a message instead of ending the connection's thread.
+void internalError(const std::function<void(StatementOutcome&&)>& emit, const char* what,
+                   bool procedure) {
+    StatementOutcome o;
+    if (procedure) {
+        o.returnStatus = 1; // ends the procedure call for the wire half
+    }
+    o.messages.push_back(makeMessage(50000, 16, 1,
+                                     u"Internal error of the test server: " +
+                                         text::fromUtf8(what)));
+    emit(std::move(o));
+}
+
+} // namespace
+
 void SessionImpl::executeBatch(const std::u16string& sql,
                                const std::function<void(StatementOutcome&&)>& emit) {
-    runBatch(sql, nullptr, emit);
+    try {
+        runBatch(sql, nullptr, emit);
+    } catch (const std::exception& e) {
+        internalError(emit, e.what(), false);
+    }
 }
 
 bool SessionImpl::runBatch(const std::u16string& sql, const Variables* vars, const Emit& emit) {
@@ -725,6 +747,15 @@ void SessionImpl::executeRpc(const std::u16string& name, std::uint16_t procId,
         v.output = p.output;
         args.push_back(std::move(v));
     }
+    try {
+        runRpc(name, procId, std::move(args), emit);
+    } catch (const std::exception& e) {
+        internalError(emit, e.what(), true);
+    }
+}
+
+void SessionImpl::runRpc(const std::u16string& name, std::uint16_t procId,
+                         std::vector<ProcArgValue> args, const Emit& emit) {
     if (name.empty()) {
         callById(procId, std::move(args), emit);
         return;

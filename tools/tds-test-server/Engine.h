@@ -59,8 +59,9 @@ struct DateTimeValue {
 
 // A value already in its column's type:
 //   monostate NULL | int64_t bit and the integer types | double float, real | Decimal
-//   | std::string char/varchar/text (code page 1252 bytes), binary/varbinary/image, and
-//     uniqueidentifier (16 bytes, in SQL Server's byte order)
+//   | std::string char/varchar/text (code page 1252 bytes), binary/varbinary/image (a
+//     timestamp/rowversion column is binary(8)), and uniqueidentifier (16 bytes, in SQL
+//     Server's byte order)
 //   | std::u16string nchar/nvarchar/ntext/xml | DateTimeValue
 using Value = std::variant<std::monostate, std::int64_t, double, Decimal, std::string,
                            std::u16string, DateTimeValue>;

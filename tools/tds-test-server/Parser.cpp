@@ -242,7 +242,11 @@ SelectStmt Parser::parseSelect() {
         if (peek().kind != TokenKind::Integer) {
             fail();
         }
-        s.top = std::stoll(text::toUtf8(take().text));
+        auto top = text::toInteger(take().text);
+        if (!top) {
+            fail();
+        }
+        s.top = *top;
         if (paren) {
             expectSymbol(u")");
         }
@@ -410,7 +414,11 @@ CreateTableStmt Parser::parseCreateTable() {
                             lit.literal != LiteralKind::Integer) {
                             fail();
                         }
-                        out = std::stoll(text::toUtf8(lit.text));
+                        auto v = text::toInteger(lit.text);
+                        if (!v) {
+                            fail();
+                        }
+                        out = *v;
                         if (negative) {
                             out = -out;
                         }

@@ -561,7 +561,7 @@ bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const E
     for (auto& o : order) {
         // ORDER BY 2, or an alias of the select list.
         if (o.expr.kind == Expr::Kind::Literal && o.expr.literal == LiteralKind::Integer) {
-            std::size_t n = std::stoul(text::toUtf8(o.expr.text));
+            const auto n = static_cast<std::size_t>(text::toInteger(o.expr.text).value_or(0));
             if (n < 1 || n > projection.size()) {
                 return failWith(emit,
                                 makeMessage(108, 15, 1,

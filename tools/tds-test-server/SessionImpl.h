@@ -68,6 +68,8 @@ public:
                                 Typed& out);
 
 private:
+    void runRpc(const std::u16string& name, std::uint16_t procId, std::vector<ProcArgValue> args,
+                const Emit& emit);
     bool run(const Statement& s, const Variables* vars, const Emit& emit);
     bool execCreate(const CreateTableStmt& s, const Emit& emit);
     bool execDrop(const DropTableStmt& s, const Emit& emit);

@@ -210,6 +210,20 @@ bool isKeyword(std::u16string_view word, std::string_view keyword) {
     return true;
 }
 
+std::optional<std::int64_t> toInteger(std::u16string_view digits) {
+    if (digits.empty() || digits.size() > 18) {
+        return std::nullopt;
+    }
+    std::int64_t v = 0;
+    for (char16_t c : digits) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
 std::u16string number(std::int64_t value) {
     return fromAscii(std::to_string(value));
 }

@@ -4,6 +4,7 @@
 // of the default collation (SQL_Latin1_General_CP1_CI_AS).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,7 @@ int compareCi(std::u16string_view a, std::u16string_view b);
 bool isKeyword(std::u16string_view word, std::string_view keyword);
 
 std::u16string number(std::int64_t value);
+// Digits as a 64-bit integer; nullopt when they are none or do not fit.
+std::optional<std::int64_t> toInteger(std::u16string_view digits);
 
 } // namespace tds::text
