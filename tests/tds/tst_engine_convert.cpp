@@ -110,6 +110,15 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("smallmoney", "smallmoney", "'214748.3647'", "214748.3647");
     refused("letters into money", "money", "'abc'", 235,
             "Cannot convert a char value to money. The char value has incorrect syntax.");
+    refused("text overflows money", "money", "'1e30'", 235,
+            "Cannot convert a char value to money. The char value has incorrect syntax.");
+    refused("digits overflow money", "money", "'1000000000000000'", 236,
+            "The conversion from char data type to money resulted in a money overflow error.");
+    refused("letters into smallmoney", "smallmoney", "'x'", 293,
+            "Cannot convert char value to smallmoney. The char value has incorrect syntax.");
+    refused("text overflows smallmoney", "smallmoney", "'214748.3648'", 294,
+            "The conversion from char data type to smallmoney data type resulted in a smallmoney "
+            "overflow error.");
 
     // Approximate numerics
     ok("float from text", "float", "'0.1'", "0.1");

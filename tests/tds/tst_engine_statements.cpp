@@ -130,6 +130,9 @@ void TestEngineStatements::refusedStatement_data() {
     QTest::newRow("varchar over 8000") << "CREATE TABLE t (a varchar(9000))" << 131 << 15
                                        << "The size (9000) given to the column 'a' exceeds the "
                                           "maximum allowed for any data type (8000).";
+    QTest::newRow("nvarchar over 4000") << "CREATE TABLE t (a nvarchar(4001))" << 2717 << 16
+                                        << "The size (4001) given to the parameter 'a' exceeds "
+                                           "the maximum allowed (4000).";
     QTest::newRow("MySQL unsigned") << "CREATE TABLE t (a int unsigned)" << 102 << 15
                                     << "Incorrect syntax near 'unsigned'.";
     QTest::newRow("duplicate column") << "CREATE TABLE t (a int, A int)" << 2705 << 16

@@ -421,20 +421,39 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
         }
         i128 v = 0;
         bool overflow = false;
+        const bool small = to.type == Type::SmallMoney;
         if (!parseDecimal(s, scale, v, overflow, money)) {
+            if (small) {
+                return error(293, 1,
+                             u"Cannot convert char value to smallmoney. The char value has "
+                             u"incorrect syntax.");
+            }
             if (money) {
-                return error(235, 0,
-                             u"Cannot convert a char value to " + target +
-                                 u". The char value has incorrect syntax.");
+                return error(235, 1,
+                             u"Cannot convert a char value to money. The char value has incorrect "
+                             u"syntax.");
             }
             return error(8114, 5, u"Error converting data type " + srcName + u" to numeric.");
+        }
+        if (money) {
+            const bool over = overflow || (small ? (v > i128(2147483647) ||
+                                                    v < i128(-2147483647LL - 1))
+                                                 : (v > i128(INT64_MAX) || v < i128(INT64_MIN)));
+            if (over) {
+                return small ? error(294, 1,
+                                     u"The conversion from char data type to smallmoney data "
+                                     u"type resulted in a smallmoney overflow error.")
+                             : error(236, 1,
+                                     u"The conversion from char data type to money resulted in "
+                                     u"a money overflow error.");
+            }
         }
         if (overflow) {
             return error(8115, 8,
                          u"Arithmetic overflow error converting " + srcName + u" to data type " +
                              target + u".");
         }
-        return check(v, money ? std::u16string(u"expression") : srcName);
+        return check(v, srcName);
     }
     if (Types::isInteger(src)) {
         i128 v = i128(std::get<std::int64_t>(in.value)) * pow10(scale);

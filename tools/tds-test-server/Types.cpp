@@ -314,8 +314,8 @@ std::optional<Message> Types::resolve(const TypeSpec& spec, int columnNumber,
         if (n > limit) {
             if (national) {
                 return message(2717, 16, 2,
-                               u"The size (" + num(n) + u") given to the column '" + columnName +
-                                   u"' exceeds the maximum allowed (4000).");
+                               u"The size (" + num(n) + u") given to the parameter '" +
+                                   columnName + u"' exceeds the maximum allowed (4000).");
             }
             return message(131, 15, 3,
                            u"The size (" + num(n) + u") given to the column '" + columnName +
