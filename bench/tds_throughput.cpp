@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,6 +114,8 @@ public:
         const std::string portText = std::to_string(port);
         pid_ = ::fork();
         if (pid_ == 0) {
+            // The server ends with the benchmark, however the benchmark ends.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             ::execl(binary.c_str(), binary.c_str(), "--port", portText.c_str(), "--account",
                     "bench:Bench_pw1", "--database", "benchdb", "--log", log.c_str(),
                     "--ready-file", ready.c_str(), static_cast<char*>(nullptr));

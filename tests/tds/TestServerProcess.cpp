@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/prctl.h>
 
 namespace fq::test {
 
@@ -31,6 +32,8 @@ bool TestServerProcess::start(const QStringList& extraArguments) {
                           QStringLiteral("--ready-file"), ready};
     arguments << extraArguments;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The server ends with the test even when the test dies without cleaning up.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(TDS_TEST_SERVER_PATH), arguments);
     if (!process_.waitForStarted(5000)) {
         error_ = QStringLiteral("cannot start %1: %2")
