@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -25,7 +25,9 @@ long residentKiB() {
     return 0;
 }
 
-std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string u16(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 } // namespace
 

@@ -26,9 +26,9 @@ inline QString q(const std::u16string& s) {
 
 struct Ran {
     std::vector<tds::Message> messages;
-    std::vector<std::vector<tds::Column>> columns;        // per result set
+    std::vector<std::vector<tds::Column>> columns;          // per result set
     std::vector<std::vector<std::vector<tds::Value>>> rows; // per result set
-    std::vector<std::optional<std::int64_t>> counts;      // per outcome
+    std::vector<std::optional<std::int64_t>> counts;        // per outcome
     std::optional<std::int32_t> status;
     std::vector<tds::RpcParam> outputs;
 
@@ -87,9 +87,8 @@ inline tds::RpcParam nparam(const QString& name, const QString& value) {
 }
 
 inline QString hex(const std::string& bytes) {
-    return QString::fromLatin1(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                                   .toHex()
-                                   .toUpper());
+    return QString::fromLatin1(
+        QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toHex().toUpper());
 }
 
 inline QString fraction7(std::int64_t ticks100ns) {
@@ -157,8 +156,7 @@ inline QString show(const tds::Value& v, const tds::ColumnType& t) {
                QString::number(ms % 1000).rightJustified(3, u'0');
     }
     case Type::SmallDateTime:
-        return day1900.addDays(dt.days).toString(Qt::ISODate) + u' ' +
-               clock(dt.ticks * 60).left(5);
+        return day1900.addDays(dt.days).toString(Qt::ISODate) + u' ' + clock(dt.ticks * 60).left(5);
     case Type::Date:
         return day1.addDays(dt.days).toString(Qt::ISODate);
     case Type::Time:

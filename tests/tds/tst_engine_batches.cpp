@@ -64,8 +64,8 @@ void TestEngineBatches::batchStopsWhereSqlServerStops_data() {
         << "INSERT INTO log VALUES(1); SELECT * FROM nosuch; INSERT INTO log VALUES(3)"
         << QList<int>{208} << QStringList{"1"};
     QTest::newRow("syntax error runs nothing")
-        << "INSERT INTO log VALUES(1); INSERT INTO log VALUES(2"
-        << QList<int>{102} << QStringList();
+        << "INSERT INTO log VALUES(1); INSERT INTO log VALUES(2" << QList<int>{102}
+        << QStringList();
     QTest::newRow("semicolons are optional")
         << "INSERT INTO log VALUES(1) INSERT INTO log VALUES(2)\nINSERT INTO log VALUES(3);"
         << QList<int>() << QStringList{"1", "2", "3"};
@@ -83,13 +83,12 @@ void TestEngineBatches::batchStopsWhereSqlServerStops() {
 void TestEngineBatches::conditionalStatements_data() {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QStringList>("tables"); // user tables afterwards
-    QTest::newRow("drop when present") << "IF OBJECT_ID('a') IS NOT NULL DROP TABLE a"
-                                       << QStringList{"b"};
-    QTest::newRow("no drop when missing") << "IF OBJECT_ID('zz') IS NOT NULL DROP TABLE zz"
-                                          << QStringList{"a", "b"};
+    QTest::newRow("drop when present")
+        << "IF OBJECT_ID('a') IS NOT NULL DROP TABLE a" << QStringList{"b"};
+    QTest::newRow("no drop when missing")
+        << "IF OBJECT_ID('zz') IS NOT NULL DROP TABLE zz" << QStringList{"a", "b"};
     QTest::newRow("exists over sys.tables")
-        << "IF EXISTS (SELECT * FROM sys.tables WHERE name = 'b') DROP TABLE b"
-        << QStringList{"a"};
+        << "IF EXISTS (SELECT * FROM sys.tables WHERE name = 'b') DROP TABLE b" << QStringList{"a"};
     QTest::newRow("else block")
         << "IF EXISTS (SELECT 1 FROM information_schema.tables WHERE table_name = 'c') "
            "DROP TABLE c ELSE BEGIN CREATE TABLE c (x int); DROP TABLE a END"
@@ -214,8 +213,8 @@ void TestEngineBatches::keysIdentityAndDefaults() {
     QCOMPARE(rowsText(batch(*session_, "SELECT * FROM k")), rows);
     Ran defaults = batch(*session_, "SELECT column_default, is_nullable FROM "
                                     "information_schema.columns WHERE table_name = 'k'");
-    QCOMPARE(rowsText(defaults), (QStringList{"NULL | NO", "NULL | NO", "((0)) | YES",
-                                              "('none') | YES"}));
+    QCOMPARE(rowsText(defaults),
+             (QStringList{"NULL | NO", "NULL | NO", "((0)) | YES", "('none') | YES"}));
 }
 
 void TestEngineBatches::refusedConstraint_data() {
@@ -225,25 +224,25 @@ void TestEngineBatches::refusedConstraint_data() {
     QTest::newRow("text key") << "CREATE TABLE t (a text PRIMARY KEY)" << QList<int>{1919, 1750}
                               << "Column 'a' in table 't' is of a type that is invalid for use as "
                                  "a key column in an index.";
-    QTest::newRow("nvarchar(max) unique") << "CREATE TABLE t (a int, b nvarchar(max) UNIQUE)"
-                                          << QList<int>{1919, 1750}
-                                          << "Column 'b' in table 't' is of a type that is "
-                                             "invalid for use as a key column in an index.";
+    QTest::newRow("nvarchar(max) unique")
+        << "CREATE TABLE t (a int, b nvarchar(max) UNIQUE)" << QList<int>{1919, 1750}
+        << "Column 'b' in table 't' is of a type that is "
+           "invalid for use as a key column in an index.";
     QTest::newRow("nullable primary key")
         << "CREATE TABLE t (a int NULL, CONSTRAINT pk PRIMARY KEY (a))" << QList<int>{8111, 1750}
         << "Cannot define PRIMARY KEY constraint on nullable column in table 't'.";
     QTest::newRow("two primary keys")
         << "CREATE TABLE t (a int PRIMARY KEY, b int PRIMARY KEY)" << QList<int>{8110, 1750}
         << "Cannot add multiple PRIMARY KEY constraints to table 't'.";
-    QTest::newRow("key on a missing column") << "CREATE TABLE t (a int, PRIMARY KEY (b))"
-                                             << QList<int>{1911, 1750}
-                                             << "Column name 'b' does not exist in the target "
-                                                "table or view.";
-    QTest::newRow("identity on text") << "CREATE TABLE t (a varchar(5) IDENTITY)"
-                                      << QList<int>{2749}
-                                      << "Identity column 'a' must be of data type int, bigint, "
-                                         "smallint, tinyint, or decimal or numeric with a scale "
-                                         "of 0, and constrained to be nonnullable.";
+    QTest::newRow("key on a missing column")
+        << "CREATE TABLE t (a int, PRIMARY KEY (b))" << QList<int>{1911, 1750}
+        << "Column name 'b' does not exist in the target "
+           "table or view.";
+    QTest::newRow("identity on text")
+        << "CREATE TABLE t (a varchar(5) IDENTITY)" << QList<int>{2749}
+        << "Identity column 'a' must be of data type int, bigint, "
+           "smallint, tinyint, or decimal or numeric with a scale "
+           "of 0, and constrained to be nonnullable.";
 }
 
 void TestEngineBatches::refusedConstraint() {
@@ -260,34 +259,33 @@ void TestEngineBatches::queriesOverUserTables_data() {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QStringList>("rows");
     QTest::newRow("count") << "SELECT COUNT(*) FROM people" << QStringList{"4"};
-    QTest::newRow("count with condition") << "SELECT COUNT(*) FROM people WHERE age > 30"
-                                          << QStringList{"2"};
+    QTest::newRow("count with condition")
+        << "SELECT COUNT(*) FROM people WHERE age > 30" << QStringList{"2"};
     QTest::newRow("text compares without case")
         << "SELECT name FROM people WHERE name = 'ANNA'" << QStringList{"Anna"};
-    QTest::newRow("trailing spaces ignored") << "SELECT name FROM people WHERE name = 'Bob  '"
-                                             << QStringList{"Bob"};
-    QTest::newRow("NULL is not equal") << "SELECT name FROM people WHERE age = NULL"
-                                       << QStringList();
-    QTest::newRow("IS NULL") << "SELECT name FROM people WHERE age IS NULL"
-                             << QStringList{"Dora"};
-    QTest::newRow("NOT of unknown stays unknown") << "SELECT name FROM people WHERE NOT age = 25"
-                                                  << (QStringList{"Bob", "Carl"});
+    QTest::newRow("trailing spaces ignored")
+        << "SELECT name FROM people WHERE name = 'Bob  '" << QStringList{"Bob"};
+    QTest::newRow("NULL is not equal")
+        << "SELECT name FROM people WHERE age = NULL" << QStringList();
+    QTest::newRow("IS NULL") << "SELECT name FROM people WHERE age IS NULL" << QStringList{"Dora"};
+    QTest::newRow("NOT of unknown stays unknown")
+        << "SELECT name FROM people WHERE NOT age = 25" << (QStringList{"Bob", "Carl"});
     QTest::newRow("NOT IN with a NULL matches nothing")
         << "SELECT name FROM people WHERE age NOT IN (25, NULL)" << QStringList();
-    QTest::newRow("OR with unknown") << "SELECT name FROM people WHERE age > 40 OR age IS NULL"
-                                     << (QStringList{"Carl", "Dora"});
+    QTest::newRow("OR with unknown")
+        << "SELECT name FROM people WHERE age > 40 OR age IS NULL" << (QStringList{"Carl", "Dora"});
     QTest::newRow("LIKE") << "SELECT name FROM people WHERE name LIKE '_o%'"
                           << (QStringList{"Bob", "Dora"});
-    QTest::newRow("LIKE with a set") << "SELECT name FROM people WHERE name LIKE '[a-c]%n%'"
-                                     << QStringList{"Anna"};
+    QTest::newRow("LIKE with a set")
+        << "SELECT name FROM people WHERE name LIKE '[a-c]%n%'" << QStringList{"Anna"};
     QTest::newRow("IN") << "SELECT name FROM people WHERE age IN (25, 41)"
                         << (QStringList{"Anna", "Carl"});
     QTest::newRow("order by two keys, NULL first")
         << "SELECT name, age FROM people ORDER BY age, name"
         << (QStringList{"Dora | NULL", "Anna | 25", "Bob | 33", "Carl | 41"});
     QTest::newRow("top") << "SELECT TOP 2 name FROM people" << (QStringList{"Anna", "Bob"});
-    QTest::newRow("text compared with a number") << "SELECT name FROM people WHERE age = '33'"
-                                                 << QStringList{"Bob"};
+    QTest::newRow("text compared with a number")
+        << "SELECT name FROM people WHERE age = '33'" << QStringList{"Bob"};
     QTest::newRow("cast") << "SELECT CAST(age AS varchar(5)) + 'y' FROM people WHERE age < 30"
                           << QStringList{"25y"};
     QTest::newRow("aliases") << "SELECT name AS n FROM people ORDER BY n DESC"

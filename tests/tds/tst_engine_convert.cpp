@@ -195,8 +195,7 @@ void TestEngineConvert::insertsLiteral_data() {
             "out-of-range value.");
     refused("no such day for datetime2", "datetime2", "'2023-02-29'", 241,
             "Conversion failed when converting date and/or time from character string.");
-    ok("datetime2(7)", "datetime2", "'2024-01-31 10:20:30.1234567'",
-       "2024-01-31 10:20:30.1234567");
+    ok("datetime2(7)", "datetime2", "'2024-01-31 10:20:30.1234567'", "2024-01-31 10:20:30.1234567");
     ok("datetime2(3) rounds", "datetime2(3)", "'2024-01-31 10:20:30.12351'",
        "2024-01-31 10:20:30.1240000");
     ok("datetime2 before 1753", "datetime2", "'0001-01-01'", "0001-01-01 00:00:00.0000000");
@@ -258,14 +257,22 @@ void TestEngineConvert::insertsLiteral() {
 void TestEngineConvert::floatRoundTrip_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("text");
-    QTest::newRow("float 0.1") << "float" << "0.1";
-    QTest::newRow("float pi") << "float" << "3.141592653589793";
-    QTest::newRow("float smallest normal") << "float" << "2.2250738585072014e-308";
-    QTest::newRow("float largest") << "float" << "1.7976931348623157e+308";
-    QTest::newRow("float negative") << "float" << "-123456.789";
-    QTest::newRow("real 0.1") << "real" << "0.1";
-    QTest::newRow("real pi") << "real" << "3.1415927";
-    QTest::newRow("real largest") << "real" << "3.4028235e+38";
+    QTest::newRow("float 0.1") << "float"
+                               << "0.1";
+    QTest::newRow("float pi") << "float"
+                              << "3.141592653589793";
+    QTest::newRow("float smallest normal") << "float"
+                                           << "2.2250738585072014e-308";
+    QTest::newRow("float largest") << "float"
+                                   << "1.7976931348623157e+308";
+    QTest::newRow("float negative") << "float"
+                                    << "-123456.789";
+    QTest::newRow("real 0.1") << "real"
+                              << "0.1";
+    QTest::newRow("real pi") << "real"
+                             << "3.1415927";
+    QTest::newRow("real largest") << "real"
+                                  << "3.4028235e+38";
 }
 
 void TestEngineConvert::floatRoundTrip() {

@@ -65,17 +65,27 @@ void TestEngineStatements::login_data() {
     QTest::addColumn<QList<int>>("numbers");
     QTest::addColumn<QStringList>("texts");
 
-    QTest::newRow("right account") << "sa" << "Secret1" << "shop" << QList<int>() << QStringList();
-    QTest::newRow("user name in another case") << "SA" << "Secret1" << "shop" << QList<int>()
-                                               << QStringList();
-    QTest::newRow("database in another case") << "reader" << "pw" << "ARCHIVE" << QList<int>()
-                                              << QStringList();
-    QTest::newRow("wrong password") << "sa" << "secret1" << "shop" << QList<int>{18456}
-                                    << QStringList{"Login failed for user 'sa'."};
-    QTest::newRow("unknown user") << "nobody" << "Secret1" << "shop" << QList<int>{18456}
+    QTest::newRow("right account") << "sa"
+                                   << "Secret1"
+                                   << "shop" << QList<int>() << QStringList();
+    QTest::newRow("user name in another case") << "SA"
+                                               << "Secret1"
+                                               << "shop" << QList<int>() << QStringList();
+    QTest::newRow("database in another case") << "reader"
+                                              << "pw"
+                                              << "ARCHIVE" << QList<int>() << QStringList();
+    QTest::newRow("wrong password")
+        << "sa"
+        << "secret1"
+        << "shop" << QList<int>{18456} << QStringList{"Login failed for user 'sa'."};
+    QTest::newRow("unknown user") << "nobody"
+                                  << "Secret1"
+                                  << "shop" << QList<int>{18456}
                                   << QStringList{"Login failed for user 'nobody'."};
     QTest::newRow("unknown database")
-        << "sa" << "Secret1" << "nodb" << QList<int>{4060, 18456}
+        << "sa"
+        << "Secret1"
+        << "nodb" << QList<int>{4060, 18456}
         << QStringList{"Cannot open database \"nodb\" requested by the login. The login failed.",
                        "Login failed for user 'sa'."};
 }
@@ -107,14 +117,14 @@ void TestEngineStatements::refusedStatement_data() {
     QTest::addColumn<int>("severity");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("MySQL display width") << "CREATE TABLE [orders]([id] int(11),[c] varchar(40))"
-                                         << 2716 << 16
-                                         << "Column, parameter, or variable #1: Cannot specify a "
-                                            "column width on data type int.";
-    QTest::newRow("width on the second column") << "CREATE TABLE t (a int, b tinyint(1))" << 2716
-                                                << 16
-                                                << "Column, parameter, or variable #2: Cannot "
-                                                   "specify a column width on data type tinyint.";
+    QTest::newRow("MySQL display width")
+        << "CREATE TABLE [orders]([id] int(11),[c] varchar(40))" << 2716 << 16
+        << "Column, parameter, or variable #1: Cannot specify a "
+           "column width on data type int.";
+    QTest::newRow("width on the second column")
+        << "CREATE TABLE t (a int, b tinyint(1))" << 2716 << 16
+        << "Column, parameter, or variable #2: Cannot "
+           "specify a column width on data type tinyint.";
     QTest::newRow("unknown type") << "CREATE TABLE t (a int, b double)" << 2715 << 16
                                   << "Column, parameter, or variable #2: Cannot find data type "
                                      "double.";
@@ -133,8 +143,8 @@ void TestEngineStatements::refusedStatement_data() {
     QTest::newRow("nvarchar over 4000") << "CREATE TABLE t (a nvarchar(4001))" << 2717 << 16
                                         << "The size (4001) given to the parameter 'a' exceeds "
                                            "the maximum allowed (4000).";
-    QTest::newRow("MySQL unsigned") << "CREATE TABLE t (a int unsigned)" << 102 << 15
-                                    << "Incorrect syntax near 'unsigned'.";
+    QTest::newRow("MySQL unsigned")
+        << "CREATE TABLE t (a int unsigned)" << 102 << 15 << "Incorrect syntax near 'unsigned'.";
     QTest::newRow("duplicate column") << "CREATE TABLE t (a int, A int)" << 2705 << 16
                                       << "Column names in each table must be unique. Column name "
                                          "'A' in table 't' is specified more than once.";
@@ -150,12 +160,12 @@ void TestEngineStatements::refusedStatement_data() {
     QTest::newRow("drop missing qualified") << "DROP TABLE sales.nosuch" << 3701 << 11
                                             << "Cannot drop the table 'sales.nosuch', because it "
                                                "does not exist or you do not have permission.";
-    QTest::newRow("select missing") << "SELECT * FROM nosuch" << 208 << 16
-                                    << "Invalid object name 'nosuch'.";
-    QTest::newRow("select missing bracketed") << "SELECT * FROM [dbo].[nosuch]" << 208 << 16
-                                              << "Invalid object name 'dbo.nosuch'.";
-    QTest::newRow("insert missing") << "INSERT INTO [nosuch] VALUES('1')" << 208 << 16
-                                    << "Invalid object name 'nosuch'.";
+    QTest::newRow("select missing")
+        << "SELECT * FROM nosuch" << 208 << 16 << "Invalid object name 'nosuch'.";
+    QTest::newRow("select missing bracketed")
+        << "SELECT * FROM [dbo].[nosuch]" << 208 << 16 << "Invalid object name 'dbo.nosuch'.";
+    QTest::newRow("insert missing")
+        << "INSERT INTO [nosuch] VALUES('1')" << 208 << 16 << "Invalid object name 'nosuch'.";
     QTest::newRow("too few values") << "INSERT INTO existing VALUES('1')" << 213 << 16
                                     << "Column name or number of supplied values does not match "
                                        "table definition.";
@@ -167,18 +177,18 @@ void TestEngineStatements::refusedStatement_data() {
                                            "'shop.dbo.Existing'; column does not allow nulls. "
                                            "INSERT fails.";
     // A leading name is a procedure call, as on SQL Server.
-    QTest::newRow("MySQL statement") << "SHOW TABLES;" << 2812 << 16
-                                     << "Could not find stored procedure 'SHOW'.";
+    QTest::newRow("MySQL statement")
+        << "SHOW TABLES;" << 2812 << 16 << "Could not find stored procedure 'SHOW'.";
     QTest::newRow("MySQL quoting") << "DROP TABLE `t`" << 102 << 15 << "Incorrect syntax near '`'.";
-    QTest::newRow("syntax error at the end") << "SELECT * FROM" << 102 << 15
-                                             << "Incorrect syntax near 'FROM'.";
+    QTest::newRow("syntax error at the end")
+        << "SELECT * FROM" << 102 << 15 << "Incorrect syntax near 'FROM'.";
     QTest::newRow("unclosed quote") << "INSERT INTO existing VALUES('it''s" << 105 << 15
                                     << "Unclosed quotation mark after the character string "
                                        "'it''s'.";
-    QTest::newRow("unknown procedure") << "sp_nosuch 'a'" << 2812 << 16
-                                       << "Could not find stored procedure 'sp_nosuch'.";
-    QTest::newRow("unknown column") << "SELECT nosuch FROM existing" << 207 << 16
-                                    << "Invalid column name 'nosuch'.";
+    QTest::newRow("unknown procedure")
+        << "sp_nosuch 'a'" << 2812 << 16 << "Could not find stored procedure 'sp_nosuch'.";
+    QTest::newRow("unknown column")
+        << "SELECT nosuch FROM existing" << 207 << 16 << "Invalid column name 'nosuch'.";
 }
 
 void TestEngineStatements::refusedStatement() {
@@ -224,9 +234,9 @@ void TestEngineStatements::tableNames() {
 void TestEngineStatements::rowsInInsertionOrder() {
     batch(*session_, "CREATE TABLE [odd ]]name] (n int, t nvarchar(5))");
     for (int n : {3, 1, 2}) {
-        QVERIFY(batch(*session_, QStringLiteral("INSERT INTO [odd ]]name] VALUES(%1, N'v%1')")
-                                     .arg(n))
-                    .messages.empty());
+        QVERIFY(
+            batch(*session_, QStringLiteral("INSERT INTO [odd ]]name] VALUES(%1, N'v%1')").arg(n))
+                .messages.empty());
     }
     Ran r = batch(*session_, "SELECT * FROM [odd ]]name]");
     QCOMPARE(rowsText(r), (QStringList{"3 | v3", "1 | v1", "2 | v2"}));
@@ -250,24 +260,40 @@ void TestEngineStatements::informationSchemaPerType_data() {
     // DATA_TYPE | CHARACTER_MAXIMUM_LENGTH | CHARACTER_OCTET_LENGTH | NUMERIC_PRECISION |
     // NUMERIC_PRECISION_RADIX | NUMERIC_SCALE | DATETIME_PRECISION
     QTest::addColumn<QString>("values");
-    QTest::newRow("bit") << "bit" << "bit | NULL | NULL | NULL | NULL | NULL | NULL";
-    QTest::newRow("tinyint") << "tinyint" << "tinyint | NULL | NULL | 3 | 10 | 0 | NULL";
-    QTest::newRow("smallint") << "smallint" << "smallint | NULL | NULL | 5 | 10 | 0 | NULL";
-    QTest::newRow("int") << "int" << "int | NULL | NULL | 10 | 10 | 0 | NULL";
-    QTest::newRow("bigint") << "bigint" << "bigint | NULL | NULL | 19 | 10 | 0 | NULL";
-    QTest::newRow("decimal") << "decimal(10,2)" << "decimal | NULL | NULL | 10 | 10 | 2 | NULL";
-    QTest::newRow("decimal default") << "decimal" << "decimal | NULL | NULL | 18 | 10 | 0 | NULL";
-    QTest::newRow("numeric") << "numeric(38,6)" << "numeric | NULL | NULL | 38 | 10 | 6 | NULL";
-    QTest::newRow("money") << "money" << "money | NULL | NULL | 19 | 10 | 4 | NULL";
-    QTest::newRow("smallmoney") << "smallmoney" << "smallmoney | NULL | NULL | 10 | 10 | 4 | NULL";
-    QTest::newRow("float") << "float" << "float | NULL | NULL | 53 | 2 | NULL | NULL";
-    QTest::newRow("float(24) is real") << "float(24)" << "real | NULL | NULL | 24 | 2 | NULL | NULL";
-    QTest::newRow("real") << "real" << "real | NULL | NULL | 24 | 2 | NULL | NULL";
-    QTest::newRow("char") << "char(8)" << "char | 8 | 8 | NULL | NULL | NULL | NULL";
-    QTest::newRow("varchar") << "varchar(40)" << "varchar | 40 | 40 | NULL | NULL | NULL | NULL";
+    QTest::newRow("bit") << "bit"
+                         << "bit | NULL | NULL | NULL | NULL | NULL | NULL";
+    QTest::newRow("tinyint") << "tinyint"
+                             << "tinyint | NULL | NULL | 3 | 10 | 0 | NULL";
+    QTest::newRow("smallint") << "smallint"
+                              << "smallint | NULL | NULL | 5 | 10 | 0 | NULL";
+    QTest::newRow("int") << "int"
+                         << "int | NULL | NULL | 10 | 10 | 0 | NULL";
+    QTest::newRow("bigint") << "bigint"
+                            << "bigint | NULL | NULL | 19 | 10 | 0 | NULL";
+    QTest::newRow("decimal") << "decimal(10,2)"
+                             << "decimal | NULL | NULL | 10 | 10 | 2 | NULL";
+    QTest::newRow("decimal default") << "decimal"
+                                     << "decimal | NULL | NULL | 18 | 10 | 0 | NULL";
+    QTest::newRow("numeric") << "numeric(38,6)"
+                             << "numeric | NULL | NULL | 38 | 10 | 6 | NULL";
+    QTest::newRow("money") << "money"
+                           << "money | NULL | NULL | 19 | 10 | 4 | NULL";
+    QTest::newRow("smallmoney") << "smallmoney"
+                                << "smallmoney | NULL | NULL | 10 | 10 | 4 | NULL";
+    QTest::newRow("float") << "float"
+                           << "float | NULL | NULL | 53 | 2 | NULL | NULL";
+    QTest::newRow("float(24) is real") << "float(24)"
+                                       << "real | NULL | NULL | 24 | 2 | NULL | NULL";
+    QTest::newRow("real") << "real"
+                          << "real | NULL | NULL | 24 | 2 | NULL | NULL";
+    QTest::newRow("char") << "char(8)"
+                          << "char | 8 | 8 | NULL | NULL | NULL | NULL";
+    QTest::newRow("varchar") << "varchar(40)"
+                             << "varchar | 40 | 40 | NULL | NULL | NULL | NULL";
     QTest::newRow("varchar(max)") << "varchar(max)"
                                   << "varchar | -1 | -1 | NULL | NULL | NULL | NULL";
-    QTest::newRow("nchar") << "nchar(5)" << "nchar | 5 | 10 | NULL | NULL | NULL | NULL";
+    QTest::newRow("nchar") << "nchar(5)"
+                           << "nchar | 5 | 10 | NULL | NULL | NULL | NULL";
     QTest::newRow("nvarchar") << "nvarchar(200)"
                               << "nvarchar | 200 | 400 | NULL | NULL | NULL | NULL";
     QTest::newRow("nvarchar(max)") << "nvarchar(max)"
@@ -276,16 +302,22 @@ void TestEngineStatements::informationSchemaPerType_data() {
                           << "text | 2147483647 | 2147483647 | NULL | NULL | NULL | NULL";
     QTest::newRow("ntext") << "ntext"
                            << "ntext | 1073741823 | 2147483646 | NULL | NULL | NULL | NULL";
-    QTest::newRow("binary") << "binary(16)" << "binary | 16 | 16 | NULL | NULL | NULL | NULL";
+    QTest::newRow("binary") << "binary(16)"
+                            << "binary | 16 | 16 | NULL | NULL | NULL | NULL";
     QTest::newRow("varbinary(max)") << "varbinary(max)"
                                     << "varbinary | -1 | -1 | NULL | NULL | NULL | NULL";
     QTest::newRow("image") << "image"
                            << "image | 2147483647 | 2147483647 | NULL | NULL | NULL | NULL";
-    QTest::newRow("date") << "date" << "date | NULL | NULL | NULL | NULL | NULL | 0";
-    QTest::newRow("time") << "time" << "time | NULL | NULL | NULL | NULL | NULL | 7";
-    QTest::newRow("time(3)") << "time(3)" << "time | NULL | NULL | NULL | NULL | NULL | 3";
-    QTest::newRow("datetime") << "datetime" << "datetime | NULL | NULL | NULL | NULL | NULL | 3";
-    QTest::newRow("datetime2") << "datetime2" << "datetime2 | NULL | NULL | NULL | NULL | NULL | 7";
+    QTest::newRow("date") << "date"
+                          << "date | NULL | NULL | NULL | NULL | NULL | 0";
+    QTest::newRow("time") << "time"
+                          << "time | NULL | NULL | NULL | NULL | NULL | 7";
+    QTest::newRow("time(3)") << "time(3)"
+                             << "time | NULL | NULL | NULL | NULL | NULL | 3";
+    QTest::newRow("datetime") << "datetime"
+                              << "datetime | NULL | NULL | NULL | NULL | NULL | 3";
+    QTest::newRow("datetime2") << "datetime2"
+                               << "datetime2 | NULL | NULL | NULL | NULL | NULL | 7";
     QTest::newRow("datetime2(0)") << "datetime2(0)"
                                   << "datetime2 | NULL | NULL | NULL | NULL | NULL | 0";
     QTest::newRow("smalldatetime") << "smalldatetime"
@@ -295,7 +327,8 @@ void TestEngineStatements::informationSchemaPerType_data() {
     QTest::newRow("uniqueidentifier") << "uniqueidentifier"
                                       << "uniqueidentifier | NULL | NULL | NULL | NULL | NULL | "
                                          "NULL";
-    QTest::newRow("xml") << "xml" << "xml | -1 | -1 | NULL | NULL | NULL | NULL";
+    QTest::newRow("xml") << "xml"
+                         << "xml | -1 | -1 | NULL | NULL | NULL | NULL";
 }
 
 void TestEngineStatements::informationSchemaPerType() {
@@ -311,33 +344,33 @@ void TestEngineStatements::informationSchemaPerType() {
 }
 
 void TestEngineStatements::informationSchemaFilters() {
-    batch(*session_, "CREATE TABLE orders (id int NOT NULL, customer varchar(40), placed datetime)");
+    batch(*session_,
+          "CREATE TABLE orders (id int NOT NULL, customer varchar(40), placed datetime)");
     batch(*session_, "CREATE TABLE sales.orders (region char(2))");
     batch(*session_, "CREATE TABLE other (x int)");
 
     // The three queries of the transfer, as it sends them.
-    Ran names = batch(*session_,
-                      "SELECT column_name FROM information_schema.Columns WHERE "
-                      "table_name='orders' AND table_schema='dbo'");
+    Ran names = batch(*session_, "SELECT column_name FROM information_schema.Columns WHERE "
+                                 "table_name='orders' AND table_schema='dbo'");
     QCOMPARE(rowsText(names), (QStringList{"id", "customer", "placed"}));
     QCOMPARE(q(names.columns[0][0].name), QStringLiteral("column_name"));
-    Ran lengths = batch(*session_,
-                        "SELECT character_maximum_length FROM INFORMATION_SCHEMA.COLUMNS WHERE "
-                        "table_name='orders' and table_schema='dbo' ORDER BY ordinal_position");
+    Ran lengths =
+        batch(*session_, "SELECT character_maximum_length FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+                         "table_name='orders' and table_schema='dbo' ORDER BY ordinal_position");
     QCOMPARE(rowsText(lengths), (QStringList{"NULL", "40", "NULL"}));
 
     // Without a schema, both tables named orders answer.
-    Ran both = batch(*session_,
-                     "SELECT TABLE_SCHEMA, COLUMN_NAME, ORDINAL_POSITION, IS_NULLABLE FROM "
-                     "information_schema.columns WHERE TABLE_NAME = 'ORDERS' ORDER BY "
-                     "TABLE_SCHEMA, ORDINAL_POSITION");
+    Ran both =
+        batch(*session_, "SELECT TABLE_SCHEMA, COLUMN_NAME, ORDINAL_POSITION, IS_NULLABLE FROM "
+                         "information_schema.columns WHERE TABLE_NAME = 'ORDERS' ORDER BY "
+                         "TABLE_SCHEMA, ORDINAL_POSITION");
     QCOMPARE(rowsText(both), (QStringList{"dbo | id | 1 | NO", "dbo | customer | 2 | YES",
                                           "dbo | placed | 3 | YES", "sales | region | 1 | YES"}));
 
     // The schema a bare name means.
-    Ran bare = batch(*session_,
-                     "SELECT column_name FROM information_schema.Columns WHERE table_schema = "
-                     "OBJECT_SCHEMA_NAME(OBJECT_ID('orders')) AND table_name = 'orders'");
+    Ran bare =
+        batch(*session_, "SELECT column_name FROM information_schema.Columns WHERE table_schema = "
+                         "OBJECT_SCHEMA_NAME(OBJECT_ID('orders')) AND table_name = 'orders'");
     QCOMPARE(rowsText(bare), (QStringList{"id", "customer", "placed"}));
 
     Ran none = batch(*session_,
@@ -349,19 +382,28 @@ void TestEngineStatements::informationSchemaFilters() {
 void TestEngineStatements::objectFunctions_data() {
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("result");
-    QTest::newRow("bare name is dbo") << "OBJECT_SCHEMA_NAME(OBJECT_ID('t'))" << "dbo";
-    QTest::newRow("bracketed dbo") << "OBJECT_SCHEMA_NAME(OBJECT_ID(N'[dbo].[t]'))" << "dbo";
-    QTest::newRow("sales") << "OBJECT_SCHEMA_NAME(OBJECT_ID(N'[sales].[t]'))" << "sales";
-    QTest::newRow("sales only table") << "OBJECT_SCHEMA_NAME(OBJECT_ID('s_only'))" << "NULL";
-    QTest::newRow("sales only qualified") << "OBJECT_NAME(OBJECT_ID('sales.s_only'))" << "s_only";
-    QTest::newRow("missing") << "OBJECT_ID('nosuch')" << "NULL";
-    QTest::newRow("other case") << "OBJECT_NAME(OBJECT_ID('T'))" << "t";
+    QTest::newRow("bare name is dbo") << "OBJECT_SCHEMA_NAME(OBJECT_ID('t'))"
+                                      << "dbo";
+    QTest::newRow("bracketed dbo") << "OBJECT_SCHEMA_NAME(OBJECT_ID(N'[dbo].[t]'))"
+                                   << "dbo";
+    QTest::newRow("sales") << "OBJECT_SCHEMA_NAME(OBJECT_ID(N'[sales].[t]'))"
+                           << "sales";
+    QTest::newRow("sales only table") << "OBJECT_SCHEMA_NAME(OBJECT_ID('s_only'))"
+                                      << "NULL";
+    QTest::newRow("sales only qualified") << "OBJECT_NAME(OBJECT_ID('sales.s_only'))"
+                                          << "s_only";
+    QTest::newRow("missing") << "OBJECT_ID('nosuch')"
+                             << "NULL";
+    QTest::newRow("other case") << "OBJECT_NAME(OBJECT_ID('T'))"
+                                << "t";
     QTest::newRow("system view") << "OBJECT_SCHEMA_NAME(OBJECT_ID('INFORMATION_SCHEMA.COLUMNS'))"
                                  << "INFORMATION_SCHEMA";
-    QTest::newRow("default schema") << "SCHEMA_NAME()" << "dbo";
-    QTest::newRow("database") << "DB_NAME()" << "shop";
-    QTest::newRow("dbo and sales differ")
-        << "CASE_FREE" << "different";
+    QTest::newRow("default schema") << "SCHEMA_NAME()"
+                                    << "dbo";
+    QTest::newRow("database") << "DB_NAME()"
+                              << "shop";
+    QTest::newRow("dbo and sales differ") << "CASE_FREE"
+                                          << "different";
 }
 
 void TestEngineStatements::objectFunctions() {
@@ -391,10 +433,10 @@ void TestEngineStatements::rename_data() {
     const QString caution = QStringLiteral(
         "Caution: Changing any part of an object name could break scripts and stored "
         "procedures.");
-    QTest::newRow("as the product sends it") << "sp_rename 'orders', 'sales_orders'"
-                                             << QList<int>{15477} << caution << "sales_orders";
-    QTest::newRow("with EXEC and N") << "EXEC sp_rename N'orders', N'x'" << QList<int>{15477}
-                                     << caution << "x";
+    QTest::newRow("as the product sends it")
+        << "sp_rename 'orders', 'sales_orders'" << QList<int>{15477} << caution << "sales_orders";
+    QTest::newRow("with EXEC and N")
+        << "EXEC sp_rename N'orders', N'x'" << QList<int>{15477} << caution << "x";
     QTest::newRow("named parameters") << "exec sp_rename @objname='dbo.orders', @newname='y'"
                                       << QList<int>{15477} << caution << "y";
     QTest::newRow("missing table") << "sp_rename 'nosuch', 'z'" << QList<int>{15248}
@@ -405,11 +447,11 @@ void TestEngineStatements::rename_data() {
                                     << "Error: The new name 'Taken' is already in use as a object "
                                        "name and would cause a duplicate that is not permitted."
                                     << "orders";
-    QTest::newRow("apostrophe breaks the statement") << "sp_rename 'orders', 'o'brien'"
-                                                     << QList<int>{105}
-                                                     << "Unclosed quotation mark after the "
-                                                        "character string ''."
-                                                     << "orders";
+    QTest::newRow("apostrophe breaks the statement")
+        << "sp_rename 'orders', 'o'brien'" << QList<int>{105}
+        << "Unclosed quotation mark after the "
+           "character string ''."
+        << "orders";
 }
 
 void TestEngineStatements::rename() {
@@ -454,14 +496,14 @@ void TestEngineStatements::tablesFilters_data() {
     QTest::newRow("tables only") << "@table_type=N'''TABLE'''" << user;
     QTest::newRow("tables, unquoted type") << "@table_type='TABLE'" << user;
     QTest::newRow("tables, quoted identifier") << "@table_type=\"'TABLE'\"" << user;
-    QTest::newRow("tables and views") << "@table_type=\"'TABLE','VIEW'\", @table_owner='dbo'"
-                                      << user.mid(0, 2);
+    QTest::newRow("tables and views")
+        << "@table_type=\"'TABLE','VIEW'\", @table_owner='dbo'" << user.mid(0, 2);
     QTest::newRow("one owner") << "@table_owner='sales', @table_type=N'''TABLE'''"
                                << QStringList{"shop | sales | a | TABLE | NULL"};
     QTest::newRow("name pattern") << "@table_name='b%'"
                                   << QStringList{"shop | dbo | b | TABLE | NULL"};
-    QTest::newRow("positional name") << "'a', 'dbo'"
-                                     << QStringList{"shop | dbo | a | TABLE | NULL"};
+    QTest::newRow("positional name")
+        << "'a', 'dbo'" << QStringList{"shop | dbo | a | TABLE | NULL"};
     QTest::newRow("system tables")
         << "@table_type=N'''SYSTEM TABLE'''"
         << QStringList{"shop | sys | trace_xe_action_map | SYSTEM TABLE | NULL",
@@ -473,9 +515,9 @@ void TestEngineStatements::tablesFilters_data() {
         << "@table_name='tables'"
         << QStringList{"shop | INFORMATION_SCHEMA | TABLES | VIEW | NULL",
                        "shop | sys | tables | VIEW | NULL"};
-    QTest::newRow("qualifier of this database") << "@table_qualifier='shop', @table_name='a'"
-                                                << QStringList{"shop | dbo | a | TABLE | NULL",
-                                                               "shop | sales | a | TABLE | NULL"};
+    QTest::newRow("qualifier of this database")
+        << "@table_qualifier='shop', @table_name='a'"
+        << QStringList{"shop | dbo | a | TABLE | NULL", "shop | sales | a | TABLE | NULL"};
 }
 
 void TestEngineStatements::tablesFilters() {
@@ -563,11 +605,11 @@ void TestEngineStatements::executeSql() {
 }
 
 void TestEngineStatements::driverSettingsAccepted() {
-    Ran r = batch(*session_,
-                  "SET TEXTSIZE 2147483647; SET QUOTED_IDENTIFIER ON; SET ANSI_NULLS ON\n"
-                  "SET ANSI_WARNINGS ON SET ANSI_PADDING ON SET CONCAT_NULL_YIELDS_NULL ON\n"
-                  "SET TRANSACTION ISOLATION LEVEL READ COMMITTED; SET LOCK_TIMEOUT -1\n"
-                  "SET ANSI_NULL_DFLT_ON, ARITHABORT ON; SET DATEFORMAT mdy");
+    Ran r =
+        batch(*session_, "SET TEXTSIZE 2147483647; SET QUOTED_IDENTIFIER ON; SET ANSI_NULLS ON\n"
+                         "SET ANSI_WARNINGS ON SET ANSI_PADDING ON SET CONCAT_NULL_YIELDS_NULL ON\n"
+                         "SET TRANSACTION ISOLATION LEVEL READ COMMITTED; SET LOCK_TIMEOUT -1\n"
+                         "SET ANSI_NULL_DFLT_ON, ARITHABORT ON; SET DATEFORMAT mdy");
     QVERIFY2(r.messages.empty(), qPrintable(r.firstText()));
     Ran v = batch(*session_, "SELECT @@version");
     QVERIFY(rowsText(v).value(0).startsWith(QStringLiteral("Microsoft SQL Server")));
@@ -594,9 +636,8 @@ void TestEngineStatements::streamSurvivesConcurrentInsertsAndDrop() {
     auto other = engine_->login(u"reader", u"pw", u"shop").session;
     QVERIFY(other);
     std::unique_ptr<tds::RowSource> rows;
-    session_->executeBatch(u"SELECT * FROM big", [&](tds::StatementOutcome&& o) {
-        rows = std::move(o.result->rows);
-    });
+    session_->executeBatch(u"SELECT * FROM big",
+                           [&](tds::StatementOutcome&& o) { rows = std::move(o.result->rows); });
     QVERIFY(rows);
     std::thread writer([&] {
         for (int i = 0; i < 2000; ++i) {

@@ -56,8 +56,8 @@ std::optional<Table::Duplicate> Table::append(std::vector<Row>&& rows) {
     std::int64_t identity = nextIdentity_;
     if (options_.identityColumn >= 0) {
         const auto c = static_cast<std::size_t>(options_.identityColumn);
-        const bool exact = columns_[c].type.type == Type::Decimal ||
-                           columns_[c].type.type == Type::Numeric;
+        const bool exact =
+            columns_[c].type.type == Type::Decimal || columns_[c].type.type == Type::Numeric;
         for (auto& row : rows) {
             row[c] = exact ? Value{Decimal{identity}} : Value{identity};
             identity += options_.identityIncrement;
@@ -95,9 +95,11 @@ void Table::copyRow(std::size_t i, Row& out) const {
 }
 
 Database::Database(std::u16string name, std::int32_t id)
-    : name_(std::move(name)), id_(id),
-      schemas_{{u"dbo", 1}, {u"guest", 2}, {u"INFORMATION_SCHEMA", 3}, {u"sys", 4},
-               {u"sales", 5}},
+    : name_(std::move(name)), id_(id), schemas_{{u"dbo", 1},
+                                                {u"guest", 2},
+                                                {u"INFORMATION_SCHEMA", 3},
+                                                {u"sys", 4},
+                                                {u"sales", 5}},
       nextObjectId_(901578250) {}
 
 std::string Database::nextRowVersion() {

@@ -35,9 +35,7 @@ Message error(std::int32_t number, std::uint8_t state, std::u16string textValue)
 std::u16string trimmed(const std::u16string& s) {
     std::size_t b = 0;
     std::size_t e = s.size();
-    auto space = [](char16_t c) {
-        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-    };
+    auto space = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
     while (b < e && space(s[b])) {
         ++b;
     }
@@ -55,7 +53,9 @@ std::u16string msgName(const ColumnType& t) {
     return Types::name(t.type);
 }
 
-bool isText(Type t) { return Types::isCharacter(t) || Types::isNational(t); }
+bool isText(Type t) {
+    return Types::isCharacter(t) || Types::isNational(t);
+}
 
 std::u16string textOf(const Typed& in) {
     if (const auto* s = std::get_if<std::string>(&in.value)) {
@@ -194,21 +194,31 @@ int sourceScale(const Typed& in) {
 
 std::int64_t intMin(Type t) {
     switch (t) {
-    case Type::Bit: return 0;
-    case Type::TinyInt: return 0;
-    case Type::SmallInt: return -32768;
-    case Type::Int: return -2147483648LL;
-    default: return INT64_MIN;
+    case Type::Bit:
+        return 0;
+    case Type::TinyInt:
+        return 0;
+    case Type::SmallInt:
+        return -32768;
+    case Type::Int:
+        return -2147483648LL;
+    default:
+        return INT64_MIN;
     }
 }
 
 std::int64_t intMax(Type t) {
     switch (t) {
-    case Type::Bit: return 1;
-    case Type::TinyInt: return 255;
-    case Type::SmallInt: return 32767;
-    case Type::Int: return 2147483647LL;
-    default: return INT64_MAX;
+    case Type::Bit:
+        return 1;
+    case Type::TinyInt:
+        return 255;
+    case Type::SmallInt:
+        return 32767;
+    case Type::Int:
+        return 2147483647LL;
+    default:
+        return INT64_MAX;
     }
 }
 
@@ -221,8 +231,8 @@ Message clash(const ColumnType& from, const ColumnType& to) {
 Message implicitNotAllowed(const ColumnType& from, const ColumnType& to) {
     auto n = [](const ColumnType& t) {
         std::u16string s = Types::name(t.type);
-        if (t.length < 0 && (t.type == Type::VarChar || t.type == Type::NVarChar ||
-                             t.type == Type::VarBinary)) {
+        if (t.length < 0 &&
+            (t.type == Type::VarChar || t.type == Type::NVarChar || t.type == Type::VarBinary)) {
             s += u"(max)";
         }
         return s;
@@ -254,12 +264,12 @@ std::optional<Message> toInteger(const Typed& in, const ColumnType& to, Value& o
         if (v < intMin(to.type) || v > intMax(to.type)) {
             if (to.type == Type::TinyInt || to.type == Type::SmallInt) {
                 return error(220, 2,
-                             u"Arithmetic overflow error for data type " + target +
-                                 u", value = " + text::number(v) + u".");
+                             u"Arithmetic overflow error for data type " + target + u", value = " +
+                                 text::number(v) + u".");
             }
             return error(8115, 2,
-                         u"Arithmetic overflow error converting expression to data type " +
-                             target + u".");
+                         u"Arithmetic overflow error converting expression to data type " + target +
+                             u".");
         }
         out = v;
         return std::nullopt;
@@ -340,12 +350,12 @@ std::optional<Message> toInteger(const Typed& in, const ColumnType& to, Value& o
         if (v < intMin(to.type) || v > intMax(to.type)) {
             if (to.type == Type::TinyInt || to.type == Type::SmallInt) {
                 return error(220, 2,
-                             u"Arithmetic overflow error for data type " + target +
-                                 u", value = " + decimalText(v, 0) + u".");
+                             u"Arithmetic overflow error for data type " + target + u", value = " +
+                                 decimalText(v, 0) + u".");
             }
             return error(8115, 2,
-                         u"Arithmetic overflow error converting expression to data type " +
-                             target + u".");
+                         u"Arithmetic overflow error converting expression to data type " + target +
+                             u".");
         }
         return store(static_cast<std::int64_t>(v));
     }
@@ -357,17 +367,17 @@ std::optional<Message> toInteger(const Typed& in, const ColumnType& to, Value& o
         if (!(d >= static_cast<double>(intMin(to.type)) &&
               d <= static_cast<double>(intMax(to.type)))) {
             return error(8115, 2,
-                         u"Arithmetic overflow error converting expression to data type " +
-                             target + u".");
+                         u"Arithmetic overflow error converting expression to data type " + target +
+                             u".");
         }
         return store(static_cast<std::int64_t>(d));
     }
     if (Types::isBinary(src)) {
         const auto& bytes = std::get<std::string>(in.value);
-        std::size_t width = to.type == Type::BigInt   ? 8
-                            : to.type == Type::Int    ? 4
+        std::size_t width = to.type == Type::BigInt     ? 8
+                            : to.type == Type::Int      ? 4
                             : to.type == Type::SmallInt ? 2
-                                                      : 1;
+                                                        : 1;
         std::uint64_t v = 0;
         std::size_t start = bytes.size() > width ? bytes.size() - width : 0;
         for (std::size_t i = start; i < bytes.size(); ++i) {
@@ -375,10 +385,18 @@ std::optional<Message> toInteger(const Typed& in, const ColumnType& to, Value& o
         }
         std::int64_t sv = 0;
         switch (width) {
-        case 8: sv = static_cast<std::int64_t>(v); break;
-        case 4: sv = static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); break;
-        case 2: sv = static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); break;
-        default: sv = static_cast<std::int64_t>(v & 0xFF); break;
+        case 8:
+            sv = static_cast<std::int64_t>(v);
+            break;
+        case 4:
+            sv = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+            break;
+        case 2:
+            sv = static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+            break;
+        default:
+            sv = static_cast<std::int64_t>(v & 0xFF);
+            break;
         }
         return store(sv);
     }
@@ -406,8 +424,8 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
         }
         if (over) {
             return error(8115, 8,
-                         u"Arithmetic overflow error converting " + srcName +
-                             u" to data type " + target + u".");
+                         u"Arithmetic overflow error converting " + srcName + u" to data type " +
+                             target + u".");
         }
         out = Decimal{v};
         return std::nullopt;
@@ -436,9 +454,9 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
             return error(8114, 5, u"Error converting data type " + srcName + u" to numeric.");
         }
         if (money) {
-            const bool over = overflow || (small ? (v > i128(2147483647) ||
-                                                    v < i128(-2147483647LL - 1))
-                                                 : (v > i128(INT64_MAX) || v < i128(INT64_MIN)));
+            const bool over =
+                overflow || (small ? (v > i128(2147483647) || v < i128(-2147483647LL - 1))
+                                   : (v > i128(INT64_MAX) || v < i128(INT64_MIN)));
             if (over) {
                 return small ? error(294, 1,
                                      u"The conversion from char data type to smallmoney data "
@@ -466,8 +484,8 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
     if (src == Type::Float || src == Type::Real) {
         double d = std::get<double>(in.value);
         std::array<char, 64> buf{};
-        auto r = std::to_chars(buf.data(), buf.data() + buf.size(), d, std::chars_format::fixed,
-                               scale);
+        auto r =
+            std::to_chars(buf.data(), buf.data() + buf.size(), d, std::chars_format::fixed, scale);
         std::u16string s = text::fromAscii(std::string_view(buf.data(), r.ptr));
         i128 v = 0;
         bool overflow = false;
@@ -525,8 +543,8 @@ std::optional<Message> toFloat(const Typed& in, const ColumnType& to, Value& out
             }
         }
         if (!ok) {
-            return error(8114, 5, u"Error converting data type " + srcName + u" to " + target +
-                                      u".");
+            return error(8114, 5,
+                         u"Error converting data type " + srcName + u" to " + target + u".");
         }
         return std::nullopt;
     }
@@ -659,8 +677,10 @@ std::optional<Message> toBinary(const Typed& in, const ColumnType& to, Value& ou
             }
         }
     } else if (Types::isInteger(src)) {
-        std::size_t width = src == Type::BigInt ? 8 : src == Type::Int ? 4
-                            : src == Type::SmallInt ? 2 : 1;
+        std::size_t width = src == Type::BigInt     ? 8
+                            : src == Type::Int      ? 4
+                            : src == Type::SmallInt ? 2
+                                                    : 1;
         auto v = static_cast<std::uint64_t>(std::get<std::int64_t>(in.value));
         for (std::size_t i = width; i-- > 0;) {
             bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -687,13 +707,12 @@ std::optional<Message> toBinary(const Typed& in, const ColumnType& to, Value& ou
 
 // Stores date and time parts (ticks in 100 ns) into the target type, rounding as it does.
 std::optional<Message> storeDateTime(std::int32_t days, std::int64_t ticks, int offset,
-                                     const ColumnType& to, Value& out, const std::u16string& srcName,
-                                     bool fromText) {
+                                     const ColumnType& to, Value& out,
+                                     const std::u16string& srcName, bool fromText) {
     auto outOfRange = [&]() {
         return error(242, 3,
                      u"The conversion of a " + srcName + u" data type to a " +
-                         Types::name(to.type) +
-                         u" data type resulted in an out-of-range value.");
+                         Types::name(to.type) + u" data type resulted in an out-of-range value.");
     };
     switch (to.type) {
     case Type::Date:
@@ -849,10 +868,10 @@ std::optional<Message> toDateTime(const Typed& in, const ColumnType& to, Value& 
             return failed();
         }
         std::int32_t days = DateTime::daysFromCivil(parts->year, parts->month, parts->day);
-        std::int64_t ticks = (static_cast<std::int64_t>(parts->hour) * 3600 +
-                              parts->minute * 60 + parts->second) *
-                                 10000000 +
-                             parts->fraction;
+        std::int64_t ticks =
+            (static_cast<std::int64_t>(parts->hour) * 3600 + parts->minute * 60 + parts->second) *
+                10000000 +
+            parts->fraction;
         return storeDateTime(days, ticks, parts->offsetMinutes, to, out, srcName, true);
     }
     if (Types::isDateTime(src)) {
@@ -1014,16 +1033,14 @@ std::optional<Message> Convert::literal(LiteralKind kind, const std::u16string& 
     }
     case LiteralKind::NString:
         out.type.type = Type::NVarChar;
-        out.type.length =
-            static_cast<std::int32_t>(literalText.empty() ? 1 : literalText.size());
+        out.type.length = static_cast<std::int32_t>(literalText.empty() ? 1 : literalText.size());
         out.value = literalText;
         return std::nullopt;
     case LiteralKind::Integer:
     case LiteralKind::Number: {
         std::size_t dot = literalText.find(u'.');
-        int scale = dot == std::u16string::npos
-                        ? 0
-                        : static_cast<int>(literalText.size() - dot - 1);
+        int scale =
+            dot == std::u16string::npos ? 0 : static_cast<int>(literalText.size() - dot - 1);
         std::u16string digits = literalText;
         if (dot != std::u16string::npos) {
             digits.erase(dot, 1);
@@ -1230,8 +1247,8 @@ std::u16string Convert::toText(const Typed& in) {
         if (hour.size() < 2) {
             hour.insert(hour.begin(), u' ');
         }
-        return std::u16string(kMonths[m - 1]) + u" " + day + u" " + text::number(y) + u" " +
-               hour + u":" + twoDigits(static_cast<int>(minutes % 60)) + (h < 12 ? u"AM" : u"PM");
+        return std::u16string(kMonths[m - 1]) + u" " + day + u" " + text::number(y) + u" " + hour +
+               u":" + twoDigits(static_cast<int>(minutes % 60)) + (h < 12 ? u"AM" : u"PM");
     }
     }
     return u"";

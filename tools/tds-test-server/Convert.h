@@ -18,7 +18,7 @@ struct Typed {
 
 // Where a converted value goes, for the truncation message.
 struct ConvertTarget {
-    std::u16string table;  // "db.schema.table"
+    std::u16string table; // "db.schema.table"
     std::u16string column;
 };
 
@@ -26,8 +26,7 @@ class Convert {
 public:
     // A literal as SQL Server types it: 'x' varchar (code page 1252), N'x' nvarchar, 12 int,
     // 3000000000 numeric(10,0), 1.50 numeric(3,2), 1e3 float, 0x.. varbinary, NULL.
-    static std::optional<Message> literal(LiteralKind kind, const std::u16string& text,
-                                          Typed& out);
+    static std::optional<Message> literal(LiteralKind kind, const std::u16string& text, Typed& out);
     // Converts for storing into a column (truncation is an error) when target is given, or as
     // CAST does (character and binary values are cut silently) when it is not.
     static std::optional<Message> to(const Typed& in, const ColumnType& type, Value& out,

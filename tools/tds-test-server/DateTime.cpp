@@ -49,7 +49,9 @@ private:
     std::size_t i_ = 0;
 };
 
-bool isLetter(char16_t c, char16_t upper) { return c == upper || c == upper + 32; }
+bool isLetter(char16_t c, char16_t upper) {
+    return c == upper || c == upper + 32;
+}
 
 bool readTime(Reader& r, DateTimeParts& p) {
     std::int64_t v = 0;

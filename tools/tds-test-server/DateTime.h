@@ -22,7 +22,7 @@ struct DateTimeParts {
     std::int64_t fraction = 0; // in 100-ns units
     int fractionDigits = 0;    // as written
     int offsetMinutes = 0;
-    bool dayValid = true;      // false for a well-formed but impossible day (2021-02-30)
+    bool dayValid = true; // false for a well-formed but impossible day (2021-02-30)
 };
 
 class DateTime {

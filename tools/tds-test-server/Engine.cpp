@@ -105,11 +105,12 @@ const Typed* Variables::find(std::u16string_view name) const {
     return nullptr;
 }
 
-SessionImpl::SessionImpl(Engine::Impl& engine, Database* database, std::u16string login,
-                         int spid)
+SessionImpl::SessionImpl(Engine::Impl& engine, Database* database, std::u16string login, int spid)
     : engine_(engine), db_(database), login_(std::move(login)), spid_(spid) {}
 
-std::u16string SessionImpl::database() const { return db_->name(); }
+std::u16string SessionImpl::database() const {
+    return db_->name();
+}
 
 namespace {
 
@@ -121,9 +122,8 @@ void internalError(const std::function<void(StatementOutcome&&)>& emit, const ch
     if (procedure) {
         o.returnStatus = 1; // ends the procedure call for the wire half
     }
-    o.messages.push_back(makeMessage(50000, 16, 1,
-                                     u"Internal error of the test server: " +
-                                         text::fromUtf8(what)));
+    o.messages.push_back(
+        makeMessage(50000, 16, 1, u"Internal error of the test server: " + text::fromUtf8(what)));
     emit(std::move(o));
 }
 
@@ -157,9 +157,8 @@ bool SessionImpl::runBatch(const std::u16string& sql, const Variables* vars, con
     // Errors that end only their statement; any other error ends the batch, as conversion and
     // name resolution errors do on SQL Server.
     static constexpr std::int32_t kStatementOnly[] = {
-        109,  110,  131,   201,   515,   911,   2601,  2627,  2628,  2705,  2714,  2715,
-        2716, 2717, 2738,  2749,  2750,  2751,  2760,  2812,  3701,  8152,  8178,  8179,
-        273,  15223, 15248, 15250, 15335};
+        109,  110,  131,  201,  515,  911,  2601, 2627, 2628, 2705, 2714,  2715,  2716,  2717, 2738,
+        2749, 2750, 2751, 2760, 2812, 3701, 8152, 8178, 8179, 273,  15223, 15248, 15250, 15335};
     std::int32_t error = 0;
     const Emit watch = [&](StatementOutcome&& o) {
         for (const auto& m : o.messages) {
@@ -286,12 +285,13 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         }
         for (const auto& other : columns) {
             if (text::equalsCi(other.name, c.name)) {
-                return fail(emit,
-                            makeMessage(2705, 16, 3,
-                                        u"Column names in each table must be unique. Column name '" +
-                                            c.name + u"' in table '" + name +
-                                            u"' is specified more than once."),
-                            line_);
+                return fail(
+                    emit,
+                    makeMessage(2705, 16, 3,
+                                u"Column names in each table must be unique. Column name '" +
+                                    c.name + u"' in table '" + name +
+                                    u"' is specified more than once."),
+                    line_);
             }
         }
         if (Types::isRowVersion(def.type)) {
@@ -309,8 +309,8 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         }
         if (def.identity) {
             const bool integral = Types::isInteger(c.type.type) && c.type.type != Type::Bit;
-            const bool exact = (c.type.type == Type::Decimal || c.type.type == Type::Numeric) &&
-                               c.type.scale == 0;
+            const bool exact =
+                (c.type.type == Type::Decimal || c.type.type == Type::Numeric) && c.type.scale == 0;
             if ((!integral && !exact) || def.explicitNull) {
                 return fail(emit,
                             makeMessage(2749, 16, 2,
@@ -323,8 +323,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
             if (options.identityColumn >= 0) {
                 return fail(emit,
                             makeMessage(2744, 16, 2,
-                                        u"Multiple identity columns specified for table '" +
-                                            name +
+                                        u"Multiple identity columns specified for table '" + name +
                                             u"'. Only one identity column per table is allowed."),
                             line_);
             }
@@ -404,12 +403,12 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
             const ColumnType& t = columns[found].type;
             if (t.type == Type::Text || t.type == Type::NText || t.type == Type::Image ||
                 t.type == Type::Xml || t.length < 0) {
-                return failAll({makeMessage(1919, 16, 1,
-                                            u"Column '" + columns[found].name + u"' in table '" +
-                                                name +
-                                                u"' is of a type that is invalid for use as a key "
-                                                u"column in an index."),
-                                couldNotCreate});
+                return failAll(
+                    {makeMessage(1919, 16, 1,
+                                 u"Column '" + columns[found].name + u"' in table '" + name +
+                                     u"' is of a type that is invalid for use as a key "
+                                     u"column in an index."),
+                     couldNotCreate});
             }
             if (spec.primary) {
                 if (s.columns[found].explicitNull) {
@@ -439,11 +438,11 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         }
         if (ref.database->find(si->name, name)) {
             lock.unlock();
-            return fail(emit,
-                        makeMessage(2714, 16, 6,
-                                    u"There is already an object named '" + name +
-                                        u"' in the database."),
-                        line_);
+            return fail(
+                emit,
+                makeMessage(2714, 16, 6,
+                            u"There is already an object named '" + name + u"' in the database."),
+                line_);
         }
         // Unnamed constraints are named as SQL Server names them: PK__<table>__<16 hex digits>.
         std::uint64_t salt = 0x3213E83F2B1A3C4DULL ^
@@ -500,8 +499,7 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
     }
     if (!ref.table) {
         return fail(emit,
-                    makeMessage(208, 16, 1,
-                                u"Invalid object name '" + s.table.written() + u"'."),
+                    makeMessage(208, 16, 1, u"Invalid object name '" + s.table.written() + u"'."),
                     line_);
     }
     const Table& table = *ref.table;
@@ -525,8 +523,7 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                 }
             }
             if (found == columns.size()) {
-                return fail(emit,
-                            makeMessage(207, 16, 1, u"Invalid column name '" + name + u"'."),
+                return fail(emit, makeMessage(207, 16, 1, u"Invalid column name '" + name + u"'."),
                             line_);
             }
             if (static_cast<std::int32_t>(found) == options.identityColumn) {
@@ -534,8 +531,7 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                             makeMessage(544, 16, 1,
                                         u"Cannot insert explicit value for identity column in "
                                         u"table '" +
-                                            table.name +
-                                            u"' when IDENTITY_INSERT is set to OFF."),
+                                            table.name + u"' when IDENTITY_INSERT is set to OFF."),
                             line_);
             }
             targets.push_back(found);
@@ -558,14 +554,14 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
                             line_);
             }
             if (values.size() < targets.size()) {
-                return fail(emit,
-                            makeMessage(
-                                109, 15, 1,
+                return fail(
+                    emit,
+                    makeMessage(109, 15, 1,
                                 u"There are more columns in the INSERT statement than values "
                                 u"specified in the VALUES clause. The number of values in the "
                                 u"VALUES clause must match the number of columns specified in "
                                 u"the INSERT statement."),
-                            line_);
+                    line_);
             }
             return fail(emit,
                         makeMessage(110, 15, 1,
@@ -684,8 +680,7 @@ bool SessionImpl::execIf(const IfStmt& s, const Variables* vars, const Emit& emi
     return true;
 }
 
-std::optional<Message> SessionImpl::exists(const SelectStmt& s, const Variables* vars,
-                                           bool& out) {
+std::optional<Message> SessionImpl::exists(const SelectStmt& s, const Variables* vars, bool& out) {
     out = false;
     std::optional<Message> error;
     execSelect(s, vars, [&](StatementOutcome&& o) {

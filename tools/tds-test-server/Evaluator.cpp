@@ -11,9 +11,13 @@ namespace tds {
 
 namespace {
 
-bool isNull(const Typed& t) { return std::holds_alternative<std::monostate>(t.value); }
+bool isNull(const Typed& t) {
+    return std::holds_alternative<std::monostate>(t.value);
+}
 
-bool isTextType(Type t) { return Types::isCharacter(t) || Types::isNational(t); }
+bool isTextType(Type t) {
+    return Types::isCharacter(t) || Types::isNational(t);
+}
 
 bool isNumeric(Type t) {
     return Types::isInteger(t) || Types::isExactNumeric(t) || t == Type::Float || t == Type::Real;
@@ -22,34 +26,61 @@ bool isNumeric(Type t) {
 // SQL Server's data type precedence: the higher one wins a comparison or an operation.
 int precedence(Type t) {
     switch (t) {
-    case Type::DateTimeOffset: return 30;
-    case Type::DateTime2: return 29;
-    case Type::DateTime: return 28;
-    case Type::SmallDateTime: return 27;
-    case Type::Date: return 26;
-    case Type::Time: return 25;
-    case Type::Float: return 24;
-    case Type::Real: return 23;
+    case Type::DateTimeOffset:
+        return 30;
+    case Type::DateTime2:
+        return 29;
+    case Type::DateTime:
+        return 28;
+    case Type::SmallDateTime:
+        return 27;
+    case Type::Date:
+        return 26;
+    case Type::Time:
+        return 25;
+    case Type::Float:
+        return 24;
+    case Type::Real:
+        return 23;
     case Type::Decimal:
-    case Type::Numeric: return 22;
-    case Type::Money: return 21;
-    case Type::SmallMoney: return 20;
-    case Type::BigInt: return 19;
-    case Type::Int: return 18;
-    case Type::SmallInt: return 17;
-    case Type::TinyInt: return 16;
-    case Type::Bit: return 15;
-    case Type::NText: return 14;
-    case Type::Text: return 13;
-    case Type::Image: return 12;
-    case Type::UniqueIdentifier: return 10;
-    case Type::NVarChar: return 9;
-    case Type::NChar: return 8;
-    case Type::VarChar: return 7;
-    case Type::Char: return 6;
-    case Type::VarBinary: return 5;
-    case Type::Binary: return 4;
-    case Type::Xml: return 31;
+    case Type::Numeric:
+        return 22;
+    case Type::Money:
+        return 21;
+    case Type::SmallMoney:
+        return 20;
+    case Type::BigInt:
+        return 19;
+    case Type::Int:
+        return 18;
+    case Type::SmallInt:
+        return 17;
+    case Type::TinyInt:
+        return 16;
+    case Type::Bit:
+        return 15;
+    case Type::NText:
+        return 14;
+    case Type::Text:
+        return 13;
+    case Type::Image:
+        return 12;
+    case Type::UniqueIdentifier:
+        return 10;
+    case Type::NVarChar:
+        return 9;
+    case Type::NChar:
+        return 8;
+    case Type::VarChar:
+        return 7;
+    case Type::Char:
+        return 6;
+    case Type::VarBinary:
+        return 5;
+    case Type::Binary:
+        return 4;
+    case Type::Xml:
+        return 31;
     }
     return 0;
 }
@@ -119,8 +150,8 @@ std::u16string asText(const Typed& t) {
 std::optional<Message> arithmetic(const std::u16string& op, const Typed& a, const Typed& b,
                                   Typed& out) {
     if (isNull(a) || isNull(b)) {
-        out = nullOf(precedence(a.type.type) >= precedence(b.type.type) ? a.type.type
-                                                                        : b.type.type);
+        out =
+            nullOf(precedence(a.type.type) >= precedence(b.type.type) ? a.type.type : b.type.type);
         return std::nullopt;
     }
     const Type ta = a.type.type;
@@ -295,8 +326,7 @@ bool Evaluator::containsAggregate(const Expr& e) {
     return false;
 }
 
-std::optional<Message> Evaluator::compare(const Typed& a, const Typed& b,
-                                          std::optional<int>& out) {
+std::optional<Message> Evaluator::compare(const Typed& a, const Typed& b, std::optional<int>& out) {
     out.reset();
     if (isNull(a) || isNull(b)) {
         return std::nullopt;
@@ -343,7 +373,7 @@ std::optional<Message> Evaluator::compare(const Typed& a, const Typed& b,
         c = text::compareCi(*u, std::get<std::u16string>(y));
     } else if (const auto* dt = std::get_if<DateTimeValue>(&x)) {
         const auto& e = std::get<DateTimeValue>(y);
-        c = dt->days != e.days ? (dt->days < e.days ? -1 : 1)
+        c = dt->days != e.days     ? (dt->days < e.days ? -1 : 1)
             : dt->ticks != e.ticks ? (dt->ticks < e.ticks ? -1 : 1)
                                    : 0;
     }
@@ -396,11 +426,11 @@ std::optional<Message> Evaluator::truth(const Expr& e, const EvalEnv& env, Truth
                 return m;
             }
             if (isAnd) {
-                out = y == Truth::False ? Truth::False
+                out = y == Truth::False                              ? Truth::False
                       : (x == Truth::Unknown || y == Truth::Unknown) ? Truth::Unknown
                                                                      : Truth::True;
             } else {
-                out = y == Truth::True ? Truth::True
+                out = y == Truth::True                               ? Truth::True
                       : (x == Truth::Unknown || y == Truth::Unknown) ? Truth::Unknown
                                                                      : Truth::False;
             }
@@ -727,7 +757,7 @@ ColumnType Evaluator::typeOf(const Expr& e, const std::vector<Column>& columns) 
         if (isTextType(a.type) && isTextType(b.type)) {
             ColumnType t;
             t.type = (Types::isNational(a.type) || Types::isNational(b.type)) ? Type::NVarChar
-                                                                            : Type::VarChar;
+                                                                              : Type::VarChar;
             t.length = -1;
             return t;
         }

@@ -23,9 +23,15 @@ Column sysname(std::u16string name, bool nullable = true) {
     return col(std::move(name), Type::NVarChar, 128, nullable);
 }
 
-Value nvalue(const std::u16string& s) { return Value{s}; }
-Value cvalue(std::string_view s) { return Value{std::string(s)}; }
-Value ivalue(std::int64_t v) { return Value{v}; }
+Value nvalue(const std::u16string& s) {
+    return Value{s};
+}
+Value cvalue(std::string_view s) {
+    return Value{std::string(s)};
+}
+Value ivalue(std::int64_t v) {
+    return Value{v};
+}
 
 } // namespace
 
@@ -33,25 +39,47 @@ const std::vector<SystemObject>& InfoSchema::systemObjects() {
     static const std::vector<SystemObject> kObjects = [] {
         std::vector<SystemObject> v;
         std::int32_t id = -100;
-        const char16_t* info[] = {u"CHECK_CONSTRAINTS",      u"COLUMN_DOMAIN_USAGE",
-                                  u"COLUMN_PRIVILEGES",      u"COLUMNS",
-                                  u"CONSTRAINT_COLUMN_USAGE", u"CONSTRAINT_TABLE_USAGE",
-                                  u"DOMAIN_CONSTRAINTS",     u"DOMAINS",
-                                  u"KEY_COLUMN_USAGE",       u"PARAMETERS",
-                                  u"REFERENTIAL_CONSTRAINTS", u"ROUTINE_COLUMNS",
-                                  u"ROUTINES",               u"SCHEMATA",
-                                  u"TABLE_CONSTRAINTS",      u"TABLE_PRIVILEGES",
-                                  u"TABLES",                 u"VIEW_COLUMN_USAGE",
-                                  u"VIEW_TABLE_USAGE",       u"VIEWS"};
+        const char16_t* info[] = {u"CHECK_CONSTRAINTS",
+                                  u"COLUMN_DOMAIN_USAGE",
+                                  u"COLUMN_PRIVILEGES",
+                                  u"COLUMNS",
+                                  u"CONSTRAINT_COLUMN_USAGE",
+                                  u"CONSTRAINT_TABLE_USAGE",
+                                  u"DOMAIN_CONSTRAINTS",
+                                  u"DOMAINS",
+                                  u"KEY_COLUMN_USAGE",
+                                  u"PARAMETERS",
+                                  u"REFERENTIAL_CONSTRAINTS",
+                                  u"ROUTINE_COLUMNS",
+                                  u"ROUTINES",
+                                  u"SCHEMATA",
+                                  u"TABLE_CONSTRAINTS",
+                                  u"TABLE_PRIVILEGES",
+                                  u"TABLES",
+                                  u"VIEW_COLUMN_USAGE",
+                                  u"VIEW_TABLE_USAGE",
+                                  u"VIEWS"};
         for (auto n : info) {
             v.push_back({u"INFORMATION_SCHEMA", n, u"VIEW", id--});
         }
-        const char16_t* sys[] = {u"all_columns", u"all_objects",  u"all_views",
-                                 u"columns",     u"databases",    u"foreign_keys",
-                                 u"identity_columns", u"index_columns", u"indexes",
-                                 u"key_constraints", u"objects", u"schemas",
-                                 u"sql_modules", u"system_columns", u"system_objects",
-                                 u"system_views", u"tables",      u"types",
+        const char16_t* sys[] = {u"all_columns",
+                                 u"all_objects",
+                                 u"all_views",
+                                 u"columns",
+                                 u"databases",
+                                 u"foreign_keys",
+                                 u"identity_columns",
+                                 u"index_columns",
+                                 u"indexes",
+                                 u"key_constraints",
+                                 u"objects",
+                                 u"schemas",
+                                 u"sql_modules",
+                                 u"system_columns",
+                                 u"system_objects",
+                                 u"system_views",
+                                 u"tables",
+                                 u"types",
                                  u"views"};
         for (auto n : sys) {
             v.push_back({u"sys", n, u"VIEW", id--});
@@ -127,17 +155,27 @@ Value InfoSchema::characterOctetLength(const ColumnType& t) {
 
 Value InfoSchema::numericPrecision(const ColumnType& t) {
     switch (t.type) {
-    case Type::TinyInt: return ivalue(3);
-    case Type::SmallInt: return ivalue(5);
-    case Type::Int: return ivalue(10);
-    case Type::BigInt: return ivalue(19);
-    case Type::Real: return ivalue(24);
-    case Type::Float: return ivalue(53);
-    case Type::Money: return ivalue(19);
-    case Type::SmallMoney: return ivalue(10);
+    case Type::TinyInt:
+        return ivalue(3);
+    case Type::SmallInt:
+        return ivalue(5);
+    case Type::Int:
+        return ivalue(10);
+    case Type::BigInt:
+        return ivalue(19);
+    case Type::Real:
+        return ivalue(24);
+    case Type::Float:
+        return ivalue(53);
+    case Type::Money:
+        return ivalue(19);
+    case Type::SmallMoney:
+        return ivalue(10);
     case Type::Decimal:
-    case Type::Numeric: return ivalue(t.precision);
-    default: return {};
+    case Type::Numeric:
+        return ivalue(t.precision);
+    default:
+        return {};
     }
 }
 
@@ -150,10 +188,13 @@ Value InfoSchema::numericPrecisionRadix(const ColumnType& t) {
     case Type::Money:
     case Type::SmallMoney:
     case Type::Decimal:
-    case Type::Numeric: return ivalue(10);
+    case Type::Numeric:
+        return ivalue(10);
     case Type::Real:
-    case Type::Float: return ivalue(2);
-    default: return {};
+    case Type::Float:
+        return ivalue(2);
+    default:
+        return {};
     }
 }
 
@@ -162,24 +203,32 @@ Value InfoSchema::numericScale(const ColumnType& t) {
     case Type::TinyInt:
     case Type::SmallInt:
     case Type::Int:
-    case Type::BigInt: return ivalue(0);
+    case Type::BigInt:
+        return ivalue(0);
     case Type::Money:
-    case Type::SmallMoney: return ivalue(4);
+    case Type::SmallMoney:
+        return ivalue(4);
     case Type::Decimal:
-    case Type::Numeric: return ivalue(t.scale);
-    default: return {};
+    case Type::Numeric:
+        return ivalue(t.scale);
+    default:
+        return {};
     }
 }
 
 Value InfoSchema::datetimePrecision(const ColumnType& t) {
     switch (t.type) {
     case Type::Date:
-    case Type::SmallDateTime: return ivalue(0);
-    case Type::DateTime: return ivalue(3);
+    case Type::SmallDateTime:
+        return ivalue(0);
+    case Type::DateTime:
+        return ivalue(3);
     case Type::Time:
     case Type::DateTime2:
-    case Type::DateTimeOffset: return ivalue(t.scale);
-    default: return {};
+    case Type::DateTimeOffset:
+        return ivalue(t.scale);
+    default:
+        return {};
     }
 }
 
@@ -217,8 +266,8 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 ++ordinal;
                 const Type ty = c.type.type;
                 const bool character = Types::isCharacter(ty);
-                const bool national = ty == Type::NChar || ty == Type::NVarChar ||
-                                      ty == Type::NText;
+                const bool national =
+                    ty == Type::NChar || ty == Type::NVarChar || ty == Type::NText;
                 const bool rowVersion = ordinal - 1 == t->rowVersionColumn();
                 Row r;
                 r.reserve(out.columns.size());
@@ -260,16 +309,14 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 rows->push_back(std::move(r));
             }
         }
-    } else if (text::equalsCi(schema, u"INFORMATION_SCHEMA") &&
-               text::equalsCi(name, u"TABLES")) {
+    } else if (text::equalsCi(schema, u"INFORMATION_SCHEMA") && text::equalsCi(name, u"TABLES")) {
         out.columns = {sysname(u"TABLE_CATALOG"), sysname(u"TABLE_SCHEMA"),
                        sysname(u"TABLE_NAME", false), col(u"TABLE_TYPE", Type::VarChar, 10)};
         for (const auto& t : db.tables()) {
-            rows->push_back({nvalue(db.name()), nvalue(t->schema), nvalue(t->name),
-                             cvalue("BASE TABLE")});
+            rows->push_back(
+                {nvalue(db.name()), nvalue(t->schema), nvalue(t->name), cvalue("BASE TABLE")});
         }
-    } else if (text::equalsCi(schema, u"INFORMATION_SCHEMA") &&
-               text::equalsCi(name, u"SCHEMATA")) {
+    } else if (text::equalsCi(schema, u"INFORMATION_SCHEMA") && text::equalsCi(name, u"SCHEMATA")) {
         out.columns = {sysname(u"CATALOG_NAME"), sysname(u"SCHEMA_NAME", false),
                        sysname(u"SCHEMA_OWNER")};
         for (const auto& s : db.schemas()) {
@@ -278,8 +325,8 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
     } else if (text::equalsCi(schema, u"sys") &&
                (text::equalsCi(name, u"tables") || text::equalsCi(name, u"objects"))) {
         out.columns = {sysname(u"name", false), col(u"object_id", Type::Int, 0, false),
-                       col(u"schema_id", Type::Int, 0, false),
-                       col(u"type", Type::Char, 2), col(u"type_desc", Type::NVarChar, 60)};
+                       col(u"schema_id", Type::Int, 0, false), col(u"type", Type::Char, 2),
+                       col(u"type_desc", Type::NVarChar, 60)};
         for (const auto& t : db.tables()) {
             const SchemaInfo* s = db.schema(t->schema);
             rows->push_back({nvalue(t->name), ivalue(t->objectId()), ivalue(s ? s->id : 1),
@@ -292,11 +339,13 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
             rows->push_back({nvalue(s.name), ivalue(s.id), ivalue(1)});
         }
     } else if (text::equalsCi(schema, u"sys") && text::equalsCi(name, u"columns")) {
-        out.columns = {col(u"object_id", Type::Int, 0, false), sysname(u"name"),
+        out.columns = {col(u"object_id", Type::Int, 0, false),
+                       sysname(u"name"),
                        col(u"column_id", Type::Int, 0, false),
                        col(u"max_length", Type::SmallInt, 0, false),
                        col(u"precision", Type::TinyInt, 0, false),
-                       col(u"scale", Type::TinyInt, 0, false), col(u"is_nullable", Type::Bit)};
+                       col(u"scale", Type::TinyInt, 0, false),
+                       col(u"is_nullable", Type::Bit)};
         for (const auto& t : db.tables()) {
             std::int64_t id = 0;
             for (const auto& c : t->columns()) {
@@ -308,14 +357,24 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                 } else {
                     switch (c.type.type) {
                     case Type::Bit:
-                    case Type::TinyInt: maxLength = 1; break;
-                    case Type::SmallInt: maxLength = 2; break;
+                    case Type::TinyInt:
+                        maxLength = 1;
+                        break;
+                    case Type::SmallInt:
+                        maxLength = 2;
+                        break;
                     case Type::Int:
                     case Type::Real:
                     case Type::SmallMoney:
-                    case Type::SmallDateTime: maxLength = 4; break;
-                    case Type::Date: maxLength = 3; break;
-                    case Type::UniqueIdentifier: maxLength = 16; break;
+                    case Type::SmallDateTime:
+                        maxLength = 4;
+                        break;
+                    case Type::Date:
+                        maxLength = 3;
+                        break;
+                    case Type::UniqueIdentifier:
+                        maxLength = 16;
+                        break;
                     case Type::Decimal:
                     case Type::Numeric:
                         maxLength = c.type.precision <= 9    ? 5
@@ -323,7 +382,8 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                                     : c.type.precision <= 28 ? 13
                                                              : 17;
                         break;
-                    case Type::Time: maxLength = c.type.scale <= 2 ? 3 : c.type.scale <= 4 ? 4 : 5;
+                    case Type::Time:
+                        maxLength = c.type.scale <= 2 ? 3 : c.type.scale <= 4 ? 4 : 5;
                         break;
                     case Type::DateTime2:
                         maxLength = c.type.scale <= 2 ? 6 : c.type.scale <= 4 ? 7 : 8;
@@ -331,7 +391,9 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                     case Type::DateTimeOffset:
                         maxLength = c.type.scale <= 2 ? 8 : c.type.scale <= 4 ? 9 : 10;
                         break;
-                    default: maxLength = 8; break;
+                    default:
+                        maxLength = 8;
+                        break;
                     }
                 }
                 Value prec = numericPrecision(c.type);
@@ -342,11 +404,10 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
                      ivalue(std::holds_alternative<std::int64_t>(prec)
                                 ? std::get<std::int64_t>(prec)
                                 : 0),
-                     ivalue(std::holds_alternative<std::int64_t>(scale)
-                                ? std::get<std::int64_t>(scale)
-                                : std::holds_alternative<std::int64_t>(dtp)
-                                      ? std::get<std::int64_t>(dtp)
-                                      : 0),
+                     ivalue(
+                         std::holds_alternative<std::int64_t>(scale) ? std::get<std::int64_t>(scale)
+                         : std::holds_alternative<std::int64_t>(dtp) ? std::get<std::int64_t>(dtp)
+                                                                     : 0),
                      ivalue(c.nullable ? 1 : 0)});
             }
         }

@@ -11,7 +11,9 @@ bool isSpace(char16_t c) {
            c == 0xA0 || c == 0xFEFF;
 }
 
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 bool isHexDigit(char16_t c) {
     return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
@@ -22,7 +24,9 @@ bool isNameStart(char16_t c) {
            (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c != 0xFEFF);
 }
 
-bool isNamePart(char16_t c) { return isNameStart(c) || isDigit(c) || c == u'@' || c == u'$'; }
+bool isNamePart(char16_t c) {
+    return isNameStart(c) || isDigit(c) || c == u'@' || c == u'$';
+}
 
 Message unclosed(const std::u16string& sql, std::size_t from, std::size_t contentBegin) {
     Message m;
@@ -30,8 +34,8 @@ Message unclosed(const std::u16string& sql, std::size_t from, std::size_t conten
     m.severity = 15;
     m.state = 1;
     m.line = Lexer::lineOf(sql, from);
-    m.text = u"Unclosed quotation mark after the character string '" + sql.substr(contentBegin) +
-             u"'.";
+    m.text =
+        u"Unclosed quotation mark after the character string '" + sql.substr(contentBegin) + u"'.";
     return m;
 }
 

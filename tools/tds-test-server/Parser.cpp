@@ -8,13 +8,13 @@ namespace {
 
 // Words that end an expression or a clause: a bare name equal to one of them is not an alias.
 constexpr std::string_view kReserved[] = {
-    "select", "from",   "where",  "order",  "group",   "having", "insert", "into",
-    "values", "create", "drop",   "table",  "exec",    "execute", "use",   "set",
-    "and",    "or",     "not",    "is",     "null",    "like",   "in",     "between",
-    "as",     "asc",    "desc",   "by",     "union",   "top",    "if",     "begin",
-    "end",    "go",     "update", "delete", "declare", "print",  "return", "distinct",
-    "primary", "key",   "constraint", "default", "identity", "collate", "with", "on",
-    "else",   "exists"};
+    "select",  "from",   "where",      "order",   "group",    "having",  "insert", "into",
+    "values",  "create", "drop",       "table",   "exec",     "execute", "use",    "set",
+    "and",     "or",     "not",        "is",      "null",     "like",    "in",     "between",
+    "as",      "asc",    "desc",       "by",      "union",    "top",     "if",     "begin",
+    "end",     "go",     "update",     "delete",  "declare",  "print",   "return", "distinct",
+    "primary", "key",    "constraint", "default", "identity", "collate", "with",   "on",
+    "else",    "exists"};
 
 bool reserved(const Token& t) {
     if (t.kind != TokenKind::Word) {
@@ -95,16 +95,22 @@ void Parser::expectSymbol(std::u16string_view symbol) {
     }
 }
 
-void Parser::fail() const { failAt(at_); }
+void Parser::fail() const {
+    failAt(at_);
+}
 
-void Parser::failAt(std::size_t token) const { throw SyntaxError{token}; }
+void Parser::failAt(std::size_t token) const {
+    throw SyntaxError{token};
+}
 
 bool Parser::atStatementEnd() const {
     const Token& t = peek();
     return t.kind == TokenKind::End || t.isSymbol(u";");
 }
 
-bool Parser::isReservedStart(const Token& t) const { return reserved(t); }
+bool Parser::isReservedStart(const Token& t) const {
+    return reserved(t);
+}
 
 std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
     out.clear();
@@ -266,8 +272,7 @@ SelectStmt Parser::parseSelect() {
                 } else {
                     fail();
                 }
-            } else if ((peek().isName() && !reserved(peek())) ||
-                       peek().kind == TokenKind::String) {
+            } else if ((peek().isName() && !reserved(peek())) || peek().kind == TokenKind::String) {
                 item.alias = take().text;
             } else if (peek().isSymbol(u"=") && item.expr.kind == Expr::Kind::Column &&
                        item.expr.qualifier.empty()) {
@@ -579,7 +584,9 @@ SetStmt Parser::parseSet() {
     return s;
 }
 
-Expr Parser::parseExpr() { return parseOr(); }
+Expr Parser::parseExpr() {
+    return parseOr();
+}
 
 Expr Parser::parseOr() {
     Expr left = parseAnd();
@@ -639,8 +646,8 @@ Expr Parser::parseNot() {
 Expr Parser::parsePredicate() {
     Expr left = parseAdditive();
     const Token& t = peek();
-    static constexpr std::u16string_view kCompare[] = {u"=", u"<>", u"!=", u"<", u">", u"<=",
-                                                       u">="};
+    static constexpr std::u16string_view kCompare[] = {u"=", u"<>", u"!=", u"<",
+                                                       u">", u"<=", u">="};
     for (auto op : kCompare) {
         if (t.isSymbol(op)) {
             take();
@@ -665,8 +672,8 @@ Expr Parser::parsePredicate() {
         return e;
     }
     bool negated = false;
-    if (t.isWord("not") && (peek(1).isWord("like") || peek(1).isWord("in") ||
-                            peek(1).isWord("between"))) {
+    if (t.isWord("not") &&
+        (peek(1).isWord("like") || peek(1).isWord("in") || peek(1).isWord("between"))) {
         take();
         negated = true;
     }

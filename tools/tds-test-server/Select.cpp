@@ -27,8 +27,8 @@ class SelectRows : public RowSource {
 public:
     SelectRows(Source source, std::optional<Expr> where, std::vector<Expr> projection,
                bool identity, std::optional<std::int64_t> top)
-        : source_(std::move(source)), where_(std::move(where)),
-          projection_(std::move(projection)), identity_(identity), top_(top) {
+        : source_(std::move(source)), where_(std::move(where)), projection_(std::move(projection)),
+          identity_(identity), top_(top) {
         env_.columns = &source_.columns;
         env_.row = &current_;
     }
@@ -200,7 +200,8 @@ std::optional<Message> SessionImpl::resolveSource(const ObjectName& name, Source
         return std::nullopt;
     }
     std::shared_lock lock(ref.database->mutex());
-    if (!name.schema().empty() && InfoSchema::view(*ref.database, name.schema(), name.object(), out)) {
+    if (!name.schema().empty() &&
+        InfoSchema::view(*ref.database, name.schema(), name.object(), out)) {
         return std::nullopt;
     }
     return invalid();
@@ -258,8 +259,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const Variables* vars, c
             } else if (text::isKeyword(sys, "microsoftversion")) {
                 out = intValue(251662338);
             } else {
-                return makeMessage(137, 15, 2,
-                                   u"Must declare the scalar variable \"" + n + u"\".");
+                return makeMessage(137, 15, 2, u"Must declare the scalar variable \"" + n + u"\".");
             }
             return std::nullopt;
         }
@@ -287,8 +287,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const Variables* vars, c
         if (args.size() < lo || args.size() > hi) {
             return makeMessage(174, 15, 1,
                                u"The " + text::folded(f) + u" function requires " +
-                                   text::number(static_cast<std::int64_t>(lo)) +
-                                   u" argument(s).");
+                                   text::number(static_cast<std::int64_t>(lo)) + u" argument(s).");
         }
         return std::nullopt;
     };
@@ -456,10 +455,9 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const Variables* vars, c
     if (text::isKeyword(f, "getdate") || text::isKeyword(f, "sysdatetime") ||
         text::isKeyword(f, "current_timestamp") || text::isKeyword(f, "getutcdate")) {
         auto now = std::chrono::system_clock::now();
-        auto ticks100 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            now.time_since_epoch())
-                            .count() /
-                        100;
+        auto ticks100 =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count() /
+            100;
         std::int64_t days = ticks100 / DateTime::kTicksPerDay;
         std::int64_t rest = ticks100 % DateTime::kTicksPerDay;
         Typed src;
@@ -491,8 +489,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const Variables* vars, c
         }
         return std::nullopt;
     }
-    return makeMessage(195, 15, 10,
-                       u"'" + f + u"' is not a recognized built-in function name.");
+    return makeMessage(195, 15, 10, u"'" + f + u"' is not a recognized built-in function name.");
 }
 
 bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const Emit& emit) {
@@ -510,10 +507,8 @@ bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const E
     for (const auto& item : s.items) {
         if (item.star) {
             if (!s.from) {
-                return failWith(emit,
-                                makeMessage(263, 16, 1,
-                                            u"Must specify table to select from."),
-                                line_);
+                return failWith(
+                    emit, makeMessage(263, 16, 1, u"Must specify table to select from."), line_);
             }
             for (std::size_t i = 0; i < source.columns.size(); ++i) {
                 Expr e;

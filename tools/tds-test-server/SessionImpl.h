@@ -64,8 +64,7 @@ public:
     std::optional<Message> exists(const SelectStmt& s, const Variables* vars, bool& out);
 
     // Expression evaluation with this session's context (functions, variables).
-    std::optional<Message> eval(const Expr& e, const Variables* vars, const Row* row,
-                                Typed& out);
+    std::optional<Message> eval(const Expr& e, const Variables* vars, const Row* row, Typed& out);
 
 private:
     void runRpc(const std::u16string& name, std::uint16_t procId, std::vector<ProcArgValue> args,
@@ -90,8 +89,8 @@ private:
     bool spExecute(const std::vector<ProcArgValue>& args, const Emit& emit);
     bool spUnprepare(const std::vector<ProcArgValue>& args, const Emit& emit);
     bool runPrepared(const std::u16string& params, const std::u16string& stmt,
-                     const std::vector<ProcArgValue>& values, std::size_t first,
-                     const Emit& emit, std::vector<Message>& errors);
+                     const std::vector<ProcArgValue>& values, std::size_t first, const Emit& emit,
+                     std::vector<Message>& errors);
 
 public:
     // Name resolution: a missing table gives nullptr in ref.table.

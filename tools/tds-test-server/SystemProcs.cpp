@@ -70,9 +70,7 @@ public:
             }
         }
     }
-    const Typed* get(std::size_t i) const {
-        return values_[i] ? &values_[i]->value : nullptr;
-    }
+    const Typed* get(std::size_t i) const { return values_[i] ? &values_[i]->value : nullptr; }
     std::optional<std::u16string> text(std::size_t i) const {
         const Typed* t = get(i);
         return t ? textOf(*t) : std::nullopt;
@@ -153,53 +151,79 @@ std::vector<std::u16string> tableTypes(const std::u16string& list) {
 // ODBC's type codes as sp_columns reports them.
 std::int64_t odbcType(const ColumnType& t, bool odbc3) {
     switch (t.type) {
-    case Type::Bit: return -7;
-    case Type::TinyInt: return -6;
-    case Type::SmallInt: return 5;
-    case Type::Int: return 4;
-    case Type::BigInt: return -5;
+    case Type::Bit:
+        return -7;
+    case Type::TinyInt:
+        return -6;
+    case Type::SmallInt:
+        return 5;
+    case Type::Int:
+        return 4;
+    case Type::BigInt:
+        return -5;
     case Type::Decimal:
     case Type::Money:
-    case Type::SmallMoney: return 3;
-    case Type::Numeric: return 2;
-    case Type::Float: return 6;
-    case Type::Real: return 7;
-    case Type::Char: return 1;
-    case Type::VarChar: return t.length < 0 ? -1 : 12;
-    case Type::Text: return -1;
-    case Type::NChar: return -8;
-    case Type::NVarChar: return t.length < 0 ? -10 : -9;
-    case Type::NText: return -10;
-    case Type::Xml: return -10;
-    case Type::Binary: return -2;
-    case Type::VarBinary: return t.length < 0 ? -4 : -3;
-    case Type::Image: return -4;
+    case Type::SmallMoney:
+        return 3;
+    case Type::Numeric:
+        return 2;
+    case Type::Float:
+        return 6;
+    case Type::Real:
+        return 7;
+    case Type::Char:
+        return 1;
+    case Type::VarChar:
+        return t.length < 0 ? -1 : 12;
+    case Type::Text:
+        return -1;
+    case Type::NChar:
+        return -8;
+    case Type::NVarChar:
+        return t.length < 0 ? -10 : -9;
+    case Type::NText:
+        return -10;
+    case Type::Xml:
+        return -10;
+    case Type::Binary:
+        return -2;
+    case Type::VarBinary:
+        return t.length < 0 ? -4 : -3;
+    case Type::Image:
+        return -4;
     case Type::Date:
     case Type::Time:
     case Type::DateTime2:
-    case Type::DateTimeOffset: return -9;
+    case Type::DateTimeOffset:
+        return -9;
     case Type::DateTime:
-    case Type::SmallDateTime: return odbc3 ? 93 : 11;
-    case Type::UniqueIdentifier: return -11;
+    case Type::SmallDateTime:
+        return odbc3 ? 93 : 11;
+    case Type::UniqueIdentifier:
+        return -11;
     }
     return 4;
 }
 
 } // namespace
 
-bool SessionImpl::callById(std::uint16_t procId, std::vector<ProcArgValue> args,
-                           const Emit& emit) {
+bool SessionImpl::callById(std::uint16_t procId, std::vector<ProcArgValue> args, const Emit& emit) {
     switch (procId) {
-    case 10: return spExecuteSql(args, emit);
-    case 11: return spPrepare(args, emit, false);
-    case 12: return spExecute(args, emit);
-    case 13: return spPrepare(args, emit, true);
-    case 15: return spUnprepare(args, emit);
-    default: break;
+    case 10:
+        return spExecuteSql(args, emit);
+    case 11:
+        return spPrepare(args, emit, false);
+    case 12:
+        return spExecute(args, emit);
+    case 13:
+        return spPrepare(args, emit, true);
+    case 15:
+        return spUnprepare(args, emit);
+    default:
+        break;
     }
-    Message m = makeMessage(2812, 16, 62,
-                            u"Could not find stored procedure 'proc id " +
-                                text::number(procId) + u"'.");
+    Message m = makeMessage(
+        2812, 16, 62, u"Could not find stored procedure 'proc id " + text::number(procId) + u"'.");
     finish(emit, 1, {std::move(m)});
     return false;
 }
@@ -242,8 +266,7 @@ bool SessionImpl::callProcedure(const ObjectName& name, std::vector<ProcArgValue
     } else if (text::isKeyword(p, "sp_unprepare")) {
         ok = spUnprepare(args, emit);
     } else {
-        Message m = makeMessage(2812, 16, 62,
-                                u"Could not find stored procedure '" + p + u"'.");
+        Message m = makeMessage(2812, 16, 62, u"Could not find stored procedure '" + p + u"'.");
         m.line = line_;
         StatementOutcome o;
         o.messages.push_back(std::move(m));
@@ -275,8 +298,9 @@ bool SessionImpl::spRename(const std::vector<ProcArgValue>& argList, const Emit&
     }
     const std::u16string typeText = objtype.value_or(u"object");
     if (objtype && !text::isKeyword(*objtype, "object")) {
-        return error(15248, u"Either the parameter @objname is ambiguous or the claimed @objtype (" +
-                                typeText + u") is wrong.");
+        return error(15248,
+                     u"Either the parameter @objname is ambiguous or the claimed @objtype (" +
+                         typeText + u") is wrong.");
     }
     std::vector<Token> tokens;
     ObjectName name;
@@ -304,8 +328,9 @@ bool SessionImpl::spRename(const std::vector<ProcArgValue>& argList, const Emit&
         resolveTable(name, ref);
     }
     if (!ref.table) {
-        return error(15248, u"Either the parameter @objname is ambiguous or the claimed @objtype (" +
-                                typeText + u") is wrong.");
+        return error(15248,
+                     u"Either the parameter @objname is ambiguous or the claimed @objtype (" +
+                         typeText + u") is wrong.");
     }
     {
         std::unique_lock lock(ref.database->mutex());
@@ -326,8 +351,8 @@ bool SessionImpl::spRename(const std::vector<ProcArgValue>& argList, const Emit&
 }
 
 bool SessionImpl::spTables(const std::vector<ProcArgValue>& argList, const Emit& emit) {
-    Args args(argList, {"table_name", "table_owner", "table_qualifier", "table_type",
-                        "fusepattern"});
+    Args args(argList,
+              {"table_name", "table_owner", "table_qualifier", "table_type", "fusepattern"});
     auto nameFilter = args.text(0);
     auto ownerFilter = args.text(1);
     auto qualifier = args.text(2);
@@ -394,11 +419,10 @@ bool SessionImpl::spTables(const std::vector<ProcArgValue>& argList, const Emit&
     }
     StatementOutcome o;
     ResultSet result;
-    result.columns = {column(u"TABLE_QUALIFIER", Type::NVarChar, 128),
-                      column(u"TABLE_OWNER", Type::NVarChar, 128),
-                      column(u"TABLE_NAME", Type::NVarChar, 128),
-                      column(u"TABLE_TYPE", Type::VarChar, 32),
-                      column(u"REMARKS", Type::VarChar, 254)};
+    result.columns = {
+        column(u"TABLE_QUALIFIER", Type::NVarChar, 128),
+        column(u"TABLE_OWNER", Type::NVarChar, 128), column(u"TABLE_NAME", Type::NVarChar, 128),
+        column(u"TABLE_TYPE", Type::VarChar, 32), column(u"REMARKS", Type::VarChar, 254)};
     const auto n = static_cast<std::int64_t>(rows.size());
     result.rows = std::make_unique<VectorRows>(std::move(rows));
     o.result = std::move(result);
@@ -409,8 +433,7 @@ bool SessionImpl::spTables(const std::vector<ProcArgValue>& argList, const Emit&
 }
 
 bool SessionImpl::spColumns(const std::vector<ProcArgValue>& argList, const Emit& emit) {
-    Args args(argList, {"table_name", "table_owner", "table_qualifier", "column_name",
-                        "odbcver"});
+    Args args(argList, {"table_name", "table_owner", "table_qualifier", "column_name", "odbcver"});
     auto nameFilter = args.text(0);
     auto ownerFilter = args.text(1);
     auto columnFilter = args.text(3);
@@ -464,20 +487,36 @@ bool SessionImpl::spColumns(const std::vector<ProcArgValue>& argList, const Emit
                 } else {
                     switch (ty.type) {
                     case Type::Bit:
-                    case Type::TinyInt: length = 1; break;
-                    case Type::SmallInt: length = 2; break;
+                    case Type::TinyInt:
+                        length = 1;
+                        break;
+                    case Type::SmallInt:
+                        length = 2;
+                        break;
                     case Type::Int:
                     case Type::Real:
                     case Type::SmallMoney:
-                    case Type::SmallDateTime: length = 4; break;
-                    case Type::UniqueIdentifier: length = 16; break;
+                    case Type::SmallDateTime:
+                        length = 4;
+                        break;
+                    case Type::UniqueIdentifier:
+                        length = 16;
+                        break;
                     case Type::Decimal:
-                    case Type::Numeric: length = ty.precision + 2; break;
-                    case Type::Date: length = 20; break;
+                    case Type::Numeric:
+                        length = ty.precision + 2;
+                        break;
+                    case Type::Date:
+                        length = 20;
+                        break;
                     case Type::Time:
                     case Type::DateTime2:
-                    case Type::DateTimeOffset: length = prec * 2; break;
-                    default: length = 8; break;
+                    case Type::DateTimeOffset:
+                        length = prec * 2;
+                        break;
+                    default:
+                        length = 8;
+                        break;
                     }
                 }
                 Value scale = InfoSchema::numericScale(ty);
@@ -488,17 +527,15 @@ bool SessionImpl::spColumns(const std::vector<ProcArgValue>& argList, const Emit
                                      : Value{};
                 std::u16string typeName =
                     ordinal - 1 == t->rowVersionColumn() ? u"timestamp" : Types::name(ty.type);
-                rows.push_back({Value{db_->name()}, Value{t->schema}, Value{t->name},
-                                Value{c.name}, Value{odbcType(ty, odbc3)}, Value{typeName},
-                                Value{prec}, Value{length}, scaleOut,
-                                InfoSchema::numericPrecisionRadix(ty),
-                                Value{std::int64_t{c.nullable ? 1 : 0}}, Value{}, Value{},
-                                Value{odbcType(ty, odbc3) == 93 ? std::int64_t{9}
-                                                                : odbcType(ty, odbc3)},
-                                odbcType(ty, odbc3) == 93 ? Value{std::int64_t{3}} : Value{},
-                                octets, Value{ordinal},
-                                Value{std::string(c.nullable ? "YES" : "NO")},
-                                Value{std::int64_t{0}}});
+                rows.push_back(
+                    {Value{db_->name()}, Value{t->schema}, Value{t->name}, Value{c.name},
+                     Value{odbcType(ty, odbc3)}, Value{typeName}, Value{prec}, Value{length},
+                     scaleOut, InfoSchema::numericPrecisionRadix(ty),
+                     Value{std::int64_t{c.nullable ? 1 : 0}}, Value{}, Value{},
+                     Value{odbcType(ty, odbc3) == 93 ? std::int64_t{9} : odbcType(ty, odbc3)},
+                     odbcType(ty, odbc3) == 93 ? Value{std::int64_t{3}} : Value{}, octets,
+                     Value{ordinal}, Value{std::string(c.nullable ? "YES" : "NO")},
+                     Value{std::int64_t{0}}});
             }
         }
     }
@@ -539,8 +576,7 @@ bool SessionImpl::runPrepared(const std::u16string& params, const std::u16string
     if (!params.empty()) {
         auto decls = Parser::parseParamDecls(params);
         if (!decls) {
-            errors.push_back(makeMessage(102, 15, 1,
-                                         u"Incorrect syntax near '" + params + u"'."));
+            errors.push_back(makeMessage(102, 15, 1, u"Incorrect syntax near '" + params + u"'."));
             return false;
         }
         std::size_t position = first;
@@ -564,10 +600,9 @@ bool SessionImpl::runPrepared(const std::u16string& params, const std::u16string
             v.type = type;
             if (given == nullptr) {
                 errors.push_back(makeMessage(8178, 16, 1,
-                                             u"The parameterized query '(" + params +
-                                                 u")" + stmt.substr(0, 50) +
-                                                 u"' expects the parameter '" + d.name +
-                                                 u"', which was not supplied."));
+                                             u"The parameterized query '(" + params + u")" +
+                                                 stmt.substr(0, 50) + u"' expects the parameter '" +
+                                                 d.name + u"', which was not supplied."));
                 return false;
             }
             if (auto m = Convert::to(given->value, type, v.value, nullptr)) {
@@ -601,8 +636,7 @@ bool SessionImpl::spExecuteSql(const std::vector<ProcArgValue>& args, const Emit
     return ok;
 }
 
-bool SessionImpl::spPrepare(const std::vector<ProcArgValue>& args, const Emit& emit,
-                            bool execute) {
+bool SessionImpl::spPrepare(const std::vector<ProcArgValue>& args, const Emit& emit, bool execute) {
     // sp_prepare / sp_prepexec (@handle OUTPUT, @params, @stmt [, @options | values...])
     if (args.size() < 3) {
         finish(emit, 1,
@@ -640,11 +674,11 @@ bool SessionImpl::spExecute(const std::vector<ProcArgValue>& args, const Emit& e
     }
     auto it = handle ? prepared_.find(static_cast<std::int32_t>(*handle)) : prepared_.end();
     if (it == prepared_.end()) {
-        finish(emit, 1,
-               {makeMessage(8179, 16, 2,
-                            u"Could not find prepared statement with handle " +
-                                (handle ? text::number(*handle) : std::u16string(u"NULL")) +
-                                u".")});
+        finish(
+            emit, 1,
+            {makeMessage(8179, 16, 2,
+                         u"Could not find prepared statement with handle " +
+                             (handle ? text::number(*handle) : std::u16string(u"NULL")) + u".")});
         return false;
     }
     Prepared p = it->second;

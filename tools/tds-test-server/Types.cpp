@@ -61,40 +61,70 @@ Message message(std::int32_t number, std::uint8_t severity, std::uint8_t state,
     return m;
 }
 
-std::u16string num(std::int64_t v) { return text::number(v); }
+std::u16string num(std::int64_t v) {
+    return text::number(v);
+}
 
 } // namespace
 
 std::u16string Types::name(Type type) {
     switch (type) {
-    case Type::Bit: return u"bit";
-    case Type::TinyInt: return u"tinyint";
-    case Type::SmallInt: return u"smallint";
-    case Type::Int: return u"int";
-    case Type::BigInt: return u"bigint";
-    case Type::Decimal: return u"decimal";
-    case Type::Numeric: return u"numeric";
-    case Type::Money: return u"money";
-    case Type::SmallMoney: return u"smallmoney";
-    case Type::Float: return u"float";
-    case Type::Real: return u"real";
-    case Type::Char: return u"char";
-    case Type::VarChar: return u"varchar";
-    case Type::Text: return u"text";
-    case Type::NChar: return u"nchar";
-    case Type::NVarChar: return u"nvarchar";
-    case Type::NText: return u"ntext";
-    case Type::Xml: return u"xml";
-    case Type::Binary: return u"binary";
-    case Type::VarBinary: return u"varbinary";
-    case Type::Image: return u"image";
-    case Type::Date: return u"date";
-    case Type::Time: return u"time";
-    case Type::DateTime: return u"datetime";
-    case Type::DateTime2: return u"datetime2";
-    case Type::SmallDateTime: return u"smalldatetime";
-    case Type::DateTimeOffset: return u"datetimeoffset";
-    case Type::UniqueIdentifier: return u"uniqueidentifier";
+    case Type::Bit:
+        return u"bit";
+    case Type::TinyInt:
+        return u"tinyint";
+    case Type::SmallInt:
+        return u"smallint";
+    case Type::Int:
+        return u"int";
+    case Type::BigInt:
+        return u"bigint";
+    case Type::Decimal:
+        return u"decimal";
+    case Type::Numeric:
+        return u"numeric";
+    case Type::Money:
+        return u"money";
+    case Type::SmallMoney:
+        return u"smallmoney";
+    case Type::Float:
+        return u"float";
+    case Type::Real:
+        return u"real";
+    case Type::Char:
+        return u"char";
+    case Type::VarChar:
+        return u"varchar";
+    case Type::Text:
+        return u"text";
+    case Type::NChar:
+        return u"nchar";
+    case Type::NVarChar:
+        return u"nvarchar";
+    case Type::NText:
+        return u"ntext";
+    case Type::Xml:
+        return u"xml";
+    case Type::Binary:
+        return u"binary";
+    case Type::VarBinary:
+        return u"varbinary";
+    case Type::Image:
+        return u"image";
+    case Type::Date:
+        return u"date";
+    case Type::Time:
+        return u"time";
+    case Type::DateTime:
+        return u"datetime";
+    case Type::DateTime2:
+        return u"datetime2";
+    case Type::SmallDateTime:
+        return u"smalldatetime";
+    case Type::DateTimeOffset:
+        return u"datetimeoffset";
+    case Type::UniqueIdentifier:
+        return u"uniqueidentifier";
     }
     return u"int";
 }
@@ -125,7 +155,9 @@ bool Types::isRowVersion(const TypeSpec& spec) {
     return text::isKeyword(spec.name, "timestamp") || text::isKeyword(spec.name, "rowversion");
 }
 
-bool Types::isCharacter(Type t) { return t == Type::Char || t == Type::VarChar || t == Type::Text; }
+bool Types::isCharacter(Type t) {
+    return t == Type::Char || t == Type::VarChar || t == Type::Text;
+}
 bool Types::isNational(Type t) {
     return t == Type::NChar || t == Type::NVarChar || t == Type::NText || t == Type::Xml;
 }
@@ -286,8 +318,7 @@ std::optional<Message> Types::resolve(const TypeSpec& spec, int columnNumber,
             out.length = 128;
             return std::nullopt;
         }
-        if (text::isKeyword(spec.name, "rowversion") ||
-            text::isKeyword(spec.name, "timestamp")) {
+        if (text::isKeyword(spec.name, "rowversion") || text::isKeyword(spec.name, "timestamp")) {
             // A server-generated row version; stored here as binary(8).
             if (auto m = noWidth()) {
                 return m;
@@ -314,8 +345,8 @@ std::optional<Message> Types::resolve(const TypeSpec& spec, int columnNumber,
         if (n > limit) {
             if (national) {
                 return message(2717, 16, 2,
-                               u"The size (" + num(n) + u") given to the parameter '" +
-                                   columnName + u"' exceeds the maximum allowed (4000).");
+                               u"The size (" + num(n) + u") given to the parameter '" + columnName +
+                                   u"' exceeds the maximum allowed (4000).");
             }
             return message(131, 15, 3,
                            u"The size (" + num(n) + u") given to the column '" + columnName +

@@ -21,10 +21,10 @@ public:
                                           const std::u16string& columnName, ColumnType& out);
     // timestamp / rowversion: a binary(8) the server fills in itself.
     static bool isRowVersion(const TypeSpec& spec);
-    static bool isCharacter(Type t); // char, varchar, text
-    static bool isNational(Type t);  // nchar, nvarchar, ntext, xml
-    static bool isBinary(Type t);    // binary, varbinary, image
-    static bool isInteger(Type t);   // bit, tinyint .. bigint
+    static bool isCharacter(Type t);    // char, varchar, text
+    static bool isNational(Type t);     // nchar, nvarchar, ntext, xml
+    static bool isBinary(Type t);       // binary, varbinary, image
+    static bool isInteger(Type t);      // bit, tinyint .. bigint
     static bool isExactNumeric(Type t); // decimal, numeric, money, smallmoney
     static bool isDateTime(Type t);
 };
