@@ -181,6 +181,14 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("datetime .999 rounds to the next day", "datetime", "'2024-01-01 23:59:59.999'",
        "2024-01-02 00:00:00.000");
     ok("time alone into datetime", "datetime", "'10:20'", "1900-01-01 10:20:00.000");
+    ok("datetime as SQL Server writes it", "datetime", "'Jan 31 2024 10:20PM'",
+       "2024-01-31 22:20:00.000");
+    ok("datetime with a month name first", "datetime", "'February 29, 2024'",
+       "2024-02-29 00:00:00.000");
+    ok("datetime with the day first", "datetime", "'31 Dec 2023 23:59:59'",
+       "2023-12-31 23:59:59.000");
+    ok("datetime with seconds and AM", "datetime", "'1/31/2024 10:20:30 AM'",
+       "2024-01-31 10:20:30.000");
     refused("bad date", "datetime", "'2024-13-01'", 241,
             "Conversion failed when converting date and/or time from character string.");
     refused("not a date", "datetime", "'yesterday'", 241,

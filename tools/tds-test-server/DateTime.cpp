@@ -53,6 +53,28 @@ bool isLetter(char16_t c, char16_t upper) {
     return c == upper || c == upper + 32;
 }
 
+// A month name or its first three letters ("Jan", "january"); 0 when there is none.
+int readMonthName(Reader& r) {
+    static constexpr const char* kMonths[] = {"january",   "february", "march",    "april",
+                                              "may",       "june",     "july",     "august",
+                                              "september", "october",  "november", "december"};
+    std::string word;
+    while ((r.peek() | 0x20) >= u'a' && (r.peek() | 0x20) <= u'z') {
+        word.push_back(static_cast<char>(r.peek() | 0x20));
+        r.skip();
+    }
+    if (word.size() < 3) {
+        return 0;
+    }
+    for (int i = 0; i < 12; ++i) {
+        const std::string full = kMonths[i];
+        if (word == full || word == full.substr(0, 3)) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
 bool readTime(Reader& r, DateTimeParts& p) {
     std::int64_t v = 0;
     int n = r.digits(2, v);
@@ -198,7 +220,41 @@ std::optional<DateTimeParts> DateTime::parse(const std::u16string& text) {
     DateTimeParts p;
     r.skipSpaces();
     const int lead = r.countDigitsAhead();
-    if (lead == 4 || lead == 8) {
+    const char16_t first = static_cast<char16_t>(r.peek() | 0x20);
+    if (lead == 0 && first >= u'a' && first <= u'z') {
+        // Jan 31 2024, January 31, 2024 (the form SQL Server itself writes by default)
+        int month = readMonthName(r);
+        std::int64_t d = 0;
+        std::int64_t y = 0;
+        r.skipSpaces();
+        if (month == 0 || r.digits(2, d) == 0) {
+            return std::nullopt;
+        }
+        r.accept(u',');
+        r.skipSpaces();
+        if (r.digits(4, y) != 4) {
+            return std::nullopt;
+        }
+        p.hasDate = true;
+        p.year = static_cast<int>(y);
+        p.month = month;
+        p.day = static_cast<int>(d);
+    } else if ((lead == 1 || lead == 2) && r.peek(static_cast<std::size_t>(lead)) == u' ') {
+        // 31 Jan 2024
+        std::int64_t d = 0;
+        std::int64_t y = 0;
+        r.digits(2, d);
+        r.skipSpaces();
+        int month = readMonthName(r);
+        r.skipSpaces();
+        if (month == 0 || r.digits(4, y) != 4) {
+            return std::nullopt;
+        }
+        p.hasDate = true;
+        p.year = static_cast<int>(y);
+        p.month = month;
+        p.day = static_cast<int>(d);
+    } else if (lead == 4 || lead == 8) {
         std::int64_t y = 0;
         std::int64_t m = 0;
         std::int64_t d = 0;
