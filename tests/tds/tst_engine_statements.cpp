@@ -200,7 +200,8 @@ void TestEngineStatements::refusedStatement() {
     QVERIFY(batch(*session_, "CREATE TABLE Existing (id int NOT NULL, name varchar(10))")
                 .messages.empty());
     Ran r = batch(*session_, sql);
-    QCOMPARE(r.numbers(), QList<int>{number});
+    // An unclosed quote is followed by a syntax error near the rest of the batch.
+    QCOMPARE(r.numbers(), number == 105 ? (QList<int>{105, 102}) : QList<int>{number});
     QCOMPARE(r.firstText(), text);
     QCOMPARE(int(r.messages.front().severity), severity);
     // Nothing was created by a refused CREATE TABLE.
@@ -448,7 +449,7 @@ void TestEngineStatements::rename_data() {
                                        "name and would cause a duplicate that is not permitted."
                                     << "orders";
     QTest::newRow("apostrophe breaks the statement")
-        << "sp_rename 'orders', 'o'brien'" << QList<int>{105}
+        << "sp_rename 'orders', 'o'brien'" << QList<int>{105, 102}
         << "Unclosed quotation mark after the "
            "character string ''."
         << "orders";

@@ -142,7 +142,19 @@ bool SessionImpl::runBatch(const std::u16string& sql, const Variables* vars, con
     std::vector<Token> tokens;
     if (auto m = Lexer::tokenize(sql, tokens)) {
         StatementOutcome o;
-        o.messages.push_back(std::move(*m));
+        if (m->number == 105) {
+            // SQL Server follows an unclosed quote with a syntax error near the rest of the text.
+            static constexpr std::u16string_view kPrefix =
+                u"Unclosed quotation mark after the character string '";
+            const std::u16string rest =
+                m->text.substr(kPrefix.size(), m->text.size() - kPrefix.size() - 2);
+            Message near = makeMessage(102, 15, 1, u"Incorrect syntax near '" + rest + u"'.");
+            near.line = m->line;
+            o.messages.push_back(std::move(*m));
+            o.messages.push_back(std::move(near));
+        } else {
+            o.messages.push_back(std::move(*m));
+        }
         emit(std::move(o));
         return false;
     }
