@@ -1,5 +1,6 @@
 #include "transfer/Literals.h"
 
+#include "db/DbError.h"
 #include "transfer/SqlText.h"
 
 namespace fq::transfer {
@@ -40,9 +41,32 @@ QString bitText(const db::Value& v) {
     return QStringLiteral("0");
 }
 
+// MySQL keeps at most six fractional digits of a second and cuts the rest without a word; a value
+// that would lose a non-zero digit is refused instead.
+void refuseSeventhDigit(const QString& t) {
+    const qsizetype dot = t.indexOf(u'.');
+    if (dot < 0)
+        return;
+    qsizetype end = dot + 1;
+    while (end < t.size() && t.at(end).isDigit())
+        ++end;
+    for (qsizetype i = dot + 7; i < end; ++i) {
+        if (t.at(i) != u'0')
+            throw db::DbError(db::kGenericFailure, QStringLiteral("22008"), 0,
+                              QStringLiteral("The value ") + t +
+                                  QStringLiteral(" has more fractional digits of a second than "
+                                                 "MySQL keeps (six); it would arrive changed."));
+    }
+}
+
 } // namespace
 
 QString mysqlLiteral(const db::Value& value, ValueKind kind) {
+    if (kind == ValueKind::SixDigitTemporal) {
+        if (!value.isNull())
+            refuseSeventhDigit(value.text());
+        kind = ValueKind::Temporal;
+    }
     if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
         return kNull;
     if (kind == ValueKind::Bit)
@@ -55,6 +79,8 @@ QString mysqlLiteral(const db::Value& value, ValueKind kind) {
 }
 
 QString mssqlLiteral(const db::Value& value, ValueKind kind) {
+    if (kind == ValueKind::SixDigitTemporal)
+        kind = ValueKind::Temporal;
     if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
         return kNull;
     if (kind == ValueKind::Bit)

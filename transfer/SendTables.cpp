@@ -173,6 +173,7 @@ void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection
     db::Recordset rs = source.Execute(d.selectAll(name));
     QStringList literals;
     while (!rs.Eof()) {
+        p.step = Step::CopyingRow;
         const int fields = rs.FieldCount();
         literals.clear();
         literals.reserve(fields);
@@ -180,7 +181,6 @@ void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
             literals << d.literal(rs.Item(i), kind);
         }
-        p.step = Step::CopyingRow;
         target.Execute(d.insert(name, literals));
         ++p.copied;
         p.step = Step::ReadingRows;

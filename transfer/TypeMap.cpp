@@ -91,11 +91,11 @@ TargetColumn mapFromMssql(const MssqlColumn& c, std::optional<Candidate>& wide, 
     if (t == u"date")
         return col(QStringLiteral("date"), T);
     if (t == u"time")
-        return col(sized(QStringLiteral("time"), fsp));
+        return col(sized(QStringLiteral("time"), fsp), ValueKind::SixDigitTemporal);
     if (t == u"datetime")
         return col(QStringLiteral("datetime(3)"), T);
     if (t == u"datetime2")
-        return col(sized(QStringLiteral("datetime"), fsp), T);
+        return col(sized(QStringLiteral("datetime"), fsp), ValueKind::SixDigitTemporal);
     if (t == u"smalldatetime")
         return col(QStringLiteral("datetime"), T);
     if (t == u"datetimeoffset")

@@ -14,6 +14,9 @@ enum class ValueKind {
     Plain,    // written as the value stands
     Temporal, // a date or time with a date part: written with a four-digit year, and MySQL's
               // zero date as NULL
+    SixDigitTemporal, // a SQL Server time or datetime2 going into a MySQL column that keeps six
+                      // fractional digits: as Temporal, and a value with a non-zero seventh
+                      // digit is refused rather than cut
     Bit,      // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
 };
 

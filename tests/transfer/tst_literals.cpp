@@ -1,3 +1,4 @@
+#include "db/DbError.h"
 #include "db/Value.h"
 #include "transfer/Literals.h"
 #include "transfer/Statements.h"
@@ -21,6 +22,8 @@ class TestLiterals : public QObject {
 private slots:
     void literals_data();
     void literals();
+    void sevenFractionalDigits_data();
+    void sevenFractionalDigits();
     void statements_data();
     void statements();
 };
@@ -113,6 +116,41 @@ void TestLiterals::literals() {
     QFETCH(QString, mssql);
     QCOMPARE(transfer::mysqlLiteral(value, kind), mysql);
     QCOMPARE(transfer::mssqlLiteral(value, kind), mssql);
+}
+
+void TestLiterals::sevenFractionalDigits_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("mysql"); // empty: refused
+    QTest::newRow("datetime2(7), seventh digit zero")
+        << "2026-12-06 19:13:00.1234560" << "'2026-12-06 19:13:00.1234560'";
+    QTest::newRow("datetime2(7), seventh digit set") << "2026-12-06 19:13:00.1234567" << "";
+    QTest::newRow("datetime2(7), only the seventh digit") << "2026-12-06 19:13:00.0000001" << "";
+    QTest::newRow("time(7), last moment of the day") << "23:59:59.9999999" << "";
+    QTest::newRow("time(7), whole seconds") << "10:00:00.0000000" << "'10:00:00.0000000'";
+    QTest::newRow("datetime2(3)") << "2026-12-06 19:13:00.123" << "'2026-12-06 19:13:00.123'";
+    QTest::newRow("time(0)") << "10:00:00" << "'10:00:00'";
+    QTest::newRow("year 12, seventh digit zero")
+        << "12-01-01 00:00:00.5000000" << "'0012-01-01 00:00:00.5000000'";
+}
+
+// MySQL keeps six fractional digits and would cut a seventh without a word: such a value is
+// refused with a message instead. SQL Server, the other way, keeps all seven.
+void TestLiterals::sevenFractionalDigits() {
+    QFETCH(QString, text);
+    QFETCH(QString, mysql);
+    const Value v = Value::fromText(text);
+    if (mysql.isEmpty()) {
+        try {
+            transfer::mysqlLiteral(v, ValueKind::SixDigitTemporal);
+            QFAIL("a value with a seventh fractional digit went to MySQL");
+        } catch (const db::DbError& e) {
+            QVERIFY2(e.driverText().contains(text), qPrintable(e.driverText()));
+        }
+    } else {
+        QCOMPARE(transfer::mysqlLiteral(v, ValueKind::SixDigitTemporal), mysql);
+    }
+    QCOMPARE(transfer::mysqlLiteral(Value::null(), ValueKind::SixDigitTemporal),
+             QStringLiteral("NULL"));
 }
 
 void TestLiterals::statements_data() {

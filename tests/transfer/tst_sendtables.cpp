@@ -96,6 +96,7 @@ private slots:
     void hostileNames_data();
     void hostileNames();
     void refusedValueStopsTheCopy();
+    void seventhFractionalDigitIsNotCut();
     void createRefusedLeavesListAsItWas_data();
     void createRefusedLeavesListAsItWas();
     void sameNameInAnotherSchemaIsNotRead();
@@ -503,6 +504,35 @@ void TestSendTables::refusedValueStopsTheCopy() {
         TransferHarness::dropIfExists(Server::MySQL, n);
         TransferHarness::dropIfExists(Server::MSSQL, n);
     }
+}
+
+// MySQL keeps six fractional digits of a second; a SQL Server value with a non-zero seventh digit
+// stops the copy at its row instead of arriving changed.
+void TestSendTables::seventhFractionalDigitIsNotCut() {
+    TransferHarness h;
+    const QString name = test::uniqueName(QStringLiteral("seventh"));
+    TransferHarness::exec(
+        Server::MSSQL,
+        {QStringLiteral("CREATE TABLE [%1] (id int, at datetime2(7))").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES(1, '2026-12-06 10:00:00.1234560')").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES(2, '2026-12-06 10:00:00.1234567')").arg(name),
+         QStringLiteral("INSERT INTO [%1] VALUES(3, '2026-12-06 10:00:00.5000000')").arg(name)});
+    fillList(h.mssqlList, {name}, {name}, name);
+    transfer::SendTablesToMySQL(h.context());
+
+    QCOMPARE(h.dialogs.shown.size(), 1);
+    const QString prompt = h.dialogs.shown[0].prompt;
+    QVERIFY2(prompt.startsWith(QStringLiteral("Copying the table %1 to MySQL stopped while copying "
+                                              "row 2. The table is on MySQL with the 1 row "
+                                              "copied before.")
+                                   .arg(name)),
+             qPrintable(prompt));
+    QVERIFY2(prompt.contains(QStringLiteral("10:00:00.1234567")), qPrintable(prompt));
+    QCOMPARE(h.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+    QCOMPARE(entriesOf(h.mysqlList), QStringList{name});
+    QCOMPARE(TransferHarness::count(Server::MySQL, name), 1LL);
+    TransferHarness::dropIfExists(Server::MySQL, name);
+    TransferHarness::dropIfExists(Server::MSSQL, name);
 }
 
 void TestSendTables::createRefusedLeavesListAsItWas_data() {

@@ -106,10 +106,14 @@ void TestTypeMap::fromMssql() {
     const auto out = transfer::mysqlColumnsFor({column});
     QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].type, mysql);
-    // Dates with a date part are written with a four-digit year.
-    static const QStringList dated{"date", "datetime", "datetime2", "smalldatetime",
-                                   "datetimeoffset"};
-    QCOMPARE(out[0].kind, dated.contains(column.dataType) ? ValueKind::Temporal : ValueKind::Plain);
+    // Dates with a date part are written with a four-digit year; time and datetime2 also keep
+    // seven fractional digits where MySQL keeps six.
+    static const QStringList dated{"date", "datetime", "smalldatetime", "datetimeoffset"};
+    static const QStringList sevenDigits{"time", "datetime2"};
+    const ValueKind kind = sevenDigits.contains(column.dataType) ? ValueKind::SixDigitTemporal
+                           : dated.contains(column.dataType)     ? ValueKind::Temporal
+                                                                 : ValueKind::Plain;
+    QCOMPARE(out[0].kind, kind);
 }
 
 void TestTypeMap::fromMssqlRowLimit_data() {
