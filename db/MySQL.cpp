@@ -1,131 +1,52 @@
 #include "db/MySQL.h"
 
-#include "db/Connection.h"
 #include "db/ConnectionStrings.h"
-#include "db/DbError.h"
+#include "db/TableCommands.h"
 #include "transfer/SqlText.h"
-#include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 #include "ui/TableList.h"
 
-#include <optional>
-
 namespace fq::db {
+
+using namespace tablecommands;
 
 namespace {
 
-const QString kSelectTable = QStringLiteral("Please select a table to insert");
-const QString kSelectOne = QStringLiteral("Please select just one table to rename");
-
-// A failure stops the command where it happened: the connection is released, the user is told
-// which table and what the server said, and the pointer goes back to the arrow. Whatever was
-// done before stays done.
-void stopOnFailure(const CommandContext& ctx, std::optional<Connection>& connection,
-                   const QString& whatFailed, const DbError& error) {
-    connection.reset();
-    ReportFailure(ctx.dialogs, whatFailed, error);
-    ctx.pointer.SetMousePointer(ui::kPointerArrow);
+QString dropStatement(const QString& name) {
+    return QStringLiteral("DROP TABLE ") + sql::backticked(name);
 }
 
 } // namespace
 
 void DropMySQLTables(const CommandContext& ctx) {
-    ui::TableList& list = ctx.mysqlList;
-    if (list.ListIndex() == -1) {
-        ctx.dialogs.MsgBox(kSelectTable, ui::kOkOnly);
+    if (!hasCurrentItem(ctx, ctx.mysqlList))
         return;
-    }
     ctx.pointer.SetMousePointer(ui::kPointerHourglass);
-
-    // One connection object for the whole press, opened and closed once per table. The walk
-    // goes from the bottom up so that removing an entry leaves the positions still to visit
-    // where they were.
-    std::optional<Connection> connection;
-    const int count = list.ListCount();
-    for (int p = count - 1; p >= 0; --p) {
-        if (!list.Selected(p))
-            continue;
-        const QString name = list.List(p);
-        if (!connection)
-            connection.emplace();
-        try {
-            connection->Open(MySQLConnectionStringTestOrder(ctx.settings()));
-        } catch (const DbError& e) {
-            stopOnFailure(ctx, connection,
-                          QStringLiteral("Could not connect to the MySQL server to drop the table "
-                                         "\"%1\".")
-                              .arg(name),
-                          e);
-            return;
-        }
-        try {
-            connection->Execute(QStringLiteral("DROP TABLE ") + sql::backticked(name));
-        } catch (const DbError& e) {
-            stopOnFailure(
-                ctx, connection,
-                QStringLiteral("The MySQL server did not drop the table \"%1\".").arg(name), e);
-            return;
-        }
-        connection->Close();
-        list.RemoveItem(p);
-    }
-    connection.reset();
-    ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    // Dropping connects with the key order of the test button.
+    if (dropSelected(ctx, ctx.mysqlList,
+                     Target{QStringLiteral("the MySQL server"), &MySQLConnectionStringTestOrder},
+                     &dropStatement))
+        ctx.pointer.SetMousePointer(ui::kPointerArrow);
 }
 
 void RenameMySQLTable(const CommandContext& ctx) {
-    ui::TableList& list = ctx.mysqlList;
-    if (list.ListIndex() == -1) {
-        ctx.dialogs.MsgBox(kSelectTable, ui::kOkOnly);
+    if (!hasCurrentItem(ctx, ctx.mysqlList))
         return;
-    }
-    int selectedCount = 0;
-    int position = -1;
-    QString oldName;
-    for (int p = 0; p < list.ListCount(); ++p) {
-        if (list.Selected(p)) {
-            ++selectedCount;
-            oldName = list.List(p);
-            position = p;
-        }
-    }
-    if (selectedCount != 1) {
-        ctx.dialogs.MsgBox(kSelectOne, ui::kOkOnly);
+    const auto selection = soleSelection(ctx, ctx.mysqlList);
+    if (!selection)
         return;
-    }
-
-    const QString newName =
-        ctx.dialogs.InputBox(QStringLiteral("Enter new name of ") + oldName + u':',
-                             QString::fromLatin1(ui::kAppTitle), oldName);
+    // The hourglass only once a name has been given.
+    const QString newName = askNewName(ctx, selection->name);
     if (newName.isEmpty())
         return;
     ctx.pointer.SetMousePointer(ui::kPointerHourglass);
-
-    std::optional<Connection> connection;
-    connection.emplace();
-    const QString what = QStringLiteral("the table \"%1\" to \"%2\"").arg(oldName, newName);
-    try {
-        connection->Open(MySQLConnectionStringCommandOrder(ctx.settings()));
-    } catch (const DbError& e) {
-        stopOnFailure(
-            ctx, connection,
-            QStringLiteral("Could not connect to the MySQL server to rename ") + what + u'.', e);
-        return;
-    }
-    try {
-        connection->Execute(QStringLiteral("RENAME TABLE ") + sql::backticked(oldName) +
-                            QStringLiteral(" TO ") + sql::backticked(newName));
-    } catch (const DbError& e) {
-        stopOnFailure(ctx, connection,
-                      QStringLiteral("The MySQL server did not rename ") + what + u'.', e);
-        return;
-    }
-    connection->Close();
-    connection.reset();
-
-    list.RemoveItem(position);
-    list.AddItem(newName);
-    ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    if (renameSelected(ctx, ctx.mysqlList,
+                       Target{QStringLiteral("the MySQL server"),
+                              &MySQLConnectionStringCommandOrder},
+                       *selection, newName,
+                       QStringLiteral("RENAME TABLE ") + sql::backticked(selection->name) +
+                           QStringLiteral(" TO ") + sql::backticked(newName)))
+        ctx.pointer.SetMousePointer(ui::kPointerArrow);
 }
 
 } // namespace fq::db

@@ -1,0 +1,103 @@
+#include "db/TableCommands.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "ui/Dialogs.h"
+#include "ui/Pointer.h"
+#include "ui/TableList.h"
+
+namespace fq::db::tablecommands {
+
+namespace {
+
+QString capitalized(QString text) {
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+// Opens the connection, runs one statement and closes the connection again. A failure stops
+// the command where it happened: the connection is released, the user is told what failed and
+// what the server said, and the pointer goes back to the arrow.
+bool runOnce(const CommandContext& ctx, std::optional<Connection>& connection,
+             const Target& target, const QString& statement, const QString& work) {
+    if (!connection)
+        connection.emplace();
+    QString whatFailed;
+    try {
+        whatFailed = QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work);
+        connection->Open(target.connectionString(ctx.settings()));
+        whatFailed = QStringLiteral("%1 did not %2.").arg(capitalized(target.serverName), work);
+        connection->Execute(statement);
+    } catch (const DbError& e) {
+        connection.reset();
+        ReportFailure(ctx.dialogs, whatFailed, e);
+        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+        return false;
+    }
+    connection->Close();
+    return true;
+}
+
+} // namespace
+
+bool hasCurrentItem(const CommandContext& ctx, const ui::TableList& list) {
+    if (list.ListIndex() != -1)
+        return true;
+    ctx.dialogs.MsgBox(QStringLiteral("Please select a table to insert"), ui::kOkOnly);
+    return false;
+}
+
+std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::TableList& list) {
+    int selectedCount = 0;
+    Selection selection;
+    for (int p = 0; p < list.ListCount(); ++p) {
+        if (list.Selected(p)) {
+            ++selectedCount;
+            selection = Selection{p, list.List(p)};
+        }
+    }
+    if (selectedCount == 1)
+        return selection;
+    ctx.dialogs.MsgBox(QStringLiteral("Please select just one table to rename"), ui::kOkOnly);
+    return std::nullopt;
+}
+
+bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
+                  QString (*dropStatement)(const QString& name)) {
+    // One connection object for the whole press, opened and closed once per table. The walk
+    // goes from the bottom up so that removing an entry leaves the positions still to visit
+    // where they were. A name listed twice (two owners) is dropped by its bare name: the
+    // server decides which table that is, and only the visited entry goes.
+    std::optional<Connection> connection;
+    const int count = list.ListCount();
+    for (int p = count - 1; p >= 0; --p) {
+        if (!list.Selected(p))
+            continue;
+        const QString name = list.List(p);
+        if (!runOnce(ctx, connection, target, dropStatement(name),
+                     QStringLiteral("drop the table \"%1\"").arg(name)))
+            return false;
+        list.RemoveItem(p);
+    }
+    return true;
+}
+
+bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
+                    const Selection& selection, const QString& newName,
+                    const QString& renameStatement) {
+    std::optional<Connection> connection;
+    if (!runOnce(ctx, connection, target, renameStatement,
+                 QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName)))
+        return false;
+    list.RemoveItem(selection.position);
+    list.AddItem(newName);
+    return true;
+}
+
+QString askNewName(const CommandContext& ctx, const QString& oldName) {
+    return ctx.dialogs.InputBox(QStringLiteral("Enter new name of ") + oldName + u':',
+                                QString::fromLatin1(ui::kAppTitle), oldName);
+}
+
+} // namespace fq::db::tablecommands

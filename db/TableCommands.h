@@ -1,0 +1,51 @@
+#pragma once
+
+#include "db/CommandContext.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace fq::db {
+
+// The parts the drop and rename commands of both servers share. Each command keeps its own
+// statement, connection string and pointer sequence; these carry out the walk, the connection
+// per table, and the stop on a failure.
+namespace tablecommands {
+
+// How one server is reached and named in messages ("the MySQL server", "the MS SQL Server").
+struct Target {
+    QString serverName;
+    QString (*connectionString)(const ConnectionSettings&);
+};
+
+// False, after showing "Please select a table to insert", when the list has no current item.
+bool hasCurrentItem(const CommandContext& ctx, const ui::TableList& list);
+
+// The one selected entry (position, name); otherwise shows "Please select just one table to
+// rename" and gives nothing.
+struct Selection {
+    int position = -1;
+    QString name;
+};
+std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::TableList& list);
+
+// Drops every selected table of the list from the bottom up, one connection object for the
+// press, opened and closed once per table, removing each entry once its table is gone. On a
+// failure: the connection is released, the failure reported, the pointer set to the arrow, and
+// false returned; what was dropped before stays dropped.
+bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
+                  QString (*dropStatement)(const QString& name));
+
+// Renames on the server with one connection, then replaces the entry at the selection's position
+// by the new name at its sorted place. On a failure: reported as for dropSelected, the list is
+// left as it was, false returned.
+bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
+                    const Selection& selection, const QString& newName,
+                    const QString& renameStatement);
+
+// The rename's input box: "Enter new name of <old>:", pre-filled with the old name.
+QString askNewName(const CommandContext& ctx, const QString& oldName);
+
+} // namespace tablecommands
+} // namespace fq::db
