@@ -59,6 +59,24 @@ void refuseSeventhDigit(const QString& t) {
     }
 }
 
+// What differs between the two targets: how bytes and text are written.
+struct TargetForms {
+    QString (*binary)(const QByteArray&);
+    QString (*text)(const QString&);
+};
+
+QString literal(const db::Value& value, ValueKind kind, const TargetForms& forms) {
+    if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
+        return kNull;
+    if (kind == ValueKind::Bit)
+        return sql::quoted(bitText(value));
+    if (value.kind() == db::Value::Kind::Binary)
+        return forms.binary(value.bytes());
+    if (kind == ValueKind::Temporal)
+        return sql::quoted(paddedYear(value.text()));
+    return forms.text(value.text());
+}
+
 } // namespace
 
 QString mysqlLiteral(const db::Value& value, ValueKind kind) {
@@ -67,29 +85,13 @@ QString mysqlLiteral(const db::Value& value, ValueKind kind) {
             refuseSeventhDigit(value.text());
         kind = ValueKind::Temporal;
     }
-    if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
-        return kNull;
-    if (kind == ValueKind::Bit)
-        return sql::quoted(bitText(value));
-    if (value.kind() == db::Value::Kind::Binary)
-        return sql::mysqlBinary(value.bytes());
-    if (kind == ValueKind::Temporal)
-        return sql::quoted(paddedYear(value.text()));
-    return sql::mysqlString(value.text());
+    return literal(value, kind, TargetForms{&sql::mysqlBinary, &sql::mysqlString});
 }
 
 QString mssqlLiteral(const db::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal)
         kind = ValueKind::Temporal;
-    if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
-        return kNull;
-    if (kind == ValueKind::Bit)
-        return sql::quoted(bitText(value));
-    if (value.kind() == db::Value::Kind::Binary)
-        return sql::mssqlBinary(value.bytes());
-    if (kind == ValueKind::Temporal)
-        return sql::quoted(paddedYear(value.text()));
-    return sql::mssqlText(value.text());
+    return literal(value, kind, TargetForms{&sql::mssqlBinary, &sql::mssqlText});
 }
 
 } // namespace fq::transfer
