@@ -134,6 +134,15 @@ void TestEngineBatches::scriptReportsErrors() {
     QCOMPARE(errors[1].line, 4);
     QCOMPARE(rowsText(batch(*session_, "SELECT * FROM s")), QStringList{"1"});
     QCOMPARE(engine_->runScript(u"nodb", u"SELECT 1").front().number, 4060);
+
+    // GO separates batches: an error ends only its own batch, and lines count from the top.
+    const auto goErrors = engine_->runScript(
+        u"shop", u"CREATE TABLE g (a int)\nGO\nINSERT INTO g VALUES('x')\nINSERT INTO g VALUES(2)\n"
+                 u"  go  \r\nINSERT INTO g VALUES(3)\n");
+    QCOMPARE(goErrors.size(), std::size_t(1));
+    QCOMPARE(goErrors[0].number, 245);
+    QCOMPARE(goErrors[0].line, 3);
+    QCOMPARE(rowsText(batch(*session_, "SELECT * FROM g")), QStringList{"3"});
 }
 
 void TestEngineBatches::timestampColumn() {

@@ -86,13 +86,47 @@ std::vector<Message> Engine::runScript(const std::u16string& database, const std
     if (!r.session) {
         return r.messages;
     }
-    r.session->executeBatch(sql, [&](StatementOutcome&& o) {
-        for (auto& m : o.messages) {
-            if (m.severity >= 11) {
-                errors.push_back(std::move(m));
+    // A line holding only GO ends a batch, as sqlcmd reads a script; message lines count from
+    // the start of the script.
+    std::u16string batchText;
+    std::int32_t batchFirstLine = 1;
+    std::int32_t lineNumber = 0;
+    auto runOne = [&] {
+        r.session->executeBatch(batchText, [&](StatementOutcome&& o) {
+            for (auto& m : o.messages) {
+                if (m.severity >= 11) {
+                    m.line += batchFirstLine - 1;
+                    errors.push_back(std::move(m));
+                }
             }
+        });
+        batchText.clear();
+    };
+    std::size_t start = 0;
+    while (start <= sql.size()) {
+        std::size_t end = sql.find(u'\n', start);
+        const bool last = end == std::u16string::npos;
+        const std::u16string line = sql.substr(start, last ? std::u16string::npos : end - start);
+        ++lineNumber;
+        std::size_t b = line.find_first_not_of(u" \t\r");
+        std::size_t e = line.find_last_not_of(u" \t\r");
+        const bool go =
+            b != std::u16string::npos && text::isKeyword(line.substr(b, e - b + 1), "go");
+        if (go) {
+            runOne();
+            batchFirstLine = lineNumber + 1;
+        } else {
+            batchText += line;
+            batchText.push_back(u'\n');
         }
-    });
+        if (last) {
+            break;
+        }
+        start = end + 1;
+    }
+    if (batchText.find_first_not_of(u" \t\r\n") != std::u16string::npos) {
+        runOne();
+    }
     return errors;
 }
 
