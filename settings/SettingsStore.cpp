@@ -17,8 +17,8 @@ constexpr QFileDevice::Permissions kOwnerOnlyFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
 #ifdef Q_OS_WIN
-// Where per-user settings of Visual Basic programs have always lived, so that the values a user
-// already has are found.
+// The per-user settings key where these values have always been kept, so that the values a
+// user already has are found.
 const QString kRegistryRoot =
     QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\");
 #endif
