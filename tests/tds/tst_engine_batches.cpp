@@ -27,6 +27,7 @@ private slots:
     void queriesOverUserTables_data();
     void queriesOverUserTables();
     void columnsProcedure();
+    void badValueMidStreamIsAnError();
     void nocountDropsRowCounts();
 
 private:
@@ -297,6 +298,12 @@ void TestEngineBatches::queriesOverUserTables_data() {
         << "SELECT name FROM people WHERE age = '33'" << QStringList{"Bob"};
     QTest::newRow("cast") << "SELECT CAST(age AS varchar(5)) + 'y' FROM people WHERE age < 30"
                           << QStringList{"25y"};
+    QTest::newRow("functions of columns")
+        << "SELECT UPPER(name), LEN(name), ISNULL(age, 0) FROM people WHERE age IS NULL"
+        << QStringList{"DORA | 4 | 0"};
+    QTest::newRow("functions of columns, ordered")
+        << "SELECT LOWER(name) FROM people WHERE LEN(name) = 4 ORDER BY name DESC"
+        << (QStringList{"dora", "carl", "anna"});
     QTest::newRow("aliases") << "SELECT name AS n FROM people ORDER BY n DESC"
                              << (QStringList{"Dora", "Carl", "Bob", "Anna"});
 }
@@ -330,6 +337,24 @@ void TestEngineBatches::columnsProcedure() {
     QCOMPARE(brief, (QStringList{"id | 4 | int | 10 | 4 | 0 | 0",
                                  "name | -9 | nvarchar | 40 | 80 | NULL | 1",
                                  "price | 3 | decimal | 10 | 12 | 2 | 1"}));
+}
+
+void TestEngineBatches::badValueMidStreamIsAnError() {
+    batch(*session_, "CREATE TABLE n (s varchar(5))");
+    batch(*session_, "INSERT INTO n VALUES('1'), ('x'), ('3')");
+    // The streamed rows stop with an error at the bad value instead of showing it as NULL.
+    std::unique_ptr<tds::RowSource> rows;
+    session_->executeBatch(u"SELECT CAST(s AS int) FROM n", [&](tds::StatementOutcome&& o) {
+        QVERIFY(o.messages.empty());
+        rows = std::move(o.result->rows);
+    });
+    QVERIFY(rows);
+    std::vector<tds::Value> row;
+    QVERIFY(rows->next(row));
+    QCOMPARE(std::get<std::int64_t>(row[0]), std::int64_t{1});
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, rows->next(row));
+    // An unknown function of a column is refused before any row is read.
+    QCOMPARE(batch(*session_, "SELECT nosuch(s) FROM n").numbers(), QList<int>{195});
 }
 
 void TestEngineBatches::nocountDropsRowCounts() {

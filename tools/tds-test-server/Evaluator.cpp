@@ -643,7 +643,7 @@ std::optional<Message> Evaluator::eval(const Expr& e, const EvalEnv& env, Typed&
         break;
     }
     if (e.kind == Expr::Kind::Function || e.kind == Expr::Kind::Variable) {
-        return env.session->eval(e, env.vars, env.row, out);
+        return env.session->eval(e, env, out);
     }
     // A condition used as a value.
     return makeMessage(102, 15, 1, u"Incorrect syntax near '" + e.text + u"'.");
@@ -715,6 +715,20 @@ std::optional<Message> Evaluator::bind(Expr& e, const std::vector<Column>& colum
         e.args.clear();
         return std::nullopt;
     }
+    if (e.kind == Expr::Kind::Function) {
+        static constexpr std::string_view kOfColumns[] = {
+            "upper",      "lower",     "isnull",      "coalesce",           "len",
+            "datalength", "object_id", "object_name", "object_schema_name", "schema_name",
+            "schema_id",  "db_name",   "db_id"};
+        bool known = false;
+        for (auto k : kOfColumns) {
+            known = known || text::isKeyword(e.text, k);
+        }
+        if (!known) {
+            return makeMessage(195, 15, 10,
+                               u"'" + e.text + u"' is not a recognized built-in function name.");
+        }
+    }
     for (auto& a : e.args) {
         if (auto m = bind(a, columns, session, vars)) {
             return m;
@@ -725,6 +739,24 @@ std::optional<Message> Evaluator::bind(Expr& e, const std::vector<Column>& colum
 
 ColumnType Evaluator::typeOf(const Expr& e, const std::vector<Column>& columns) {
     switch (e.kind) {
+    case Expr::Kind::Function: {
+        // Functions of columns (the others were evaluated once, at binding).
+        ColumnType t;
+        const std::u16string& f = e.text;
+        if ((text::isKeyword(f, "upper") || text::isKeyword(f, "lower") ||
+             text::isKeyword(f, "isnull") || text::isKeyword(f, "coalesce")) &&
+            !e.args.empty()) {
+            return typeOf(e.args[0], columns);
+        }
+        if (text::isKeyword(f, "object_name") || text::isKeyword(f, "object_schema_name") ||
+            text::isKeyword(f, "schema_name") || text::isKeyword(f, "db_name")) {
+            t.type = Type::NVarChar;
+            t.length = 128;
+            return t;
+        }
+        t.type = text::isKeyword(f, "db_id") ? Type::SmallInt : Type::Int;
+        return t;
+    }
     case Expr::Kind::Column:
         return e.slot >= 0 ? columns[static_cast<std::size_t>(e.slot)].type : ColumnType{};
     case Expr::Kind::Constant:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
 #include "DateTime.h"
 #include "Evaluator.h"
@@ -25,10 +26,13 @@ const char16_t* const kVersion =
 // the row count taken when the query started.
 class SelectRows : public RowSource {
 public:
-    SelectRows(Source source, std::optional<Expr> where, std::vector<Expr> projection,
-               bool identity, std::optional<std::int64_t> top)
+    // The session evaluates functions of columns; it outlives the rows, which the wire half
+    // reads before the connection's next request.
+    SelectRows(SessionImpl* session, Source source, std::optional<Expr> where,
+               std::vector<Expr> projection, bool identity, std::optional<std::int64_t> top)
         : source_(std::move(source)), where_(std::move(where)), projection_(std::move(projection)),
           identity_(identity), top_(top) {
+        env_.session = session;
         env_.columns = &source_.columns;
         env_.row = &current_;
     }
@@ -46,7 +50,12 @@ public:
             ++index_;
             if (where_) {
                 bool keep = false;
-                if (Evaluator::test(*where_, env_, keep) || !keep) {
+                if (auto m = Evaluator::test(*where_, env_, keep)) {
+                    // A row the condition cannot be evaluated on fails the query, as on SQL
+                    // Server, where the error follows the rows already sent.
+                    throw std::runtime_error(text::toUtf8(m->text));
+                }
+                if (!keep) {
                     continue;
                 }
             }
@@ -59,11 +68,10 @@ public:
             row.resize(projection_.size());
             for (std::size_t i = 0; i < projection_.size(); ++i) {
                 Typed t;
-                if (Evaluator::eval(projection_[i], env_, t)) {
-                    row[i] = std::monostate{};
-                } else {
-                    row[i] = std::move(t.value);
+                if (auto m = Evaluator::eval(projection_[i], env_, t)) {
+                    throw std::runtime_error(text::toUtf8(m->text));
                 }
+                row[i] = std::move(t.value);
             }
             return true;
         }
@@ -231,6 +239,13 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const Variables* vars, c
     env.session = this;
     env.vars = vars;
     env.row = row;
+    return eval(e, env, out);
+}
+
+std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Typed& out) {
+    EvalEnv env = outer;
+    env.session = this;
+    const Variables* vars = env.vars;
     if (e.kind == Expr::Kind::Variable) {
         const std::u16string& n = e.text;
         if (n.size() > 2 && n[1] == u'@') {
@@ -592,6 +607,8 @@ bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const E
         // Build the rows here.
         std::vector<Row> rows;
         EvalEnv env;
+        env.session = this;
+        env.vars = vars;
         env.columns = &source.columns;
         Row current;
         env.row = &current;
@@ -690,7 +707,7 @@ bool SessionImpl::execSelect(const SelectStmt& s, const Variables* vars, const E
         return true;
     }
     // Streamed: the row count is only known at the end; the wire half counts the rows it sends.
-    result.rows = std::make_unique<SelectRows>(std::move(source), std::move(where),
+    result.rows = std::make_unique<SelectRows>(this, std::move(source), std::move(where),
                                                std::move(projection), identity, s.top);
     outcome.result = std::move(result);
     emit(std::move(outcome));

@@ -13,6 +13,7 @@
 #include "Catalog.h"
 #include "Convert.h"
 #include "EngineImpl.h"
+#include "Evaluator.h"
 
 namespace tds {
 
@@ -65,6 +66,8 @@ public:
 
     // Expression evaluation with this session's context (functions, variables).
     std::optional<Message> eval(const Expr& e, const Variables* vars, const Row* row, Typed& out);
+    // The same over a row of a source (functions of columns).
+    std::optional<Message> eval(const Expr& e, const EvalEnv& env, Typed& out);
 
 private:
     void runRpc(const std::u16string& name, std::uint16_t procId, std::vector<ProcArgValue> args,
