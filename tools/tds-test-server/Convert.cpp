@@ -1254,9 +1254,9 @@ std::u16string Convert::toText(const Typed& in) {
     return u"";
 }
 
-std::optional<ColumnType> Convert::parseDeclaredType(const TypeSpec& spec) {
+std::optional<ColumnType> Convert::parseDeclaredType(const TypeSpec& declared) {
     ColumnType t;
-    if (Types::resolve(spec, 1, u"", t)) {
+    if (Types::resolve(declared, 1, u"", t)) {
         return std::nullopt;
     }
     return t;

@@ -34,7 +34,7 @@ public:
     // The value's text as CAST(x AS nvarchar) gives it.
     static std::u16string toText(const Typed& in);
     // A parameter type name as a client declares it ("nvarchar(4000)") to a ColumnType.
-    static std::optional<ColumnType> parseDeclaredType(const TypeSpec& spec);
+    static std::optional<ColumnType> parseDeclaredType(const TypeSpec& declared);
 };
 
 } // namespace tds

@@ -419,11 +419,11 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                     line_);
     }
     bool hasPrimary = false;
-    for (const auto& spec : s.keys) {
+    for (const auto& keyDef : s.keys) {
         KeyConstraint key;
-        key.primary = spec.primary;
-        key.name = spec.name;
-        if (spec.primary) {
+        key.primary = keyDef.primary;
+        key.name = keyDef.name;
+        if (keyDef.primary) {
             if (hasPrimary) {
                 return failAll({makeMessage(8110, 16, 0,
                                             u"Cannot add multiple PRIMARY KEY constraints to "
@@ -433,7 +433,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
             }
             hasPrimary = true;
         }
-        for (const auto& columnName : spec.columns) {
+        for (const auto& columnName : keyDef.columns) {
             std::size_t found = columns.size();
             for (std::size_t i = 0; i < columns.size(); ++i) {
                 if (text::equalsCi(columns[i].name, columnName)) {
@@ -456,7 +456,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
                                      u"column in an index."),
                      couldNotCreate});
             }
-            if (spec.primary) {
+            if (keyDef.primary) {
                 if (s.columns[found].explicitNull) {
                     return failAll({makeMessage(8111, 16, 1,
                                                 u"Cannot define PRIMARY KEY constraint on "

@@ -827,8 +827,8 @@ Expr Parser::parsePrimary() {
         Expr e;
         e.kind = Expr::Kind::Cast;
         e.pos = t.begin;
-        TypeSpec spec = parseType();
-        e.castType = std::move(spec);
+        TypeSpec declared = parseType();
+        e.castType = std::move(declared);
         expectSymbol(u",");
         e.args.push_back(parseExpr());
         if (acceptSymbol(u",")) {

@@ -151,8 +151,8 @@ std::u16string Types::declaration(const ColumnType& t) {
     }
 }
 
-bool Types::isRowVersion(const TypeSpec& spec) {
-    return text::isKeyword(spec.name, "timestamp") || text::isKeyword(spec.name, "rowversion");
+bool Types::isRowVersion(const TypeSpec& declared) {
+    return text::isKeyword(declared.name, "timestamp") || text::isKeyword(declared.name, "rowversion");
 }
 
 bool Types::isCharacter(Type t) {
@@ -176,38 +176,38 @@ bool Types::isDateTime(Type t) {
            t == Type::SmallDateTime || t == Type::DateTimeOffset;
 }
 
-std::optional<Message> Types::resolve(const TypeSpec& spec, int columnNumber,
+std::optional<Message> Types::resolve(const TypeSpec& declared, int columnNumber,
                                       const std::u16string& columnName, ColumnType& out) {
     const TypeEntry* entry = nullptr;
     for (const auto& e : kTypes) {
-        if (text::isKeyword(spec.name, e.name)) {
+        if (text::isKeyword(declared.name, e.name)) {
             entry = &e;
             break;
         }
     }
     const std::u16string which = u"Column, parameter, or variable #" + num(columnNumber) + u": ";
     if (entry == nullptr) {
-        return message(2715, 16, 6, which + u"Cannot find data type " + spec.name + u".");
+        return message(2715, 16, 6, which + u"Cannot find data type " + declared.name + u".");
     }
     out = ColumnType{};
     out.type = entry->type;
     // Arguments: numbers, or "max" where allowed.
     std::array<std::int64_t, 2> arg{0, 0};
     bool isMax = false;
-    for (std::size_t i = 0; i < spec.args.size() && i < 2; ++i) {
-        if (spec.args[i] == u"max") {
+    for (std::size_t i = 0; i < declared.args.size() && i < 2; ++i) {
+        if (declared.args[i] == u"max") {
             isMax = true;
             continue;
         }
-        std::string digits = text::toUtf8(spec.args[i]);
+        std::string digits = text::toUtf8(declared.args[i]);
         std::int64_t v = 0;
         auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
         arg[i] = r.ec == std::errc() ? v : 2147483647;
     }
-    const std::size_t argc = spec.args.size();
-    const std::u16string lower = text::folded(spec.name);
+    const std::size_t argc = declared.args.size();
+    const std::u16string lower = text::folded(declared.name);
     auto noWidth = [&]() -> std::optional<Message> {
-        if (spec.hasParens) {
+        if (declared.hasParens) {
             return message(2716, 16, 1,
                            which + u"Cannot specify a column width on data type " + lower + u".");
         }
@@ -311,14 +311,14 @@ std::optional<Message> Types::resolve(const TypeSpec& spec, int columnNumber,
     case Type::Binary:
     case Type::VarBinary: {
         const bool national = entry->type == Type::NChar || entry->type == Type::NVarChar;
-        if (text::isKeyword(spec.name, "sysname")) {
+        if (text::isKeyword(declared.name, "sysname")) {
             if (auto m = noWidth()) {
                 return m;
             }
             out.length = 128;
             return std::nullopt;
         }
-        if (text::isKeyword(spec.name, "rowversion") || text::isKeyword(spec.name, "timestamp")) {
+        if (text::isKeyword(declared.name, "rowversion") || text::isKeyword(declared.name, "timestamp")) {
             // A server-generated row version; stored here as binary(8).
             if (auto m = noWidth()) {
                 return m;

@@ -17,10 +17,10 @@ public:
     // The declaration as it would be written: "nvarchar(max)", "decimal(10,2)", "int".
     static std::u16string declaration(const ColumnType& type);
     // Resolves a written type. columnNumber counts from 1 and names the column in the messages.
-    static std::optional<Message> resolve(const TypeSpec& spec, int columnNumber,
+    static std::optional<Message> resolve(const TypeSpec& declared, int columnNumber,
                                           const std::u16string& columnName, ColumnType& out);
     // timestamp / rowversion: a binary(8) the server fills in itself.
-    static bool isRowVersion(const TypeSpec& spec);
+    static bool isRowVersion(const TypeSpec& declared);
     static bool isCharacter(Type t);    // char, varchar, text
     static bool isNational(Type t);     // nchar, nvarchar, ntext, xml
     static bool isBinary(Type t);       // binary, varbinary, image
