@@ -37,6 +37,10 @@ private:
     qint64 offset_ = 0;
 };
 
+// A text field of the SQL Server test double's statement log as the server received it: the
+// log writes \\, \n, \r and \t for the characters that would break its lines.
+QString unescapeLogText(const QString& field);
+
 // Message and input boxes that answer from a queue and record what was asked.
 class FakeDialogs final : public ui::Dialogs {
 public:

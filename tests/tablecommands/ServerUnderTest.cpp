@@ -26,29 +26,6 @@ QString connectionString(ServerUnderTest::Kind kind) {
                                                 : db::MSSQLConnectionString(s);
 }
 
-// The double writes \\, \n, \r and \t for the characters that would break its lines.
-QString unescapeDoubleText(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\\' || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = text.at(++i);
-        if (next == u'n')
-            out += u'\n';
-        else if (next == u'r')
-            out += u'\r';
-        else if (next == u't')
-            out += u'\t';
-        else
-            out += next;
-    }
-    return out;
-}
-
 } // namespace
 
 ServerUnderTest::ServerUnderTest(Kind kind) : kind_(kind), log_(logPath(kind)) {}
@@ -216,7 +193,7 @@ QList<ServerSession> ServerUnderTest::parseDoubleLog(const QStringList& lines) c
         if (event == u"LOGIN" || event == u"LOGIN-FAILED") {
             ServerSession s;
             s.id = id;
-            s.login = unescapeDoubleText(f.at(1));
+            s.login = test::unescapeLogText(f.at(1));
             s.loggedIn = event == u"LOGIN";
             s.firstLine = i;
             if (!s.loggedIn)
@@ -230,10 +207,10 @@ QList<ServerSession> ServerUnderTest::parseDoubleLog(const QStringList& lines) c
             continue;
         ServerSession& s = sessions[open.value(id)];
         if (event == u"BATCH" && f.size() >= 4) {
-            s.statements.append(unescapeDoubleText(f.at(3)));
+            s.statements.append(test::unescapeLogText(f.at(3)));
             s.lastStatementLine = i;
         } else if (event == u"RPC") {
-            s.statements.append(unescapeDoubleText(f.mid(3).join(u'\t')));
+            s.statements.append(test::unescapeLogText(f.mid(3).join(u'\t')));
             s.lastStatementLine = i;
         } else if (event == u"LOGOUT") {
             s.lastLine = i;

@@ -35,23 +35,6 @@ QString delimited(Server server, const QString& table) {
     return server == Server::MySQL ? sql::backticked(table) : sql::bracketed(table);
 }
 
-QString unescapeDouble(const QString& text) {
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\\' || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = text.at(++i);
-        out += next == u'n'   ? QChar(u'\n')
-               : next == u'r' ? QChar(u'\r')
-               : next == u't' ? QChar(u'\t')
-                              : next;
-    }
-    return out;
-}
-
 QList<LoggedSession> parseMariaDb(const QStringList& lines) {
     static const QRegularExpression event(
         QStringLiteral(R"(^(?:\d{6} +\d{1,2}:\d\d:\d\d)?\t+ *(\d+) ([A-Za-z][A-Za-z ]*)\t(.*)$)"));
@@ -102,13 +85,13 @@ QList<LoggedSession> parseDouble(const QStringList& lines) {
         const QString& event = f.at(2);
         if (event == u"LOGIN") {
             open.insert(id, sessions.size());
-            sessions.append(LoggedSession{id, unescapeDouble(f.at(1)), {}, false});
+            sessions.append(LoggedSession{id, test::unescapeLogText(f.at(1)), {}, false});
         } else if (open.contains(id)) {
             LoggedSession& s = sessions[open.value(id)];
             if (event == u"BATCH" && f.size() >= 4)
-                s.statements.append(unescapeDouble(f.mid(3).join(u'\t')));
+                s.statements.append(test::unescapeLogText(f.mid(3).join(u'\t')));
             else if (event == u"RPC")
-                s.statements.append(unescapeDouble(f.mid(3).join(u'\t')));
+                s.statements.append(test::unescapeLogText(f.mid(3).join(u'\t')));
             else if (event == u"LOGOUT") {
                 s.closed = true;
                 open.remove(id);
