@@ -88,6 +88,7 @@ private slots:
     void nullOfEveryType_data();
     void nullOfEveryType();
     void largeValues();
+    void millionRows();
     void literalWithoutNPrefix_data();
     void literalWithoutNPrefix();
 
@@ -456,6 +457,41 @@ void TdsWireTest::olderTdsVersions() {
     QCOMPARE(c.text(7).value_or(QStringLiteral("<NULL>")), QStringLiteral("vm"));
     QCOMPARE(c.text(8), std::optional<QString>());
     QVERIFY(!c.fetch());
+}
+
+// A million rows in and out again through the driver: every row arrives, in insertion order,
+// with its values intact.
+void TdsWireTest::millionRows() {
+    constexpr int kRows = 1000000;
+    constexpr int kPerStatement = 1000;
+    auto c = connect();
+    const QString table = fq::test::uniqueName(QStringLiteral("w_million"));
+    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (id int, name nvarchar(20), amount decimal(12,2))")
+                       .arg(table));
+    for (int first = 1; first <= kRows; first += kPerStatement) {
+        QString sql = QStringLiteral("INSERT INTO %1 VALUES ").arg(table);
+        for (int i = first; i < first + kPerStatement; ++i) {
+            if (i > first)
+                sql += u',';
+            sql += QStringLiteral("(%1, N'r\u00e9%1', %1.25)").arg(i);
+        }
+        execOrFail(*c, sql);
+    }
+    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
+    int n = 0;
+    while (c->fetch()) {
+        ++n;
+        const QString id = QString::number(n);
+        if (c->text(1) != id || c->text(2) != QStringLiteral("r\u00e9") + id ||
+            c->text(3) != id + QStringLiteral(".25"))
+            QFAIL(qPrintable(QStringLiteral("row %1 arrived as %2, %3, %4")
+                                 .arg(n)
+                                 .arg(c->text(1).value_or(QStringLiteral("NULL")),
+                                      c->text(2).value_or(QStringLiteral("NULL")),
+                                      c->text(3).value_or(QStringLiteral("NULL")))));
+    }
+    QCOMPARE(n, kRows);
+    execOrFail(*c, QStringLiteral("DROP TABLE %1").arg(table));
 }
 
 void TdsWireTest::preparedStatement() {
