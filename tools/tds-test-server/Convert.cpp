@@ -1254,6 +1254,29 @@ std::u16string Convert::toText(const Typed& in) {
     return u"";
 }
 
+std::optional<std::u16string> Convert::textOrNull(const Typed& in) {
+    if (const auto* u = std::get_if<std::u16string>(&in.value)) {
+        return *u;
+    }
+    if (const auto* s = std::get_if<std::string>(&in.value)) {
+        return text::fromCp1252(*s);
+    }
+    if (std::holds_alternative<std::monostate>(in.value)) {
+        return std::nullopt;
+    }
+    return toText(in);
+}
+
+std::optional<std::int64_t> Convert::bigintOrNull(const Typed& in) {
+    ColumnType big;
+    big.type = Type::BigInt;
+    Value v;
+    if (std::holds_alternative<std::monostate>(in.value) || to(in, big, v, nullptr)) {
+        return std::nullopt;
+    }
+    return std::get<std::int64_t>(v);
+}
+
 std::optional<ColumnType> Convert::parseDeclaredType(const TypeSpec& declared) {
     ColumnType t;
     if (Types::resolve(declared, 1, u"", t)) {

@@ -33,6 +33,9 @@ public:
                                      const ConvertTarget* target);
     // The value's text as CAST(x AS nvarchar) gives it.
     static std::u16string toText(const Typed& in);
+    // An argument as text (NULL as nothing), and as a bigint (NULL or not a number as nothing).
+    static std::optional<std::u16string> textOrNull(const Typed& in);
+    static std::optional<std::int64_t> bigintOrNull(const Typed& in);
     // A parameter type name as a client declares it ("nvarchar(4000)") to a ColumnType.
     static std::optional<ColumnType> parseDeclaredType(const TypeSpec& declared);
 };

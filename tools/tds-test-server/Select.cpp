@@ -138,29 +138,6 @@ Typed intValue(std::optional<std::int64_t> v, Type type = Type::Int) {
     return t;
 }
 
-std::optional<std::u16string> textArg(const Typed& t) {
-    if (const auto* u = std::get_if<std::u16string>(&t.value)) {
-        return *u;
-    }
-    if (const auto* s = std::get_if<std::string>(&t.value)) {
-        return text::fromCp1252(*s);
-    }
-    if (std::holds_alternative<std::monostate>(t.value)) {
-        return std::nullopt;
-    }
-    return Convert::toText(t);
-}
-
-std::optional<std::int64_t> intArg(const Typed& t) {
-    ColumnType big;
-    big.type = Type::BigInt;
-    Value v;
-    if (std::holds_alternative<std::monostate>(t.value) || Convert::to(t, big, v, nullptr)) {
-        return std::nullopt;
-    }
-    return std::get<std::int64_t>(v);
-}
-
 // Splits a possibly quoted multi-part name ("[dbo].[t]", "sales.t") into its parts.
 std::optional<ObjectName> splitName(const std::u16string& s) {
     std::vector<Token> tokens;
@@ -310,7 +287,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
         if (auto m = argc(1, 2)) {
             return m;
         }
-        auto name = textArg(args[0]);
+        auto name = Convert::textOrNull(args[0]);
         out = intValue(name ? objectId(*name) : std::nullopt);
         return std::nullopt;
     }
@@ -320,7 +297,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
         }
         const bool schemaOnly = text::isKeyword(f, "object_schema_name");
         out = nullNText();
-        auto id = intArg(args[0]);
+        auto id = Convert::bigintOrNull(args[0]);
         if (!id) {
             return std::nullopt;
         }
@@ -342,7 +319,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
             return std::nullopt;
         }
         out = nullNText();
-        if (auto id = intArg(args[0])) {
+        if (auto id = Convert::bigintOrNull(args[0])) {
             std::shared_lock lock(db_->mutex());
             if (const SchemaInfo* s = db_->schema(static_cast<std::int32_t>(*id))) {
                 out = nText(s->name);
@@ -359,7 +336,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
             return std::nullopt;
         }
         out = intValue(std::nullopt);
-        if (auto n = textArg(args[0])) {
+        if (auto n = Convert::textOrNull(args[0])) {
             std::shared_lock lock(db_->mutex());
             if (const SchemaInfo* s = db_->schema(*n)) {
                 out = intValue(s->id);
@@ -373,7 +350,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
             return std::nullopt;
         }
         out = nullNText();
-        if (auto id = intArg(args[0])) {
+        if (auto id = Convert::bigintOrNull(args[0])) {
             for (const auto& d : engine_.databases) {
                 if (d->id() == *id) {
                     out = nText(d->name());
@@ -388,7 +365,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
             return std::nullopt;
         }
         out = intValue(std::nullopt, Type::SmallInt);
-        if (auto n = textArg(args[0])) {
+        if (auto n = Convert::textOrNull(args[0])) {
             if (Database* d = engine_.findDatabase(*n)) {
                 out = intValue(d->id(), Type::SmallInt);
             }
@@ -426,7 +403,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
         if (auto m = argc(1, 1)) {
             return m;
         }
-        auto s = textArg(args[0]);
+        auto s = Convert::textOrNull(args[0]);
         if (!s) {
             out = intValue(std::nullopt);
             return std::nullopt;
@@ -487,7 +464,7 @@ std::optional<Message> SessionImpl::eval(const Expr& e, const EvalEnv& outer, Ty
         out = nullNText();
         out.type.length = 128;
         if (!args.empty()) {
-            auto p = textArg(args[0]).value_or(u"");
+            auto p = Convert::textOrNull(args[0]).value_or(u"");
             if (text::isKeyword(p, "productversion")) {
                 out = nText(u"15.0.4322.2");
             } else if (text::isKeyword(p, "edition")) {

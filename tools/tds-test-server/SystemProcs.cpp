@@ -15,29 +15,6 @@ namespace tds {
 
 namespace {
 
-std::optional<std::u16string> textOf(const Typed& t) {
-    if (const auto* u = std::get_if<std::u16string>(&t.value)) {
-        return *u;
-    }
-    if (const auto* s = std::get_if<std::string>(&t.value)) {
-        return text::fromCp1252(*s);
-    }
-    if (std::holds_alternative<std::monostate>(t.value)) {
-        return std::nullopt;
-    }
-    return Convert::toText(t);
-}
-
-std::optional<std::int64_t> intOf(const Typed& t) {
-    ColumnType big;
-    big.type = Type::BigInt;
-    Value v;
-    if (std::holds_alternative<std::monostate>(t.value) || Convert::to(t, big, v, nullptr)) {
-        return std::nullopt;
-    }
-    return std::get<std::int64_t>(v);
-}
-
 // Matches call arguments to a procedure's parameters, by name or by position.
 class Args {
 public:
@@ -73,7 +50,7 @@ public:
     const Typed* get(std::size_t i) const { return values_[i] ? &values_[i]->value : nullptr; }
     std::optional<std::u16string> text(std::size_t i) const {
         const Typed* t = get(i);
-        return t ? textOf(*t) : std::nullopt;
+        return t ? Convert::textOrNull(*t) : std::nullopt;
     }
     const std::u16string& unknown() const { return unknown_; }
     bool tooMany() const { return tooMany_; }
@@ -359,7 +336,7 @@ bool SessionImpl::spTables(const std::vector<ProcArgValue>& argList, const Emit&
     auto typeList = args.text(3);
     bool usePattern = true;
     if (const Typed* t = args.get(4)) {
-        usePattern = intOf(*t).value_or(1) != 0;
+        usePattern = Convert::bigintOrNull(*t).value_or(1) != 0;
     }
     if (qualifier && !qualifier->empty() && !text::equalsCi(*qualifier, db_->name())) {
         Message m = makeMessage(15250, 16, 1,
@@ -439,7 +416,7 @@ bool SessionImpl::spColumns(const std::vector<ProcArgValue>& argList, const Emit
     auto columnFilter = args.text(3);
     bool odbc3 = false;
     if (const Typed* t = args.get(4)) {
-        odbc3 = intOf(*t).value_or(2) >= 3;
+        odbc3 = Convert::bigintOrNull(*t).value_or(2) >= 3;
     }
     std::vector<Row> rows;
     if (nameFilter) {
@@ -623,11 +600,11 @@ bool SessionImpl::spExecuteSql(const std::vector<ProcArgValue>& args, const Emit
                             u"which was not supplied.")});
         return false;
     }
-    auto stmt = textOf(args[0].value).value_or(u"");
+    auto stmt = Convert::textOrNull(args[0].value).value_or(u"");
     std::u16string params;
     std::size_t first = 1;
     if (args.size() > 1 && (args[1].name.empty() || text::equalsCi(args[1].name, u"@params"))) {
-        params = textOf(args[1].value).value_or(u"");
+        params = Convert::textOrNull(args[1].value).value_or(u"");
         first = 2;
     }
     std::vector<Message> errors;
@@ -646,8 +623,8 @@ bool SessionImpl::spPrepare(const std::vector<ProcArgValue>& args, const Emit& e
         return false;
     }
     Prepared p;
-    p.params = textOf(args[1].value).value_or(u"");
-    p.stmt = textOf(args[2].value).value_or(u"");
+    p.params = Convert::textOrNull(args[1].value).value_or(u"");
+    p.stmt = Convert::textOrNull(args[2].value).value_or(u"");
     const std::int32_t handle = nextHandle_++;
     prepared_[handle] = p;
     RpcParam out;
@@ -670,7 +647,7 @@ bool SessionImpl::spPrepare(const std::vector<ProcArgValue>& args, const Emit& e
 bool SessionImpl::spExecute(const std::vector<ProcArgValue>& args, const Emit& emit) {
     std::optional<std::int64_t> handle;
     if (!args.empty()) {
-        handle = intOf(args[0].value);
+        handle = Convert::bigintOrNull(args[0].value);
     }
     auto it = handle ? prepared_.find(static_cast<std::int32_t>(*handle)) : prepared_.end();
     if (it == prepared_.end()) {
@@ -690,7 +667,7 @@ bool SessionImpl::spExecute(const std::vector<ProcArgValue>& args, const Emit& e
 
 bool SessionImpl::spUnprepare(const std::vector<ProcArgValue>& args, const Emit& emit) {
     if (!args.empty()) {
-        if (auto h = intOf(args[0].value)) {
+        if (auto h = Convert::bigintOrNull(args[0].value)) {
             prepared_.erase(static_cast<std::int32_t>(*h));
         }
     }
