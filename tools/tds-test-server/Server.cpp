@@ -29,7 +29,11 @@ Server::~Server() {
     ::close(wake_[1]);
 }
 
-void Server::listen(std::uint16_t port) {
+void Server::listen(std::uint16_t port, const std::string& where) {
+    in_addr loopback{};
+    if (::inet_pton(AF_INET, where.c_str(), &loopback) != 1 ||
+        (ntohl(loopback.s_addr) >> 24) != 127)
+        throw std::runtime_error("not a loopback address: " + where);
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0)
         throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
@@ -38,9 +42,9 @@ void Server::listen(std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr = loopback;
     if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+        throw std::runtime_error("cannot listen on " + where + ":" + std::to_string(port) + ": " +
                                  std::strerror(errno));
     if (::listen(listenFd_, 64) != 0)
         throw std::runtime_error(std::string("listen: ") + std::strerror(errno));

@@ -5,6 +5,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace tds {
@@ -15,7 +16,7 @@ namespace tds::wire {
 
 class StatementLog;
 
-// Listens on 127.0.0.1 and serves each connection on its own thread until stop().
+// Listens on a loopback address (127.0.0.1 unless told) and serves each connection on its own thread until stop().
 class Server {
 public:
     Server(Engine& engine, StatementLog& log);
@@ -24,7 +25,8 @@ public:
     Server& operator=(const Server&) = delete;
 
     // Binds and listens; throws std::runtime_error with the reason when it can't.
-    void listen(std::uint16_t port);
+    // The address must be in 127.0.0.0/8.
+    void listen(std::uint16_t port, const std::string& address = "127.0.0.1");
     std::uint16_t port() const { return port_; }
     // Accepts connections until stop(); then closes every connection and waits for its thread.
     void run();

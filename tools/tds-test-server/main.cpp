@@ -1,6 +1,6 @@
-// The SQL Server test double: a TDS server on 127.0.0.1 for the tests and the local run.
+// The SQL Server test double: a TDS server on a loopback address for the tests and the local run.
 //
-//   tds-test-server --port 1433 --account USER:PASSWORD [--account ...] --database NAME
+//   tds-test-server [--address 127.0.0.1] --port 1433 --account USER:PASSWORD [--account ...] --database NAME
 //                   [--database ...] [--script FILE.sql [--script-database NAME]] --log FILE
 //                   [--ready-file FILE]
 
@@ -27,6 +27,7 @@ using tds::wire::WireText;
 
 struct Options {
     int port = 1433;
+    std::string address = "127.0.0.1";
     std::vector<tds::Engine::Account> accounts;
     std::vector<std::u16string> databases;
     std::vector<std::string> scripts;
@@ -37,7 +38,7 @@ struct Options {
 
 [[noreturn]] void usage(const std::string& problem) {
     std::cerr << "tds-test-server: " << problem << "\n"
-              << "usage: tds-test-server --port N --account USER:PASSWORD [--account ...] "
+              << "usage: tds-test-server [--address 127.x.y.z] --port N --account USER:PASSWORD [--account ...] "
                  "--database NAME [--database ...] [--script FILE.sql [--script-database NAME]] "
                  "--log FILE [--ready-file FILE]\n";
     std::exit(2);
@@ -53,7 +54,9 @@ Options parse(int argc, char** argv) {
                 usage(a + " needs a value");
             return args[++i];
         };
-        if (a == "--port") {
+        if (a == "--address") {
+            o.address = value();
+        } else if (a == "--port") {
             const std::string& v = value();
             char* end = nullptr;
             const long port = std::strtol(v.c_str(), &end, 10);
@@ -137,7 +140,7 @@ int main(int argc, char** argv) {
             options.log.empty() ? std::make_unique<tds::wire::StatementLog>()
                                 : std::make_unique<tds::wire::StatementLog>(options.log);
         tds::wire::Server server(engine, *log);
-        server.listen(static_cast<std::uint16_t>(options.port));
+        server.listen(static_cast<std::uint16_t>(options.port), options.address);
         if (!options.readyFile.empty()) {
             std::ofstream ready(options.readyFile, std::ios::trunc);
             ready << server.port() << "\n";
