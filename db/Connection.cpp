@@ -105,7 +105,6 @@ void Connection::Open(const QString& connectionString) {
 Recordset Connection::Execute(const QString& statement) {
     if (!handle_)
         throw odbc::notOpen();
-    handle_->finishStreaming();
     auto stmt = std::make_unique<Statement>(handle_);
     stmt->execute(statement, CursorLocation == kUseClient);
     if (!stmt->hasResult())
@@ -124,7 +123,6 @@ int Connection::State() const noexcept {
 QStringList Connection::CatalogTables() {
     if (!handle_)
         throw odbc::notOpen();
-    handle_->finishStreaming();
     Statement stmt(handle_);
     stmt.tables(QStringLiteral("TABLE,VIEW"));
     QStringList names;

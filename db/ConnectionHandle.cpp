@@ -2,7 +2,6 @@
 
 #include "db/Environment.h"
 #include "db/Odbc.h"
-#include "db/Statement.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,19 +50,6 @@ void ConnectionHandle::connect(const QString& driverString) {
             std::min<qsizetype>(nameBytes / 2, static_cast<qsizetype>(name.size()) - 1);
         textAsUtf8_ = odbc::fromWide(name.data(), std::max<qsizetype>(length, 0))
                           .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
-    }
-}
-
-void ConnectionHandle::finishStreaming() {
-    if (streaming_ == nullptr)
-        return;
-    Statement* stmt = streaming_;
-    streaming_ = nullptr;
-    try {
-        stmt->readRest();
-    } catch (const DbError&) {
-        // Kept by the statement and thrown to its own reader when it reaches the rows that
-        // could not be read; the next statement is not the one that failed.
     }
 }
 

@@ -106,26 +106,6 @@ void Statement::openResult(bool buffered) {
     } else {
         atEnd_ = true; // stays so when the fetch throws
         atEnd_ = !fetchRow(current_);
-        if (!atEnd_)
-            connection_->setStreaming(this);
-    }
-}
-
-void Statement::readRest() {
-    if (buffered_ || atEnd_)
-        return;
-    rows_.clear();
-    rows_.push_back(std::move(current_));
-    current_.clear();
-    buffered_ = true;
-    position_ = 0;
-    try {
-        std::vector<Value> row;
-        while (fetchRow(row))
-            rows_.push_back(std::move(row));
-    } catch (const DbError& e) {
-        pendingError_ = e;
-        throw;
     }
 }
 
@@ -179,14 +159,11 @@ void Statement::describe(SQLSMALLINT columns) {
 bool Statement::fetchRow(std::vector<Value>& row) {
     const SQLRETURN rc = SQLFetch(stmt_);
     if (rc == SQL_NO_DATA) {
-        connection_->clearStreaming(this);
         readRemainingResults();
         return false;
     }
-    if (!odbc::succeeded(rc)) {
-        connection_->clearStreaming(this);
+    if (!odbc::succeeded(rc))
         fail(rc, "SQLFetch");
-    }
     row.clear();
     row.reserve(reads_.size());
     for (std::size_t i = 0; i < reads_.size(); ++i)
@@ -342,8 +319,6 @@ void Statement::moveNext() {
         throw odbc::noCurrentRow();
     if (buffered_) {
         ++position_;
-        if (position_ >= rows_.size() && pendingError_)
-            throw *pendingError_;
     } else {
         atEnd_ = true; // stays so when the fetch throws
         atEnd_ = !fetchRow(current_);

@@ -44,11 +44,6 @@ public:
     // The number of rows when buffered, -1 when streaming.
     long long recordCount() const noexcept;
 
-    // Reads the rows not yet fetched into memory, keeping the current row current, so that
-    // the connection is free for another statement. RecordCount stays -1. An error on the way
-    // is thrown, and thrown again to the reader after the last row that was read.
-    void readRest();
-
 private:
     enum class Read { Text, Binary, Double, Float };
 
@@ -73,9 +68,6 @@ private:
     std::size_t position_ = 0;
     std::vector<Value> current_;
     bool atEnd_ = true;
-    // An error met while reading the rest into memory: thrown to the reader when it reaches
-    // the rows that could not be read, so a cut-off result never looks complete.
-    std::optional<DbError> pendingError_;
     // Reused for every chunk of text and bytes.
     std::vector<SQLWCHAR> textBuffer_;
     std::vector<char> byteBuffer_;
