@@ -2,8 +2,9 @@
 
 #include "app/Form2.h"
 #include "app/WindowLook.h"
-#include "db/Probes.h"
+#include "commands/Probes.h"
 #include "settings/SettingsStore.h"
+#include "ui/Dialogs.h"
 #include "ui/qt/Frame.h"
 #include "ui/qt/HoverRules.h"
 #include "ui/qt/PopupButton.h"
@@ -78,19 +79,19 @@ void Form1::buildControls() {
         setTwipsGeometry(*f, 120, top, 6135, 2895);
         return f;
     };
-    Frame1 = frame("Frame1", "MySQL Database", 120);
-    Frame2 = frame("Frame2", "MS SQL Server Database", 3120);
+    mysqlFrame_ = frame("Frame1", "MySQL Database", 120);
+    mssqlFrame_ = frame("Frame2", "MS SQL Server Database", 3120);
 
     for (std::size_t i = 0; i < kBoxes.size(); ++i) {
         const BoxRow& row = kBoxes.at(i);
-        QGroupBox* inFrame = i < 4 ? Frame1 : Frame2;
+        QGroupBox* inFrame = i < 4 ? mysqlFrame_ : mssqlFrame_;
 
         auto* label = new QLabel(QString::fromLatin1(row.caption), inFrame);
         label->setObjectName(QString::fromLatin1(row.labelName));
         label->setFont(arial9(true));
         paintWhite(*label);
         setTwipsGeometry(*label, 240, row.top + 45, row.labelWidth, 255);
-        label_.at(i) = label;
+        labels_.at(i) = label;
 
         auto* box = new QLineEdit(inFrame);
         box->setObjectName(QString::fromLatin1(row.textName));
@@ -106,8 +107,8 @@ void Form1::buildControls() {
         // Every change of a box is written straight through to its key.
         const QString key = QString::fromLatin1(row.key);
         connect(box, &QLineEdit::textChanged, this,
-                [this, key](const QString& text) { store_.Write(key, text); });
-        text_.at(i) = box;
+                [this, key](const QString& text) { storeSetting(key, text); });
+        boxes_.at(i) = box;
     }
 
     const auto button = [](const char* name, const char* caption, QWidget* parent) {
@@ -118,57 +119,59 @@ void Form1::buildControls() {
         paintWhite(*b);
         return b;
     };
-    // The MySQL test button belongs to the window; it stands where Check1 stands in its frame.
-    Check3 = button("Check3", "Test Connection", this);
-    setTwipsGeometry(*Check3, 240, 2400, 5775, 375);
-    Check3->raise();
-    Check1 = button("Check1", "Test Connection", Frame2);
-    setTwipsGeometry(*Check1, 120, 2280, 5775, 375);
-    Check2 = button("Check2", "OK", this);
-    setTwipsGeometry(*Check2, 120, 6120, 6135, 375);
+    // The MySQL test button belongs to the window; it stands where testMssqlButton_ stands in its
+    // frame.
+    testMysqlButton_ = button("Check3", "Test Connection", this);
+    setTwipsGeometry(*testMysqlButton_, 240, 2400, 5775, 375);
+    testMysqlButton_->raise();
+    testMssqlButton_ = button("Check1", "Test Connection", mssqlFrame_);
+    setTwipsGeometry(*testMssqlButton_, 120, 2280, 5775, 375);
+    okButton_ = button("Check2", "OK", this);
+    setTwipsGeometry(*okButton_, 120, 6120, 6135, 375);
 
-    Check3->onPress(this, [this] {
-        db::TestConnection(db::Server::MySQL, currentSettings(), dialogs_, pointer_);
+    testMysqlButton_->onPress(this, [this] {
+        commands::TestConnection(Server::MySQL, currentSettings(), dialogs_, pointer_);
     });
-    Check1->onPress(this, [this] {
-        db::TestConnection(db::Server::MSSQL, currentSettings(), dialogs_, pointer_);
+    testMssqlButton_->onPress(this, [this] {
+        commands::TestConnection(Server::MSSQL, currentSettings(), dialogs_, pointer_);
     });
-    Check2->onPress(this, [this] { Check2_Click(); });
+    okButton_->onPress(this, [this] { okPressed(); });
 
     // Keyboard focus: the MySQL boxes, its test button, OK, then the SQL Server boxes and their
     // test button.
-    const std::array<QWidget*, 11> order{text_[0], text_[1], text_[2], text_[3], Check3, Check2,
-                                         text_[4], text_[5], text_[6], text_[7], Check1};
+    const std::array<QWidget*, 11> order{boxes_[0],        boxes_[1], boxes_[2],       boxes_[3],
+                                         testMysqlButton_, okButton_, boxes_[4],       boxes_[5],
+                                         boxes_[6],        boxes_[7], testMssqlButton_};
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
 
     hover_ = new HoverRules(pointer_, this);
-    for (QWidget* b : {static_cast<QWidget*>(Check1), static_cast<QWidget*>(Check2),
-                       static_cast<QWidget*>(Check3)})
+    for (QWidget* b : {static_cast<QWidget*>(testMssqlButton_), static_cast<QWidget*>(okButton_),
+                       static_cast<QWidget*>(testMysqlButton_)})
         hover_->add(*b, HoverRules::Rule::Set, ui::kPointerCustom);
     hover_->add(*this, HoverRules::Rule::Set, ui::kPointerArrow, false);
-    hover_->add(*Frame1, HoverRules::Rule::Set, ui::kPointerArrow, false);
-    hover_->add(*Frame2, HoverRules::Rule::Set, ui::kPointerArrow, false);
-    for (QLineEdit* box : text_)
+    hover_->add(*mysqlFrame_, HoverRules::Rule::Set, ui::kPointerArrow, false);
+    hover_->add(*mssqlFrame_, HoverRules::Rule::Set, ui::kPointerArrow, false);
+    for (QLineEdit* box : boxes_)
         hover_->add(*box, HoverRules::Rule::Set, ui::kPointerDefault);
-    for (QLabel* label : label_)
+    for (QLabel* label : labels_)
         hover_->add(*label, HoverRules::Rule::None);
 }
 
-db::ConnectionSettings Form1::currentSettings() const {
-    db::ConnectionSettings s;
-    s.myServer = text_[0]->text();
-    s.myUser = text_[1]->text();
-    s.myPassword = text_[2]->text();
-    s.myDatabase = text_[3]->text();
-    s.msServer = text_[4]->text();
-    s.msUser = text_[5]->text();
-    s.msPassword = text_[6]->text();
-    s.msDatabase = text_[7]->text();
+sql::ConnectionSettings Form1::currentSettings() const {
+    sql::ConnectionSettings s;
+    s.myServer = boxes_[0]->text();
+    s.myUser = boxes_[1]->text();
+    s.myPassword = boxes_[2]->text();
+    s.myDatabase = boxes_[3]->text();
+    s.msServer = boxes_[4]->text();
+    s.msUser = boxes_[5]->text();
+    s.msPassword = boxes_[6]->text();
+    s.msDatabase = boxes_[7]->text();
     return s;
 }
 
-db::SettingsSource Form1::settingsSource() const {
+commands::SettingsSource Form1::settingsSource() const {
     return [this] { return currentSettings(); };
 }
 
@@ -176,17 +179,17 @@ void Form1::Load() {
     ui::qt::CenterForm(*this);
     ui::qt::LoadHandPointer(pointer_, appFolder_);
     for (std::size_t i = 0; i < kBoxes.size(); ++i)
-        text_.at(i)->setText(store_.Read(QString::fromLatin1(kBoxes.at(i).key)));
+        boxes_.at(i)->setText(store_.Read(QString::fromLatin1(kBoxes.at(i).key)));
 
     // Quick check: the four MySQL values and the SQL Server name; the other three SQL Server
     // values are not looked at.
     bool opened = false;
-    const bool complete = !text_[0]->text().isEmpty() && !text_[1]->text().isEmpty() &&
-                          !text_[2]->text().isEmpty() && !text_[3]->text().isEmpty() &&
-                          !text_[4]->text().isEmpty();
+    const bool complete = !boxes_[0]->text().isEmpty() && !boxes_[1]->text().isEmpty() &&
+                          !boxes_[2]->text().isEmpty() && !boxes_[3]->text().isEmpty() &&
+                          !boxes_[4]->text().isEmpty();
     if (complete) {
-        const db::ConnectionSettings s = currentSettings();
-        if (db::CanConnectMySQL(s) && db::CanConnectMSSQL(s)) {
+        const sql::ConnectionSettings s = currentSettings();
+        if (commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s)) {
             showTableManager();
             opened = true;
         }
@@ -197,7 +200,7 @@ void Form1::Load() {
 }
 
 void Form1::setFinalWidth() {
-    // The left edge of Frame1 plus its width plus 240 twips, as the window's outer width: the
+    // The left edge of mysqlFrame_ plus its width plus 240 twips, as the window's outer width: the
     // client area gets that less the window frame, as far as the platform tells it.
     const double dpi = ui::qt::logicalDpi(this);
     const int outer = ui::qt::twipsToPixels(120 + 6135 + 240, dpi);
@@ -213,9 +216,20 @@ int Form1::frameWidth() {
     return margins.left() + margins.right();
 }
 
-void Form1::Check2_Click() {
-    const db::ConnectionSettings s = currentSettings();
-    if (db::CanConnectMySQL(s) && db::CanConnectMSSQL(s))
+void Form1::storeSetting(const QString& key, const QString& value) {
+    if (store_.Write(key, value) || storeFailureShown_)
+        return;
+    storeFailureShown_ = true;
+    dialogs_.MsgBox(QStringLiteral("The connection settings could not be stored in %1. The boxes "
+                                   "keep what you typed until Fernquill ends, but the next start "
+                                   "will not find it.")
+                        .arg(store_.location()),
+                    ui::kOkOnly);
+}
+
+void Form1::okPressed() {
+    const sql::ConnectionSettings s = currentSettings();
+    if (commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s))
         showTableManager();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "commands/CommandContext.h"
+#include "sql/ConnectionSettings.h"
 #include "ui/qt/WindowPointer.h"
 
 #include <QWidget>
@@ -43,8 +44,8 @@ public:
     void Load();
 
     // The boxes' text right now.
-    db::ConnectionSettings currentSettings() const;
-    db::SettingsSource settingsSource() const;
+    sql::ConnectionSettings currentSettings() const;
+    commands::SettingsSource settingsSource() const;
 
     ui::qt::WindowPointer& pointer() { return pointer_; }
     // The table manager, once it was first shown; null before.
@@ -60,7 +61,9 @@ protected:
 
 private:
     void buildControls();
-    void Check2_Click();
+    void okPressed();
+    // Writes one box's text through to its key; a store that cannot be written is reported once.
+    void storeSetting(const QString& key, const QString& value);
     void setFinalWidth();
     // Left plus right frame of the window in pixels (0 where the platform has none).
     int frameWidth();
@@ -72,13 +75,15 @@ private:
     ui::qt::HoverRules* hover_ = nullptr;
     std::unique_ptr<Form2> form2_;
 
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    std::array<QLineEdit*, 8> text_{}; // Text1 .. Text8
-    std::array<QLabel*, 8> label_{};   // Label1 .. Label8
-    ui::qt::PopupButton* Check1 = nullptr;
-    ui::qt::PopupButton* Check2 = nullptr;
-    ui::qt::PopupButton* Check3 = nullptr;
+    // Each control's objectName is its name of old (Frame1, Text1, Check3, ...).
+    QGroupBox* mysqlFrame_ = nullptr;                // Frame1
+    QGroupBox* mssqlFrame_ = nullptr;                // Frame2
+    std::array<QLineEdit*, 8> boxes_{};              // Text1 .. Text8
+    std::array<QLabel*, 8> labels_{};                // their labels
+    ui::qt::PopupButton* testMysqlButton_ = nullptr; // Check3
+    ui::qt::PopupButton* testMssqlButton_ = nullptr; // Check1
+    ui::qt::PopupButton* okButton_ = nullptr;        // Check2
+    bool storeFailureShown_ = false;
 };
 
 } // namespace fq::app

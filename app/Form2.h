@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/Listing.h"
 #include "ui/qt/WindowPointer.h"
 
 #include <QString>
@@ -34,8 +35,8 @@ public:
     void Load();
 
     ui::qt::WindowPointer& pointer() { return pointer_; }
-    ui::qt::QtTableList& mysqlList() { return *List3; }
-    ui::qt::QtTableList& mssqlList() { return *List1; }
+    ui::qt::QtTableList& mysqlList() { return *mysqlList_; }
+    ui::qt::QtTableList& mssqlList() { return *mssqlList_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,22 +50,25 @@ private:
     QString appFolder_;
     ui::qt::WindowPointer pointer_;
     ui::qt::HoverRules* hover_ = nullptr;
+    // The listing connection stays open, idle, as long as the table manager.
+    commands::TableListing listing_;
 
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* fraTables = nullptr;
-    ui::qt::QtTableList* List3 = nullptr;
-    ui::qt::QtTableList* List1 = nullptr;
-    ui::qt::PopupButton* Check1 = nullptr;
-    ui::qt::PopupButton* Check2 = nullptr;
-    ui::qt::PopupButton* Check3 = nullptr;
-    ui::qt::PopupButton* Check4 = nullptr;
-    ui::qt::PopupButton* Check5 = nullptr;
-    ui::qt::PopupButton* Check6 = nullptr;
-    ui::qt::PopupButton* Check7 = nullptr;
-    ui::qt::PopupButton* Check8 = nullptr;
-    ui::qt::PopupButton* Check9 = nullptr;
-    ui::qt::PopupButton* Check10 = nullptr;
-    ui::qt::PopupButton* Check11 = nullptr;
+    // Each control's objectName is its name of old (Frame1, List3, Check4, ...).
+    QGroupBox* mysqlFrame_ = nullptr;                       // Frame1
+    QGroupBox* mssqlFrame_ = nullptr;                       // fraTables
+    ui::qt::QtTableList* mysqlList_ = nullptr;              // List3
+    ui::qt::QtTableList* mssqlList_ = nullptr;              // List1
+    ui::qt::PopupButton* selectAllMysqlButton_ = nullptr;   // Check10
+    ui::qt::PopupButton* deselectAllMysqlButton_ = nullptr; // Check11
+    ui::qt::PopupButton* sendToMssqlButton_ = nullptr;      // Check4
+    ui::qt::PopupButton* deleteMysqlButton_ = nullptr;      // Check5
+    ui::qt::PopupButton* renameMysqlButton_ = nullptr;      // Check7
+    ui::qt::PopupButton* selectAllMssqlButton_ = nullptr;   // Check8
+    ui::qt::PopupButton* deselectAllMssqlButton_ = nullptr; // Check9
+    ui::qt::PopupButton* sendToMysqlButton_ = nullptr;      // Check3
+    ui::qt::PopupButton* deleteMssqlButton_ = nullptr;      // Check1
+    ui::qt::PopupButton* renameMssqlButton_ = nullptr;      // Check6
+    ui::qt::PopupButton* setupButton_ = nullptr;            // Check2
 };
 
 } // namespace fq::app

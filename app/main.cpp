@@ -1,6 +1,5 @@
 #include "app/Form1.h"
 #include "app/WindowLook.h"
-#include "db/Listing.h"
 #include "settings/SettingsStore.h"
 #include "ui/qt/QtDialogs.h"
 
@@ -11,15 +10,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Fernquill"));
     QApplication::setWindowIcon(fq::app::fernquillIcon());
 
-    int result = 0;
-    {
-        fq::settings::SettingsStore store;
-        fq::ui::qt::QtDialogs dialogs;
-        fq::app::Form1 form1(store, dialogs);
-        dialogs.setParentWindow(&form1);
-        form1.Load();
-        result = QApplication::exec();
-    }
-    fq::db::ReleaseListingConnection();
-    return result;
+    fq::settings::SettingsStore store;
+    fq::ui::qt::QtDialogs dialogs;
+    fq::app::Form1 form1(store, dialogs);
+    dialogs.setParentWindow(&form1);
+    form1.Load();
+    return QApplication::exec();
 }

@@ -1,15 +1,15 @@
 // Rows per second of the two transfer commands for a 100,000-row table, and the process's
 // peak memory after each direction. Runs against the local servers (FERNQUILL_LOCAL_SERVERS).
 //   transfer_bench [rows]
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
+#include "commands/SendTables.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/SqlText.h"
+#include "sql/Statements.h"
+#include "support/MemoryTableList.h"
 #include "support/TestSupport.h"
-#include "transfer/SendTables.h"
-#include "transfer/SqlText.h"
-#include "transfer/Statements.h"
 #include "ui/Dialogs.h"
-#include "ui/MemoryTableList.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,7 +32,7 @@ long peakKiB() {
     return -1;
 }
 
-void run(db::Connection& c, const QString& statement) {
+void run(odbc::Connection& c, const QString& statement) {
     c.Execute(statement);
 }
 
@@ -41,11 +41,11 @@ void run(db::Connection& c, const QString& statement) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
-    const db::ConnectionSettings settings = test::localServers();
+    const sql::ConnectionSettings settings = test::localServers();
     const QString name = test::uniqueName(QStringLiteral("bench"));
     try {
-        db::Connection my;
-        my.Open(db::MySQLConnectionStringCommandOrder(settings));
+        odbc::Connection my;
+        my.Open(sql::MySQLConnectionStringCommandOrder(settings));
         run(my, QStringLiteral("CREATE TABLE `%1` (id int, v varchar(40), d double, t datetime(6))")
                     .arg(name));
         run(my,
@@ -55,12 +55,12 @@ int main(int argc, char** argv) {
                 .arg(rows));
         my.Close();
 
-        ui::MemoryTableList mysqlList;
-        ui::MemoryTableList mssqlList;
+        test::MemoryTableList mysqlList;
+        test::MemoryTableList mssqlList;
         test::FakeDialogs dialogs;
         test::FakePointer pointer;
-        const db::CommandContext ctx{mysqlList, mssqlList, dialogs, pointer,
-                                     [&] { return settings; }};
+        const commands::CommandContext ctx{mysqlList, mssqlList, dialogs, pointer,
+                                           [&] { return settings; }};
         mysqlList.AddItem(name);
         mysqlList.SetSelected(0, true);
         mysqlList.SetListIndex(0);
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
 
         QElapsedTimer timer;
         timer.start();
-        transfer::SendTablesToMSSQL(ctx);
+        commands::SendTablesToMSSQL(ctx);
         const double toMssql = static_cast<double>(timer.elapsed()) / 1000.0;
         const long afterToMssql = peakKiB();
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         mssqlList.SetListIndex(0);
         dialogs.answers.enqueue(ui::kAnswerYes);
         timer.restart();
-        transfer::SendTablesToMySQL(ctx);
+        commands::SendTablesToMySQL(ctx);
         const double toMysql = static_cast<double>(timer.elapsed()) / 1000.0;
         const long afterToMysql = peakKiB();
 
@@ -90,14 +90,14 @@ int main(int argc, char** argv) {
         std::printf("SQL Server -> MySQL: %.1f s, %.0f rows/s, peak memory %ld KiB\n", toMysql,
                     rows / toMysql, afterToMysql);
 
-        db::Connection cleanup;
-        cleanup.Open(db::MySQLConnectionStringCommandOrder(settings));
-        run(cleanup, transfer::mysqlDropTable(name));
+        odbc::Connection cleanup;
+        cleanup.Open(sql::MySQLConnectionStringCommandOrder(settings));
+        run(cleanup, sql::mysqlDropTable(name));
         cleanup.Close();
-        cleanup.Open(db::MSSQLConnectionString(settings));
-        run(cleanup, transfer::mssqlDropTable(name));
+        cleanup.Open(sql::MSSQLConnectionString(settings));
+        run(cleanup, sql::mssqlDropTable(name));
         cleanup.Close();
-    } catch (const db::DbError& e) {
+    } catch (const odbc::DbError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }

@@ -1,17 +1,26 @@
-#include "db/CommandContext.h"
+#include "commands/CommandContext.h"
 
-#include "db/DbError.h"
+#include "odbc/DbError.h"
+#include "sql/Refusal.h"
 #include "ui/Dialogs.h"
 
-namespace fq::db {
+namespace fq::commands {
 
-void ReportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const DbError& error) {
-    const QString prompt = whatFailed + QStringLiteral("\n\n") + error.driverText();
-    const QString detail = QStringLiteral("SQLSTATE %1, native error %2, error number %3")
-                               .arg(error.sqlState())
-                               .arg(error.nativeError())
-                               .arg(error.number());
-    dialogs.MsgBox(prompt, ui::kOkOnly, {}, detail);
+Refused refusedBy(const odbc::DbError& error) {
+    return Refused{error.driverText(),
+                   QStringLiteral("SQLSTATE %1, native error %2, error number %3")
+                       .arg(error.sqlState())
+                       .arg(error.nativeError())
+                       .arg(error.number())};
 }
 
-} // namespace fq::db
+Refused refusedBy(const sql::Refusal& refusal) {
+    return Refused{refusal.text(), {}};
+}
+
+void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused) {
+    dialogs.MsgBox(whatFailed + QStringLiteral("\n\n") + refused.words, ui::kOkOnly, {},
+                   refused.detail);
+}
+
+} // namespace fq::commands

@@ -1,18 +1,28 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "sql/ConnectionSettings.h"
 
 #include <QString>
+
+#include <functional>
 
 namespace fq::ui {
 class TableList;
 class Dialogs;
 class Pointer;
 } // namespace fq::ui
-
-namespace fq::db {
-
+namespace fq::odbc {
 class DbError;
+}
+namespace fq::sql {
+class Refusal;
+}
+
+namespace fq::commands {
+
+// Reads the settings at the moment a connection string is built (the setup window's boxes in
+// the program, fixed values in tests).
+using SettingsSource = std::function<sql::ConnectionSettings()>;
 
 // What a table manager command touches: both lists, the boxes, the connection settings of the
 // moment, and the window's pointer. The commands never see a widget.
@@ -24,9 +34,17 @@ struct CommandContext {
     SettingsSource settings;
 };
 
-// The one way a command reports a database failure: a message box (OK) whose text says what
-// failed (naming the table and the step) followed by the server's own words; the SQLSTATE and
-// native error number go into the details.
-void ReportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const DbError& error);
+// What was refused, in words: a server's own words with its SQLSTATE and native error number as
+// the details, or the program's own refusal, which has no details.
+struct Refused {
+    QString words;
+    QString detail;
+};
+Refused refusedBy(const odbc::DbError& error);
+Refused refusedBy(const sql::Refusal& refusal);
 
-} // namespace fq::db
+// The one way a command reports a failure: a message box (OK) whose text says what failed
+// (naming the table and the step) followed by the words of whoever refused.
+void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused);
+
+} // namespace fq::commands

@@ -1,52 +1,34 @@
-#include "db/MySQL.h"
+#include "commands/DropTables.h"
 
-#include "db/ConnectionStrings.h"
-#include "db/TableCommands.h"
-#include "transfer/SqlText.h"
+#include "commands/TableCommands.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/Statements.h"
 #include "ui/Pointer.h"
-#include "ui/TableList.h"
 
-namespace fq::db {
+namespace fq::commands {
 
 using namespace tablecommands;
-
-namespace {
-
-QString dropStatement(const QString& name) {
-    return QStringLiteral("DROP TABLE ") + sql::backticked(name);
-}
-
-} // namespace
 
 void DropMySQLTables(const CommandContext& ctx) {
     if (!hasCurrentItem(ctx, ctx.mysqlList))
         return;
-    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
+    ui::PointerGuard pointer(ctx.pointer);
     // Dropping connects with the key order of the test button.
-    if (dropSelected(ctx, ctx.mysqlList,
-                     Target{QStringLiteral("the MySQL server"), &MySQLConnectionStringTestOrder},
-                     &dropStatement))
-        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    dropSelected(ctx, ctx.mysqlList,
+                 Target{QStringLiteral("the MySQL server"), &sql::MySQLConnectionStringTestOrder},
+                 &sql::mysqlDropTable);
 }
 
-void RenameMySQLTable(const CommandContext& ctx) {
-    if (!hasCurrentItem(ctx, ctx.mysqlList))
+void DropMSSQLTables(const CommandContext& ctx) {
+    if (!hasCurrentItem(ctx, ctx.mssqlList))
         return;
-    const auto selection = soleSelection(ctx, ctx.mysqlList);
-    if (!selection)
-        return;
-    // The hourglass only once a name has been given.
-    const QString newName = askNewName(ctx, selection->name);
-    if (newName.isEmpty())
-        return;
-    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
-    if (renameSelected(ctx, ctx.mysqlList,
-                       Target{QStringLiteral("the MySQL server"),
-                              &MySQLConnectionStringCommandOrder},
-                       *selection, newName,
-                       QStringLiteral("RENAME TABLE ") + sql::backticked(selection->name) +
-                           QStringLiteral(" TO ") + sql::backticked(newName)))
-        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    ui::PointerGuard pointer(ctx.pointer);
+    // A drop that went through leaves the window's pointer setting at 0; one that failed, the
+    // arrow.
+    if (dropSelected(ctx, ctx.mssqlList,
+                     Target{QStringLiteral("the MS SQL Server"), &sql::MSSQLConnectionString},
+                     &sql::mssqlDropCommand))
+        pointer.endWith(ui::kPointerDefault);
 }
 
-} // namespace fq::db
+} // namespace fq::commands

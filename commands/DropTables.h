@@ -1,12 +1,12 @@
 #pragma once
 
-#include "db/CommandContext.h"
+#include "commands/CommandContext.h"
 
-namespace fq::db {
+namespace fq::commands {
 
 // "Delete Table(s)" beside the MySQL list: drops every selected table of List3.
 void DropMySQLTables(const CommandContext& ctx);
-// "Rename Table" beside the MySQL list: renames the one selected table of List3.
-void RenameMySQLTable(const CommandContext& ctx);
+// "Delete Table(s)" beside the SQL Server list: drops every selected table of List1.
+void DropMSSQLTables(const CommandContext& ctx);
 
-} // namespace fq::db
+} // namespace fq::commands

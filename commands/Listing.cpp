@@ -1,31 +1,16 @@
-#include "db/Listing.h"
+#include "commands/Listing.h"
 
-#include "db/CommandContext.h"
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "db/Recordset.h"
+#include "commands/CommandContext.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "odbc/Recordset.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/Statements.h"
 #include "ui/TableList.h"
 
-#include <memory>
-
-namespace fq::db {
+namespace fq::commands {
 
 namespace {
-
-std::unique_ptr<Connection>& listingSlot() {
-    static std::unique_ptr<Connection> connection;
-    return connection;
-}
-
-// A new connection object takes the place of the one held before (which closes it), gets the
-// client-side cursor and is opened with the string as it stands.
-void openListing(const QString& connectionString) {
-    auto& slot = listingSlot();
-    slot = std::make_unique<Connection>();
-    slot->CursorLocation = Connection::kUseClient;
-    slot->Open(connectionString);
-}
 
 void finishLoad(ui::TableList& list) {
     if (list.ListCount() > 0)
@@ -34,27 +19,31 @@ void finishLoad(ui::TableList& list) {
 
 } // namespace
 
-Connection* ListingConnection() {
-    return listingSlot().get();
+TableListing::TableListing() = default;
+TableListing::~TableListing() = default;
+
+// A new connection object takes the place of the one held before (which closes it), gets the
+// client-side cursor and is opened with the string as it stands.
+void TableListing::openListing(const QString& connectionString) {
+    listingConnection_ = std::make_unique<odbc::Connection>();
+    listingConnection_->CursorLocation = odbc::Connection::kUseClient;
+    listingConnection_->Open(connectionString);
 }
 
-void ReleaseListingConnection() {
-    listingSlot().reset();
+void TableListing::OpenMySQLConnection(const sql::ConnectionSettings& s) {
+    openListing(sql::MySQLConnectionStringCommandOrder(s));
 }
 
-void OpenMySQLConnection(const ConnectionSettings& s) {
-    openListing(MySQLConnectionStringCommandOrder(s));
+void TableListing::OpenMSSQLConnection(const sql::ConnectionSettings& s) {
+    openListing(sql::MSSQLConnectionString(s));
 }
 
-void OpenMSSQLConnection(const ConnectionSettings& s) {
-    openListing(MSSQLConnectionString(s));
-}
-
-void LoadMySQLTables(ui::TableList& list, const ConnectionSettings& s, ui::Dialogs& dialogs) {
+void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSettings& s,
+                                   ui::Dialogs& dialogs) {
     list.Clear();
     try {
         OpenMySQLConnection(s);
-        Recordset rs = ListingConnection()->Execute(QStringLiteral("SHOW TABLES;"));
+        odbc::Recordset rs = listingConnection_->Execute(sql::mysqlShowTables());
         // The row count bounds the walk; a count the driver cannot tell (-1) reads nothing.
         const long long n = rs.RecordCount();
         for (long long i = 0; i < n && !rs.Eof(); ++i) {
@@ -62,33 +51,34 @@ void LoadMySQLTables(ui::TableList& list, const ConnectionSettings& s, ui::Dialo
             rs.MoveNext();
         }
         rs.Close();
-    } catch (const DbError& error) {
+    } catch (const odbc::DbError& error) {
         list.Clear();
-        ReportFailure(dialogs,
+        reportFailure(dialogs,
                       QStringLiteral("The tables of the MySQL database could not be listed."),
-                      error);
+                      refusedBy(error));
         return;
     }
     finishLoad(list);
 }
 
-void LoadMSSQLTables(ui::TableList& list, const ConnectionSettings& s, ui::Dialogs& dialogs) {
+void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSettings& s,
+                                   ui::Dialogs& dialogs) {
     list.Clear();
     try {
         OpenMSSQLConnection(s);
-        Connection* connection = ListingConnection();
-        if (connection->State() == 1) {
-            for (const QString& name : connection->CatalogTables())
+        if (listingConnection_->State() == 1) {
+            for (const QString& name : listingConnection_->catalogTables())
                 list.AddItem(name);
         }
-    } catch (const DbError& error) {
+    } catch (const odbc::DbError& error) {
         list.Clear();
-        ReportFailure(
+        reportFailure(
             dialogs,
-            QStringLiteral("The tables of the MS SQL Server database could not be listed."), error);
+            QStringLiteral("The tables of the MS SQL Server database could not be listed."),
+            refusedBy(error));
         return;
     }
     finishLoad(list);
 }
 
-} // namespace fq::db
+} // namespace fq::commands

@@ -1,20 +1,20 @@
-#include "db/Probes.h"
+#include "commands/Probes.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
 #include <exception>
 
-namespace fq::db {
+namespace fq::commands {
 
 namespace {
 
 bool canOpen(const QString& connectionString) noexcept {
     try {
-        Connection connection;
+        odbc::Connection connection;
         connection.Open(connectionString);
         return true; // the connection closes as it goes out of scope
     } catch (...) {
@@ -22,7 +22,7 @@ bool canOpen(const QString& connectionString) noexcept {
     }
 }
 
-QString failureDetail(const DbError& e) {
+QString failureDetail(const odbc::DbError& e) {
     QString detail = e.driverText();
     detail += QStringLiteral("\n\nSQLSTATE: %1\nNative error: %2")
                   .arg(e.sqlState().isEmpty() ? QStringLiteral("(none)") : e.sqlState())
@@ -30,45 +30,33 @@ QString failureDetail(const DbError& e) {
     return detail;
 }
 
-// Sets the arrow when the action ends, however it ends.
-class ArrowOnExit {
-public:
-    explicit ArrowOnExit(ui::Pointer& pointer) : pointer_(pointer) {}
-    ~ArrowOnExit() { pointer_.SetMousePointer(ui::kPointerArrow); }
-    ArrowOnExit(const ArrowOnExit&) = delete;
-    ArrowOnExit& operator=(const ArrowOnExit&) = delete;
-
-private:
-    ui::Pointer& pointer_;
-};
-
 } // namespace
 
-bool CanConnectMySQL(const ConnectionSettings& s) {
-    return canOpen(MySQLConnectionStringTestOrder(s));
+bool CanConnectMySQL(const sql::ConnectionSettings& s) {
+    return canOpen(sql::MySQLConnectionStringTestOrder(s));
 }
 
-bool CanConnectMSSQL(const ConnectionSettings& s) {
-    return canOpen(MSSQLConnectionString(s));
+bool CanConnectMSSQL(const sql::ConnectionSettings& s) {
+    return canOpen(sql::MSSQLConnectionString(s));
 }
 
-void TestConnection(Server server, const ConnectionSettings& s, ui::Dialogs& dialogs,
+void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer) {
     static const QString kFailure =
         QStringLiteral("Could not connect. Please check server, username, password, database "
                        "with your administrator. For help, write to support@fernquill.example.");
-    pointer.SetMousePointer(ui::kPointerHourglass);
-    const ArrowOnExit arrow(pointer);
-    const QString connectionString =
-        server == Server::MySQL ? MySQLConnectionStringTestOrder(s) : MSSQLConnectionString(s);
+    const ui::PointerGuard hourglass(pointer);
+    const QString connectionString = server == Server::MySQL
+                                         ? sql::MySQLConnectionStringTestOrder(s)
+                                         : sql::MSSQLConnectionString(s);
     bool connected = false;
     QString detail;
     try {
-        Connection connection;
+        odbc::Connection connection;
         connection.Open(connectionString);
         connection.Close();
         connected = true;
-    } catch (const DbError& e) {
+    } catch (const odbc::DbError& e) {
         detail = failureDetail(e);
     } catch (const std::exception& e) {
         detail = QString::fromLocal8Bit(e.what());
@@ -79,4 +67,4 @@ void TestConnection(Server server, const ConnectionSettings& s, ui::Dialogs& dia
         dialogs.MsgBox(kFailure, ui::kOkOnly, {}, detail);
 }
 
-} // namespace fq::db
+} // namespace fq::commands

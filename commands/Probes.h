@@ -1,26 +1,25 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "sql/ConnectionSettings.h"
+#include "sql/Server.h"
 
 namespace fq::ui {
 class Dialogs;
 class Pointer;
 } // namespace fq::ui
 
-namespace fq::db {
+namespace fq::commands {
 
 // True when a connection with the MySQL string in test order opens. Shows nothing, keeps
 // nothing open.
-bool CanConnectMySQL(const ConnectionSettings& s);
+bool CanConnectMySQL(const sql::ConnectionSettings& s);
 // True when a connection with the SQL Server string opens. Shows nothing, keeps nothing open.
-bool CanConnectMSSQL(const ConnectionSettings& s);
-
-enum class Server { MySQL, MSSQL };
+bool CanConnectMSSQL(const sql::ConnectionSettings& s);
 
 // The Test Connection action of the setup window: hourglass, one connection attempt, then
 // "Connection successful." or the failure message with the driver's words as detail, and the
 // arrow again in every case.
-void TestConnection(Server server, const ConnectionSettings& s, ui::Dialogs& dialogs,
+void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer);
 
-} // namespace fq::db
+} // namespace fq::commands

@@ -1,40 +1,31 @@
-#include "db/MSSQL.h"
+#include "commands/RenameTable.h"
 
-#include "db/ConnectionStrings.h"
-#include "db/TableCommands.h"
-#include "transfer/SqlText.h"
+#include "commands/TableCommands.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/Statements.h"
 #include "ui/Pointer.h"
-#include "ui/TableList.h"
 
-namespace fq::db {
+#include <optional>
+
+namespace fq::commands {
 
 using namespace tablecommands;
 
-namespace {
-
-const Target kSqlServer{QStringLiteral("the MS SQL Server"), &MSSQLConnectionString};
-
-QString dropStatement(const QString& name) {
-    return QStringLiteral("DROP TABLE ") + sql::bracketed(name) + u';';
-}
-
-// sp_rename reads its first argument as a possibly qualified object name ("a.b" is table b of
-// schema a; brackets delimit), so any name that is not a plain identifier, or is a reserved
-// word, goes in bracketed: "orders" stays 'orders', "a]b" becomes '[a]]b]'. The second
-// argument is taken as it stands: it only needs to be a sound string literal.
-QString spRenameStatement(const QString& oldName, const QString& newName) {
-    return QStringLiteral("sp_rename ") + sql::mssqlString(sql::mssqlBareName(oldName)) +
-           QStringLiteral(", ") + sql::mssqlString(newName);
-}
-
-} // namespace
-
-void DropMSSQLTables(const CommandContext& ctx) {
-    if (!hasCurrentItem(ctx, ctx.mssqlList))
+void RenameMySQLTable(const CommandContext& ctx) {
+    if (!hasCurrentItem(ctx, ctx.mysqlList))
         return;
-    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
-    if (dropSelected(ctx, ctx.mssqlList, kSqlServer, &dropStatement))
-        ctx.pointer.SetMousePointer(ui::kPointerDefault);
+    const auto selection = soleSelection(ctx, ctx.mysqlList);
+    if (!selection)
+        return;
+    // The hourglass only once a name has been given.
+    const QString newName = askNewName(ctx, selection->name);
+    if (newName.isEmpty())
+        return;
+    ui::PointerGuard pointer(ctx.pointer);
+    renameSelected(
+        ctx, ctx.mysqlList,
+        Target{QStringLiteral("the MySQL server"), &sql::MySQLConnectionStringCommandOrder},
+        *selection, newName, sql::mysqlRenameTable(selection->name, newName));
 }
 
 void RenameMSSQLTable(const CommandContext& ctx) {
@@ -44,15 +35,13 @@ void RenameMSSQLTable(const CommandContext& ctx) {
     if (!selection)
         return;
     // The hourglass stands over the window while the input box is open.
-    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
+    ui::PointerGuard pointer(ctx.pointer);
     const QString newName = askNewName(ctx, selection->name);
-    if (newName.isEmpty()) {
-        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    if (newName.isEmpty())
         return;
-    }
-    if (renameSelected(ctx, ctx.mssqlList, kSqlServer, *selection, newName,
-                       spRenameStatement(selection->name, newName)))
-        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+    renameSelected(ctx, ctx.mssqlList,
+                   Target{QStringLiteral("the MS SQL Server"), &sql::MSSQLConnectionString},
+                   *selection, newName, sql::mssqlRenameTable(selection->name, newName));
 }
 
-} // namespace fq::db
+} // namespace fq::commands

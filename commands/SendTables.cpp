@@ -1,35 +1,41 @@
-#include "transfer/SendTables.h"
+#include "commands/SendTables.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "transfer/Literals.h"
-#include "transfer/Statements.h"
-#include "transfer/TypeMap.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/Literals.h"
+#include "sql/Refusal.h"
+#include "sql/Server.h"
+#include "sql/Statements.h"
+#include "sql/TypeMap.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 #include "ui/TableList.h"
 
 #include <optional>
 
-namespace fq::transfer {
+namespace fq::commands {
 
 namespace {
+
+using sql::TargetColumn;
+using sql::ValueKind;
 
 const QString kSqlServer = QStringLiteral("SQL Server");
 const QString kMySql = QStringLiteral("MySQL");
 
 // What differs between the two directions: the servers' names, the lists, and the statements.
 struct Direction {
+    Server source;
     const QString& sourceServer;
     const QString& targetServer;
     ui::TableList& sourceList;
     ui::TableList& targetList;
     QString (*dropTable)(const QString&);
-    QList<TargetColumn> (*readColumns)(db::Connection&, const QString&);
+    QList<TargetColumn> (*readColumns)(odbc::Connection&, const QString&);
     QString (*createTable)(const QString&, const QList<TargetColumn>&);
     QString (*selectAll)(const QString&);
-    QString (*literal)(const db::Value&, ValueKind);
+    QString (*literal)(const odbc::Value&, ValueKind);
     QString (*insert)(const QString&, const QStringList&);
 };
 
@@ -52,7 +58,7 @@ struct Progress {
     long long copied = 0;
 };
 
-std::optional<long long> number(const db::Value& v) {
+std::optional<long long> number(const odbc::Value& v) {
     if (v.isNull())
         return std::nullopt;
     bool ok = false;
@@ -60,49 +66,48 @@ std::optional<long long> number(const db::Value& v) {
     return ok ? std::optional<long long>(n) : std::nullopt;
 }
 
-std::optional<int> smallNumber(const db::Value& v) {
+std::optional<int> smallNumber(const odbc::Value& v) {
     const auto n = number(v);
     return n ? std::optional<int>(static_cast<int>(*n)) : std::nullopt;
 }
 
-QString textOf(const db::Value& v) {
-    return v.kind() == db::Value::Kind::Binary ? QString::fromUtf8(v.bytes()) : v.text();
+QString textOf(const odbc::Value& v) {
+    return v.kind() == odbc::Value::Kind::Binary ? QString::fromUtf8(v.bytes()) : v.text();
 }
 
-db::DbError noColumns(const QString& server, const QString& table) {
-    return db::DbError(db::kGenericFailure, QStringLiteral("42S02"), 0,
-                       server + QStringLiteral(" lists no columns for a table named ") + table +
-                           QStringLiteral(" in this database."));
+sql::Refusal noColumns(const QString& server, const QString& table) {
+    return sql::Refusal(server + QStringLiteral(" lists no columns for a table named ") + table +
+                        QStringLiteral(" in this database."));
 }
 
-QList<TargetColumn> readMssqlColumns(db::Connection& mssql, const QString& table) {
-    QList<MssqlColumn> columns;
+QList<TargetColumn> readMssqlColumns(odbc::Connection& mssql, const QString& table) {
+    QList<sql::MssqlColumn> columns;
     {
-        db::Recordset rs = mssql.Execute(mssqlColumnsQuery(table));
+        odbc::Recordset rs = mssql.Execute(sql::mssqlColumnsQuery(table));
         while (!rs.Eof()) {
-            columns << MssqlColumn{textOf(rs.Item(0)),      textOf(rs.Item(1)),
-                                   number(rs.Item(2)),      smallNumber(rs.Item(3)),
-                                   smallNumber(rs.Item(4)), smallNumber(rs.Item(5))};
+            columns << sql::MssqlColumn{textOf(rs.Item(0)),      textOf(rs.Item(1)),
+                                        number(rs.Item(2)),      smallNumber(rs.Item(3)),
+                                        smallNumber(rs.Item(4)), smallNumber(rs.Item(5))};
             rs.MoveNext();
         }
     }
     if (columns.isEmpty())
         throw noColumns(kSqlServer, table);
-    return mysqlColumnsFor(columns);
+    return sql::mysqlColumnsFor(columns);
 }
 
-QList<TargetColumn> readMysqlColumns(db::Connection& mysql, const QString& table) {
-    QList<MysqlColumn> columns;
+QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& table) {
+    QList<sql::MysqlColumn> columns;
     {
-        db::Recordset rs = mysql.Execute(mysqlDescribe(table));
+        odbc::Recordset rs = mysql.Execute(sql::mysqlDescribe(table));
         while (!rs.Eof()) {
-            columns << MysqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1))};
+            columns << sql::MysqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1))};
             rs.MoveNext();
         }
     }
     if (columns.isEmpty())
         throw noColumns(kMySql, table);
-    return mssqlColumnsFor(columns);
+    return sql::mssqlColumnsFor(columns);
 }
 
 QString rows(long long n) {
@@ -147,8 +152,8 @@ QString failureText(const Direction& d, const Progress& p) {
     return head + what + after + QStringLiteral(" Nothing more was sent.");
 }
 
-void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection& source,
-               db::Connection& target, Progress& p) {
+void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
+               odbc::Connection& target, Progress& p) {
     const QString& name = p.table;
     if (ui::ListContains(name, d.targetList)) {
         const int answer =
@@ -170,7 +175,7 @@ void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection
 
     // Each row is written before the next one is fetched.
     p.step = Step::ReadingRows;
-    db::Recordset rs = source.Execute(d.selectAll(name));
+    odbc::Recordset rs = source.Execute(d.selectAll(name));
     QStringList literals;
     while (!rs.Eof()) {
         p.step = Step::CopyingRow;
@@ -191,78 +196,77 @@ void copyTable(const Direction& d, const db::CommandContext& ctx, db::Connection
     p.created = false;
 }
 
-void run(const db::CommandContext& ctx, const Direction& d, bool sourceIsMssql) {
+void run(const CommandContext& ctx, const Direction& d) {
     if (d.sourceList.ListIndex() == -1) {
         ctx.dialogs.MsgBox(QStringLiteral("Please select a table to insert"), ui::kOkOnly);
         return;
     }
-    ctx.pointer.SetMousePointer(ui::kPointerHourglass);
-
-    const db::ConnectionSettings settings = ctx.settings();
-    db::Connection mssql;
-    db::Connection mysql;
     Progress p;
-    std::optional<db::DbError> failure;
-    try {
-        p.step = Step::ConnectingMssql;
-        mssql.Open(db::MSSQLConnectionString(settings));
-        p.step = Step::ConnectingMysql;
-        mysql.Open(db::MySQLConnectionStringCommandOrder(settings));
-        p.step = Step::PreparingMysql;
-        mysql.Execute(mysqlSessionSetup());
+    std::optional<Refused> failure;
+    {
+        const ui::PointerGuard hourglass(ctx.pointer);
+        const sql::ConnectionSettings settings = ctx.settings();
+        odbc::Connection mssql;
+        odbc::Connection mysql;
+        try {
+            p.step = Step::ConnectingMssql;
+            mssql.Open(sql::MSSQLConnectionString(settings));
+            p.step = Step::ConnectingMysql;
+            mysql.Open(sql::MySQLConnectionStringCommandOrder(settings));
+            p.step = Step::PreparingMysql;
+            mysql.Execute(sql::mysqlSessionSetup());
 
-        db::Connection& source = sourceIsMssql ? mssql : mysql;
-        db::Connection& target = sourceIsMssql ? mysql : mssql;
-        for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
-            if (!d.sourceList.Selected(pos))
-                continue;
-            p = Progress{Step::ReadingColumns, d.sourceList.List(pos), false, 0};
-            copyTable(d, ctx, source, target, p);
+            odbc::Connection& source = d.source == Server::MSSQL ? mssql : mysql;
+            odbc::Connection& target = d.source == Server::MSSQL ? mysql : mssql;
+            for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
+                if (!d.sourceList.Selected(pos))
+                    continue;
+                p = Progress{Step::ReadingColumns, d.sourceList.List(pos), false, 0};
+                copyTable(d, ctx, source, target, p);
+            }
+        } catch (const odbc::DbError& e) {
+            failure = refusedBy(e);
+        } catch (const sql::Refusal& e) {
+            failure = refusedBy(e);
         }
-    } catch (const db::DbError& e) {
-        failure = e;
         // A table that was created stays, with the rows that arrived: the list shows it.
-        if (p.created)
+        if (failure && p.created)
             d.targetList.AddItem(p.table);
+        mysql.Close();
+        mssql.Close();
     }
-
-    mysql.Close();
-    mssql.Close();
-    ctx.pointer.SetMousePointer(ui::kPointerArrow);
     if (failure)
-        db::ReportFailure(ctx.dialogs, failureText(d, p), *failure);
+        reportFailure(ctx.dialogs, failureText(d, p), *failure);
 }
 
 } // namespace
 
-void SendTablesToMySQL(const db::CommandContext& ctx) {
-    run(ctx,
-        Direction{.sourceServer = kSqlServer,
-                  .targetServer = kMySql,
-                  .sourceList = ctx.mssqlList,
-                  .targetList = ctx.mysqlList,
-                  .dropTable = &mysqlDropTable,
-                  .readColumns = &readMssqlColumns,
-                  .createTable = &mysqlCreateTable,
-                  .selectAll = &mssqlSelectAll,
-                  .literal = &mysqlLiteral,
-                  .insert = &mysqlInsert},
-        true);
+void SendTablesToMySQL(const CommandContext& ctx) {
+    run(ctx, Direction{.source = Server::MSSQL,
+                       .sourceServer = kSqlServer,
+                       .targetServer = kMySql,
+                       .sourceList = ctx.mssqlList,
+                       .targetList = ctx.mysqlList,
+                       .dropTable = &sql::mysqlDropTable,
+                       .readColumns = &readMssqlColumns,
+                       .createTable = &sql::mysqlCreateTable,
+                       .selectAll = &sql::mssqlSelectAll,
+                       .literal = &sql::mysqlLiteral,
+                       .insert = &sql::mysqlInsert});
 }
 
-void SendTablesToMSSQL(const db::CommandContext& ctx) {
-    run(ctx,
-        Direction{.sourceServer = kMySql,
-                  .targetServer = kSqlServer,
-                  .sourceList = ctx.mysqlList,
-                  .targetList = ctx.mssqlList,
-                  .dropTable = &mssqlDropTable,
-                  .readColumns = &readMysqlColumns,
-                  .createTable = &mssqlCreateTable,
-                  .selectAll = &mysqlSelectAll,
-                  .literal = &mssqlLiteral,
-                  .insert = &mssqlInsert},
-        false);
+void SendTablesToMSSQL(const CommandContext& ctx) {
+    run(ctx, Direction{.source = Server::MySQL,
+                       .sourceServer = kMySql,
+                       .targetServer = kSqlServer,
+                       .sourceList = ctx.mysqlList,
+                       .targetList = ctx.mssqlList,
+                       .dropTable = &sql::mssqlDropTable,
+                       .readColumns = &readMysqlColumns,
+                       .createTable = &sql::mssqlCreateTable,
+                       .selectAll = &sql::mysqlSelectAll,
+                       .literal = &sql::mssqlLiteral,
+                       .insert = &sql::mssqlInsert});
 }
 
-} // namespace fq::transfer
+} // namespace fq::commands

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "db/CommandContext.h"
+#include "commands/CommandContext.h"
 
-namespace fq::transfer {
+namespace fq::commands {
 
 // "Send Table(s) to MySQL": copies the selected tables of List1 to the MySQL database.
-void SendTablesToMySQL(const db::CommandContext& ctx);
+void SendTablesToMySQL(const CommandContext& ctx);
 // "Send Table(s) to MS SQL Server": copies the selected tables of List3 to SQL Server.
-void SendTablesToMSSQL(const db::CommandContext& ctx);
+void SendTablesToMSSQL(const CommandContext& ctx);
 
-} // namespace fq::transfer
+} // namespace fq::commands

@@ -1,12 +1,11 @@
-#include "db/TableCommands.h"
+#include "commands/TableCommands.h"
 
-#include "db/Connection.h"
-#include "db/DbError.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
 #include "ui/Dialogs.h"
-#include "ui/Pointer.h"
 #include "ui/TableList.h"
 
-namespace fq::db::tablecommands {
+namespace fq::commands::tablecommands {
 
 namespace {
 
@@ -17,9 +16,9 @@ QString capitalized(QString text) {
 }
 
 // Opens the connection, runs one statement and closes the connection again. A failure stops
-// the command where it happened: the connection is released, the user is told what failed and
-// what the server said, and the pointer goes back to the arrow.
-bool runOnce(const CommandContext& ctx, std::optional<Connection>& connection,
+// the command where it happened: the connection is released and the user is told what failed
+// and what the server said.
+bool runOnce(const CommandContext& ctx, std::optional<odbc::Connection>& connection,
              const Target& target, const QString& statement, const QString& work) {
     if (!connection)
         connection.emplace();
@@ -29,10 +28,9 @@ bool runOnce(const CommandContext& ctx, std::optional<Connection>& connection,
         connection->Open(target.connectionString(ctx.settings()));
         whatFailed = QStringLiteral("%1 did not %2.").arg(capitalized(target.serverName), work);
         connection->Execute(statement);
-    } catch (const DbError& e) {
+    } catch (const odbc::DbError& e) {
         connection.reset();
-        ReportFailure(ctx.dialogs, whatFailed, e);
-        ctx.pointer.SetMousePointer(ui::kPointerArrow);
+        reportFailure(ctx.dialogs, whatFailed, refusedBy(e));
         return false;
     }
     connection->Close();
@@ -69,7 +67,7 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
     // goes from the bottom up so that removing an entry leaves the positions still to visit
     // where they were. A name listed twice (two owners) is dropped by its bare name: the
     // server decides which table that is, and only the visited entry goes.
-    std::optional<Connection> connection;
+    std::optional<odbc::Connection> connection;
     const int count = list.ListCount();
     for (int p = count - 1; p >= 0; --p) {
         if (!list.Selected(p))
@@ -86,7 +84,7 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
 bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
                     const Selection& selection, const QString& newName,
                     const QString& renameStatement) {
-    std::optional<Connection> connection;
+    std::optional<odbc::Connection> connection;
     if (!runOnce(ctx, connection, target, renameStatement,
                  QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName)))
         return false;
@@ -100,4 +98,4 @@ QString askNewName(const CommandContext& ctx, const QString& oldName) {
                                 QString::fromLatin1(ui::kAppTitle), oldName);
 }
 
-} // namespace fq::db::tablecommands
+} // namespace fq::commands::tablecommands

@@ -1,22 +1,20 @@
 #pragma once
 
-#include "db/CommandContext.h"
+#include "commands/CommandContext.h"
 
 #include <QString>
 
 #include <optional>
 
-namespace fq::db {
-
 // The parts the drop and rename commands of both servers share. Each command keeps its own
 // statement, connection string and pointer sequence; these carry out the walk, the connection
 // per table, and the stop on a failure.
-namespace tablecommands {
+namespace fq::commands::tablecommands {
 
 // How one server is reached and named in messages ("the MySQL server", "the MS SQL Server").
 struct Target {
     QString serverName;
-    QString (*connectionString)(const ConnectionSettings&);
+    QString (*connectionString)(const sql::ConnectionSettings&);
 };
 
 // False, after showing "Please select a table to insert", when the list has no current item.
@@ -32,8 +30,8 @@ std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::Tabl
 
 // Drops every selected table of the list from the bottom up, one connection object for the
 // press, opened and closed once per table, removing each entry once its table is gone. On a
-// failure: the connection is released, the failure reported, the pointer set to the arrow, and
-// false returned; what was dropped before stays dropped.
+// failure: the connection is released, the failure reported and false returned; what was
+// dropped before stays dropped.
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
                   QString (*dropStatement)(const QString& name));
 
@@ -47,5 +45,4 @@ bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target
 // The rename's input box: "Enter new name of <old>:", pre-filled with the old name.
 QString askNewName(const CommandContext& ctx, const QString& oldName);
 
-} // namespace tablecommands
-} // namespace fq::db
+} // namespace fq::commands::tablecommands

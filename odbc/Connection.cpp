@@ -1,12 +1,12 @@
-#include "db/Connection.h"
+#include "odbc/Connection.h"
 
-#include "db/ConnectionHandle.h"
-#include "db/Odbc.h"
-#include "db/Statement.h"
+#include "odbc/ConnectionHandle.h"
+#include "odbc/Odbc.h"
+#include "odbc/Statement.h"
 
 #include <optional>
 
-namespace fq::db {
+namespace fq::odbc {
 
 namespace {
 
@@ -104,7 +104,7 @@ void Connection::Open(const QString& connectionString) {
 
 Recordset Connection::Execute(const QString& statement) {
     if (!handle_)
-        throw odbc::notOpen();
+        throw detail::notOpen();
     auto stmt = std::make_unique<Statement>(handle_);
     stmt->execute(statement, CursorLocation == kUseClient);
     if (!stmt->hasResult())
@@ -120,9 +120,9 @@ int Connection::State() const noexcept {
     return handle_ ? 1 : 0;
 }
 
-QStringList Connection::CatalogTables() {
+QStringList Connection::catalogTables() {
     if (!handle_)
-        throw odbc::notOpen();
+        throw detail::notOpen();
     Statement stmt(handle_);
     stmt.tables(QStringLiteral("TABLE,VIEW"));
     QStringList names;
@@ -137,4 +137,4 @@ QStringList Connection::CatalogTables() {
     return names;
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "db/Recordset.h"
+#include "odbc/Recordset.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
-namespace fq::db {
+namespace fq::odbc {
 
 class Environment;
 class ConnectionHandle;
@@ -40,7 +40,7 @@ public:
 
     // The catalog's tables by bare name, in the catalog's order: user tables and views,
     // without the system schemas sys and INFORMATION_SCHEMA.
-    QStringList CatalogTables();
+    QStringList catalogTables();
 
 private:
     std::shared_ptr<ConnectionHandle> handle_;
@@ -50,4 +50,4 @@ private:
 // when the string is for the "SQL Server" driver and its Server= value has no port or instance.
 QString driverConnectionString(const QString& connectionString);
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,19 +1,19 @@
-#include "db/ConnectionHandle.h"
+#include "odbc/ConnectionHandle.h"
 
-#include "db/Environment.h"
-#include "db/Odbc.h"
+#include "odbc/Environment.h"
+#include "odbc/Odbc.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-namespace fq::db {
+namespace fq::odbc {
 
 ConnectionHandle::ConnectionHandle() : env_(Environment::shared()) {
     SQLHDBC dbc = nullptr;
     const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env_->handle(), &dbc);
-    if (!odbc::succeeded(rc))
-        throw odbc::diagnostics(SQL_HANDLE_ENV, env_->handle(), "SQLAllocHandle", rc);
+    if (!detail::succeeded(rc))
+        throw detail::diagnostics(SQL_HANDLE_ENV, env_->handle(), "SQLAllocHandle", rc);
     dbc_ = dbc;
 }
 
@@ -34,10 +34,10 @@ void ConnectionHandle::connect(const QString& driverString) {
     std::vector<SQLWCHAR> completed(1024);
     SQLSMALLINT completedLength = 0;
     const SQLRETURN rc = SQLDriverConnectW(
-        dbc_, nullptr, odbc::wide(driverString), static_cast<SQLSMALLINT>(driverString.size()),
+        dbc_, nullptr, detail::wide(driverString), static_cast<SQLSMALLINT>(driverString.size()),
         completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
         SQL_DRIVER_NOPROMPT);
-    odbc::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
+    detail::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
     connected_ = true;
 
     std::vector<SQLWCHAR> name(256);
@@ -45,12 +45,12 @@ void ConnectionHandle::connect(const QString& driverString) {
     const SQLRETURN info =
         SQLGetInfoW(dbc_, SQL_DRIVER_NAME, name.data(),
                     static_cast<SQLSMALLINT>(name.size() * sizeof(SQLWCHAR)), &nameBytes);
-    if (odbc::succeeded(info)) {
+    if (detail::succeeded(info)) {
         const auto length =
             std::min<qsizetype>(nameBytes / 2, static_cast<qsizetype>(name.size()) - 1);
-        textAsUtf8_ = odbc::fromWide(name.data(), std::max<qsizetype>(length, 0))
+        textAsUtf8_ = detail::fromWide(name.data(), std::max<qsizetype>(length, 0))
                           .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
     }
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace fq::db {
+namespace fq::odbc {
 
 class Environment;
 
@@ -34,4 +34,4 @@ private:
     bool textAsUtf8_ = false;
 };
 
-} // namespace fq::db
+} // namespace fq::odbc

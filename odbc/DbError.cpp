@@ -1,8 +1,8 @@
-#include "db/DbError.h"
+#include "odbc/DbError.h"
 
 #include <utility>
 
-namespace fq::db {
+namespace fq::odbc {
 
 namespace {
 
@@ -25,4 +25,4 @@ DbError::DbError(long number, QString sqlState, long nativeError, QString driver
       sqlState_(std::move(sqlState)), nativeError_(nativeError),
       driverText_(std::move(driverText)) {}
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-namespace fq::db {
+namespace fq::odbc {
 
 // The two numbers the program compares. A refused login reports kLoginRefused; every other
 // database failure reports kGenericFailure.
@@ -30,4 +30,4 @@ private:
     QString driverText_;
 };
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,10 +1,10 @@
-#include "db/Environment.h"
+#include "odbc/Environment.h"
 
-#include "db/Odbc.h"
+#include "odbc/Odbc.h"
 
 #include <mutex>
 
-namespace fq::db {
+namespace fq::odbc {
 
 std::shared_ptr<Environment> Environment::shared() {
     // Allocated once, on first use; a failed allocation is tried again by the next caller.
@@ -19,15 +19,15 @@ std::shared_ptr<Environment> Environment::shared() {
 Environment::Environment() {
     SQLHENV env = nullptr;
     const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    if (!odbc::succeeded(rc)) {
+    if (!detail::succeeded(rc)) {
         throw DbError(kGenericFailure, QString(), 0,
                       QStringLiteral("The ODBC driver manager could not allocate an environment."));
     }
     env_ = env;
     const SQLRETURN set =
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!odbc::succeeded(set)) {
-        DbError error = odbc::diagnostics(SQL_HANDLE_ENV, env_, "SQLSetEnvAttr", set);
+    if (!detail::succeeded(set)) {
+        DbError error = detail::diagnostics(SQL_HANDLE_ENV, env_, "SQLSetEnvAttr", set);
         SQLFreeHandle(SQL_HANDLE_ENV, env_);
         env_ = nullptr;
         throw error;
@@ -39,4 +39,4 @@ Environment::~Environment() {
         SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace fq::db {
+namespace fq::odbc {
 
 // The process's one ODBC environment (ODBC 3 behaviour). Every connection handle holds a
 // reference, so the environment outlives the last connection even at program exit.
@@ -25,4 +25,4 @@ private:
     SQLHENV env_ = nullptr;
 };
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,10 +1,10 @@
-#include "db/Odbc.h"
+#include "odbc/Odbc.h"
 
 #include <QStringList>
 
 #include <vector>
 
-namespace fq::db::odbc {
+namespace fq::odbc::detail {
 
 namespace {
 
@@ -106,4 +106,4 @@ DbError noSuchField(int index, int count) {
                    QStringLiteral("The result has no field %1 (it has %2).").arg(index).arg(count));
 }
 
-} // namespace fq::db::odbc
+} // namespace fq::odbc::detail

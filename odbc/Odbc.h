@@ -3,14 +3,14 @@
 // Shared pieces of the ODBC layer: the one test for success, the conversion of text to and
 // from SQLWCHAR, and the translation of diagnostic records into DbError. Private to db/.
 
-#include "db/DbError.h"
+#include "odbc/DbError.h"
 
 #include <QString>
 
 #include <sql.h>
 #include <sqlext.h>
 
-namespace fq::db::odbc {
+namespace fq::odbc::detail {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t),
               "SQLWCHAR must be 16-bit (unixODBC and Windows), the width of QString's storage");
@@ -48,4 +48,4 @@ DbError noCurrentRow();
 // A field position outside the result's columns.
 DbError noSuchField(int index, int count);
 
-} // namespace fq::db::odbc
+} // namespace fq::odbc::detail

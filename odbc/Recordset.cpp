@@ -1,9 +1,9 @@
-#include "db/Recordset.h"
+#include "odbc/Recordset.h"
 
-#include "db/Odbc.h"
-#include "db/Statement.h"
+#include "odbc/Odbc.h"
+#include "odbc/Statement.h"
 
-namespace fq::db {
+namespace fq::odbc {
 
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
@@ -18,23 +18,17 @@ bool Recordset::Eof() const noexcept {
 
 void Recordset::MoveNext() {
     if (!stmt_)
-        throw odbc::noCurrentRow();
+        throw detail::noCurrentRow();
     stmt_->moveNext();
 }
 
 int Recordset::FieldCount() const noexcept {
-    return stmt_ ? static_cast<int>(stmt_->fields().size()) : 0;
-}
-
-const FieldInfo& Recordset::Field(int index) const {
-    if (!stmt_ || index < 0 || index >= FieldCount())
-        throw odbc::noSuchField(index, FieldCount());
-    return stmt_->fields()[static_cast<std::size_t>(index)];
+    return stmt_ ? static_cast<int>(stmt_->fieldCount()) : 0;
 }
 
 const Value& Recordset::Item(int index) const {
     if (!stmt_)
-        throw odbc::noCurrentRow();
+        throw detail::noCurrentRow();
     return stmt_->item(index);
 }
 
@@ -46,4 +40,4 @@ void Recordset::Close() noexcept {
     stmt_.reset();
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,23 +1,14 @@
 #pragma once
 
-#include "db/Value.h"
+#include "odbc/Value.h"
 
 #include <QString>
 
 #include <memory>
 
-namespace fq::db {
+namespace fq::odbc {
 
 class Statement;
-
-// What a column of a result set is, as the driver describes it.
-struct FieldInfo {
-    QString name;
-    short sqlType = 0;        // SQL_INTEGER, SQL_WVARCHAR, SQL_BINARY, ... (sqlext.h)
-    unsigned long long size = 0; // column size as SQLDescribeCol reports it
-    short decimalDigits = 0;
-    bool nullable = true;
-};
 
 // A result set, positioned on its first row after Execute. Forward-only: MoveNext walks it
 // once. It keeps its connection's handle alive, but is meant to be read and dropped while the
@@ -37,7 +28,6 @@ public:
 
     // Number of fields; 0 when the statement returned no rows at all (DDL, INSERT).
     int FieldCount() const noexcept;
-    const FieldInfo& Field(int index) const;
     // The value of a field in the current row, read whole (long values in chunks).
     // Each field may be read any number of times, in any order.
     const Value& Item(int index) const;
@@ -54,4 +44,4 @@ private:
     std::unique_ptr<Statement> stmt_;
 };
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,7 +1,7 @@
-#include "db/Statement.h"
+#include "odbc/Statement.h"
 
-#include "db/ConnectionHandle.h"
-#include "db/Odbc.h"
+#include "odbc/ConnectionHandle.h"
+#include "odbc/Odbc.h"
 
 #include <sqlext.h>
 
@@ -10,7 +10,7 @@
 #include <charconv>
 #include <limits>
 
-namespace fq::db {
+namespace fq::odbc {
 
 namespace {
 
@@ -38,8 +38,8 @@ Statement::Statement(std::shared_ptr<ConnectionHandle> connection)
     : connection_(std::move(connection)), textBuffer_(kFirstChunk), byteBuffer_(kFirstChunk) {
     SQLHSTMT stmt = nullptr;
     const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, connection_->handle(), &stmt);
-    if (!odbc::succeeded(rc))
-        throw odbc::diagnostics(SQL_HANDLE_DBC, connection_->handle(), "SQLAllocHandle", rc);
+    if (!detail::succeeded(rc))
+        throw detail::diagnostics(SQL_HANDLE_DBC, connection_->handle(), "SQLAllocHandle", rc);
     stmt_ = stmt;
 }
 
@@ -48,7 +48,7 @@ Statement::~Statement() {
 }
 
 void Statement::fail(SQLRETURN rc, const char* function) const {
-    throw odbc::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
+    throw detail::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
 }
 
 void Statement::execute(const QString& sql, bool buffered) {
@@ -56,25 +56,25 @@ void Statement::execute(const QString& sql, bool buffered) {
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The statement is too long."));
     const SQLRETURN rc =
-        SQLExecDirectW(stmt_, odbc::wide(sql), static_cast<SQLINTEGER>(sql.size()));
+        SQLExecDirectW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
     if (rc == SQL_NO_DATA) {
         // A searched UPDATE or DELETE that touched no row: no result here, but a batch may
         // have more to come.
         const SQLRETURN more = SQLMoreResults(stmt_);
         if (more == SQL_NO_DATA)
             return;
-        if (!odbc::succeeded(more))
+        if (!detail::succeeded(more))
             fail(more, "SQLMoreResults");
-    } else if (!odbc::succeeded(rc)) {
+    } else if (!detail::succeeded(rc)) {
         fail(rc, "SQLExecDirectW");
     }
     openResult(buffered);
 }
 
 void Statement::tables(const QString& types) {
-    const SQLRETURN rc = SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0, odbc::wide(types),
+    const SQLRETURN rc = SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0, detail::wide(types),
                                     static_cast<SQLSMALLINT>(types.size()));
-    if (!odbc::succeeded(rc))
+    if (!detail::succeeded(rc))
         fail(rc, "SQLTablesW");
     openResult(true);
 }
@@ -86,7 +86,7 @@ void Statement::openResult(bool buffered) {
     for (;;) {
         SQLSMALLINT columns = 0;
         const SQLRETURN rc = SQLNumResultCols(stmt_, &columns);
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLNumResultCols");
         if (columns > 0) {
             describe(columns);
@@ -95,7 +95,7 @@ void Statement::openResult(bool buffered) {
         const SQLRETURN more = SQLMoreResults(stmt_);
         if (more == SQL_NO_DATA)
             return; // no result set at all
-        if (!odbc::succeeded(more))
+        if (!detail::succeeded(more))
             fail(more, "SQLMoreResults");
     }
     if (buffered_) {
@@ -110,30 +110,17 @@ void Statement::openResult(bool buffered) {
 }
 
 void Statement::describe(SQLSMALLINT columns) {
-    fields_.clear();
     reads_.clear();
     for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
-        std::vector<SQLWCHAR> name(256);
-        SQLSMALLINT nameLength = 0;
+        // Only the column's type decides how its values are read.
         SQLSMALLINT type = 0;
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-        auto call = [&] {
-            return SQLDescribeColW(stmt_, c, name.data(), static_cast<SQLSMALLINT>(name.size()),
-                                   &nameLength, &type, &size, &digits, &nullable);
-        };
-        SQLRETURN rc = call();
-        if (odbc::succeeded(rc) && nameLength >= static_cast<SQLSMALLINT>(name.size())) {
-            name.resize(static_cast<std::size_t>(nameLength) + 1);
-            rc = call();
-        }
-        if (!odbc::succeeded(rc))
+        const SQLRETURN rc =
+            SQLDescribeColW(stmt_, c, nullptr, 0, nullptr, &type, &size, &digits, &nullable);
+        if (!detail::succeeded(rc))
             fail(rc, "SQLDescribeColW");
-        const qsizetype length =
-            std::min<qsizetype>(nameLength, static_cast<qsizetype>(name.size()) - 1);
-        fields_.push_back(FieldInfo{odbc::fromWide(name.data(), std::max<qsizetype>(length, 0)),
-                                    type, size, digits, nullable != SQL_NO_NULLS});
         switch (type) {
         case SQL_BINARY:
         case SQL_VARBINARY:
@@ -162,7 +149,7 @@ bool Statement::fetchRow(std::vector<Value>& row) {
         readRemainingResults();
         return false;
     }
-    if (!odbc::succeeded(rc))
+    if (!detail::succeeded(rc))
         fail(rc, "SQLFetch");
     row.clear();
     row.reserve(reads_.size());
@@ -178,7 +165,7 @@ void Statement::readRemainingResults() {
         const SQLRETURN rc = SQLMoreResults(stmt_);
         if (rc == SQL_NO_DATA)
             return;
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLMoreResults");
     }
 }
@@ -193,7 +180,7 @@ Value Statement::readValue(SQLUSMALLINT column, Read how) {
         double d = 0;
         SQLLEN indicator = 0;
         const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_DOUBLE, &d, sizeof d, &indicator);
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
         return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(d);
     }
@@ -201,7 +188,7 @@ Value Statement::readValue(SQLUSMALLINT column, Read how) {
         float f = 0;
         SQLLEN indicator = 0;
         const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_FLOAT, &f, sizeof f, &indicator);
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
         return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(floatAsDouble(f));
     }
@@ -217,7 +204,7 @@ Value Statement::readText(SQLUSMALLINT column) {
                                         byteSize(textBuffer_), &indicator);
         if (rc == SQL_NO_DATA)
             break; // the calls before read all of it
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return first ? Value::null() : Value::fromText(text);
@@ -232,10 +219,10 @@ Value Statement::readText(SQLUSMALLINT column) {
             else // fitted, length not given: up to the terminating NUL
                 got = std::find(textBuffer_.begin(), textBuffer_.begin() + room, SQLWCHAR{0}) -
                       textBuffer_.begin();
-            text.append(odbc::fromWide(textBuffer_.data(), got));
+            text.append(detail::fromWide(textBuffer_.data(), got));
             break;
         }
-        text.append(odbc::fromWide(textBuffer_.data(), room));
+        text.append(detail::fromWide(textBuffer_.data(), room));
         // Make room for the rest in one go when the driver says how much is left.
         const auto wanted =
             known ? static_cast<std::size_t>(available - room) + 1 : textBuffer_.size() * 2;
@@ -253,7 +240,7 @@ Value Statement::readUtf8Text(SQLUSMALLINT column) {
                                         static_cast<SQLLEN>(byteBuffer_.size()), &indicator);
         if (rc == SQL_NO_DATA)
             break;
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return first ? Value::null() : Value::fromText(QString::fromUtf8(utf8));
@@ -289,7 +276,7 @@ Value Statement::readBinary(SQLUSMALLINT column) {
             SQLGetData(stmt_, column, SQL_C_BINARY, byteBuffer_.data(), room, &indicator);
         if (rc == SQL_NO_DATA)
             break;
-        if (!odbc::succeeded(rc))
+        if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return first ? Value::null() : Value::fromBytes(bytes);
@@ -309,14 +296,14 @@ Value Statement::readBinary(SQLUSMALLINT column) {
 }
 
 bool Statement::eof() const noexcept {
-    if (fields_.empty())
+    if (reads_.empty())
         return true;
     return buffered_ ? position_ >= rows_.size() : atEnd_;
 }
 
 void Statement::moveNext() {
     if (eof())
-        throw odbc::noCurrentRow();
+        throw detail::noCurrentRow();
     if (buffered_) {
         ++position_;
     } else {
@@ -327,10 +314,10 @@ void Statement::moveNext() {
 
 const Value& Statement::item(int index) const {
     if (eof())
-        throw odbc::noCurrentRow();
+        throw detail::noCurrentRow();
     const std::vector<Value>& row = buffered_ ? rows_[position_] : current_;
     if (index < 0 || static_cast<std::size_t>(index) >= row.size())
-        throw odbc::noSuchField(index, static_cast<int>(row.size()));
+        throw detail::noSuchField(index, static_cast<int>(row.size()));
     return row[static_cast<std::size_t>(index)];
 }
 
@@ -338,4 +325,4 @@ long long Statement::recordCount() const noexcept {
     return counted_ ? static_cast<long long>(rows_.size()) : -1;
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/Value.h"
+#include "odbc/DbError.h"
+#include "odbc/Value.h"
 
 #include <QString>
 
 #include <sql.h>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
-namespace fq::db {
+namespace fq::odbc {
 
 class ConnectionHandle;
 
@@ -33,8 +31,8 @@ public:
     void tables(const QString& types);
 
     // False when the statement produced no result set at all (DDL, INSERT).
-    bool hasResult() const noexcept { return !fields_.empty(); }
-    const std::vector<FieldInfo>& fields() const noexcept { return fields_; }
+    bool hasResult() const noexcept { return !reads_.empty(); }
+    int fieldCount() const noexcept { return static_cast<int>(reads_.size()); }
 
     bool eof() const noexcept;
     // Moves to the next row. Reaching the end reads the statement's remaining results, so an
@@ -59,7 +57,6 @@ private:
 
     std::shared_ptr<ConnectionHandle> connection_;
     SQLHSTMT stmt_ = nullptr;
-    std::vector<FieldInfo> fields_;
     std::vector<Read> reads_;
     bool buffered_ = false;
     bool counted_ = false; // RecordCount known (the client cursor)
@@ -73,4 +70,4 @@ private:
     std::vector<char> byteBuffer_;
 };
 
-} // namespace fq::db
+} // namespace fq::odbc

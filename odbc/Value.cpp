@@ -1,10 +1,10 @@
-#include "db/Value.h"
+#include "odbc/Value.h"
 
 #include <array>
 #include <charconv>
 #include <utility>
 
-namespace fq::db {
+namespace fq::odbc {
 
 Value Value::fromText(QString text) {
     Value v;
@@ -48,4 +48,4 @@ QString shortestDouble(double d) {
     return QString::fromLatin1(buf.data(), result.ptr - buf.data());
 }
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace fq::db {
+namespace fq::odbc {
 
 // One field value as the driver delivered it. NULL is its own state, never the empty text.
 //  - Binary columns come back as bytes (zero bytes included).
@@ -27,7 +27,6 @@ public:
     // the bytes as Latin-1 (use bytes() for binary data), the empty text for NULL.
     QString text() const;
     const QByteArray& bytes() const noexcept { return bytes_; }
-    double toDouble() const noexcept { return double_; }
 
     friend bool operator==(const Value&, const Value&) = default;
 
@@ -41,4 +40,4 @@ private:
 // Shortest text that reads back as exactly the same double ("0.1", "1.7976931348623157e+308").
 QString shortestDouble(double d);
 
-} // namespace fq::db
+} // namespace fq::odbc

@@ -21,8 +21,7 @@ public:
 
     // An absent key reads as "".
     QString Read(const QString& key) const;
-    // True when the value is stored and on disk; false when the store could not be written
-    // (the caller decides whether to say so).
+    // True when the value is stored and on disk; false when the store could not be written.
     bool Write(const QString& key, const QString& value);
 
     // Where the values live (file path, or registry path on Windows).

@@ -2,9 +2,7 @@
 
 #include <QString>
 
-#include <functional>
-
-namespace fq::db {
+namespace fq::sql {
 
 // The eight connection settings, as they stand in the setup window's boxes right now.
 struct ConnectionSettings {
@@ -18,8 +16,4 @@ struct ConnectionSettings {
     QString msDatabase; // Text8, "MSDatabase"
 };
 
-// Reads the settings at the moment a connection string is built (the setup window's boxes in
-// the program, fixed values in tests).
-using SettingsSource = std::function<ConnectionSettings()>;
-
-} // namespace fq::db
+} // namespace fq::sql

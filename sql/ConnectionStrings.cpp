@@ -1,6 +1,6 @@
-#include "db/ConnectionStrings.h"
+#include "sql/ConnectionStrings.h"
 
-namespace fq::db {
+namespace fq::sql {
 
 // Values go in exactly as typed: no trimming, quoting, braces or escaping.
 
@@ -24,4 +24,4 @@ QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s) {
            QLatin1String("PASSWORD=") + s.myPassword + QLatin1String(";");
 }
 
-} // namespace fq::db
+} // namespace fq::sql

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "sql/ConnectionSettings.h"
 
 #include <QString>
 
-namespace fq::db {
+namespace fq::sql {
 
 // "Driver={SQL Server};Server=..;Database=..;Uid=..;Pwd=..;" with the values as typed.
 QString MSSQLConnectionString(const ConnectionSettings& s);
@@ -13,4 +13,4 @@ QString MySQLConnectionStringTestOrder(const ConnectionSettings& s);
 // "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;DATABASE=..;USER=..;PASSWORD=..;"
 QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s);
 
-} // namespace fq::db
+} // namespace fq::sql

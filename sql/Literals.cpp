@@ -1,9 +1,9 @@
-#include "transfer/Literals.h"
+#include "sql/Literals.h"
 
-#include "db/DbError.h"
-#include "transfer/SqlText.h"
+#include "sql/Refusal.h"
+#include "sql/SqlText.h"
 
-namespace fq::transfer {
+namespace fq::sql {
 
 namespace {
 
@@ -11,8 +11,8 @@ const QString kNull = QStringLiteral("NULL");
 
 // MySQL's zero date ('0000-00-00', '0000-00-00 00:00:00'): neither SQL Server nor a strict
 // MySQL can hold it, so it travels as NULL.
-bool isZeroDate(const db::Value& v) {
-    return v.kind() == db::Value::Kind::Text && v.text().startsWith(u"0000-00-00");
+bool isZeroDate(const odbc::Value& v) {
+    return v.kind() == odbc::Value::Kind::Text && v.text().startsWith(u"0000-00-00");
 }
 
 // A date or time as text with its year in four digits: FreeTDS writes SQL Server's years below
@@ -27,8 +27,8 @@ QString paddedYear(const QString& t) {
 }
 
 // A bit(1) as '0' or '1', whether the driver gave it as text or as one byte.
-QString bitText(const db::Value& v) {
-    if (v.kind() == db::Value::Kind::Binary)
+QString bitText(const odbc::Value& v) {
+    if (v.kind() == odbc::Value::Kind::Binary)
         return v.bytes().count('\0') == v.bytes().size() ? QStringLiteral("0")
                                                          : QStringLiteral("1");
     const QString t = v.text();
@@ -52,10 +52,9 @@ void refuseSeventhDigit(const QString& t) {
         ++end;
     for (qsizetype i = dot + 7; i < end; ++i) {
         if (t.at(i) != u'0')
-            throw db::DbError(db::kGenericFailure, QStringLiteral("22008"), 0,
-                              QStringLiteral("The value ") + t +
-                                  QStringLiteral(" has more fractional digits of a second than "
-                                                 "MySQL keeps (six); it would arrive changed."));
+            throw Refusal(QStringLiteral("The value ") + t +
+                          QStringLiteral(" has more fractional digits of a second than MySQL "
+                                         "keeps (six); it would arrive changed."));
     }
 }
 
@@ -65,33 +64,33 @@ struct TargetForms {
     QString (*text)(const QString&);
 };
 
-QString literal(const db::Value& value, ValueKind kind, const TargetForms& forms) {
+QString literal(const odbc::Value& value, ValueKind kind, const TargetForms& forms) {
     if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
         return kNull;
     if (kind == ValueKind::Bit)
-        return sql::quoted(bitText(value));
-    if (value.kind() == db::Value::Kind::Binary)
+        return quoted(bitText(value));
+    if (value.kind() == odbc::Value::Kind::Binary)
         return forms.binary(value.bytes());
     if (kind == ValueKind::Temporal)
-        return sql::quoted(paddedYear(value.text()));
+        return quoted(paddedYear(value.text()));
     return forms.text(value.text());
 }
 
 } // namespace
 
-QString mysqlLiteral(const db::Value& value, ValueKind kind) {
+QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal) {
         if (!value.isNull())
             refuseSeventhDigit(value.text());
         kind = ValueKind::Temporal;
     }
-    return literal(value, kind, TargetForms{&sql::mysqlBinary, &sql::mysqlString});
+    return literal(value, kind, TargetForms{&mysqlBinary, &mysqlString});
 }
 
-QString mssqlLiteral(const db::Value& value, ValueKind kind) {
+QString mssqlLiteral(const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal)
         kind = ValueKind::Temporal;
-    return literal(value, kind, TargetForms{&sql::mssqlBinary, &sql::mssqlText});
+    return literal(value, kind, TargetForms{&mssqlBinary, &mssqlText});
 }
 
-} // namespace fq::transfer
+} // namespace fq::sql

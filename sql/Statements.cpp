@@ -1,8 +1,8 @@
-#include "transfer/Statements.h"
+#include "sql/Statements.h"
 
-#include "transfer/SqlText.h"
+#include "sql/SqlText.h"
 
-namespace fq::transfer {
+namespace fq::sql {
 
 namespace {
 
@@ -25,55 +25,73 @@ QString insert(const QString& table, const QStringList& literals, Delimit delimi
 
 } // namespace
 
+QString mysqlShowTables() {
+    return QStringLiteral("SHOW TABLES;");
+}
+
+QString mssqlDropCommand(const QString& table) {
+    return QStringLiteral("DROP TABLE ") + bracketed(table) + u';';
+}
+
+QString mysqlRenameTable(const QString& oldName, const QString& newName) {
+    return QStringLiteral("RENAME TABLE ") + backticked(oldName) + QStringLiteral(" TO ") +
+           backticked(newName);
+}
+
+QString mssqlRenameTable(const QString& oldName, const QString& newName) {
+    return QStringLiteral("sp_rename ") + mssqlString(mssqlBareName(oldName)) +
+           QStringLiteral(", ") + mssqlString(newName);
+}
+
 QString mysqlSessionSetup() {
     return QStringLiteral("SET SESSION sql_mode=CONCAT_WS(',', NULLIF(@@sql_mode, ''), "
                           "'NO_BACKSLASH_ESCAPES', 'STRICT_ALL_TABLES')");
 }
 
 QString mysqlDropTable(const QString& table) {
-    return QStringLiteral("DROP TABLE ") + sql::backticked(table);
+    return QStringLiteral("DROP TABLE ") + backticked(table);
 }
 
 QString mssqlDropTable(const QString& table) {
-    return QStringLiteral("DROP TABLE ") + sql::bracketed(table);
+    return QStringLiteral("DROP TABLE ") + bracketed(table);
 }
 
 QString mssqlColumnsQuery(const QString& table) {
-    const QString object = sql::mssqlUnicodeString(sql::mssqlBareName(table));
+    const QString object = mssqlUnicodeString(mssqlBareName(table));
     return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
                           "NUMERIC_PRECISION, NUMERIC_SCALE, DATETIME_PRECISION "
                           "FROM information_schema.Columns "
                           "WHERE table_schema=OBJECT_SCHEMA_NAME(OBJECT_ID(") +
-           object + QStringLiteral(")) AND table_name=") + sql::mssqlUnicodeString(table) +
+           object + QStringLiteral(")) AND table_name=") + mssqlUnicodeString(table) +
            QStringLiteral(" ORDER BY ORDINAL_POSITION");
 }
 
 QString mysqlDescribe(const QString& table) {
-    return QStringLiteral("describe ") + sql::mysqlBareName(table);
+    return QStringLiteral("describe ") + mysqlBareName(table);
 }
 
 QString mysqlCreateTable(const QString& table, const QList<TargetColumn>& columns) {
-    return createTable(table, columns, &sql::backticked);
+    return createTable(table, columns, &backticked);
 }
 
 QString mssqlCreateTable(const QString& table, const QList<TargetColumn>& columns) {
-    return createTable(table, columns, &sql::bracketed);
+    return createTable(table, columns, &bracketed);
 }
 
 QString mysqlSelectAll(const QString& table) {
-    return QStringLiteral("SELECT * FROM ") + sql::mysqlBareName(table);
+    return QStringLiteral("SELECT * FROM ") + mysqlBareName(table);
 }
 
 QString mssqlSelectAll(const QString& table) {
-    return QStringLiteral("SELECT * FROM ") + sql::mssqlBareName(table);
+    return QStringLiteral("SELECT * FROM ") + mssqlBareName(table);
 }
 
 QString mysqlInsert(const QString& table, const QStringList& literals) {
-    return insert(table, literals, &sql::backticked);
+    return insert(table, literals, &backticked);
 }
 
 QString mssqlInsert(const QString& table, const QStringList& literals) {
-    return insert(table, literals, &sql::bracketed);
+    return insert(table, literals, &bracketed);
 }
 
-} // namespace fq::transfer
+} // namespace fq::sql

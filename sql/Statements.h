@@ -1,20 +1,34 @@
 #pragma once
 
-#include "transfer/TypeMap.h"
+#include "sql/TypeMap.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// The statement texts of the two transfer commands. Names go through SqlText: delimited where
-// the statement delimits them, bare (or delimited when they must be) where it writes them bare.
-namespace fq::transfer {
+// The statement texts of every command, for both servers. Names go through SqlText: delimited
+// where the statement delimits them, bare (or delimited when they must be) where it writes them
+// bare.
+namespace fq::sql {
+
+// The listing of the MySQL tables: "SHOW TABLES;".
+QString mysqlShowTables();
+
+// "Delete Table(s)" on SQL Server: "DROP TABLE [name];" (on MySQL it is mysqlDropTable).
+QString mssqlDropCommand(const QString& table);
+
+// "Rename Table": "RENAME TABLE `old` TO `new`" on MySQL; on SQL Server sp_rename with the old
+// name bare where it is a plain identifier (bracketed otherwise, since sp_rename reads it as a
+// possibly qualified name) and the new name as it stands, both as string literals.
+QString mysqlRenameTable(const QString& oldName, const QString& newName);
+QString mssqlRenameTable(const QString& oldName, const QString& newName);
 
 // Run once on every MySQL connection: backslashes in literals are plain characters, and a value
 // that does not fit is refused rather than clipped.
 QString mysqlSessionSetup();
 
-// "DROP TABLE `name`" / "DROP TABLE [name]"
+// "DROP TABLE `name`" / "DROP TABLE [name]": a copy's drop of the table it overwrites, and on
+// MySQL also "Delete Table(s)".
 QString mysqlDropTable(const QString& table);
 QString mssqlDropTable(const QString& table);
 
@@ -36,4 +50,4 @@ QString mssqlSelectAll(const QString& table);
 QString mysqlInsert(const QString& table, const QStringList& literals);
 QString mssqlInsert(const QString& table, const QStringList& literals);
 
-} // namespace fq::transfer
+} // namespace fq::sql

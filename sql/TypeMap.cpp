@@ -1,11 +1,11 @@
-#include "transfer/TypeMap.h"
+#include "sql/TypeMap.h"
 
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
 
-namespace fq::transfer {
+namespace fq::sql {
 
 namespace {
 
@@ -352,4 +352,4 @@ QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source) {
     return out;
 }
 
-} // namespace fq::transfer
+} // namespace fq::sql

@@ -7,7 +7,7 @@
 
 // Column types from one server to the other: the target must accept every column and hold every
 // value of the source. Pure functions; the schema reads and the statements live elsewhere.
-namespace fq::transfer {
+namespace fq::sql {
 
 // What the row copy must know about a source column beyond the value the driver delivers.
 enum class ValueKind {
@@ -17,7 +17,7 @@ enum class ValueKind {
     SixDigitTemporal, // a SQL Server time or datetime2 going into a MySQL column that keeps six
                       // fractional digits: as Temporal, and a value with a non-zero seventh
                       // digit is refused rather than cut
-    Bit,      // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
+    Bit,              // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
 };
 
 // One row of SQL Server's information_schema.Columns. Missing numbers are NULL in the catalog.
@@ -57,4 +57,4 @@ QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source);
 // text counted at 4 bytes a character, long text and blob columns at their in-row pointer).
 long long mysqlColumnBytes(const QString& type);
 
-} // namespace fq::transfer
+} // namespace fq::sql

@@ -16,4 +16,23 @@ public:
     virtual void SetMousePointer(int value) = 0;
 };
 
+// The hourglass while a command works: set when the guard is made, and the end value (the arrow
+// unless the command says otherwise) set when it goes, however the command ends.
+class PointerGuard {
+public:
+    explicit PointerGuard(Pointer& pointer, int endValue = kPointerArrow)
+        : pointer_(pointer), end_(endValue) {
+        pointer_.SetMousePointer(kPointerHourglass);
+    }
+    ~PointerGuard() { pointer_.SetMousePointer(end_); }
+    PointerGuard(const PointerGuard&) = delete;
+    PointerGuard& operator=(const PointerGuard&) = delete;
+
+    void endWith(int value) noexcept { end_ = value; }
+
+private:
+    Pointer& pointer_;
+    int end_;
+};
+
 } // namespace fq::ui

@@ -1,9 +1,9 @@
 #include "ServerFixtures.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
 #include "settings/SettingsStore.h"
+#include "sql/ConnectionStrings.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
@@ -29,11 +29,11 @@ namespace {
 
 bool exec(const QString& connectionString, const QString& statement) {
     try {
-        db::Connection c;
+        odbc::Connection c;
         c.Open(connectionString);
         c.Execute(statement);
         return true;
-    } catch (const db::DbError& e) {
+    } catch (const odbc::DbError& e) {
         qWarning("%s: %s", qPrintable(statement), qPrintable(e.driverText()));
         return false;
     }
@@ -41,15 +41,15 @@ bool exec(const QString& connectionString, const QString& statement) {
 
 } // namespace
 
-bool mysqlExec(const db::ConnectionSettings& s, const QString& statement) {
-    return exec(db::MySQLConnectionStringCommandOrder(s), statement);
+bool mysqlExec(const sql::ConnectionSettings& s, const QString& statement) {
+    return exec(sql::MySQLConnectionStringCommandOrder(s), statement);
 }
 
-bool mssqlExec(const db::ConnectionSettings& s, const QString& statement) {
-    return exec(db::MSSQLConnectionString(s), statement);
+bool mssqlExec(const sql::ConnectionSettings& s, const QString& statement) {
+    return exec(sql::MSSQLConnectionString(s), statement);
 }
 
-void storeSettings(settings::SettingsStore& store, const db::ConnectionSettings& s) {
+void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s) {
     store.Write(QStringLiteral("MyServer"), s.myServer);
     store.Write(QStringLiteral("MyUser"), s.myUser);
     store.Write(QStringLiteral("MyPassword"), s.myPassword);

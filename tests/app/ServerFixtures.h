@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "sql/ConnectionSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,11 +17,11 @@ bool rootSql(const QString& sql);
 
 // Runs one statement on a server through the program's own connection; false and a warning
 // with the driver's words when it fails.
-bool mysqlExec(const db::ConnectionSettings& s, const QString& statement);
-bool mssqlExec(const db::ConnectionSettings& s, const QString& statement);
+bool mysqlExec(const sql::ConnectionSettings& s, const QString& statement);
+bool mssqlExec(const sql::ConnectionSettings& s, const QString& statement);
 
 // Puts all eight settings into a store, as a previous run would have left them.
-void storeSettings(settings::SettingsStore& store, const db::ConnectionSettings& s);
+void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s);
 
 // The test double's statement log: lines "<conn>\t<login>\tEVENT\t..." split into fields.
 struct DoubleEvent {

@@ -3,9 +3,10 @@
 // user sees when a listing fails.
 #include "ServerFixtures.h"
 
-#include "db/Connection.h"
-#include "db/Listing.h"
-#include "db/Recordset.h"
+#include "commands/Listing.h"
+#include "odbc/Connection.h"
+#include "odbc/Recordset.h"
+#include "sql/ConnectionStrings.h"
 #include "support/TestSupport.h"
 #include "ui/qt/QtTableList.h"
 
@@ -33,7 +34,6 @@ class ListingTest : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void cleanup();
     void mysqlTablesAsReported();
     void mysqlDatabaseWithoutTables();
     void mssqlTablesAsReported();
@@ -61,25 +61,21 @@ void ListingTest::initTestCase() {
 void ListingTest::cleanupTestCase() {
     test::rootSql(QStringLiteral("DROP DATABASE IF EXISTS `%1`; DROP DATABASE IF EXISTS `%2`;")
                       .arg(scratch_, emptyScratch_));
-    const db::ConnectionSettings s = test::localServers();
+    const sql::ConnectionSettings s = test::localServers();
     for (const QString& t : std::as_const(mssqlTables_)) {
         test::mssqlExec(s, QStringLiteral("DROP TABLE [%1]").arg(t));
     }
 }
 
-void ListingTest::cleanup() {
-    db::ReleaseListingConnection();
-}
-
 void ListingTest::mysqlTablesAsReported() {
-    db::ConnectionSettings s = test::localServers();
+    sql::ConnectionSettings s = test::localServers();
     s.myDatabase = scratch_;
     test::FakeDialogs dialogs;
     QtTableList list;
     list.AddItem(QStringLiteral("left over"));
     test::LogWatcher log(test::localServerValue(QStringLiteral("MYSQL_GENERAL_LOG")));
     log.mark();
-    db::LoadMySQLTables(list, s, dialogs);
+    commands::TableListing().LoadMySQLTables(list, s, dialogs);
     // Sorted without regard to case; names with blanks, punctuation and quotes as they are;
     // views are tables to SHOW TABLES.
     QCOMPARE(entries(list),
@@ -94,20 +90,20 @@ void ListingTest::mysqlTablesAsReported() {
 }
 
 void ListingTest::mysqlDatabaseWithoutTables() {
-    db::ConnectionSettings s = test::localServers();
+    sql::ConnectionSettings s = test::localServers();
     s.myDatabase = emptyScratch_;
     test::FakeDialogs dialogs;
     QtTableList list;
     list.AddItem(QStringLiteral("left over"));
     list.SetListIndex(0);
-    db::LoadMySQLTables(list, s, dialogs);
+    commands::TableListing().LoadMySQLTables(list, s, dialogs);
     QCOMPARE(list.ListCount(), 0);
     QCOMPARE(list.ListIndex(), -1);
     QVERIFY(dialogs.shown.isEmpty());
 }
 
 void ListingTest::mssqlTablesAsReported() {
-    const db::ConnectionSettings s = test::localServers();
+    const sql::ConnectionSettings s = test::localServers();
     const QString base = test::uniqueName(QStringLiteral("Fq Listing"));
     const QStringList created{base + QStringLiteral(" b"), base + QStringLiteral(" A-1"),
                               base + QStringLiteral(" o'brien")};
@@ -117,7 +113,7 @@ void ListingTest::mssqlTablesAsReported() {
     }
     test::FakeDialogs dialogs;
     QtTableList list;
-    db::LoadMSSQLTables(list, s, dialogs);
+    commands::TableListing().LoadMSSQLTables(list, s, dialogs);
     QVERIFY(dialogs.shown.isEmpty());
     // Bare names, no schema prefix, in sorted places.
     const QStringList all = entries(list);
@@ -132,26 +128,32 @@ void ListingTest::mssqlTablesAsReported() {
 }
 
 void ListingTest::listingConnectionEndsOnMySQL() {
-    const db::ConnectionSettings s = test::localServers();
+    sql::ConnectionSettings s = test::localServers();
+    s.myDatabase = scratch_;
     test::LogWatcher log(test::localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG")));
     log.mark();
     test::FakeDialogs dialogs;
     QtTableList mysql;
     QtTableList mssql;
-    QVERIFY(db::ListingConnection() == nullptr);
-    db::LoadMSSQLTables(mssql, s, dialogs);
-    QVERIFY(db::ListingConnection() != nullptr);
-    QCOMPARE(db::ListingConnection()->State(), 1);
-    db::LoadMySQLTables(mysql, s, dialogs);
-    QVERIFY(dialogs.shown.isEmpty());
-
-    // The listing connection is the MySQL one, open and usable.
-    db::Connection* listing = db::ListingConnection();
-    QVERIFY(listing != nullptr);
-    QCOMPARE(listing->State(), 1);
-    db::Recordset rs = listing->Execute(QStringLiteral("SELECT VERSION()"));
-    QVERIFY(rs.Item(0).text().contains(QStringLiteral("MariaDB")));
-    rs.Close();
+    const auto openOnScratch = [&] {
+        odbc::Connection c;
+        c.Open(sql::MySQLConnectionStringCommandOrder(test::localServers()));
+        return c
+            .Execute(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST "
+                                    "WHERE DB = '%1'")
+                         .arg(scratch_))
+            .Item(0)
+            .text();
+    };
+    {
+        commands::TableListing listing;
+        listing.LoadMSSQLTables(mssql, s, dialogs);
+        listing.LoadMySQLTables(mysql, s, dialogs);
+        QVERIFY(dialogs.shown.isEmpty());
+        // The listing connection is the MySQL one, open while the listing lives.
+        QCOMPARE(openOnScratch(), QStringLiteral("1"));
+    }
+    QTRY_COMPARE(openOnScratch(), QStringLiteral("0"));
 
     // The SQL Server listing connection logged in, listed, and was closed when replaced.
     const auto events = test::doubleEvents(log.linesSinceMark());
@@ -181,7 +183,7 @@ void ListingTest::failedListing_data() {
 void ListingTest::failedListing() {
     QFETCH(bool, mysql);
     QFETCH(QString, server);
-    db::ConnectionSettings s = test::localServers();
+    sql::ConnectionSettings s = test::localServers();
     if (mysql)
         s.myPassword = QStringLiteral("not the password");
     else
@@ -191,9 +193,9 @@ void ListingTest::failedListing() {
     list.AddItem(QStringLiteral("stale"));
     list.SetListIndex(0);
     if (mysql)
-        db::LoadMySQLTables(list, s, dialogs);
+        commands::TableListing().LoadMySQLTables(list, s, dialogs);
     else
-        db::LoadMSSQLTables(list, s, dialogs);
+        commands::TableListing().LoadMSSQLTables(list, s, dialogs);
     // One box naming the server, with the driver's words and the error codes.
     QCOMPARE(dialogs.shown.size(), 1);
     const auto& box = dialogs.shown.first();

@@ -2,7 +2,7 @@
 // MariaDB of this test's own with its data in memory (creating them on the shared server would
 // take many minutes of disk syncs); the driver reaches it through MYSQL_TCP_PORT, since the
 // connection string has no port of its own.
-#include "db/Listing.h"
+#include "commands/Listing.h"
 #include "support/TestSupport.h"
 #include "ui/qt/QtTableList.h"
 
@@ -121,7 +121,6 @@ void ManyTablesTest::initTestCase() {
 }
 
 void ManyTablesTest::cleanupTestCase() {
-    db::ReleaseListingConnection();
     // The database goes with the server's data folder (dropping 40,000 tables one by one would
     // take minutes).
     if (server_.state() == QProcess::Running) {
@@ -132,7 +131,7 @@ void ManyTablesTest::cleanupTestCase() {
 }
 
 void ManyTablesTest::fortyThousandTablesListCompletely() {
-    db::ConnectionSettings s;
+    sql::ConnectionSettings s;
     s.myServer = QStringLiteral("127.0.0.1");
     s.myUser = QStringLiteral("root");
     s.myDatabase = QStringLiteral("many");
@@ -140,7 +139,7 @@ void ManyTablesTest::fortyThousandTablesListCompletely() {
     ui::qt::QtTableList list;
     QElapsedTimer timer;
     timer.start();
-    db::LoadMySQLTables(list, s, dialogs);
+    commands::TableListing().LoadMySQLTables(list, s, dialogs);
     qInfo("listed %d tables in %lld ms", list.ListCount(), timer.elapsed());
     QVERIFY2(dialogs.shown.isEmpty(),
              dialogs.shown.isEmpty() ? "" : qPrintable(dialogs.shown.first().prompt));

@@ -5,7 +5,7 @@
 
 #include "app/Form1.h"
 #include "app/Form2.h"
-#include "db/Listing.h"
+#include "commands/Listing.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 #include "ui/TableList.h"
@@ -35,7 +35,7 @@ struct Setup {
     test::FakeDialogs dialogs;
     std::unique_ptr<Form1> form1;
 
-    explicit Setup(const std::optional<db::ConnectionSettings>& stored) {
+    explicit Setup(const std::optional<sql::ConnectionSettings>& stored) {
         if (stored)
             test::storeSettings(store, *stored);
         form1 = std::make_unique<Form1>(store, dialogs, dir.path());
@@ -93,7 +93,6 @@ class StartupTest : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void cleanup();
     void emptyStoreShowsTheSetupWindow();
     void completeSettingsOpenTheTableManager();
     void mysqlProbeFailingSkipsTheSqlServerProbe();
@@ -103,7 +102,7 @@ private slots:
     void failedListingStillOpensTheTableManager();
 
 private:
-    db::ConnectionSettings servers_;
+    sql::ConnectionSettings servers_;
     QString mysqlTable_;
     QString mssqlTable_;
     QString noPasswordUser_;
@@ -135,10 +134,6 @@ void StartupTest::cleanupTestCase() {
     test::rootSql(
         QStringLiteral("DROP USER IF EXISTS '%1'@'%'; DROP USER IF EXISTS '%1'@'localhost';")
             .arg(noPasswordUser_));
-}
-
-void StartupTest::cleanup() {
-    db::ReleaseListingConnection();
 }
 
 void StartupTest::emptyStoreShowsTheSetupWindow() {
@@ -187,7 +182,7 @@ void StartupTest::completeSettingsOpenTheTableManager() {
 }
 
 void StartupTest::mysqlProbeFailingSkipsTheSqlServerProbe() {
-    db::ConnectionSettings stored = servers_;
+    sql::ConnectionSettings stored = servers_;
     stored.myPassword = QStringLiteral("not the password");
     // A SQL Server login name of this test alone, so that its absence from the log means
     // something.
@@ -210,7 +205,7 @@ void StartupTest::mysqlProbeFailingSkipsTheSqlServerProbe() {
 
 void StartupTest::okWithAnEmptyMySQLPassword() {
     QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    db::ConnectionSettings stored = servers_;
+    sql::ConnectionSettings stored = servers_;
     stored.myUser = noPasswordUser_;
     stored.myPassword.clear();
     Setup s(stored);

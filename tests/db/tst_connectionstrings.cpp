@@ -1,12 +1,12 @@
 // The connection strings as the driver sees them: built from the eight settings exactly as
 // typed, and the port FreeTDS needs for a bare SQL Server host.
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
+#include "odbc/Connection.h"
+#include "sql/ConnectionStrings.h"
 
 #include <QTest>
 
-using fq::db::ConnectionSettings;
+using fq::sql::ConnectionSettings;
 
 class TestConnectionStrings : public QObject {
     Q_OBJECT
@@ -65,9 +65,9 @@ void TestConnectionStrings::strings() {
     QFETCH(QString, mssql);
     QFETCH(QString, mysqlTest);
     QFETCH(QString, mysqlCommand);
-    QCOMPARE(fq::db::MSSQLConnectionString(settings), mssql);
-    QCOMPARE(fq::db::MySQLConnectionStringTestOrder(settings), mysqlTest);
-    QCOMPARE(fq::db::MySQLConnectionStringCommandOrder(settings), mysqlCommand);
+    QCOMPARE(fq::sql::MSSQLConnectionString(settings), mssql);
+    QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(settings), mysqlTest);
+    QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(settings), mysqlCommand);
 }
 
 void TestConnectionStrings::driverString_data() {
@@ -105,7 +105,7 @@ void TestConnectionStrings::driverString_data() {
 void TestConnectionStrings::driverString() {
     QFETCH(QString, given);
     QFETCH(QString, handedToDriver);
-    QCOMPARE(fq::db::driverConnectionString(given), handedToDriver);
+    QCOMPARE(fq::odbc::driverConnectionString(given), handedToDriver);
 }
 
 QTEST_GUILESS_MAIN(TestConnectionStrings)

@@ -1,10 +1,10 @@
 // The connection probes and the Test Connection action against a real server: MariaDB (the
 // "mysql" build of this test) or the SQL Server test double (the "mssql" build).
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "db/Probes.h"
+#include "commands/Probes.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
 #include "support/TestSupport.h"
 
 #include <QRegularExpression>
@@ -13,8 +13,8 @@
 #include <functional>
 #include <optional>
 
-using fq::db::ConnectionSettings;
-using fq::db::DbError;
+using fq::odbc::DbError;
+using fq::sql::ConnectionSettings;
 using Change = std::function<void(ConnectionSettings&)>;
 
 Q_DECLARE_METATYPE(Change)
@@ -23,10 +23,10 @@ namespace {
 
 #ifdef FQ_TEST_MSSQL
 constexpr bool kMSSQL = true;
-constexpr fq::db::Server kServer = fq::db::Server::MSSQL;
+constexpr fq::Server kServer = fq::Server::MSSQL;
 #else
 constexpr bool kMSSQL = false;
-constexpr fq::db::Server kServer = fq::db::Server::MySQL;
+constexpr fq::Server kServer = fq::Server::MySQL;
 #endif
 
 const QString kFailurePrompt =
@@ -42,11 +42,11 @@ ConnectionSettings settings(const Change& change) {
 }
 
 bool probe(const ConnectionSettings& s) {
-    return kMSSQL ? fq::db::CanConnectMSSQL(s) : fq::db::CanConnectMySQL(s);
+    return kMSSQL ? fq::commands::CanConnectMSSQL(s) : fq::commands::CanConnectMySQL(s);
 }
 
 QString testOrderString(const ConnectionSettings& s) {
-    return kMSSQL ? fq::db::MSSQLConnectionString(s) : fq::db::MySQLConnectionStringTestOrder(s);
+    return kMSSQL ? fq::sql::MSSQLConnectionString(s) : fq::sql::MySQLConnectionStringTestOrder(s);
 }
 
 void wrongPassword(ConnectionSettings& s) {
@@ -106,19 +106,19 @@ void TestProbes::errorNumbers_data() {
     QTest::addColumn<QString>("sqlStateClass");
     QTest::addColumn<long>("nativeError");
 
-    QTest::newRow("wrong password") << Change(wrongPassword) << fq::db::kLoginRefused
+    QTest::newRow("wrong password") << Change(wrongPassword) << fq::odbc::kLoginRefused
                                     << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
-    QTest::newRow("unknown user") << Change(unknownUser) << fq::db::kLoginRefused
+    QTest::newRow("unknown user") << Change(unknownUser) << fq::odbc::kLoginRefused
                                   << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
     if (kMSSQL) {
         // SQL Server refuses the login itself (18456) besides naming the database (4060).
         QTest::newRow("unknown database")
-            << Change(unknownDatabase) << fq::db::kLoginRefused << "42" << -1L;
+            << Change(unknownDatabase) << fq::odbc::kLoginRefused << "42" << -1L;
         QTest::newRow("nothing listening")
-            << Change(nothingListening) << fq::db::kGenericFailure << "08" << 20009L;
+            << Change(nothingListening) << fq::odbc::kGenericFailure << "08" << 20009L;
     } else {
         QTest::newRow("unknown database")
-            << Change(unknownDatabase) << fq::db::kGenericFailure << "42" << 1049L;
+            << Change(unknownDatabase) << fq::odbc::kGenericFailure << "42" << 1049L;
     }
 }
 
@@ -128,7 +128,7 @@ void TestProbes::errorNumbers() {
     QFETCH(QString, sqlStateClass);
     QFETCH(long, nativeError);
 
-    fq::db::Connection c;
+    fq::odbc::Connection c;
     std::optional<DbError> error;
     try {
         c.Open(testOrderString(settings(change)));
@@ -170,7 +170,7 @@ void TestProbes::testConnection() {
 
     fq::test::FakeDialogs dialogs;
     fq::test::FakePointer pointer;
-    fq::db::TestConnection(kServer, settings(change), dialogs, pointer);
+    fq::commands::TestConnection(kServer, settings(change), dialogs, pointer);
 
     QCOMPARE(pointer.history, QList<int>({11, 1}));
     QCOMPARE(dialogs.shown.size(), 1);
@@ -191,8 +191,8 @@ void TestProbes::probeKeepsNothingOpen() {
     // An account of this test's own, so that other clients of the shared server don't show up
     // in the server's general log between the marks.
     const QString user = fq::test::uniqueName("fq_probe");
-    fq::db::Connection admin;
-    admin.Open(fq::db::MySQLConnectionStringCommandOrder(fq::test::localServers()));
+    fq::odbc::Connection admin;
+    admin.Open(fq::sql::MySQLConnectionStringCommandOrder(fq::test::localServers()));
     ConnectionSettings s = fq::test::localServers();
     for (const char* host : {"%", "localhost", "127.0.0.1"}) {
         admin.Execute(QString("CREATE USER '%1'@'%2' IDENTIFIED BY 'Probe_pw1'").arg(user, host));
@@ -203,8 +203,8 @@ void TestProbes::probeKeepsNothingOpen() {
 
     fq::test::LogWatcher log(fq::test::localServerValue("MYSQL_GENERAL_LOG"));
     log.mark();
-    const bool first = fq::db::CanConnectMySQL(s);
-    const bool second = fq::db::CanConnectMySQL(s);
+    const bool first = fq::commands::CanConnectMySQL(s);
+    const bool second = fq::commands::CanConnectMySQL(s);
     for (const char* host : {"%", "localhost", "127.0.0.1"})
         admin.Execute(QString("DROP USER '%1'@'%2'").arg(user, host));
 

@@ -2,17 +2,17 @@
 // moved with MYSQL_TCP_PORT, which the client library reads once per process: this test runs
 // in a process of its own and sets it before the first connection.
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "db/Probes.h"
+#include "commands/Probes.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
 
 #include <optional>
 
-using fq::db::DbError;
+using fq::odbc::DbError;
 
 class TestUnreachable : public QObject {
     Q_OBJECT
@@ -22,18 +22,18 @@ private slots:
         qputenv("MYSQL_TCP_PORT", QByteArray::number(fq::test::unusedLoopbackPort()));
     }
 
-    void probeIsFalse() { QVERIFY(!fq::db::CanConnectMySQL(fq::test::localServers())); }
+    void probeIsFalse() { QVERIFY(!fq::commands::CanConnectMySQL(fq::test::localServers())); }
 
     void genericFailureNumber() {
-        fq::db::Connection c;
+        fq::odbc::Connection c;
         std::optional<DbError> error;
         try {
-            c.Open(fq::db::MySQLConnectionStringTestOrder(fq::test::localServers()));
+            c.Open(fq::sql::MySQLConnectionStringTestOrder(fq::test::localServers()));
         } catch (const DbError& e) {
             error = e;
         }
         QVERIFY2(error.has_value(), "the connection opened");
-        QCOMPARE(error->number(), fq::db::kGenericFailure);
+        QCOMPARE(error->number(), fq::odbc::kGenericFailure);
         QCOMPARE(error->sqlState(), QString("HY000"));
         QCOMPARE(error->nativeError(), 2002L);
     }
@@ -41,7 +41,7 @@ private slots:
     void testConnectionReportsIt() {
         fq::test::FakeDialogs dialogs;
         fq::test::FakePointer pointer;
-        fq::db::TestConnection(fq::db::Server::MySQL, fq::test::localServers(), dialogs, pointer);
+        fq::commands::TestConnection(fq::Server::MySQL, fq::test::localServers(), dialogs, pointer);
         QCOMPARE(pointer.history, QList<int>({11, 1}));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown.front().prompt.startsWith("Could not connect."));

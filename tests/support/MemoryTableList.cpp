@@ -1,18 +1,28 @@
-#include "ui/MemoryTableList.h"
+#include "support/MemoryTableList.h"
 
 #include "ui/SortedPlace.h"
 
-namespace fq::ui {
+namespace fq::test {
 
-int MemoryTableList::ListCount() const { return static_cast<int>(entries_.size()); }
+int MemoryTableList::ListCount() const {
+    return static_cast<int>(entries_.size());
+}
 
-QString MemoryTableList::List(int index) const { return entries_.at(index).text; }
+QString MemoryTableList::List(int index) const {
+    return entries_.at(index).text;
+}
 
-bool MemoryTableList::Selected(int index) const { return entries_.at(index).selected; }
+bool MemoryTableList::Selected(int index) const {
+    return entries_.at(index).selected;
+}
 
-void MemoryTableList::SetSelected(int index, bool selected) { entries_[index].selected = selected; }
+void MemoryTableList::SetSelected(int index, bool selected) {
+    entries_[index].selected = selected;
+}
 
-int MemoryTableList::ListIndex() const { return current_; }
+int MemoryTableList::ListIndex() const {
+    return current_;
+}
 
 void MemoryTableList::SetListIndex(int index) {
     current_ = (index >= 0 && index < ListCount()) ? index : -1;
@@ -24,7 +34,7 @@ void MemoryTableList::Clear() {
 }
 
 void MemoryTableList::AddItem(const QString& entry) {
-    const int at = sortedPlace(
+    const int at = ui::sortedPlace(
         ListCount(), [this](int i) { return entries_.at(i).text; }, entry);
     entries_.insert(at, Entry{entry, false});
     if (current_ >= at)
@@ -39,4 +49,4 @@ void MemoryTableList::RemoveItem(int index) {
         --current_;
 }
 
-} // namespace fq::ui
+} // namespace fq::test

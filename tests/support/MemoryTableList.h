@@ -4,12 +4,12 @@
 
 #include <QList>
 
-namespace fq::ui {
+namespace fq::test {
 
 // A TableList without a widget: the same sorting, selection and current-item rules as the
 // window's lists. Removing an entry clears the current item when it stood on that entry and
 // moves it up when it stood below.
-class MemoryTableList final : public TableList {
+class MemoryTableList final : public ui::TableList {
 public:
     int ListCount() const override;
     QString List(int index) const override;
@@ -30,4 +30,4 @@ private:
     int current_ = -1;
 };
 
-} // namespace fq::ui
+} // namespace fq::test

@@ -50,9 +50,9 @@ const QHash<QString, QString>& envValues() {
 
 } // namespace
 
-db::ConnectionSettings localServers() {
+sql::ConnectionSettings localServers() {
     const auto& v = envValues();
-    db::ConnectionSettings s;
+    sql::ConnectionSettings s;
     s.myServer = v.value(QStringLiteral("MyServer"));
     s.myUser = v.value(QStringLiteral("MyUser"));
     s.myPassword = v.value(QStringLiteral("MyPassword"));
@@ -64,7 +64,9 @@ db::ConnectionSettings localServers() {
     return s;
 }
 
-QString localServerValue(const QString& name) { return envValues().value(name); }
+QString localServerValue(const QString& name) {
+    return envValues().value(name);
+}
 
 int unusedLoopbackPort() {
     // Bind a socket to port 0 to learn a free port, then close it without listening.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "sql/ConnectionSettings.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
@@ -14,7 +14,7 @@ namespace fq::test {
 // The local servers started by scripts/servers, read from the file it writes
 // ($FERNQUILL_LOCAL_SERVERS, shell syntax: MyServer='127.0.0.1' ...). Aborts the test run with a
 // clear message when the file is missing: tests that need servers never pass without them.
-db::ConnectionSettings localServers();
+sql::ConnectionSettings localServers();
 // Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
 QString localServerValue(const QString& name);
 
@@ -53,8 +53,8 @@ public:
         QString defaultText;
     };
 
-    QQueue<int> answers;        // for MsgBox; an empty queue answers kAnswerOk
-    QQueue<QString> inputs;     // for InputBox; an empty queue answers "" (cancel)
+    QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
+    QQueue<QString> inputs; // for InputBox; an empty queue answers "" (cancel)
     QList<Box> shown;
 
     int MsgBox(const QString& prompt, int style, const QString& title,

@@ -1,10 +1,10 @@
 #include "ServerUnderTest.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/MSSQL.h"
-#include "db/MySQL.h"
-#include "transfer/SqlText.h"
+#include "commands/DropTables.h"
+#include "commands/RenameTable.h"
+#include "odbc/Connection.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/SqlText.h"
 #include "ui/Pointer.h"
 
 #include <QHash>
@@ -21,39 +21,39 @@ QString logPath(ServerUnderTest::Kind kind) {
 }
 
 QString connectionString(ServerUnderTest::Kind kind) {
-    const db::ConnectionSettings s = localServers();
-    return kind == ServerUnderTest::Kind::MySQL ? db::MySQLConnectionStringCommandOrder(s)
-                                                : db::MSSQLConnectionString(s);
+    const sql::ConnectionSettings s = localServers();
+    return kind == ServerUnderTest::Kind::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+                                                : sql::MSSQLConnectionString(s);
 }
 
 } // namespace
 
 ServerUnderTest::ServerUnderTest(Kind kind) : kind_(kind), log_(logPath(kind)) {}
 
-ui::TableList& ServerUnderTest::list(const db::CommandContext& ctx) const {
+ui::TableList& ServerUnderTest::list(const commands::CommandContext& ctx) const {
     return kind_ == Kind::MySQL ? ctx.mysqlList : ctx.mssqlList;
 }
 
-void ServerUnderTest::drop(const db::CommandContext& ctx) const {
+void ServerUnderTest::drop(const commands::CommandContext& ctx) const {
     if (kind_ == Kind::MySQL)
-        db::DropMySQLTables(ctx);
+        commands::DropMySQLTables(ctx);
     else
-        db::DropMSSQLTables(ctx);
+        commands::DropMSSQLTables(ctx);
 }
 
-void ServerUnderTest::rename(const db::CommandContext& ctx) const {
+void ServerUnderTest::rename(const commands::CommandContext& ctx) const {
     if (kind_ == Kind::MySQL)
-        db::RenameMySQLTable(ctx);
+        commands::RenameMySQLTable(ctx);
     else
-        db::RenameMSSQLTable(ctx);
+        commands::RenameMSSQLTable(ctx);
 }
 
 int ServerUnderTest::pointerAfterDrop() const {
     return kind_ == Kind::MySQL ? ui::kPointerArrow : ui::kPointerDefault;
 }
 
-db::ConnectionSettings ServerUnderTest::settingsWithLogin(const QString& login) const {
-    db::ConnectionSettings s = localServers();
+sql::ConnectionSettings ServerUnderTest::settingsWithLogin(const QString& login) const {
+    sql::ConnectionSettings s = localServers();
     if (kind_ == Kind::MySQL)
         s.myUser = login;
     else
@@ -62,7 +62,7 @@ db::ConnectionSettings ServerUnderTest::settingsWithLogin(const QString& login) 
 }
 
 void ServerUnderTest::createTable(const QString& name) const {
-    db::Connection c;
+    odbc::Connection c;
     c.Open(connectionString(kind_));
     const QString table = kind_ == Kind::MySQL ? sql::backticked(name) : sql::bracketed(name);
     c.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (id int)"));
@@ -72,7 +72,7 @@ void ServerUnderTest::createTable(const QString& name) const {
 void ServerUnderTest::dropIfExists(const QString& name) const {
     if (!tables().contains(name))
         return;
-    db::Connection c;
+    odbc::Connection c;
     c.Open(connectionString(kind_));
     const QString table = kind_ == Kind::MySQL ? sql::backticked(name) : sql::bracketed(name);
     c.Execute(QStringLiteral("DROP TABLE ") + table);
@@ -80,16 +80,16 @@ void ServerUnderTest::dropIfExists(const QString& name) const {
 }
 
 void ServerUnderTest::execute(const QString& statement) const {
-    db::Connection c;
+    odbc::Connection c;
     c.Open(connectionString(kind_));
     c.Execute(statement);
     c.Close();
 }
 
 QStringList ServerUnderTest::tables() const {
-    db::Connection c;
+    odbc::Connection c;
     c.Open(connectionString(kind_));
-    QStringList names = c.CatalogTables();
+    QStringList names = c.catalogTables();
     c.Close();
     return names;
 }

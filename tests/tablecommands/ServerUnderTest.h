@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/CommandContext.h"
-#include "db/ConnectionSettings.h"
+#include "commands/CommandContext.h"
+#include "sql/ConnectionSettings.h"
 #include "support/TestSupport.h"
 
 #include <QList>
@@ -32,15 +32,15 @@ public:
 
     Kind kind() const { return kind_; }
     // The list the commands of this server work on (List3 or List1).
-    ui::TableList& list(const db::CommandContext& ctx) const;
-    void drop(const db::CommandContext& ctx) const;
-    void rename(const db::CommandContext& ctx) const;
+    ui::TableList& list(const commands::CommandContext& ctx) const;
+    void drop(const commands::CommandContext& ctx) const;
+    void rename(const commands::CommandContext& ctx) const;
     // The pointer a successful drop leaves (0 on SQL Server, the arrow on MySQL).
     int pointerAfterDrop() const;
 
     // The local servers, with the login of this server replaced: any login attempt made with
     // these settings shows in the log under that name.
-    db::ConnectionSettings settingsWithLogin(const QString& login) const;
+    sql::ConnectionSettings settingsWithLogin(const QString& login) const;
 
     // Set-up and checks, through the program's own database component.
     void createTable(const QString& name) const;

@@ -5,9 +5,9 @@
 #include "PointerWatchingDialogs.h"
 #include "ServerUnderTest.h"
 
-#include "db/CommandContext.h"
+#include "commands/CommandContext.h"
+#include "support/MemoryTableList.h"
 #include "ui/Dialogs.h"
-#include "ui/MemoryTableList.h"
 #include "ui/Pointer.h"
 
 #include <QElapsedTimer>
@@ -31,13 +31,13 @@ const QString kSelectOne = QStringLiteral("Please select just one table to renam
 
 // The table manager as the commands see it.
 struct Window {
-    fq::ui::MemoryTableList mysqlList;
-    fq::ui::MemoryTableList mssqlList;
+    fq::test::MemoryTableList mysqlList;
+    fq::test::MemoryTableList mssqlList;
     fq::test::FakePointer pointer;
     fq::test::PointerWatchingDialogs dialogs{pointer};
-    fq::db::ConnectionSettings settings = fq::test::localServers();
+    fq::sql::ConnectionSettings settings = fq::test::localServers();
 
-    fq::db::CommandContext context() {
+    fq::commands::CommandContext context() {
         return {mysqlList, mssqlList, dialogs, pointer, [this] { return settings; }};
     }
     const QList<fq::test::FakeDialogs::Box>& shown() const { return dialogs.boxes.shown; }
@@ -98,7 +98,7 @@ QString plainRename(const QString& oldName, const QString& newName) {
 // The drop on MySQL uses the test order; the rename uses the command order.
 enum class MySQLOrder { Test, Command };
 QString expectedConnectionString(MySQLOrder order) {
-    const fq::db::ConnectionSettings s = fq::test::localServers();
+    const fq::sql::ConnectionSettings s = fq::test::localServers();
     if (!kMySQL) {
         return QStringLiteral("Driver={SQL Server};Server=") + s.msServer +
                QStringLiteral(";Database=") + s.msDatabase + QStringLiteral(";Uid=") + s.msUser +

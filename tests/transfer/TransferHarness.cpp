@@ -1,10 +1,10 @@
 #include "TransferHarness.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "transfer/SqlText.h"
-#include "transfer/Statements.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/SqlText.h"
+#include "sql/Statements.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -18,16 +18,16 @@ namespace fq::test {
 namespace {
 
 QString connectionString(Server server) {
-    const db::ConnectionSettings s = localServers();
-    return server == Server::MySQL ? db::MySQLConnectionStringCommandOrder(s)
-                                   : db::MSSQLConnectionString(s);
+    const sql::ConnectionSettings s = localServers();
+    return server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+                                   : sql::MSSQLConnectionString(s);
 }
 
-db::Connection open(Server server) {
-    db::Connection c;
+odbc::Connection open(Server server) {
+    odbc::Connection c;
     c.Open(connectionString(server));
     if (server == Server::MySQL)
-        c.Execute(transfer::mysqlSessionSetup());
+        c.Execute(sql::mysqlSessionSetup());
     return c;
 }
 
@@ -107,15 +107,15 @@ TransferHarness::TransferHarness()
     : settings(localServers()), mysqlLog_(localServerValue(QStringLiteral("MYSQL_GENERAL_LOG"))),
       mssqlLog_(localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG"))) {}
 
-db::CommandContext TransferHarness::context() {
-    return db::CommandContext{mysqlList, mssqlList, dialogs, pointer, [this] {
-                                  ++settingsReads;
-                                  return settings;
-                              }};
+commands::CommandContext TransferHarness::context() {
+    return commands::CommandContext{mysqlList, mssqlList, dialogs, pointer, [this] {
+                                        ++settingsReads;
+                                        return settings;
+                                    }};
 }
 
 void TransferHarness::exec(Server server, const QStringList& statements) {
-    db::Connection c = open(server);
+    odbc::Connection c = open(server);
     for (const QString& s : statements)
         c.Execute(s);
     c.Close();
@@ -127,16 +127,16 @@ void TransferHarness::dropIfExists(Server server, const QString& table) {
     exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
 }
 
-QList<QList<db::Value>> TransferHarness::rows(Server server, const QString& table,
-                                              bool orderByFirst) {
-    db::Connection c = open(server);
-    QList<QList<db::Value>> out;
+QList<QList<odbc::Value>> TransferHarness::rows(Server server, const QString& table,
+                                                bool orderByFirst) {
+    odbc::Connection c = open(server);
+    QList<QList<odbc::Value>> out;
     QString query = QStringLiteral("SELECT * FROM ") + delimited(server, table);
     if (orderByFirst)
         query += QStringLiteral(" ORDER BY 1");
-    db::Recordset rs = c.Execute(query);
+    odbc::Recordset rs = c.Execute(query);
     while (!rs.Eof()) {
-        QList<db::Value> row;
+        QList<odbc::Value> row;
         for (int i = 0; i < rs.FieldCount(); ++i)
             row << rs.Item(i);
         out << row;
@@ -148,8 +148,8 @@ QList<QList<db::Value>> TransferHarness::rows(Server server, const QString& tabl
 }
 
 long long TransferHarness::count(Server server, const QString& table) {
-    db::Connection c = open(server);
-    db::Recordset rs =
+    odbc::Connection c = open(server);
+    odbc::Recordset rs =
         c.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table));
     const long long n = rs.Item(0).text().toLongLong();
     rs.Close();
@@ -158,8 +158,8 @@ long long TransferHarness::count(Server server, const QString& table) {
 }
 
 QStringList TransferHarness::tables(Server server) {
-    db::Connection c = open(server);
-    QStringList names = c.CatalogTables();
+    odbc::Connection c = open(server);
+    QStringList names = c.catalogTables();
     c.Close();
     return names;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "db/CommandContext.h"
-#include "db/Value.h"
+#include "commands/CommandContext.h"
+#include "odbc/Value.h"
+#include "support/MemoryTableList.h"
 #include "support/TestSupport.h"
-#include "ui/MemoryTableList.h"
 
 #include <QList>
 #include <QString>
@@ -28,22 +28,22 @@ class TransferHarness {
 public:
     TransferHarness();
 
-    ui::MemoryTableList mysqlList;
-    ui::MemoryTableList mssqlList;
+    test::MemoryTableList mysqlList;
+    test::MemoryTableList mssqlList;
     FakeDialogs dialogs;
     FakePointer pointer;
-    db::ConnectionSettings settings;
+    sql::ConnectionSettings settings;
     int settingsReads = 0;
 
-    db::CommandContext context();
+    commands::CommandContext context();
 
     // Statements run on a fresh connection of the program's own database component (MySQL
     // connections with backslashes as plain characters).
     static void exec(Server server, const QStringList& statements);
     static void dropIfExists(Server server, const QString& table);
     // Every row, ordered by the first column (or as the server returns them).
-    static QList<QList<db::Value>> rows(Server server, const QString& table,
-                                        bool orderByFirst = true);
+    static QList<QList<odbc::Value>> rows(Server server, const QString& table,
+                                          bool orderByFirst = true);
     static long long count(Server server, const QString& table);
     static QStringList tables(Server server);
 

@@ -1,9 +1,9 @@
 #include "TransferHarness.h"
 
-#include "db/Connection.h"
-#include "db/ConnectionStrings.h"
-#include "db/DbError.h"
-#include "transfer/SendTables.h"
+#include "commands/SendTables.h"
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
@@ -45,10 +45,10 @@ void createBigMySqlTable(const QString& name) {
 
 // A table of `rows` rows on SQL Server, written 1,000 rows a statement.
 // With a width, each text is that many characters longer (and the column nvarchar(max)).
-void createBigSqlServerTable(const db::ConnectionSettings& settings, const QString& name, int rows,
+void createBigSqlServerTable(const sql::ConnectionSettings& settings, const QString& name, int rows,
                              int width = 0) {
-    db::Connection c;
-    c.Open(db::MSSQLConnectionString(settings));
+    odbc::Connection c;
+    c.Open(sql::MSSQLConnectionString(settings));
     c.Execute(QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(%2), d float, t datetime2(7))")
                   .arg(name, width > 0 ? QStringLiteral("max") : QStringLiteral("40")));
     const QString padding(width, u'x');
@@ -59,7 +59,7 @@ void createBigSqlServerTable(const db::ConnectionSettings& settings, const QStri
             values << QStringLiteral(
                           "(%1, N'row %1 it''s 東%4', %2, '2026-01-01 00:00:%3.1234560')")
                           .arg(i)
-                          .arg(db::shortestDouble(i / 7.0))
+                          .arg(odbc::shortestDouble(i / 7.0))
                           .arg(i % 60, 2, 10, QChar(u'0'))
                           .arg(padding);
         c.Execute(QStringLiteral("INSERT INTO [%1] VALUES %2").arg(name, values.join(u',')));
@@ -68,7 +68,7 @@ void createBigSqlServerTable(const db::ConnectionSettings& settings, const QStri
 }
 
 // Value by value, ordered by id; SQL Server prints seven fractional digits where MySQL prints six.
-void compareRows(const QList<QList<db::Value>>& before, const QList<QList<db::Value>>& after) {
+void compareRows(const QList<QList<odbc::Value>>& before, const QList<QList<odbc::Value>>& after) {
     QCOMPARE(after.size(), before.size());
     for (qsizetype r = 0; r < before.size(); ++r) {
         for (qsizetype c = 0; c < before[r].size(); ++c) {
@@ -94,7 +94,7 @@ public:
         port_ = test::unusedLoopbackPort();
         log_ = dir_.filePath(QStringLiteral("statements.log"));
         const QString ready = dir_.filePath(QStringLiteral("ready"));
-        const db::ConnectionSettings s = test::localServers();
+        const sql::ConnectionSettings s = test::localServers();
         process_.start(QStringLiteral(FQ_TDS_TEST_SERVER),
                        {QStringLiteral("--port"), QString::number(port_),
                         QStringLiteral("--account"), s.msUser + u':' + s.msPassword,
@@ -190,10 +190,10 @@ void TestLarge::hundredThousandRows() {
     TransferHarness h;
     if (toSqlServer) {
         fillList(h.mysqlList, {name}, {name}, name);
-        transfer::SendTablesToMSSQL(h.context());
+        commands::SendTablesToMSSQL(h.context());
     } else {
         fillList(h.mssqlList, {name}, {name}, name);
-        transfer::SendTablesToMySQL(h.context());
+        commands::SendTablesToMySQL(h.context());
     }
     for (const auto& box : h.dialogs.shown)
         QFAIL(qPrintable(box.prompt));
@@ -225,7 +225,7 @@ void TestLarge::sqlServerStopsWhileRowsAreRead() {
         server.kill();
         stopped = true;
     });
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
     killer.join();
     QVERIFY(stopped);
 
@@ -271,7 +271,7 @@ void TestLarge::sqlServerStopsWhileRowsAreWritten() {
         server.kill();
         stopped = true;
     });
-    transfer::SendTablesToMSSQL(h.context());
+    commands::SendTablesToMSSQL(h.context());
     killer.join();
     QVERIFY(stopped);
 

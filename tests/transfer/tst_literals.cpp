@@ -1,19 +1,20 @@
-#include "db/DbError.h"
-#include "db/Value.h"
-#include "transfer/Literals.h"
-#include "transfer/Statements.h"
+#include "odbc/DbError.h"
+#include "odbc/Value.h"
+#include "sql/Literals.h"
+#include "sql/Refusal.h"
+#include "sql/Statements.h"
 
 #include <QTest>
 
 #include <limits>
 
 using namespace fq;
-using db::Value;
-using transfer::TargetColumn;
-using transfer::ValueKind;
+using odbc::Value;
+using sql::TargetColumn;
+using sql::ValueKind;
 
-Q_DECLARE_METATYPE(fq::db::Value)
-Q_DECLARE_METATYPE(fq::transfer::ValueKind)
+Q_DECLARE_METATYPE(fq::odbc::Value)
+Q_DECLARE_METATYPE(fq::sql::ValueKind)
 
 // Values as literals for each target, and the statements around them.
 class TestLiterals : public QObject {
@@ -114,23 +115,29 @@ void TestLiterals::literals() {
     QFETCH(ValueKind, kind);
     QFETCH(QString, mysql);
     QFETCH(QString, mssql);
-    QCOMPARE(transfer::mysqlLiteral(value, kind), mysql);
-    QCOMPARE(transfer::mssqlLiteral(value, kind), mssql);
+    QCOMPARE(sql::mysqlLiteral(value, kind), mysql);
+    QCOMPARE(sql::mssqlLiteral(value, kind), mssql);
 }
 
 void TestLiterals::sevenFractionalDigits_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("mysql"); // empty: refused
-    QTest::newRow("datetime2(7), seventh digit zero")
-        << "2026-12-06 19:13:00.1234560" << "'2026-12-06 19:13:00.1234560'";
-    QTest::newRow("datetime2(7), seventh digit set") << "2026-12-06 19:13:00.1234567" << "";
-    QTest::newRow("datetime2(7), only the seventh digit") << "2026-12-06 19:13:00.0000001" << "";
-    QTest::newRow("time(7), last moment of the day") << "23:59:59.9999999" << "";
-    QTest::newRow("time(7), whole seconds") << "10:00:00.0000000" << "'10:00:00.0000000'";
-    QTest::newRow("datetime2(3)") << "2026-12-06 19:13:00.123" << "'2026-12-06 19:13:00.123'";
-    QTest::newRow("time(0)") << "10:00:00" << "'10:00:00'";
-    QTest::newRow("year 12, seventh digit zero")
-        << "12-01-01 00:00:00.5000000" << "'0012-01-01 00:00:00.5000000'";
+    QTest::newRow("datetime2(7), seventh digit zero") << "2026-12-06 19:13:00.1234560"
+                                                      << "'2026-12-06 19:13:00.1234560'";
+    QTest::newRow("datetime2(7), seventh digit set") << "2026-12-06 19:13:00.1234567"
+                                                     << "";
+    QTest::newRow("datetime2(7), only the seventh digit") << "2026-12-06 19:13:00.0000001"
+                                                          << "";
+    QTest::newRow("time(7), last moment of the day") << "23:59:59.9999999"
+                                                     << "";
+    QTest::newRow("time(7), whole seconds") << "10:00:00.0000000"
+                                            << "'10:00:00.0000000'";
+    QTest::newRow("datetime2(3)") << "2026-12-06 19:13:00.123"
+                                  << "'2026-12-06 19:13:00.123'";
+    QTest::newRow("time(0)") << "10:00:00"
+                             << "'10:00:00'";
+    QTest::newRow("year 12, seventh digit zero") << "12-01-01 00:00:00.5000000"
+                                                 << "'0012-01-01 00:00:00.5000000'";
 }
 
 // MySQL keeps six fractional digits and would cut a seventh without a word: such a value is
@@ -141,23 +148,22 @@ void TestLiterals::sevenFractionalDigits() {
     const Value v = Value::fromText(text);
     if (mysql.isEmpty()) {
         try {
-            transfer::mysqlLiteral(v, ValueKind::SixDigitTemporal);
+            sql::mysqlLiteral(v, ValueKind::SixDigitTemporal);
             QFAIL("a value with a seventh fractional digit went to MySQL");
-        } catch (const db::DbError& e) {
-            QVERIFY2(e.driverText().contains(text), qPrintable(e.driverText()));
+        } catch (const sql::Refusal& e) {
+            QVERIFY2(e.text().contains(text), qPrintable(e.text()));
         }
     } else {
-        QCOMPARE(transfer::mysqlLiteral(v, ValueKind::SixDigitTemporal), mysql);
+        QCOMPARE(sql::mysqlLiteral(v, ValueKind::SixDigitTemporal), mysql);
     }
-    QCOMPARE(transfer::mysqlLiteral(Value::null(), ValueKind::SixDigitTemporal),
-             QStringLiteral("NULL"));
+    QCOMPARE(sql::mysqlLiteral(Value::null(), ValueKind::SixDigitTemporal), QStringLiteral("NULL"));
 }
 
 void TestLiterals::statements_data() {
     QTest::addColumn<QString>("actual");
     QTest::addColumn<QString>("expected");
 
-    using namespace transfer;
+    using namespace sql;
     const QList<TargetColumn> customer{{"Name", "varchar(50)", ValueKind::Plain},
                                        {"Code", "char(8)", ValueKind::Plain}};
     const QList<TargetColumn> orders{{"id", "int", ValueKind::Plain},

@@ -1,7 +1,7 @@
 #include "TransferHarness.h"
 
-#include "transfer/SendTables.h"
-#include "transfer/SqlText.h"
+#include "commands/SendTables.h"
+#include "sql/SqlText.h"
 #include "ui/Dialogs.h"
 
 #include <QRegularExpression>
@@ -17,10 +17,10 @@ namespace {
 // A value as the comparison sees it: bytes as bytes, NULL as NULL, everything else as text,
 // with fractional seconds written without trailing zeros (SQL Server prints time(7) with seven
 // digits where MySQL prints six).
-QString comparable(const db::Value& v) {
+QString comparable(const odbc::Value& v) {
     if (v.isNull())
         return QStringLiteral("<NULL>");
-    if (v.kind() == db::Value::Kind::Binary)
+    if (v.kind() == odbc::Value::Kind::Binary)
         return QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex());
     QString t = v.text();
     // FreeTDS prints years below 1000 without their leading zeros.
@@ -68,21 +68,21 @@ QList<test::FakeDialogs::Box> copyThereAndBack(const QString& name, Server from)
         from == Server::MySQL ? static_cast<ui::TableList&>(h.mssqlList) : h.mysqlList;
     fillList(home, {name}, {name}, name);
     if (from == Server::MySQL)
-        transfer::SendTablesToMSSQL(h.context());
+        commands::SendTablesToMSSQL(h.context());
     else
-        transfer::SendTablesToMySQL(h.context());
+        commands::SendTablesToMySQL(h.context());
     fillList(away, {name}, {name}, name);
     h.dialogs.answers.enqueue(ui::kAnswerYes);
     if (from == Server::MySQL)
-        transfer::SendTablesToMySQL(h.context());
+        commands::SendTablesToMySQL(h.context());
     else
-        transfer::SendTablesToMSSQL(h.context());
+        commands::SendTablesToMSSQL(h.context());
     return h.dialogs.shown;
 }
 
-void compareValues(const QStringList& columns, const QList<QList<db::Value>>& before,
-                   const QList<QList<db::Value>>& after,
-                   const std::function<QString(int column, const db::Value&)>& expected) {
+void compareValues(const QStringList& columns, const QList<QList<odbc::Value>>& before,
+                   const QList<QList<odbc::Value>>& after,
+                   const std::function<QString(int column, const odbc::Value&)>& expected) {
     QCOMPARE(after.size(), before.size());
     for (qsizetype r = 0; r < before.size(); ++r) {
         QCOMPARE(after[r].size(), before[r].size());
@@ -204,7 +204,7 @@ void TestRoundTrip::everyMySqlType() {
     const int b1 = static_cast<int>(names.indexOf(QStringLiteral("b1")));
     const QStringList dates{"dt", "dtm", "ts"};
     compareValues(names, before, TransferHarness::rows(Server::MySQL, name),
-                  [&](int column, const db::Value& v) {
+                  [&](int column, const odbc::Value& v) {
                       if (column == b1 && !v.isNull()) // the driver gives bit(1) as a character
                           return v.text().isEmpty() || v.text() == QString(QChar(0))
                                      ? QStringLiteral("0")
@@ -292,7 +292,7 @@ void TestRoundTrip::everySqlServerType() {
     for (const QString& c : columns)
         names << c.section(u' ', 0, 0);
     compareValues(names, before, TransferHarness::rows(Server::MSSQL, name),
-                  [](int, const db::Value& v) { return comparable(v); });
+                  [](int, const odbc::Value& v) { return comparable(v); });
     TransferHarness::dropIfExists(Server::MySQL, name);
     TransferHarness::dropIfExists(Server::MSSQL, name);
 }
@@ -306,7 +306,7 @@ void TestRoundTrip::zeroCharacterFromSqlServer() {
                                                          QString::fromUtf8("b東")))});
     TransferHarness h;
     fillList(h.mssqlList, {name}, {name}, name);
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
     QVERIFY(h.dialogs.shown.isEmpty());
     // Read as hex: the text arrived with its zero character and what follows it.
     TransferHarness::exec(
@@ -328,7 +328,7 @@ void TestRoundTrip::zeroCharacterFromMySql() {
          QStringLiteral("INSERT INTO `%1` VALUES(1, _utf8mb4 X'610062')").arg(name)});
     TransferHarness h;
     fillList(h.mysqlList, {name}, {name}, name);
-    transfer::SendTablesToMSSQL(h.context());
+    commands::SendTablesToMSSQL(h.context());
     QVERIFY(h.dialogs.shown.isEmpty());
     const auto rows = TransferHarness::rows(Server::MSSQL, name);
     QCOMPARE(rows.size(), 1);

@@ -1,9 +1,9 @@
 #include "TransferHarness.h"
 
-#include "db/Connection.h"
-#include "transfer/SendTables.h"
-#include "transfer/SqlText.h"
-#include "transfer/Statements.h"
+#include "commands/SendTables.h"
+#include "odbc/Connection.h"
+#include "sql/SqlText.h"
+#include "sql/Statements.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
@@ -30,9 +30,9 @@ struct Way {
     }
     void send(TransferHarness& h) const {
         if (toMySql)
-            transfer::SendTablesToMySQL(h.context());
+            commands::SendTablesToMySQL(h.context());
         else
-            transfer::SendTablesToMSSQL(h.context());
+            commands::SendTablesToMSSQL(h.context());
     }
     QString delimit(Server s, const QString& name) const {
         return s == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
@@ -52,17 +52,17 @@ struct Way {
     }
 };
 
-QStringList texts(const QList<db::Value>& row) {
+QStringList texts(const QList<odbc::Value>& row) {
     QStringList out;
-    for (const db::Value& v : row)
+    for (const odbc::Value& v : row)
         out << (v.isNull() ? QStringLiteral("<NULL>")
-                : v.kind() == db::Value::Kind::Binary
+                : v.kind() == odbc::Value::Kind::Binary
                     ? QString::fromLatin1("0x" + v.bytes().toHex())
                     : v.text());
     return out;
 }
 
-QList<QStringList> textRows(const QList<QList<db::Value>>& rows) {
+QList<QStringList> textRows(const QList<QList<odbc::Value>>& rows) {
     QList<QStringList> out;
     for (const auto& r : rows)
         out << texts(r);
@@ -158,7 +158,7 @@ void TestSendTables::currentItemWithoutSelection() {
     auto sawMysql = [&] {
         const auto sessions = h.sessionsSinceMark(Server::MySQL);
         return std::any_of(sessions.cbegin(), sessions.cend(), [](const test::LoggedSession& s) {
-            return s.closed && s.statements == QStringList{transfer::mysqlSessionSetup()};
+            return s.closed && s.statements == QStringList{sql::mysqlSessionSetup()};
         });
     };
     QTRY_VERIFY(sawMysql());
@@ -186,7 +186,7 @@ void TestSendTables::workedExampleToMySQL() {
     fillList(h.mysqlList, {name}, {}, name);
     h.dialogs.answers.enqueue(ui::kAnswerYes);
     h.markLogs();
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
     QCOMPARE(h.dialogs.shown[0].prompt,
@@ -200,14 +200,14 @@ void TestSendTables::workedExampleToMySQL() {
     // SQL Server gives char(8) padded to its length; the value travels as it left.
     QCOMPARE(my[0].statements,
              (QStringList{
-                 transfer::mysqlSessionSetup(), QStringLiteral("DROP TABLE `%1`").arg(name),
+                 sql::mysqlSessionSetup(), QStringLiteral("DROP TABLE `%1`").arg(name),
                  QStringLiteral("CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))").arg(name),
                  QStringLiteral("INSERT INTO `%1` VALUES('Smith', 'AB-1    ')").arg(name),
                  QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name)}));
     const auto ms = h.sessionsMentioning(Server::MSSQL, {name});
     QCOMPARE(ms.size(), 1);
     QVERIFY(ms[0].closed);
-    QCOMPARE(ms[0].statements, (QStringList{transfer::mssqlColumnsQuery(name),
+    QCOMPARE(ms[0].statements, (QStringList{sql::mssqlColumnsQuery(name),
                                             QStringLiteral("SELECT * FROM %1").arg(name)}));
 
     QCOMPARE(textRows(TransferHarness::rows(Server::MySQL, name)),
@@ -232,7 +232,7 @@ void TestSendTables::workedExampleToMSSQL() {
     fillList(h.mssqlList, {name}, {}, name);
     h.dialogs.answers.enqueue(ui::kAnswerYes);
     h.markLogs();
-    transfer::SendTablesToMSSQL(h.context());
+    commands::SendTablesToMSSQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
     QCOMPARE(h.dialogs.shown[0].prompt,
@@ -251,7 +251,7 @@ void TestSendTables::workedExampleToMSSQL() {
     QCOMPARE(my.size(), 1);
     QVERIFY(my[0].closed);
     QCOMPARE(my[0].statements,
-             (QStringList{transfer::mysqlSessionSetup(), QStringLiteral("describe %1").arg(name),
+             (QStringList{sql::mysqlSessionSetup(), QStringLiteral("describe %1").arg(name),
                           QStringLiteral("SELECT * FROM %1").arg(name)}));
 
     QCOMPARE(textRows(TransferHarness::rows(Server::MSSQL, name)),
@@ -382,7 +382,7 @@ void TestSendTables::emptyTable() {
     QCOMPARE(sessions.size(), 1);
     QStringList expected;
     if (way.toMySql)
-        expected << transfer::mysqlSessionSetup();
+        expected << sql::mysqlSessionSetup();
     expected << (way.toMySql
                      ? QStringLiteral(
                            "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)")
@@ -479,7 +479,7 @@ void TestSendTables::refusedValueStopsTheCopy() {
                            QStringLiteral("CREATE TABLE `%1` (id int)").arg(later)});
     fillList(h.mysqlList, {later, name}, {later, name}, name);
     h.markLogs();
-    transfer::SendTablesToMSSQL(h.context());
+    commands::SendTablesToMSSQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
     const auto& box = h.dialogs.shown[0];
@@ -518,7 +518,7 @@ void TestSendTables::seventhFractionalDigitIsNotCut() {
          QStringLiteral("INSERT INTO [%1] VALUES(2, '2026-12-06 10:00:00.1234567')").arg(name),
          QStringLiteral("INSERT INTO [%1] VALUES(3, '2026-12-06 10:00:00.5000000')").arg(name)});
     fillList(h.mssqlList, {name}, {name}, name);
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
 
     QCOMPARE(h.dialogs.shown.size(), 1);
     const QString prompt = h.dialogs.shown[0].prompt;
@@ -578,7 +578,7 @@ void TestSendTables::sameNameInAnotherSchemaIsNotRead() {
          QStringLiteral("INSERT INTO [%1] VALUES(N'x', 1)").arg(name)});
     fillList(h.mssqlList, {name}, {name}, name);
     h.markLogs();
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
 
     QVERIFY(h.dialogs.shown.isEmpty());
     const auto sessions = h.sessionsMentioning(Server::MySQL, {name});
@@ -666,7 +666,7 @@ void TestSendTables::wideTableFitsMySqlRowLimit() {
          QStringLiteral("INSERT INTO [%1] VALUES(1, %2)")
              .arg(name, values.join(QStringLiteral(", ")))});
     fillList(h.mssqlList, {name}, {name}, name);
-    transfer::SendTablesToMySQL(h.context());
+    commands::SendTablesToMySQL(h.context());
 
     for (const auto& box : h.dialogs.shown)
         QFAIL(qPrintable(box.prompt));

@@ -1,4 +1,4 @@
-#include "transfer/SqlText.h"
+#include "sql/SqlText.h"
 
 #include <QTest>
 

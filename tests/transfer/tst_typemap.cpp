@@ -1,13 +1,13 @@
-#include "transfer/TypeMap.h"
+#include "sql/TypeMap.h"
 
 #include <QTest>
 
 using namespace fq;
-using transfer::MssqlColumn;
-using transfer::MysqlColumn;
-using transfer::ValueKind;
+using sql::MssqlColumn;
+using sql::MysqlColumn;
+using sql::ValueKind;
 
-Q_DECLARE_METATYPE(fq::transfer::ValueKind)
+Q_DECLARE_METATYPE(fq::sql::ValueKind)
 
 namespace {
 
@@ -20,7 +20,7 @@ MssqlColumn ms(const char* type, Len length = {}, Num precision = {}, Num scale 
                        datetimePrecision};
 }
 
-QStringList typesOf(const QList<transfer::TargetColumn>& columns) {
+QStringList typesOf(const QList<sql::TargetColumn>& columns) {
     QStringList out;
     for (const auto& c : columns)
         out << c.type;
@@ -103,7 +103,7 @@ void TestTypeMap::fromMssql_data() {
 void TestTypeMap::fromMssql() {
     QFETCH(MssqlColumn, column);
     QFETCH(QString, mysql);
-    const auto out = transfer::mysqlColumnsFor({column});
+    const auto out = sql::mysqlColumnsFor({column});
     QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].type, mysql);
     // Dates with a date part are written with a four-digit year; time and datetime2 also keep
@@ -146,11 +146,11 @@ void TestTypeMap::fromMssqlRowLimit_data() {
 void TestTypeMap::fromMssqlRowLimit() {
     QFETCH(QList<MssqlColumn>, columns);
     QFETCH(QStringList, mysql);
-    const auto out = transfer::mysqlColumnsFor(columns);
+    const auto out = sql::mysqlColumnsFor(columns);
     QCOMPARE(typesOf(out), mysql);
     long long bytes = (out.size() + 7) / 8;
     for (const auto& c : out)
-        bytes += transfer::mysqlColumnBytes(c.type);
+        bytes += sql::mysqlColumnBytes(c.type);
     QVERIFY2(bytes <= 65535, qPrintable(QString::number(bytes)));
 }
 
@@ -276,14 +276,14 @@ void TestTypeMap::fromMysql() {
     QFETCH(QString, describe);
     QFETCH(QString, mssql);
     QFETCH(ValueKind, kind);
-    const auto out = transfer::mssqlColumnsFor({MysqlColumn{QStringLiteral("c"), describe}});
+    const auto out = sql::mssqlColumnsFor({MysqlColumn{QStringLiteral("c"), describe}});
     QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].type, mssql);
     QCOMPARE(out[0].kind, kind);
 }
 
 void TestTypeMap::namesAndOrderKept() {
-    const auto toMysql = transfer::mysqlColumnsFor(
+    const auto toMysql = sql::mysqlColumnsFor(
         {MssqlColumn{QStringLiteral("Name"), QStringLiteral("varchar"), 50, {}, {}, {}},
          MssqlColumn{QStringLiteral("a]b`c"), QStringLiteral("int"), {}, 10, 0, {}}});
     QCOMPARE(toMysql.size(), 2);
@@ -291,8 +291,8 @@ void TestTypeMap::namesAndOrderKept() {
     QCOMPARE(toMysql[1].name, QStringLiteral("a]b`c"));
 
     const auto toMssql =
-        transfer::mssqlColumnsFor({MysqlColumn{QStringLiteral("z"), QStringLiteral("int(11)")},
-                                   MysqlColumn{QStringLiteral("A"), QStringLiteral("text")}});
+        sql::mssqlColumnsFor({MysqlColumn{QStringLiteral("z"), QStringLiteral("int(11)")},
+                              MysqlColumn{QStringLiteral("A"), QStringLiteral("text")}});
     QCOMPARE(toMssql.size(), 2);
     QCOMPARE(toMssql[0].name, QStringLiteral("z"));
     QCOMPARE(toMssql[1].name, QStringLiteral("A"));

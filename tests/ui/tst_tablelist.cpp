@@ -1,6 +1,6 @@
 // The table lists of the table manager: sorting, selection, current item, and the two list
 // operations the transfers use, on the window's list and on the widget-free list alike.
-#include "ui/MemoryTableList.h"
+#include "support/MemoryTableList.h"
 #include "ui/TableList.h"
 #include "ui/qt/QtTableList.h"
 
@@ -10,7 +10,7 @@
 
 #include <memory>
 
-using fq::ui::MemoryTableList;
+using fq::test::MemoryTableList;
 using fq::ui::TableList;
 using fq::ui::qt::QtTableList;
 

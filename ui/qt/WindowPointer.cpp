@@ -24,10 +24,6 @@ void WindowPointer::SetCustomCursor(const QCursor& cursor) {
         applyOverWindow(*custom_);
 }
 
-bool WindowPointer::HasCustomCursor() const {
-    return custom_.has_value();
-}
-
 QCursor WindowPointer::cursorFor(int value) const {
     switch (value) {
     case kPointerHourglass:

@@ -24,7 +24,6 @@ public:
     // The window's custom pointer image, shown for value 99. Without one, 99 shows the
     // platform's standard pointer.
     void SetCustomCursor(const QCursor& cursor);
-    bool HasCustomCursor() const;
 
     // The pointer shown for a non-zero value.
     QCursor cursorFor(int value) const;
