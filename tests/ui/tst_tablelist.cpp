@@ -5,6 +5,8 @@
 #include "ui/qt/QtTableList.h"
 
 #include <QApplication>
+#include <QKeySequence>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,12 +36,137 @@ void fill(TableList& list, const QStringList& items) {
         list.AddItem(s);
 }
 
+// One thing the user does to the window's list, and what the list shows afterwards. An input is
+// typed text in quotes ('st'), a key sequence (Space, Shift+End, Ctrl+A), or a mouse action on
+// entries named in quotes: click, right-click, double-click, drag (from one entry to another), with
+// an optional Shift+ or Ctrl+ in front; "below" stands for the empty area under the last entry.
+struct Step {
+    QString input;
+    QStringList selected; // the selected entries, in list order
+    QString focus;        // the entry with the focus mark; empty when there is none
+};
+using Steps = QList<Step>;
+
+QString quoted(const QString& name) {
+    return u'\'' + name + u'\'';
+}
+
+QString shown(const QString& input, const QStringList& selected, const QString& focus) {
+    QStringList names;
+    for (const QString& name : selected)
+        names << quoted(name);
+    return QStringLiteral("after %1: selected [%2], focus %3")
+        .arg(input, names.join(u", "), focus.isEmpty() ? QStringLiteral("none") : quoted(focus));
+}
+
+QString shown(const QString& input, const QtTableList& list) {
+    QStringList selected;
+    for (int i = 0; i < list.ListCount(); ++i) {
+        if (list.Selected(i))
+            selected << list.List(i);
+    }
+    const int focus = list.ListIndex();
+    return shown(input, selected, focus >= 0 ? list.List(focus) : QString());
+}
+
+int rowOf(const TableList& list, const QString& name) {
+    return static_cast<int>(entries(list).indexOf(name));
+}
+
+QPoint pointOf(const QtTableList& list, const QString& target) {
+    if (target == u"below") {
+        const QRect last = list.visualItemRect(list.item(list.count() - 1));
+        return {last.left() + 10, last.bottom() + 10};
+    }
+    const int row = rowOf(list, target);
+    return row >= 0 ? list.visualItemRect(list.item(row)).center() : QPoint(-1, -1);
+}
+
+bool perform(QtTableList& list, const QString& input) {
+    static const QRegularExpression typed(QStringLiteral("^'(.*)'$"));
+    static const QRegularExpression mouse(
+        QStringLiteral("^(?:(Shift|Ctrl)\\+)?(click|right-click|double-click|drag) (.*)$"));
+    static const QRegularExpression target(QStringLiteral("'([^']*)'|below"));
+
+    if (const auto text = typed.match(input); text.hasMatch()) {
+        QTest::keyClicks(&list, text.captured(1));
+        return true;
+    }
+    if (const auto action = mouse.match(input); action.hasMatch()) {
+        const Qt::KeyboardModifiers modifiers = action.captured(1) == u"Shift" ? Qt::ShiftModifier
+                                                : action.captured(1) == u"Ctrl"
+                                                    ? Qt::ControlModifier
+                                                    : Qt::NoModifier;
+        QList<QPoint> at;
+        for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
+            const auto m = it.next();
+            at << pointOf(list, m.hasCaptured(1) ? m.captured(1) : m.captured(0));
+        }
+        if (at.isEmpty() || at.contains(QPoint(-1, -1)))
+            return false;
+        QWidget* viewport = list.viewport();
+        const QString verb = action.captured(2);
+        if (verb == u"click") {
+            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
+        } else if (verb == u"right-click") {
+            QTest::mouseClick(viewport, Qt::RightButton, modifiers, at[0]);
+        } else if (verb == u"double-click") {
+            // What the platform delivers: press, release, press, double click, release.
+            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
+            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
+            QTest::mouseDClick(viewport, Qt::LeftButton, modifiers, at[0]);
+            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[0]);
+        } else {
+            if (at.size() != 2)
+                return false;
+            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
+            QTest::mouseMove(viewport, (at[0] + at[1]) / 2);
+            QTest::mouseMove(viewport, at[1]);
+            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[1]);
+        }
+        return true;
+    }
+    const QKeySequence keys = QKeySequence::fromString(input);
+    if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
+        return false;
+    QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
+    return true;
+}
+
+// Shows a list holding the names, with the focus mark on one of them (or none), and checks after
+// every step that exactly the expected entries are selected and the focus mark is where expected.
+void drive(const QStringList& names, const QString& focus, const Steps& steps) {
+    QtTableList list;
+    fill(list, names);
+    list.resize(240, 200);
+    list.show();
+    list.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QVERIFY(list.hasFocus());
+    list.SetListIndex(focus.isEmpty() ? -1 : rowOf(list, focus));
+    QCOMPARE(shown(QStringLiteral("start"), list), shown(QStringLiteral("start"), {}, focus));
+    for (const Step& step : steps) {
+        QVERIFY2(perform(list, step.input),
+                 qPrintable(QStringLiteral("cannot perform ") + step.input));
+        QCOMPARE(shown(step.input, list), shown(step.input, step.selected, step.focus));
+    }
+}
+
+// Names a user can confuse: a leading blank, equal first letters, differences only in blanks.
+const QStringList kBlankLed{"scratch", " archive"};                    // ' archive', 'scratch'
+const QStringList kSameLetter{"summary", "stock", "Scratch", "sales"}; // sales, Scratch, ...
+const QStringList kBlanksOnly{"orders ", "or ders", " orders",
+                              "orders"}; // ' orders', 'or ders', ...
+
 } // namespace
+
+Q_DECLARE_METATYPE(Steps)
 
 class TableListTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void sortedWithoutRegardToCase_data();
     void sortedWithoutRegardToCase();
     void listContains_data();
@@ -48,9 +175,18 @@ private slots:
     void listRemoveMatches();
     void currentItemFollowsItsEntry_data();
     void currentItemFollowsItsEntry();
-    void clickAndSpaceToggleSelection();
+    void keysSelectOnlyTheFocusedEntry_data();
+    void keysSelectOnlyTheFocusedEntry();
+    void mouseSelectsOnlyThePressedEntry_data();
+    void mouseSelectsOnlyThePressedEntry();
     void currentItemIsSeparateFromSelection();
 };
+
+void TableListTest::initTestCase() {
+    // Every key of a test row counts as typed in one go, however slow the machine, so what the
+    // type-ahead search looks for does not depend on timing.
+    QApplication::setKeyboardInputInterval(60 * 60 * 1000);
+}
 
 void TableListTest::sortedWithoutRegardToCase_data() {
     QTest::addColumn<bool>("widget");
@@ -186,35 +322,137 @@ void TableListTest::currentItemFollowsItsEntry() {
         QCOMPARE(list->List(current), QStringLiteral("d"));
 }
 
-void TableListTest::clickAndSpaceToggleSelection() {
-    QtTableList list;
-    fill(list, {"c", "a", "B"});
-    list.resize(200, 150);
-    list.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&list));
+void TableListTest::keysSelectOnlyTheFocusedEntry_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<Steps>("steps");
+    QTest::newRow("Space toggles the focused entry beside a blank-led name")
+        << kBlankLed << "scratch"
+        << Steps{{"Space", {"scratch"}, "scratch"},
+                 {"Space", {}, "scratch"},
+                 {"Space", {"scratch"}, "scratch"}};
+    QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
+        << kBlankLed << "scratch" << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
+    QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
+        << kBlankLed << "scratch"
+        << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
+    QTest::newRow("a blank-led entry is selected only by going to it")
+        << kBlankLed << "scratch"
+        << Steps{{"Space", {"scratch"}, "scratch"},
+                 {"Up", {"scratch"}, " archive"},
+                 {"Space", {" archive", "scratch"}, " archive"}};
+    QTest::newRow("typed letters move the focus and select nothing")
+        << kSameLetter << "sales"
+        << Steps{{"'s'", {}, "Scratch"},
+                 {"'t'", {}, "stock"},
+                 {"Space", {"stock"}, "stock"},
+                 {"Down", {"stock"}, "summary"},
+                 {"Space", {"stock", "summary"}, "summary"}};
+    QTest::newRow("a blank typed inside a name is the space bar: it toggles the focused entry")
+        << kBlanksOnly << "orders "
+        << Steps{{"'or'", {}, "or ders"},
+                 {"' '", {"or ders"}, "or ders"},
+                 {"'d'", {"or ders"}, "orders"}};
+    QTest::newRow("type-ahead keeps what was selected") << kSameLetter << "sales"
+                                                        << Steps{{"Space", {"sales"}, "sales"},
+                                                                 {"'sc'", {"sales"}, "Scratch"},
+                                                                 {"'x'", {"sales"}, "Scratch"}};
+    QTest::newRow("names that differ only in blanks: exactly the one reached is toggled")
+        << kBlanksOnly << " orders"
+        << Steps{{"'o'", {}, "or ders"},
+                 {"'r'", {}, "or ders"},
+                 {"'d'", {}, "orders"},
+                 {"Space", {"orders"}, "orders"},
+                 {"End", {"orders"}, "orders "},
+                 {"Space", {"orders", "orders "}, "orders "},
+                 {"Up", {"orders", "orders "}, "orders"},
+                 {"Space", {"orders "}, "orders"}};
+    QTest::newRow("arrows, Home, End, Page Up and Page Down move the focus only")
+        << kBlanksOnly << " orders"
+        << Steps{{"Up", {}, " orders"},   {"Down", {}, "or ders"}, {"Down", {}, "orders"},
+                 {"Left", {}, "orders"},  {"Right", {}, "orders"}, {"End", {}, "orders "},
+                 {"Down", {}, "orders "}, {"Home", {}, " orders"}, {"PgDown", {}, "orders "},
+                 {"PgUp", {}, " orders"}};
+    QTest::newRow("Shift and Ctrl with the movement keys move the focus only")
+        << kBlanksOnly << " orders"
+        << Steps{{"Space", {" orders"}, " orders"},
+                 {"Shift+Down", {" orders"}, "or ders"},
+                 {"Shift+End", {" orders"}, "orders "},
+                 {"Shift+PgUp", {" orders"}, " orders"},
+                 {"Ctrl+Down", {" orders"}, "or ders"},
+                 {"Shift+Down", {" orders"}, "orders"},
+                 {"Space", {" orders", "orders"}, "orders"},
+                 {"Shift+Home", {" orders", "orders"}, " orders"},
+                 {"Ctrl+End", {" orders", "orders"}, "orders "},
+                 {"Shift+PgDown", {" orders", "orders"}, "orders "}};
+    QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
+                                            << Steps{{"Ctrl+A", {}, "scratch"},
+                                                     {"Space", {"scratch"}, "scratch"},
+                                                     {"Ctrl+A", {"scratch"}, "scratch"}};
+    QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
+        << kBlankLed << "scratch"
+        << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
+                 {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
+                 {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
+                 {"Del", {"scratch"}, "scratch"}};
+    QTest::newRow("without a focused entry Space selects nothing")
+        << kBlankLed << ""
+        << Steps{{"Space", {}, ""}, {"Down", {}, " archive"}, {"Space", {" archive"}, " archive"}};
+}
 
-    const auto click = [&list](int row) {
-        const QRect r = list.visualItemRect(list.item(row));
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r.center());
-    };
-    click(1); // B
-    QVERIFY(list.Selected(1));
-    click(2); // c: a second entry joins the selection
-    QVERIFY(list.Selected(1));
-    QVERIFY(list.Selected(2));
-    click(1); // B again: deselected, c stays
-    QVERIFY(!list.Selected(1));
-    QVERIFY(list.Selected(2));
-    QCOMPARE(list.ListIndex(), 1); // the clicked entry has the focus mark
+void TableListTest::keysSelectOnlyTheFocusedEntry() {
+    QFETCH(QStringList, names);
+    QFETCH(QString, focus);
+    QFETCH(Steps, steps);
+    drive(names, focus, steps);
+}
 
-    // The space bar toggles the focused entry.
-    list.setFocus();
-    QTest::keyClick(&list, Qt::Key_Space);
-    QVERIFY(list.Selected(1));
-    QTest::keyClick(&list, Qt::Key_Space);
-    QVERIFY(!list.Selected(1));
-    QVERIFY2(!list.Selected(0), "entries that were not touched stay unselected");
-    QVERIFY(list.Selected(2));
+void TableListTest::mouseSelectsOnlyThePressedEntry_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<Steps>("steps");
+    QTest::newRow("a click toggles the entry under the pointer")
+        << kSameLetter << "sales"
+        << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
+                 {"click 'stock'", {"Scratch", "stock"}, "stock"},
+                 {"click 'Scratch'", {"stock"}, "Scratch"}};
+    QTest::newRow("a drag toggles only the entry where it began")
+        << kSameLetter << "sales"
+        << Steps{{"drag 'sales' 'summary'", {"sales"}, "summary"},
+                 {"drag 'summary' 'Scratch'", {"sales", "summary"}, "Scratch"},
+                 {"drag 'sales' 'stock'", {"summary"}, "stock"}};
+    QTest::newRow("a drag from below the entries selects nothing")
+        << kSameLetter << "sales" << Steps{{"drag below 'Scratch'", {}, "Scratch"}};
+    QTest::newRow("a double click toggles twice, as two clicks do")
+        << kSameLetter << "sales"
+        << Steps{{"double-click 'stock'", {}, "stock"},
+                 {"click 'stock'", {"stock"}, "stock"},
+                 {"double-click 'stock'", {"stock"}, "stock"}};
+    QTest::newRow("Shift, Ctrl and the right button select no range")
+        << kSameLetter << "sales"
+        << Steps{{"click 'sales'", {"sales"}, "sales"},
+                 {"Shift+click 'stock'", {"sales", "stock"}, "stock"},
+                 {"Ctrl+click 'summary'", {"sales", "stock", "summary"}, "summary"},
+                 {"right-click 'Scratch'", {"sales", "stock", "summary"}, "Scratch"},
+                 {"Ctrl+click 'sales'", {"stock", "summary"}, "sales"}};
+    QTest::newRow("a click below the last entry changes nothing")
+        << kSameLetter << "stock"
+        << Steps{{"click below", {}, "stock"},
+                 {"click 'stock'", {"stock"}, "stock"},
+                 {"click below", {"stock"}, "stock"}};
+    QTest::newRow("after a click the keys act on the clicked entry")
+        << kBlankLed << "scratch"
+        << Steps{{"click ' archive'", {" archive"}, " archive"},
+                 {"Space", {}, " archive"},
+                 {"Down", {}, "scratch"},
+                 {"Space", {"scratch"}, "scratch"}};
+}
+
+void TableListTest::mouseSelectsOnlyThePressedEntry() {
+    QFETCH(QStringList, names);
+    QFETCH(QString, focus);
+    QFETCH(Steps, steps);
+    drive(names, focus, steps);
 }
 
 void TableListTest::currentItemIsSeparateFromSelection() {

@@ -3,6 +3,9 @@
 #include "ui/SortedPlace.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
 
 namespace fq::ui::qt {
 
@@ -10,6 +13,48 @@ QtTableList::QtTableList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::MultiSelection);
     setSortingEnabled(false); // entries go to their place through AddItem
     setUniformItemSizes(true);
+}
+
+// The one rule for what user input does to the selection; Qt's views ask it for every key, mouse
+// press, move and release, and (without an event) whenever the type-ahead search or a caller moves
+// the current item. Qt's own multi-selection rule would also toggle the entry a search lands on
+// and every entry a drag passes over.
+QItemSelectionModel::SelectionFlags QtTableList::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+    if (!index.isValid() || event == nullptr)
+        return QItemSelectionModel::NoUpdate;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Space)
+            return QItemSelectionModel::Toggle;
+        break;
+    case QEvent::MouseButtonPress:
+        if (static_cast<const QMouseEvent*>(event)->button() == Qt::LeftButton)
+            return QItemSelectionModel::Toggle;
+        break;
+    default:
+        break;
+    }
+    return QItemSelectionModel::NoUpdate;
+}
+
+// Two keys act on the selection in Qt's views around the rule above: the space bar, which after
+// toggling is also fed to the type-ahead search as a typed blank and so moves the focus to the
+// next name that begins with a blank, and the select-all shortcut, which selects every entry
+// directly. Here the space bar only toggles the focused entry, and select-all is not a key of this
+// list (the window's "Select All" buttons are).
+void QtTableList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        const QModelIndex focused = currentIndex();
+        selectionModel()->select(focused, selectionCommand(focused, event));
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        event->ignore();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 int QtTableList::ListCount() const {

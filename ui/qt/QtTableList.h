@@ -10,6 +10,10 @@ namespace fq::ui::qt {
 // selection (a click or the space bar on the focused entry toggles it), and a current item that
 // is separate from the selection and -1 when there is none. Removing the current entry leaves
 // no current item.
+//
+// Only the user's pointing toggles an entry: a press of the left button on it, or the space bar
+// while it has the focus. Everything else the list reacts to (arrow keys, Home/End, Page Up/Down
+// with or without Shift or Ctrl, typed letters, dragging, Ctrl+A) at most moves the focus.
 class QtTableList final : public QListWidget, public ui::TableList {
     Q_OBJECT
 public:
@@ -24,6 +28,11 @@ public:
     void Clear() override;
     void AddItem(const QString& entry) override;
     void RemoveItem(int index) override;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace fq::ui::qt
