@@ -11,20 +11,6 @@
 
 namespace fq::test {
 
-bool rootSql(const QString& sql) {
-    QProcess client;
-    client.start(QStringLiteral("mariadb"),
-                 {QStringLiteral("--no-defaults"),
-                  QStringLiteral("--socket=") + localServerValue(QStringLiteral("MYSQL_SOCKET")),
-                  QStringLiteral("-uroot"), QStringLiteral("-e"), sql});
-    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
-        client.exitCode() != 0) {
-        qWarning("mariadb client failed: %s", client.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 bool exec(const QString& connectionString, const QString& statement) {

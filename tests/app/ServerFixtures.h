@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sql/ConnectionSettings.h"
+#include "support/Servers.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,10 +11,6 @@ class SettingsStore;
 }
 
 namespace fq::test {
-
-// Runs statements as root through the local MariaDB's socket (MYSQL_SOCKET); false and a
-// warning with the client's words when they fail.
-bool rootSql(const QString& sql);
 
 // Runs one statement on a server through the program's own connection; false and a warning
 // with the driver's words when it fails.

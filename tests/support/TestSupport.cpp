@@ -131,13 +131,25 @@ QString unescapeLogText(const QString& field) {
 
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
-    shown.append(Box{prompt, style, title, detail, false, {}});
+    shown.append(Box{prompt,
+                     style,
+                     title,
+                     detail,
+                     false,
+                     {},
+                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
     return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
 }
 
 QString FakeDialogs::InputBox(const QString& prompt, const QString& title,
                               const QString& defaultText) {
-    shown.append(Box{prompt, 0, title, {}, true, defaultText});
+    shown.append(Box{prompt,
+                     0,
+                     title,
+                     {},
+                     true,
+                     defaultText,
+                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
     return inputs.isEmpty() ? QString() : inputs.dequeue();
 }
 

@@ -41,7 +41,16 @@ private:
 // log writes \\, \n, \r and \t for the characters that would break its lines.
 QString unescapeLogText(const QString& field);
 
-// Message and input boxes that answer from a queue and record what was asked.
+// A pointer that remembers every value it was set to.
+class FakePointer final : public ui::Pointer {
+public:
+    QList<int> history;
+    int MousePointer() const override { return history.isEmpty() ? 0 : history.last(); }
+    void SetMousePointer(int value) override { history.append(value); }
+};
+
+// Message and input boxes that answer from a queue and record what was asked, with the window's
+// pointer at that moment when they are given the pointer to watch.
 class FakeDialogs final : public ui::Dialogs {
 public:
     struct Box {
@@ -51,7 +60,10 @@ public:
         QString detail;
         bool input = false;
         QString defaultText;
+        int pointer = -1; // the window's pointer while the box was shown (-1: not watched)
     };
+
+    explicit FakeDialogs(const ui::Pointer* pointer = nullptr) : pointer_(pointer) {}
 
     QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
     QQueue<QString> inputs; // for InputBox; an empty queue answers "" (cancel)
@@ -61,14 +73,9 @@ public:
                const QString& detail) override;
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
-};
 
-// A pointer that remembers every value it was set to.
-class FakePointer final : public ui::Pointer {
-public:
-    QList<int> history;
-    int MousePointer() const override { return history.isEmpty() ? 0 : history.last(); }
-    void SetMousePointer(int value) override { history.append(value); }
+private:
+    const ui::Pointer* pointer_;
 };
 
 } // namespace fq::test

@@ -203,24 +203,4 @@ QList<LoggedSession> mentioning(const QList<LoggedSession>& sessions, const QStr
     return found;
 }
 
-void fillList(ui::TableList& list, const QStringList& entries, const QStringList& selected,
-              const QString& current) {
-    list.Clear();
-    for (const QString& e : entries)
-        list.AddItem(e);
-    for (int i = 0; i < list.ListCount(); ++i) {
-        if (selected.contains(list.List(i)))
-            list.SetSelected(i, true);
-        if (list.List(i) == current)
-            list.SetListIndex(i);
-    }
-}
-
-QStringList entriesOf(const ui::TableList& list) {
-    QStringList out;
-    for (int i = 0; i < list.ListCount(); ++i)
-        out << list.List(i);
-    return out;
-}
-
 } // namespace fq::test

@@ -3,15 +3,13 @@
 #include "commands/CommandContext.h"
 #include "odbc/Value.h"
 #include "support/MemoryTableList.h"
-#include "support/TestSupport.h"
+#include "support/Servers.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace fq::test {
-
-enum class Server { MySQL, MSSQL };
 
 // One connection as the server's log tells it: its statements in the order sent (the driver's
 // own session set-up left out), and whether it was closed.
@@ -60,10 +58,6 @@ private:
     LogWatcher mssqlLog_;
 };
 
-// A list holding these entries, with the given ones selected and the current item on `current`.
-void fillList(ui::TableList& list, const QStringList& entries, const QStringList& selected,
-              const QString& current);
-QStringList entriesOf(const ui::TableList& list);
 // The sessions whose statements mention any of the names.
 QList<LoggedSession> mentioning(const QList<LoggedSession>& sessions, const QStringList& names);
 

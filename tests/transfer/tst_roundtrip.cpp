@@ -9,7 +9,7 @@
 
 using namespace fq;
 using test::fillList;
-using test::Server;
+using fq::Server;
 using test::TransferHarness;
 
 namespace {

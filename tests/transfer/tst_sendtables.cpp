@@ -12,7 +12,7 @@
 using namespace fq;
 using test::entriesOf;
 using test::fillList;
-using test::Server;
+using fq::Server;
 using test::TransferHarness;
 
 namespace {
