@@ -746,4 +746,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TableCommandsTest)
-#include "TableCommandsTest.moc"
+#include "tst_tablecommands.moc"

@@ -1,7 +1,7 @@
 // The two table listings against the local MariaDB and the SQL Server test double: names
 // exactly as the servers report them, the current item, the listing connection, and what the
 // user sees when a listing fails.
-#include "ServerFixtures.h"
+#include "app/ServerFixtures.h"
 
 #include "commands/Listing.h"
 #include "odbc/Connection.h"
