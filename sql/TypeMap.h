@@ -12,8 +12,8 @@ namespace fq::sql {
 // What the row copy must know about a source column beyond the value the driver delivers.
 enum class ValueKind {
     Plain,    // written as the value stands
-    Temporal, // a date or time with a date part: written with a four-digit year, and MySQL's
-              // zero date as NULL
+    Temporal, // a date or time with a date part: written with a four-digit year, and a value
+              // that is not a calendar date (MySQL's zero dates, '2009-02-30') as NULL
     SixDigitTemporal, // a SQL Server time or datetime2 going into a MySQL column that keeps six
                       // fractional digits: as Temporal, and a value with a non-zero seventh
                       // digit is refused rather than cut
