@@ -1,5 +1,6 @@
 #include "commands/SendTables.h"
 
+#include "commands/NullDates.h"
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
@@ -153,7 +154,7 @@ QString failureText(const Direction& d, const Progress& p) {
 }
 
 void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
-               odbc::Connection& target, Progress& p) {
+               odbc::Connection& target, Progress& p, NullDates& nullDates) {
     const QString& name = p.table;
     if (ui::ListContains(name, d.targetList)) {
         const int answer =
@@ -177,16 +178,24 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     p.step = Step::ReadingRows;
     odbc::Recordset rs = source.Execute(d.selectAll(name));
     QStringList literals;
+    QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
     while (!rs.Eof()) {
         p.step = Step::CopyingRow;
         const int fields = rs.FieldCount();
         literals.clear();
         literals.reserve(fields);
+        notDates.clear();
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
-            literals << d.literal(rs.Item(i), kind);
+            const odbc::Value& value = rs.Item(i);
+            if (sql::notACalendarDate(value, kind))
+                notDates << i;
+            literals << d.literal(value, kind);
         }
         target.Execute(d.insert(name, literals));
+        // Counted once the row has arrived: a refused row's values never did.
+        for (const int i : notDates)
+            nullDates.add(name, i, columns[i].name, rs.Item(i).text());
         ++p.copied;
         p.step = Step::ReadingRows;
         rs.MoveNext();
@@ -202,6 +211,7 @@ void run(const CommandContext& ctx, const Direction& d) {
         return;
     }
     Progress p;
+    NullDates nullDates;
     std::optional<Refused> failure;
     {
         const ui::PointerGuard hourglass(ctx.pointer);
@@ -222,7 +232,7 @@ void run(const CommandContext& ctx, const Direction& d) {
                 if (!d.sourceList.Selected(pos))
                     continue;
                 p = Progress{Step::ReadingColumns, d.sourceList.List(pos), false, 0};
-                copyTable(d, ctx, source, target, p);
+                copyTable(d, ctx, source, target, p, nullDates);
             }
         } catch (const odbc::DbError& e) {
             failure = refusedBy(e);
@@ -235,8 +245,14 @@ void run(const CommandContext& ctx, const Direction& d) {
         mysql.Close();
         mssql.Close();
     }
+    // Values that arrived as NULL are told of in any case: with the failure, or on their own.
     if (failure)
-        reportFailure(ctx.dialogs, failureText(d, p), *failure);
+        reportFailure(ctx.dialogs, failureText(d, p), *failure,
+                      nullDates.isEmpty()
+                          ? QString()
+                          : QStringLiteral("Before the copy stopped:\n") + nullDates.text());
+    else if (!nullDates.isEmpty())
+        ctx.dialogs.MsgBox(nullDates.text(), ui::kOkOnly);
 }
 
 } // namespace
