@@ -5,7 +5,9 @@
 namespace fq::test {
 
 namespace {
-const SQLWCHAR* wide(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s.utf16()); }
+const SQLWCHAR* wide(const QString& s) {
+    return reinterpret_cast<const SQLWCHAR*>(s.utf16());
+}
 } // namespace
 
 QString OdbcClient::connectionString(int port, const QString& user, const QString& password,
@@ -71,8 +73,9 @@ bool OdbcClient::hasNative(int native) const {
 
 bool OdbcClient::connect(const QString& connectionString) {
     SQLSMALLINT length = 0;
-    const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
-                                           SQL_NTS, nullptr, 0, &length, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)), SQL_NTS,
+                          nullptr, 0, &length, SQL_DRIVER_NOPROMPT);
     if (!check(rc, SQL_HANDLE_DBC, dbc_))
         return false;
     connected_ = true;
@@ -97,42 +100,20 @@ bool OdbcClient::execute() {
     return check(SQLExecute(stmt_), SQL_HANDLE_STMT, stmt_);
 }
 
-void OdbcClient::bindText(int index, const std::optional<QString>& value, int columnSize) {
+void OdbcClient::bind(int index, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
+                      SQLSMALLINT digits, const std::optional<QByteArray>& value) {
     auto* b = new Bound;
     bound_.append(b);
-    if (value)
-        b->data = QByteArray(reinterpret_cast<const char*>(value->utf16()),
-                             static_cast<qsizetype>(value->size() * 2));
+    b->data = value.value_or(QByteArray(1, '\0'));
     b->indicator = value ? static_cast<SQLLEN>(b->data.size()) : SQL_NULL_DATA;
-    const auto size = static_cast<SQLULEN>(columnSize > 0 ? columnSize
-                                                          : std::max<qsizetype>(1, value ? value->size() : 1));
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                     SQL_WVARCHAR, size, 0, b->data.data(), b->data.size(), &b->indicator);
+    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, cType, sqlType, size,
+                     digits, b->data.data(), b->data.size(), &b->indicator);
 }
 
-void OdbcClient::bindInt64(int index, std::optional<qint64> value) {
-    auto* b = new Bound;
-    bound_.append(b);
-    b->number = value.value_or(0);
-    b->indicator = value ? 0 : SQL_NULL_DATA;
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_SBIGINT,
-                     SQL_BIGINT, 19, 0, &b->number, 0, &b->indicator);
-}
-
-void OdbcClient::bindBytes(int index, const std::optional<QByteArray>& value) {
-    auto* b = new Bound;
-    bound_.append(b);
-    if (value)
-        b->data = *value;
-    b->indicator = value ? static_cast<SQLLEN>(b->data.size()) : SQL_NULL_DATA;
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_BINARY,
-                     SQL_VARBINARY, static_cast<SQLULEN>(std::max<qsizetype>(1, b->data.size())), 0,
-                     b->data.data(), b->data.size(), &b->indicator);
-}
-
-bool OdbcClient::tables(const QString& type) {
+bool OdbcClient::tables(const QString& catalog, const QString& type) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    return check(SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0,
+    SQLWCHAR* cat = catalog.isEmpty() ? nullptr : const_cast<SQLWCHAR*>(wide(catalog));
+    return check(SQLTablesW(stmt_, cat, cat ? SQL_NTS : 0, nullptr, 0, nullptr, 0,
                             const_cast<SQLWCHAR*>(wide(type)), SQL_NTS),
                  SQL_HANDLE_STMT, stmt_);
 }
@@ -144,7 +125,9 @@ bool OdbcClient::columns(const QString& table) {
                  SQL_HANDLE_STMT, stmt_);
 }
 
-bool OdbcClient::cancel() { return SQL_SUCCEEDED(SQLCancel(stmt_)); }
+bool OdbcClient::cancel() {
+    return SQL_SUCCEEDED(SQLCancel(stmt_));
+}
 
 int OdbcClient::columnCount() {
     SQLSMALLINT n = 0;
@@ -161,24 +144,8 @@ QString OdbcClient::columnName(int column) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(name), length);
 }
 
-SQLSMALLINT OdbcClient::columnType(int column) {
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(column), name, 256, &length, &type, &size,
-                    &digits, &nullable);
-    return type;
-}
-
 bool OdbcClient::fetch() {
     const SQLRETURN rc = SQLFetch(stmt_);
-    if (rc == SQL_NO_DATA)
-        return false;
-    return check(rc, SQL_HANDLE_STMT, stmt_);
-}
-
-bool OdbcClient::moreResults() {
-    const SQLRETURN rc = SQLMoreResults(stmt_);
     if (rc == SQL_NO_DATA)
         return false;
     return check(rc, SQL_HANDLE_STMT, stmt_);
@@ -254,6 +221,8 @@ QList<QStringList> OdbcClient::allRows() {
     return rows;
 }
 
-void OdbcClient::closeCursor() { SQLFreeStmt(stmt_, SQL_CLOSE); }
+void OdbcClient::closeCursor() {
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+}
 
 } // namespace fq::test

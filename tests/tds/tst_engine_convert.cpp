@@ -1,4 +1,4 @@
-// INSERT conversions of the test server's engine: each literal converted to its column's type as
+// INSERT conversions of the test double's engine: each value converted to its column's type as
 // SQL Server converts it, or refused with SQL Server's number and text.
 
 #include <QtTest>
@@ -25,8 +25,8 @@ private:
 };
 
 void TestEngineConvert::init() {
-    engine_ = std::make_unique<tds::Engine>(std::vector<tds::Engine::Account>{{u"sa", u"pw"}},
-                                            std::vector<std::u16string>{u"shop"});
+    engine_ =
+        std::make_unique<tds::Engine>(std::vector<tds::Engine::Account>{{u"sa", u"pw"}}, u"shop");
     session_ = engine_->login(u"sa", u"pw", u"shop").session;
     QVERIFY(session_);
 }
@@ -79,7 +79,8 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("bigint text", "bigint", "'9223372036854775807'", "9223372036854775807");
     refused("letters into bigint", "bigint", "'x'", 8114,
             "Error converting data type varchar to bigint.");
-    ok("hex into int", "int", "0x0000010F", "271");
+    refused("hex into int is left out", "int", "0x0000010F", 50000,
+            "The SQL Server test double does not support converting varbinary to int.");
 
     // bit
     ok("bit from '1'", "bit", "'1'", "1");
@@ -123,6 +124,13 @@ void TestEngineConvert::insertsLiteral_data() {
     // Approximate numerics
     ok("float from text", "float", "'0.1'", "0.1");
     ok("float from exponent", "float", "'1e300'", "1e+300");
+    ok("float literal with exponent", "float", "-2.2250738585072014e-308",
+       "-2.2250738585072014e-308");
+    ok("decimal(38) literal", "decimal(38,20)", "123456789012345678.12345678901234567890",
+       "123456789012345678.12345678901234567890");
+    refused("39 digits", "decimal(38,0)", "123456789012345678901234567890123456789", 1007,
+            "The number '123456789012345678901234567890123456789' is out of the range for "
+            "numeric representation (maximum precision 38).");
     ok("real from text", "real", "'0.1'", "0.1");
     ok("empty text into float is 0", "float", "''", "0");
     refused("letters into float", "float", "'abc'", 8114,
@@ -142,6 +150,8 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("quote inside text", "varchar(10)", "'O''Neil'", "O'Neil");
     ok("number into varchar", "varchar(10)", "42", "42");
     ok("text has no length limit", "text", "'long text'", "long text");
+    ok("text with a zero character", "nvarchar(max)", "CONVERT(nvarchar(max), 0x6100000062007167)",
+       QString::fromUtf16(u"a\0b\u6771", 4));
     refused("too long for varchar", "varchar(3)", "'abcd'", 2628,
             "String or binary data would be truncated in table 'shop.dbo.c', column 'v'. "
             "Truncated value: 'abc'.");
@@ -167,9 +177,6 @@ void TestEngineConvert::insertsLiteral_data() {
     // Dates and times
     ok("empty text into datetime", "datetime", "''", "1900-01-01 00:00:00.000");
     ok("datetime ISO", "datetime", "'2024-01-31 10:20:30.123'", "2024-01-31 10:20:30.123");
-    ok("datetime with T", "datetime", "'2024-01-31T10:20:30'", "2024-01-31 10:20:30.000");
-    ok("datetime unseparated", "datetime", "'20240131'", "2024-01-31 00:00:00.000");
-    ok("datetime month first", "datetime", "'01/31/2024 10:20 PM'", "2024-01-31 22:20:00.000");
     ok("datetime .001 rounds to .000", "datetime", "'2024-01-01 00:00:00.001'",
        "2024-01-01 00:00:00.000");
     ok("datetime .002 rounds to .003", "datetime", "'2024-01-01 00:00:00.002'",
@@ -181,17 +188,11 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("datetime .999 rounds to the next day", "datetime", "'2024-01-01 23:59:59.999'",
        "2024-01-02 00:00:00.000");
     ok("time alone into datetime", "datetime", "'10:20'", "1900-01-01 10:20:00.000");
-    ok("datetime as SQL Server writes it", "datetime", "'Jan 31 2024 10:20PM'",
-       "2024-01-31 22:20:00.000");
-    ok("datetime with a month name first", "datetime", "'February 29, 2024'",
-       "2024-02-29 00:00:00.000");
-    ok("datetime with the day first", "datetime", "'31 Dec 2023 23:59:59'",
-       "2023-12-31 23:59:59.000");
-    ok("datetime with seconds and AM", "datetime", "'1/31/2024 10:20:30 AM'",
-       "2024-01-31 10:20:30.000");
     refused("bad date", "datetime", "'2024-13-01'", 241,
             "Conversion failed when converting date and/or time from character string.");
     refused("not a date", "datetime", "'yesterday'", 241,
+            "Conversion failed when converting date and/or time from character string.");
+    refused("month first is left out", "datetime", "'01/31/2024'", 241,
             "Conversion failed when converting date and/or time from character string.");
     refused("four fraction digits into datetime", "datetime", "'2024-01-01 10:00:00.1234'", 241,
             "Conversion failed when converting date and/or time from character string.");
@@ -211,6 +212,10 @@ void TestEngineConvert::insertsLiteral_data() {
     ok("date drops the time", "date", "'2024-02-29 23:00'", "2024-02-29");
     ok("time(0) rounds", "time(0)", "'10:20:30.5'", "10:20:31.0000000");
     ok("time", "time", "'23:59:59.9999999'", "23:59:59.9999999");
+    refused("time past 24 hours", "time(0)", "'100:00:00'", 241,
+            "Conversion failed when converting date and/or time from character string.");
+    refused("eight fraction digits", "time", "'10:00:00.12345678'", 241,
+            "Conversion failed when converting date and/or time from character string.");
     ok("smalldatetime 29.998 s rounds down", "smalldatetime", "'2024-01-01 10:20:29.998'",
        "2024-01-01 10:20");
     ok("smalldatetime 29.999 s rounds up", "smalldatetime", "'2024-01-01 10:20:29.999'",
@@ -220,9 +225,12 @@ void TestEngineConvert::insertsLiteral_data() {
             "out-of-range value.");
     ok("datetimeoffset keeps the offset", "datetimeoffset", "'2024-01-31 10:20:30 +05:30'",
        "2024-01-31 10:20:30.0000000 +05:30");
-    ok("datetimeoffset with Z", "datetimeoffset(0)", "'2024-01-31T10:20:30Z'",
-       "2024-01-31 10:20:30.0000000 +00:00");
-    ok("int into datetime counts days", "datetime", "1", "1900-01-02 00:00:00.000");
+    ok("datetimeoffset west of Greenwich", "datetimeoffset(7)",
+       "'2024-02-29 23:59:59.1234567 -05:00'", "2024-02-29 23:59:59.1234567 -05:00");
+    refused("offset into datetime", "datetime", "'2024-01-31 10:20:30 +05:30'", 241,
+            "Conversion failed when converting date and/or time from character string.");
+    refused("int into datetime is left out", "datetime", "1", 50000,
+            "The SQL Server test double does not support converting int to datetime.");
     refused("int into date", "date", "1", 206, "Operand type clash: int is incompatible with date");
 
     // uniqueidentifier
@@ -257,7 +265,7 @@ void TestEngineConvert::insertsLiteral() {
     } else {
         QCOMPARE(inserted.numbers(), QList<int>{error});
         QCOMPARE(inserted.firstText(), message);
-        QCOMPARE(int(inserted.messages.front().severity), 16);
+        QCOMPARE(int(inserted.messages.front().severity), error == 1007 ? 15 : 16);
         QCOMPARE(rowsText(selected), QStringList());
     }
 }
