@@ -170,9 +170,10 @@ std::int64_t odbcLength(const ColumnType& t, const TypeFacts& f) {
     case Type::Int:
     case Type::Real:
     case Type::SmallMoney:
-    case Type::SmallDateTime:
         return 4;
     case Type::UniqueIdentifier:
+    case Type::DateTime: // the size of SQL_TIMESTAMP_STRUCT
+    case Type::SmallDateTime:
         return 16;
     case Type::Decimal:
     case Type::Numeric:

@@ -208,15 +208,11 @@ Value RpcReader::decimal(std::uint8_t tdsType, ColumnType& type) {
     return Decimal{b[0] == 0 ? -n : n};
 }
 
-// DATEN, TIMEN, DATETIME2N, DATETIMEOFFSETN: the time in units of the scale, then the day
-// count, then the offset in minutes.
+// DATEN, TIMEN, DATETIME2N: the time in units of the scale, then the day count.
 Value RpcReader::dateTime(std::uint8_t tdsType, ColumnType& type) {
     const bool hasTime = tdsType != 0x28;
     const bool hasDate = tdsType != 0x29;
-    type.type = tdsType == 0x28   ? Type::Date
-                : tdsType == 0x29 ? Type::Time
-                : tdsType == 0x2A ? Type::DateTime2
-                                  : Type::DateTimeOffset;
+    type.type = tdsType == 0x28 ? Type::Date : tdsType == 0x29 ? Type::Time : Type::DateTime2;
     type.scale = hasTime ? u8() : 0;
     if (type.scale > 7)
         throw Malformed("a time parameter has scale " + std::to_string(type.scale));
@@ -224,7 +220,7 @@ Value RpcReader::dateTime(std::uint8_t tdsType, ColumnType& type) {
     if (length == 0)
         return std::monostate{};
     const std::size_t timeLength = !hasTime ? 0 : type.scale <= 2 ? 3 : type.scale <= 4 ? 4 : 5;
-    if (length != timeLength + (hasDate ? 3 : 0) + (tdsType == 0x2B ? 2 : 0))
+    if (length != timeLength + (hasDate ? 3 : 0))
         throw Malformed("a date or time parameter has length " + std::to_string(length));
     const std::uint8_t* b = take(length);
     std::uint64_t units = 0;
@@ -234,8 +230,6 @@ Value RpcReader::dateTime(std::uint8_t tdsType, ColumnType& type) {
     v.ticks = static_cast<std::int64_t>(units) * pow10(7 - type.scale);
     if (hasDate)
         v.days = b[timeLength] | (b[timeLength + 1] << 8) | (b[timeLength + 2] << 16);
-    if (tdsType == 0x2B)
-        v.offsetMinutes = static_cast<std::int16_t>(b[timeLength + 3] | (b[timeLength + 4] << 8));
     return v;
 }
 
@@ -302,7 +296,6 @@ RpcParam RpcReader::param() {
     case 0x28: // DATEN
     case 0x29: // TIMEN
     case 0x2A: // DATETIME2N
-    case 0x2B: // DATETIMEOFFSETN
         param.value = dateTime(tdsType, param.type);
         break;
     case 0xAF: // BIGCHAR

@@ -19,10 +19,8 @@ enum DoneStatus : std::uint16_t {
     kDoneFinal = 0x0000,
     kDoneMore = 0x0001,
     kDoneError = 0x0002,
-    kDoneInTransaction = 0x0004,
     kDoneCount = 0x0010,
     kDoneAttention = 0x0020,
-    kDoneServerError = 0x0100,
 };
 
 enum class DoneKind : std::uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
