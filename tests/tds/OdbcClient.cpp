@@ -64,11 +64,11 @@ QString OdbcClient::lastError() const {
     return parts.join(QStringLiteral("; "));
 }
 
-bool OdbcClient::hasNative(int native) const {
+QList<int> OdbcClient::natives() const {
+    QList<int> out;
     for (const Diagnostic& d : diagnostics_)
-        if (d.native == native)
-            return true;
-    return false;
+        out << d.native;
+    return out;
 }
 
 bool OdbcClient::connect(const QString& connectionString) {
@@ -87,6 +87,30 @@ bool OdbcClient::exec(const QString& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     return check(SQLExecDirectW(stmt_, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT,
                  stmt_);
+}
+
+QString OdbcClient::Outcome::first() const {
+    if (messages.isEmpty())
+        return {};
+    const QString& text = messages.first().text;
+    return QString::number(messages.first().native) + u' ' + text.mid(text.lastIndexOf(u']') + 1);
+}
+
+OdbcClient::Outcome OdbcClient::run(const QString& sql) {
+    Outcome o;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLRETURN rc = SQLExecDirectW(stmt_, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS);
+    for (int results = 0; rc != SQL_NO_DATA && results < 100; ++results) {
+        check(rc, SQL_HANDLE_STMT, stmt_);
+        o.messages << diagnostics_;
+        o.failed = o.failed || rc == SQL_ERROR;
+        if (SQL_SUCCEEDED(rc) && columnCount() > 0) {
+            o.results << allRows();
+            o.messages << diagnostics_; // of a row that failed
+        }
+        rc = SQLMoreResults(stmt_);
+    }
+    return o;
 }
 
 bool OdbcClient::prepare(const QString& sql) {
@@ -110,11 +134,17 @@ void OdbcClient::bind(int index, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN
                      digits, b->data.data(), b->data.size(), &b->indicator);
 }
 
-bool OdbcClient::tables(const QString& catalog, const QString& type) {
+bool OdbcClient::tables(const QString& catalog, const QString& schema, const QString& name,
+                        const QString& type) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLWCHAR* cat = catalog.isEmpty() ? nullptr : const_cast<SQLWCHAR*>(wide(catalog));
-    return check(SQLTablesW(stmt_, cat, cat ? SQL_NTS : 0, nullptr, 0, nullptr, 0,
-                            const_cast<SQLWCHAR*>(wide(type)), SQL_NTS),
+    auto arg = [](const QString& s) {
+        return s.isEmpty() ? nullptr : const_cast<SQLWCHAR*>(wide(s));
+    };
+    auto length = [](const QString& s) {
+        return static_cast<SQLSMALLINT>(s.isEmpty() ? 0 : SQL_NTS);
+    };
+    return check(SQLTablesW(stmt_, arg(catalog), length(catalog), arg(schema), length(schema),
+                            arg(name), length(name), arg(type), length(type)),
                  SQL_HANDLE_STMT, stmt_);
 }
 
@@ -157,39 +187,15 @@ qint64 OdbcClient::rowCount() {
     return n;
 }
 
-std::optional<QString> OdbcClient::text(int column) {
-    QString out;
-    SQLWCHAR buffer[4096];
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR,
-                                        buffer, sizeof buffer, &indicator);
-        if (rc == SQL_NO_DATA)
-            break;
-        if (!SQL_SUCCEEDED(rc)) {
-            check(rc, SQL_HANDLE_STMT, stmt_);
-            return QStringLiteral("<error: %1>").arg(lastError());
-        }
-        if (indicator == SQL_NULL_DATA)
-            return std::nullopt;
-        const qsizetype available =
-            indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer)
-                ? static_cast<qsizetype>(sizeof buffer / 2 - 1)
-                : static_cast<qsizetype>(indicator / 2);
-        out.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), available));
-        if (rc == SQL_SUCCESS)
-            break;
-    }
-    return out;
-}
-
-std::optional<QByteArray> OdbcClient::bytes(int column) {
+std::optional<QByteArray> OdbcClient::data(int column, SQLSMALLINT cType) {
     QByteArray out;
     char buffer[8192];
+    // A character chunk that did not fit ends with a terminating zero character.
+    const auto room = static_cast<SQLLEN>(sizeof buffer) - (cType == SQL_C_WCHAR ? 2 : 0);
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_BINARY,
-                                        buffer, sizeof buffer, &indicator);
+        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), cType, buffer,
+                                        sizeof buffer, &indicator);
         if (rc == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(rc)) {
@@ -198,15 +204,19 @@ std::optional<QByteArray> OdbcClient::bytes(int column) {
         }
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
-        const qsizetype available =
-            indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(sizeof buffer)
-                ? static_cast<qsizetype>(sizeof buffer)
-                : static_cast<qsizetype>(indicator);
-        out.append(buffer, available);
+        out.append(buffer, indicator == SQL_NO_TOTAL || indicator > room ? room : indicator);
         if (rc == SQL_SUCCESS)
             break;
     }
     return out;
+}
+
+std::optional<QString> OdbcClient::text(int column) {
+    const std::optional<QByteArray> units = data(column, SQL_C_WCHAR);
+    if (!units)
+        return std::nullopt;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(units->constData()),
+                              units->size() / 2);
 }
 
 QList<QStringList> OdbcClient::allRows() {
@@ -219,10 +229,6 @@ QList<QStringList> OdbcClient::allRows() {
         rows << row;
     }
     return rows;
-}
-
-void OdbcClient::closeCursor() {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
 }
 
 } // namespace fq::test

@@ -33,6 +33,16 @@ public:
     bool connect(const QString& connectionString);
     // True on success, also when the statement returned SQL_NO_DATA (nothing counted).
     bool exec(const QString& sql);
+
+    // A batch run to its end: every message of every statement, and the rows of every result.
+    struct Outcome {
+        bool failed = false; // a statement returned SQL_ERROR
+        QList<Diagnostic> messages;
+        QList<QList<QStringList>> results;
+        // "<native> <text after the driver's prefixes>" of the first message, or empty.
+        QString first() const;
+    };
+    Outcome run(const QString& sql);
     bool prepare(const QString& sql);
     bool execute();
     // Binds one input parameter (1-based) as a client names it: its C type, SQL type, column
@@ -40,7 +50,9 @@ public:
     // for NULL. The client keeps the bytes until it is destroyed.
     void bind(int index, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits,
               const std::optional<QByteArray>& value);
-    bool tables(const QString& catalog, const QString& type);
+    // SQLTables; an empty text is passed as a null pointer.
+    bool tables(const QString& catalog, const QString& schema, const QString& name,
+                const QString& type);
     bool columns(const QString& table);
     // SQLCancel on the running statement: callable from another thread.
     bool cancel();
@@ -49,19 +61,20 @@ public:
     QString columnName(int column);
     bool fetch();
     qint64 rowCount();
-    // One column of the current row: text as SQL_C_WCHAR, read in chunks; nothing for NULL.
+    // One column of the current row: text as SQL_C_WCHAR, bytes as SQL_C_BINARY, read in
+    // chunks; nothing for NULL.
     std::optional<QString> text(int column);
-    std::optional<QByteArray> bytes(int column);
+    std::optional<QByteArray> bytes(int column) { return data(column, SQL_C_BINARY); }
     // Every remaining row of the current result, each column as text ("NULL" for NULL).
     QList<QStringList> allRows();
-    void closeCursor();
 
     // Diagnostics of the last call that failed or returned with information.
     const QList<Diagnostic>& diagnostics() const { return diagnostics_; }
     QString lastError() const;
-    bool hasNative(int native) const;
+    QList<int> natives() const;
 
 private:
+    std::optional<QByteArray> data(int column, SQLSMALLINT cType);
     bool check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle);
     void collect(SQLSMALLINT type, SQLHANDLE handle);
 
