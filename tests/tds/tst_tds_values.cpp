@@ -105,6 +105,8 @@ void TdsValuesTest::stored_data() {
         "248 The conversion of the varchar value '3000000000' overflowed an int column.");
     row("literal overflows int", "int", "3000000000",
         "8115 Arithmetic overflow error converting expression to data type int.");
+    row("float overflows int", "int", "1e10",
+        "232 Arithmetic overflow error for type int, value = 10000000000.000000.");
     row("hex into int is left out", "int", "0x0000010F",
         "50000 The SQL Server test double does not support converting varbinary to int.");
     row("bigint max", "bigint", "'9223372036854775807'", "9223372036854775807");

@@ -270,11 +270,15 @@ std::optional<Message> toInteger(const Typed& in, const ColumnType& to, Value& o
         const double d = std::trunc(std::get<double>(in.value));
         if (to.type != Type::Bit && !(d >= static_cast<double>(intMin(to.type)) &&
                                       d <= static_cast<double>(intMax(to.type)))) {
-            return error(8115, 2,
-                         u"Arithmetic overflow error converting expression to data type " +
-                             Types::name(to.type) + u".");
+            std::array<char, 400> shown{};
+            const auto r = std::to_chars(shown.data(), shown.data() + shown.size(),
+                                         std::get<double>(in.value), std::chars_format::fixed, 6);
+            return error(232, 3,
+                         u"Arithmetic overflow error for type " + Types::name(to.type) +
+                             u", value = " +
+                             text::fromAscii(std::string_view(shown.data(), r.ptr)) + u".");
         }
-        v = static_cast<Int128>(d);
+        v = to.type == Type::Bit ? Int128(d != 0.0 ? 1 : 0) : static_cast<Int128>(d);
     } else if (Types::isBinary(src)) {
         return leftOut(in.type, to);
     } else {

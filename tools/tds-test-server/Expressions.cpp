@@ -145,6 +145,11 @@ std::optional<Message> callFunction(const Expr& e, const EvalContext& ctx, Typed
 
 std::optional<Message> negate(Typed& v) {
     if (auto* i = std::get_if<std::int64_t>(&v.value)) {
+        if (*i == INT64_MIN) {
+            return makeMessage(8115, 16, 2,
+                               u"Arithmetic overflow error converting expression to data type " +
+                                   Types::name(v.type.type) + u".");
+        }
         *i = -*i;
     } else if (auto* d = std::get_if<double>(&v.value)) {
         *d = -*d;
