@@ -107,6 +107,7 @@ OdbcClient::Outcome OdbcClient::run(const QString& sql) {
         if (SQL_SUCCEEDED(rc) && columnCount() > 0) {
             o.results << allRows();
             o.messages << diagnostics_; // of a row that failed
+            o.failed = o.failed || !diagnostics_.isEmpty();
         }
         rc = SQLMoreResults(stmt_);
     }

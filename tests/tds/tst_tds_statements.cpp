@@ -185,6 +185,9 @@ void TdsStatementsTest::statement_data() {
     row("number compared with text", "SELECT n FROM [odd ]]name] WHERE n = '2'", "", "", {"2"});
     row("without FROM", "SELECT 42, N'x' AS [a b], -1.50 'c'", "", "", {"42 | x | -1.50"});
     row("converted", "SELECT CONVERT(nvarchar, 0x4100), CONVERT(int, '7')", "", "", {"A | 7"});
+    row("a row that does not convert, after the rows before it",
+        "SELECT n FROM [odd ]]name] WHERE t = 1",
+        "245 Conversion failed when converting the nvarchar value 'v3' to data type int.", "", {});
 
     // A table's columns, as the copy reads them.
     const char* columns =

@@ -220,6 +220,10 @@ void TdsValuesTest::stored_data() {
         "2024-02-29 23:59:59.1234567 -05:00");
     row("datetimeoffset(0) east past midnight", "datetimeoffset(0)", "'2000-02-29 01:00:00 +05:30'",
         "2000-02-29 01:00:00 +05:30");
+    row("datetimeoffset before the calendar in UTC", "datetimeoffset(0)",
+        "'0001-01-01 00:00:00 +14:00'",
+        "242 The conversion of a varchar data type to a datetimeoffset data type resulted in an "
+        "out-of-range value.");
     // uniqueidentifier
     row("guid", "uniqueidentifier", "'6F9619FF-8B86-D011-B42D-00C04FC964FF'",
         "6F9619FF-8B86-D011-B42D-00C04FC964FF");

@@ -234,6 +234,10 @@ bool Connection::sendRows(ResultSet& result, std::uint64_t& count, bool& error) 
         bool more = false;
         try {
             more = result.rows && result.rows->next(row);
+        } catch (const RowError& e) {
+            out_.message(e.message, kServerName, procName_);
+            error = true;
+            return true;
         } catch (const std::exception& e) {
             internalError(std::string("reading a row: ") + e.what());
             error = true;

@@ -586,6 +586,9 @@ std::optional<Message> storePrecise(std::int32_t days, std::int64_t ticks, int o
             utc -= DateTime::kTicksPerDay;
             ++d;
         }
+        if (d < 0 || d > DateTime::daysFromCivil(9999, 12, 31)) {
+            return outOfRange(srcName, to); // the UTC value leaves the calendar
+        }
         out = DateTimeValue{d, utc, static_cast<std::int16_t>(offset)};
     }
     if (fromText && days > DateTime::daysFromCivil(9999, 12, 31)) {

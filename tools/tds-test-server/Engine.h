@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -102,6 +103,13 @@ Message makeMessage(std::int32_t number, std::uint8_t severity, std::uint8_t sta
 // What the double leaves out of T-SQL (README.md): message 50000, as SQL Server numbers a message
 // that has no number of its own.
 Message notSupported(const std::u16string& what);
+
+// A row that cannot be produced (a value that does not convert, say): the statement fails with
+// this message after the rows already sent, as on SQL Server.
+struct RowError : std::runtime_error {
+    explicit RowError(Message m) : std::runtime_error("row error"), message(std::move(m)) {}
+    Message message;
+};
 
 // Rows of a result, pulled one at a time. next() is called by the wire half without any lock
 // held, possibly while other sessions change the same table: an implementation must be safe

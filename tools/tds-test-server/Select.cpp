@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <stdexcept>
 
 #include "Expressions.h"
 #include "InfoSchema.h"
@@ -80,8 +79,7 @@ public:
                 m = projectRow(projection_, ctx_, row);
             }
             if (m) {
-                // A row that cannot be evaluated fails the query after the rows already sent.
-                throw std::runtime_error(text::toUtf8(m->text));
+                throw RowError(std::move(*m));
             }
             if (keep) {
                 return true;
