@@ -9,16 +9,60 @@
 using fq::test::OdbcClient;
 using fq::test::TestServerProcess;
 
+namespace {
+
+// Each case: a batch, the first message it gives ("<number> <text>", or nothing), a query run
+// afterwards (or nothing, for the batch's own rows), and the rows of every result set.
+void statementColumns() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QStringList>("rows");
+}
+
+void row(const char* name, const char* sql, const QString& message, const char* check = "",
+         const QStringList& rows = {}) {
+    QTest::newRow(name) << QString::fromUtf8(sql) << message << QString::fromUtf8(check) << rows;
+}
+
+// Refused: nothing created, nothing stored.
+void refused(const char* name, const char* sql, const QString& message) {
+    row(name, sql, message,
+        "SELECT COUNT(*) FROM existing; SELECT COUNT(*) FROM information_schema.columns WHERE "
+        "table_name = 't'",
+        {"0", "0"});
+}
+
+void leftOut(const char* name, const char* sql, const char* what) {
+    refused(name, sql,
+            QStringLiteral("50000 The SQL Server test double does not support %1.").arg(what));
+}
+
+} // namespace
+
 class TdsStatementsTest : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void init();
-    void statement_data();
-    void statement();
+    void refusals_data();
+    void refusals() { check(); }
+    void leftOutFeatures_data();
+    void leftOutFeatures() { check(); }
+    void batches_data();
+    void batches() { check(); }
+    void queries_data();
+    void queries() { check(); }
+    void catalogQuery_data();
+    void catalogQuery() { check(); }
+    void renames_data();
+    void renames() { check(); }
 
 private:
+    // Runs the case's batch and compares what it gave.
+    void check();
+
     TestServerProcess server_;
     OdbcClient client_;
 };
@@ -47,26 +91,8 @@ void TdsStatementsTest::init() {
     QVERIFY2(!fixture.failed, qPrintable(fixture.first()));
 }
 
-void TdsStatementsTest::statement_data() {
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<QString>("message");  // "number text" of the first message, or empty
-    QTest::addColumn<QString>("check");    // a query run afterwards, or empty for sql's own rows
-    QTest::addColumn<QStringList>("rows"); // of every result set
-    const auto row = [](const char* name, const char* sql, const QString& message,
-                        const char* check = "", const QStringList& rows = {}) {
-        QTest::newRow(name) << QString::fromUtf8(sql) << message << QString::fromUtf8(check)
-                            << rows;
-    };
-    // Refused: nothing created, nothing stored.
-    const char* nothing = "SELECT COUNT(*) FROM existing; SELECT COUNT(*) FROM "
-                          "information_schema.columns WHERE table_name = 't'";
-    const auto refused = [&](const char* name, const char* sql, const QString& message) {
-        row(name, sql, message, nothing, {"0", "0"});
-    };
-    const auto leftOut = [&](const char* name, const char* sql, const char* what) {
-        refused(name, sql,
-                QStringLiteral("50000 The SQL Server test double does not support %1.").arg(what));
-    };
+void TdsStatementsTest::refusals_data() {
+    statementColumns();
     refused(
         "MySQL display width", "CREATE TABLE t ([id] int(11))",
         "2716 Column, parameter, or variable #1: Cannot specify a column width on data type int.");
@@ -120,6 +146,11 @@ void TdsStatementsTest::statement_data() {
             "8120 Column is invalid in the select list because it is not contained in either an "
             "aggregate function or the GROUP BY clause.");
     refused("unknown variable", "SELECT @P1", "137 Must declare the scalar variable \"@P1\".");
+}
+
+// T-SQL the double leaves out (README.md).
+void TdsStatementsTest::leftOutFeatures_data() {
+    statementColumns();
     leftOut("UPDATE", "UPDATE existing SET id = 1", "UPDATE statements");
     leftOut("IF", "IF OBJECT_ID('t') IS NOT NULL DROP TABLE t", "IF statements");
     leftOut("PRIMARY KEY", "CREATE TABLE t (a int PRIMARY KEY)", "the keyword PRIMARY here");
@@ -131,8 +162,11 @@ void TdsStatementsTest::statement_data() {
     leftOut("DESC", "SELECT * FROM existing ORDER BY id DESC", "the keyword DESC here");
     leftOut("string function", "SELECT UPPER(name) FROM existing", "the function UPPER");
     leftOut("arithmetic", "SELECT id + 1 FROM existing", "arithmetic");
+}
 
-    // Where a batch stops: as SQL Server stops it.
+// Where a batch stops: as SQL Server stops it.
+void TdsStatementsTest::batches_data() {
+    statementColumns();
     const char* logged = "SELECT * FROM log";
     row("missing table to drop: the batch goes on", "DROP TABLE t; INSERT INTO log VALUES(1)",
         "3701 Cannot drop the table 't', because it does not exist or you do not have permission.",
@@ -158,7 +192,10 @@ void TdsStatementsTest::statement_data() {
         "INSERT INTO log VALUES(1) INSERT INTO log (n) VALUES(2)\n-- a comment\nINSERT log "
         "VALUES(3);",
         "", logged, {"1", "2", "3"});
+}
 
+void TdsStatementsTest::queries_data() {
+    statementColumns();
     // Names as clients write them; the table of the same name in sales is another.
     for (const char* name : {"orders", "ORDERS", "[orders]", "\"orders\"", "dbo.orders",
                              "[dbo].[Orders]", "wiredb.dbo.orders", "wiredb..orders"})
@@ -168,7 +205,6 @@ void TdsStatementsTest::statement_data() {
                            .arg(name)),
             "", "", {"7 | NULL | NULL", "1"});
 
-    // Queries.
     row("all, in insertion order", "SELECT * FROM [odd ]]name]", "", "",
         {"3 | v3", "1 | NULL", "2 | v2"});
     row("ordered by position", "SELECT * FROM [odd ]]name] ORDER BY 1", "", "",
@@ -188,8 +224,11 @@ void TdsStatementsTest::statement_data() {
     row("a row that does not convert, after the rows before it",
         "SELECT n FROM [odd ]]name] WHERE t = 1",
         "245 Conversion failed when converting the nvarchar value 'v3' to data type int.", "", {});
+}
 
-    // A table's columns, as the copy reads them.
+// A table's columns, as the copy reads them, and what the catalog says of each type.
+void TdsStatementsTest::catalogQuery_data() {
+    statementColumns();
     const char* columns =
         "SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
         "NUMERIC_SCALE, DATETIME_PRECISION FROM information_schema.Columns WHERE "
@@ -232,8 +271,11 @@ void TdsStatementsTest::statement_data() {
     typed("datetime", "datetime | NULL | NULL | NULL | NULL | NULL | 3");
     typed("smalldatetime", "smalldatetime | NULL | NULL | NULL | NULL | NULL | 0");
     typed("datetimeoffset(2)", "datetimeoffset | NULL | NULL | NULL | NULL | NULL | 2");
+}
 
-    // Renames: the rows go with the table.
+// Renames: the rows go with the table.
+void TdsStatementsTest::renames_data() {
+    statementColumns();
     const QString caution = "15477 Caution: Changing any part of an object name could break "
                             "scripts and stored procedures.";
     row("rename as the product sends it", "sp_rename 'orders', 'sales_orders'", caution,
@@ -252,7 +294,7 @@ void TdsStatementsTest::statement_data() {
         "SELECT id FROM orders", {"7"});
 }
 
-void TdsStatementsTest::statement() {
+void TdsStatementsTest::check() {
     QFETCH(QString, sql);
     QFETCH(QString, message);
     QFETCH(QString, check);
