@@ -114,7 +114,7 @@ void Form1::buildControls() {
     const auto button = [](const char* name, const char* caption, QWidget* parent) {
         auto* b = new ui::qt::PopupButton(QString::fromLatin1(caption), parent);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFont(arial9(true));
+        b->setFont(buttonFont());
         b->setIcon(fernquillIcon());
         paintWhite(*b);
         return b;
