@@ -228,8 +228,9 @@ void Form1::storeSetting(const QString& key, const QString& value) {
 }
 
 void Form1::okPressed() {
-    const sql::ConnectionSettings s = currentSettings();
-    if (commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s))
+    // Settings that do not work leave this window as it is, with a message that names the
+    // database that failed.
+    if (commands::ConfirmConnections(currentSettings(), dialogs_))
         showTableManager();
 }
 
