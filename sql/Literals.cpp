@@ -3,6 +3,9 @@
 #include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
+#include <cmath>
+#include <limits>
+
 namespace fq::sql {
 
 namespace {
@@ -71,6 +74,24 @@ void refuseSeventhDigit(const QString& t) {
     }
 }
 
+// SQL Server fills a real or float from text within the normal range only and stores a value
+// closer to zero as 0; such a value is refused instead.
+void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
+    if (v.kind() != odbc::Value::Kind::Double)
+        return;
+    const bool single = kind == ValueKind::NormalSingle;
+    const double smallest = single ? static_cast<double>(std::numeric_limits<float>::min())
+                                   : std::numeric_limits<double>::min();
+    const double d = v.text().toDouble();
+    if (d == 0 || std::fabs(d) >= smallest)
+        return;
+    throw Refusal(QStringLiteral("The value %1 is closer to zero than SQL Server's %2 holds "
+                                 "(its smallest is %3); it would arrive as 0.")
+                      .arg(v.text(), single ? QStringLiteral("real") : QStringLiteral("float"),
+                           single ? QStringLiteral("1.1754944e-38")
+                                  : QStringLiteral("2.2250738585072014e-308")));
+}
+
 // What differs between the two targets: how bytes and text are written.
 struct TargetForms {
     QString (*binary)(const QByteArray&);
@@ -128,6 +149,10 @@ QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
 QString mssqlLiteral(const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal)
         kind = ValueKind::Temporal;
+    if (kind == ValueKind::NormalSingle || kind == ValueKind::NormalDouble) {
+        refuseBelowNormal(value, kind);
+        kind = ValueKind::Plain;
+    }
     return literal(value, kind, TargetForms{&mssqlBinary, &mssqlText});
 }
 

@@ -10,9 +10,9 @@
 #include <QTest>
 
 using namespace fq;
+using fq::Server;
 using test::entriesOf;
 using test::fillList;
-using fq::Server;
 using test::TransferHarness;
 
 namespace {
@@ -485,7 +485,8 @@ void TestSendTables::refusedValueStopsTheCopy() {
     const auto& box = h.dialogs.shown[0];
     QCOMPARE(box.style, ui::kOkOnly);
     const QString expected =
-        QStringLiteral("Copying the table %1 to SQL Server stopped while copying row 3. "
+        QStringLiteral("Copying the table %1 to SQL Server stopped while copying row 3, at the "
+                       "value '100:00:00' of column tm. "
                        "The table is on SQL Server with the 2 rows copied before. "
                        "Nothing more was sent.\n\n")
             .arg(name);
@@ -523,8 +524,9 @@ void TestSendTables::seventhFractionalDigitIsNotCut() {
     QCOMPARE(h.dialogs.shown.size(), 1);
     const QString prompt = h.dialogs.shown[0].prompt;
     QVERIFY2(prompt.startsWith(QStringLiteral("Copying the table %1 to MySQL stopped while copying "
-                                              "row 2. The table is on MySQL with the 1 row "
-                                              "copied before.")
+                                              "row 2, at the value '2026-12-06 "
+                                              "10:00:00.1234567' of column at. The table is on "
+                                              "MySQL with the 1 row copied before.")
                                    .arg(name)),
              qPrintable(prompt));
     QVERIFY2(prompt.contains(QStringLiteral("10:00:00.1234567")), qPrintable(prompt));
@@ -554,8 +556,8 @@ void TestSendTables::createRefusedLeavesListAsItWas() {
     QCOMPARE(h.dialogs.shown.size(), 1);
     const QString target = way.toMySql ? QStringLiteral("MySQL") : QStringLiteral("SQL Server");
     const QString expected =
-        QStringLiteral("Copying the table %1 to %2 stopped while creating it on %2. "
-                       "Nothing more was sent.\n\n")
+        QStringLiteral("Copying the table %1 to %2 stopped while creating it on %2: %2 already "
+                       "has a table named %1. Nothing more was sent.\n\n")
             .arg(name, target);
     QVERIFY2(h.dialogs.shown[0].prompt.startsWith(expected), qPrintable(h.dialogs.shown[0].prompt));
     QCOMPARE(entriesOf(way.targetList(h)), QStringList{earlier});

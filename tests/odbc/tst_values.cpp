@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 using fq::odbc::Connection;
@@ -173,10 +174,11 @@ void TestValues::values_data() {
     QTest::newRow("smallest normal double")
         << doubleType << "-2.2250738585072014e-308" << Value::fromDouble(-2.2250738585072014e-308);
     QTest::newRow("NULL double") << doubleType << "NULL" << Value::null();
-    QTest::newRow("single precision reads as its decimal")
-        << realType << "0.1" << Value::fromDouble(0.1);
+    // A float reads as its exact value, whose text reads back to the same float.
+    QTest::newRow("single precision reads as the float's exact value")
+        << realType << "0.1" << Value::fromDouble(static_cast<double>(0.1f));
     QTest::newRow("single precision seven digits")
-        << realType << "1234.567" << Value::fromDouble(1234.567);
+        << realType << "1234.567" << Value::fromDouble(static_cast<double>(1234.567f));
     if (kMSSQL) {
         QTest::newRow("datetime2 with 100 ns")
             << "datetime2(7)"
@@ -193,7 +195,8 @@ void TestValues::values_data() {
     QTest::newRow("smallest subnormal double")
         << doubleType << "4.9e-324" << Value::fromDouble(4.9e-324);
     QTest::newRow("largest single precision")
-        << realType << "3.4028234e38" << Value::fromDouble(3.4028235e38);
+        << realType << "3.4028234e38"
+        << Value::fromDouble(static_cast<double>(std::numeric_limits<float>::max()));
     if (kMSSQL) {
         QTest::newRow("datetime in 1/300 seconds")
             << "datetime"

@@ -38,17 +38,17 @@ void TestConnectionStrings::strings_data() {
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=myhost;DATABASE=mydb;USER=myuser;"
            "PASSWORD=mypass;";
 
-    QTest::newRow("leading and trailing blanks kept")
+    QTest::newRow("leading and trailing blanks kept, in braces")
         << ConnectionSettings{" h ", "  u", "p  ", " d", " H", "U ", " P ", "D  "}
-        << "Driver={SQL Server};Server= H;Database=D  ;Uid=U ;Pwd= P ;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER= h ;USER=  u;DATABASE= d;PASSWORD=p  ;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER= h ;DATABASE= d;USER=  u;PASSWORD=p  ;";
+        << "Driver={SQL Server};Server={ H};Database={D  };Uid={U };Pwd={ P };"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER={ h };USER={  u};DATABASE={ d};PASSWORD={p  };"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER={ h };DATABASE={ d};USER={  u};PASSWORD={p  };";
 
-    QTest::newRow("semicolon and braces not quoted")
+    QTest::newRow("semicolon and braces quoted")
         << ConnectionSettings{"h", "u", "pa;ss", "d", "H", "U", "{P;w}", "D"}
-        << "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd={P;w};"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=pa;ss;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;DATABASE=d;USER=u;PASSWORD=pa;ss;";
+        << "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd={{P;w}}};"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD={pa;ss};"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;DATABASE=d;USER=u;PASSWORD={pa;ss};";
 
     QTest::newRow("instance, port and non-ASCII as typed")
         << ConnectionSettings{"127.0.0.1",        "Jürgen", "пароль",   "数据",

@@ -191,13 +191,13 @@ void TestTypeMap::fromMysql_data() {
     QTest::newRow("decimal over 38 keeps every digit") << "decimal(65,30)"
                                                        << "nvarchar(67)" << P;
     QTest::newRow("float") << "float"
-                           << "real" << P;
+                           << "real" << ValueKind::NormalSingle;
     QTest::newRow("float with width") << "float(7,3)"
-                                      << "real" << P;
+                                      << "real" << ValueKind::NormalSingle;
     QTest::newRow("double") << "double"
-                            << "float" << P;
+                            << "float" << ValueKind::NormalDouble;
     QTest::newRow("double unsigned") << "double unsigned"
-                                     << "float" << P;
+                                     << "float" << ValueKind::NormalDouble;
     QTest::newRow("bit(1)") << "bit(1)"
                             << "bit" << ValueKind::Bit;
     QTest::newRow("bit(9) in two bytes") << "bit(9)"

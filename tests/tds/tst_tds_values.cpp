@@ -158,6 +158,14 @@ void TdsValuesTest::numbers_data() {
         "8114 Error converting data type varchar to float.");
     row("real largest", "real", "3.4028234E+38", "3.4028234e38");
     row("real from text", "real", "'0.1'", "0.1");
+    // A real holds the normal range: the texts of a float's exact double read back to it, a value
+    // closer to zero than the smallest normal real is stored as 0, one beyond the largest refused.
+    row("real largest exact", "real", "'3.4028234663852886e+38'", "3.4028234663852886e+38");
+    row("real smallest normal", "real", "'-1.1754943508222875e-38'", "-1.1754943508222875e-38");
+    row("real subnormal text is 0", "real", "'1.401298464324817e-45'", "0");
+    row("real subnormal float is 0", "real", "-4.330473E-39", "0");
+    row("real beyond the largest", "real", "'1e39'",
+        "8115 Arithmetic overflow error converting expression to data type real.");
 }
 
 void TdsValuesTest::texts_data() {

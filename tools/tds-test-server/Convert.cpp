@@ -383,6 +383,13 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
     return std::nullopt;
 }
 
+// A real filled from text or from a float keeps the normal range only: a value closer to zero
+// than the smallest normal real (1.1754944e-38) is stored as 0, without a message, as SQL Server
+// stores it.
+float realRange(float f) {
+    return std::fpclassify(f) == FP_SUBNORMAL ? 0.0f : f;
+}
+
 std::optional<Message> floatFromText(const Typed& in, bool real, Value& out) {
     const std::u16string s = trimmed(textOf(in));
     if (s.empty()) {
@@ -397,12 +404,19 @@ std::optional<Message> floatFromText(const Typed& in, bool real, Value& out) {
     if (ok && real) {
         float f = 0;
         const auto r = std::from_chars(a.data(), a.data() + a.size(), f);
-        if (r.ec == std::errc::result_out_of_range) {
-            return error(8115, 2,
-                         u"Arithmetic overflow error converting expression to data type real.");
-        }
         ok = r.ec == std::errc() && r.ptr == a.data() + a.size();
-        out = static_cast<double>(f);
+        if (r.ec == std::errc::result_out_of_range) {
+            // Too close to zero is 0; too far from it an overflow.
+            double d = 0;
+            std::from_chars(a.data(), a.data() + a.size(), d);
+            if (std::fabs(d) >= 1) {
+                return error(8115, 2,
+                             u"Arithmetic overflow error converting expression to data type real.");
+            }
+            f = 0;
+            ok = r.ptr == a.data() + a.size();
+        }
+        out = static_cast<double>(realRange(f));
     } else if (ok) {
         double d = 0;
         const auto r = std::from_chars(a.data(), a.data() + a.size(), d);
@@ -438,7 +452,7 @@ std::optional<Message> toFloat(const Typed& in, const ColumnType& to, Value& out
             return error(8115, 2,
                          u"Arithmetic overflow error converting expression to data type real.");
         }
-        d = static_cast<double>(static_cast<float>(d));
+        d = static_cast<double>(realRange(static_cast<float>(d)));
     }
     out = d;
     return std::nullopt;
