@@ -9,6 +9,7 @@
 #include "sql/Literals.h"
 #include "sql/Refusal.h"
 #include "sql/Server.h"
+#include "sql/StatementSize.h"
 #include "sql/Statements.h"
 #include "sql/TypeMap.h"
 #include "ui/Dialogs.h"
@@ -43,7 +44,8 @@ struct Direction {
     ui::TableList& sourceList;
     ui::TableList& targetList;
     QString (*dropTable)(const QString&);
-    QList<TargetColumn> (*readColumns)(odbc::Connection&, const QString&);
+    QList<TargetColumn> (*readColumns)(odbc::Connection&, const QString&,
+                                       const sql::MysqlRowRules&);
     QString (*createTable)(const QString&, const QList<TargetColumn>&);
     QString (*selectAll)(const QString&);
     QString (*literal)(const odbc::Value&, ValueKind);
@@ -60,6 +62,59 @@ enum class Step {
     ReadingRows,
     CopyingRow
 };
+
+// What a copy into MySQL takes from the server at its start: the numbers of the row size rule
+// and the longest statement it takes. A copy into SQL Server has none of them.
+struct TargetLimits {
+    sql::MysqlRowRules rows;
+    long long maxAllowedPacket = 0;
+    std::optional<long long> largestStatement;
+};
+
+TargetLimits readMysqlLimits(odbc::Connection& mysql) {
+    odbc::Recordset rs = mysql.Execute(sql::mysqlServerLimits());
+    TargetLimits limits;
+    if (rs.Eof())
+        return limits;
+    const auto field = [&](int i) { return rs.Item(i).text().trimmed().toLongLong(); };
+    if (const long long page = field(0); page > 0)
+        limits.rows.innodbPageSize = page;
+    if (const long long charBytes = field(2); charBytes > 0)
+        limits.rows.databaseCharBytes = static_cast<int>(charBytes);
+    limits.maxAllowedPacket = field(1);
+    if (limits.maxAllowedPacket > 0)
+        limits.largestStatement = sql::mysqlLargestStatement(limits.maxAllowedPacket);
+    return limits;
+}
+
+// A row whose INSERT the server would not take is not sent: the server would close the
+// connection on it. The refusal says how large the statement is, in which column its largest
+// value is, the server's limit, and what lets the row through.
+void refuseOversized(const QString& statement, const QStringList& literals,
+                     const QList<TargetColumn>& columns, const TargetLimits& limits) {
+    if (!limits.largestStatement)
+        return;
+    const long long bytes = sql::utf8Bytes(statement);
+    if (bytes <= *limits.largestStatement)
+        return;
+    qsizetype largest = 0;
+    long long largestBytes = -1;
+    for (qsizetype i = 0; i < literals.size(); ++i) {
+        if (const long long b = sql::utf8Bytes(literals[i]); b > largestBytes) {
+            largest = i;
+            largestBytes = b;
+        }
+    }
+    throw sql::Refusal(
+        QStringLiteral("The row's INSERT statement is %1 bytes (its largest value is in the column "
+                       "%2); this MySQL server takes a statement of at most %3 bytes, as its "
+                       "max_allowed_packet is %4. Raising max_allowed_packet on the server lets "
+                       "the row through.")
+            .arg(bytes)
+            .arg(columns.value(largest).name)
+            .arg(*limits.largestStatement)
+            .arg(limits.maxAllowedPacket));
+}
 
 // Where a command stands, for the message when a server refuses.
 struct Progress {
@@ -126,7 +181,8 @@ sql::Refusal noColumns(const QString& server, const QString& table) {
                         QStringLiteral(" in this database."));
 }
 
-QList<TargetColumn> readMssqlColumns(odbc::Connection& mssql, const QString& table) {
+QList<TargetColumn> readMssqlColumns(odbc::Connection& mssql, const QString& table,
+                                     const sql::MysqlRowRules& rules) {
     QList<sql::MssqlColumn> columns;
     {
         odbc::Recordset rs = mssql.Execute(sql::mssqlColumnsQuery(table));
@@ -139,10 +195,11 @@ QList<TargetColumn> readMssqlColumns(odbc::Connection& mssql, const QString& tab
     }
     if (columns.isEmpty())
         throw noColumns(kSqlServer, table);
-    return sql::mysqlColumnsFor(columns);
+    return sql::mysqlColumnsFor(columns, rules);
 }
 
-QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& table) {
+QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& table,
+                                     const sql::MysqlRowRules&) {
     QList<sql::MysqlColumn> columns;
     {
         odbc::Recordset rs = mysql.Execute(sql::mysqlDescribe(table));
@@ -232,7 +289,8 @@ QString failureText(const Direction& d, const Progress& p, const std::optional<R
 }
 
 void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
-               odbc::Connection& target, Progress& p, NullDates& nullDates) {
+               odbc::Connection& target, const TargetLimits& limits, Progress& p,
+               NullDates& nullDates) {
     const QString& name = p.table;
     if (ui::ListContains(name, d.targetList)) {
         const int answer =
@@ -246,7 +304,7 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     }
 
     p.step = Step::ReadingColumns;
-    const QList<TargetColumn> columns = d.readColumns(source, name);
+    const QList<TargetColumn> columns = d.readColumns(source, name, limits.rows);
 
     p.step = Step::Creating;
     try {
@@ -285,8 +343,10 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
                 throw;
             }
         }
+        const QString statement = d.insert(name, literals);
+        refuseOversized(statement, literals, columns, limits);
         try {
-            target.Execute(d.insert(name, literals));
+            target.Execute(statement);
         } catch (const odbc::DbError&) {
             // The row as it was sent: a value that went as NULL can't be the one refused.
             p.row = currentRow(rs);
@@ -330,13 +390,18 @@ void run(const CommandContext& ctx, const Direction& d) {
 
             odbc::Connection& source = d.source == Server::MSSQL ? mssql : mysql;
             odbc::Connection& target = d.source == Server::MSSQL ? mysql : mssql;
+            std::optional<TargetLimits> limits; // read when the first table is reached
             for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
                 if (!d.sourceList.Selected(pos))
                     continue;
+                if (!limits) {
+                    p.step = Step::PreparingMysql;
+                    limits = d.source == Server::MSSQL ? readMysqlLimits(mysql) : TargetLimits{};
+                }
                 p = Progress{};
                 p.step = Step::ReadingColumns;
                 p.table = d.sourceList.List(pos);
-                copyTable(d, ctx, source, target, p, nullDates);
+                copyTable(d, ctx, source, target, *limits, p, nullDates);
             }
         } catch (const odbc::DbError& e) {
             failure = refusedBy(e);

@@ -40,6 +40,10 @@ QString mssqlText(const QString& text);
 QString mssqlUnicodeString(const QString& text);
 
 // Binary literals: 0x0A1B (0x for no bytes) on SQL Server, X'0A1B' (X'' for no bytes) on MySQL.
+// MySQL gets hexadecimal, twice the bytes' size, and not _binary'...' with the quotes doubled: a
+// statement travels as text (UTF-16 through the wide ODBC calls, UTF-8 to the server), so a byte
+// of 0x80 or more would arrive as the two bytes of its character, and a zero byte would end the
+// statement.
 QString mssqlBinary(const QByteArray& bytes);
 QString mysqlBinary(const QByteArray& bytes);
 

@@ -48,6 +48,12 @@ QString mysqlSessionSetup() {
                           "'NO_BACKSLASH_ESCAPES', 'STRICT_ALL_TABLES')");
 }
 
+QString mysqlServerLimits() {
+    return QStringLiteral("SELECT @@innodb_page_size, @@max_allowed_packet, "
+                          "(SELECT MAXLEN FROM information_schema.CHARACTER_SETS "
+                          "WHERE CHARACTER_SET_NAME=@@character_set_database)");
+}
+
 QString mysqlDropTable(const QString& table) {
     return QStringLiteral("DROP TABLE ") + backticked(table);
 }

@@ -27,6 +27,11 @@ QString mssqlRenameTable(const QString& oldName, const QString& newName);
 // that does not fit is refused rather than clipped.
 QString mysqlSessionSetup();
 
+// What a copy into MySQL must know of the server, in one row: @@innodb_page_size,
+// @@max_allowed_packet, and the bytes of the widest character of the database's default
+// character set.
+QString mysqlServerLimits();
+
 // "DROP TABLE `name`" / "DROP TABLE [name]": a copy's drop of the table it overwrites, and on
 // MySQL also "Delete Table(s)".
 QString mysqlDropTable(const QString& table);

@@ -17,6 +17,18 @@ constexpr long long kMysqlRowLimit = 65535;
 // Widest char/binary types that keep the source's own form.
 constexpr long long kMysqlShortLimit = 255;
 
+// InnoDB's count of a row (DYNAMIC row format): a 5-byte record header, and the transaction id
+// (6), the roll pointer (7) and, in a table without a primary key such as a copy, the row id (6).
+constexpr long long kInnodbRecordHeader = 5;
+constexpr long long kInnodbSystemColumns = 6 + 7 + 6;
+// A variable-length column of at most this many bytes always stays in the row, in full; a longer
+// one, and every text and blob, may move to overflow pages and leaves its pointer.
+constexpr long long kInnodbInRowLimit = 255;
+constexpr long long kInnodbPointer = 20 + 1; // the pointer and its length byte
+// What a page keeps besides its records: the page, file and segment headers, the infimum and
+// supremum records, two directory slots and the trailer.
+constexpr long long kInnodbPageOverhead = 132;
+
 QString sized(const QString& type, long long n) {
     return QStringLiteral("%1(%2)").arg(type).arg(n);
 }
@@ -264,16 +276,72 @@ TargetColumn mapFromMysql(const MysqlColumn& c) {
     return col(QStringLiteral("nvarchar(max)"));
 }
 
-} // namespace
+// A type text this module writes, taken apart: "varchar(60) CHARACTER SET utf8mb4",
+// "decimal(19,4)", "tinyint unsigned".
+struct WrittenType {
+    QString base;
+    long long n = 0;
+    int scale = 0;
+    bool utf8mb4 = false;
+    bool known = false;
+};
 
-long long mysqlColumnBytes(const QString& type) {
+WrittenType parseWrittenType(const QString& type) {
     static const QRegularExpression re(
         QStringLiteral(R"(^(\w+)(?:\((\d+)(?:,(\d+))?\))?( unsigned)?( CHARACTER SET utf8mb4)?$)"));
     const auto m = re.match(type);
     if (!m.hasMatch())
+        return {};
+    return WrittenType{m.captured(1), m.captured(2).toLongLong(), m.captured(3).toInt(),
+                       !m.captured(5).isEmpty(), true};
+}
+
+// The bytes InnoDB counts in the row for a column, see innodbRowBytes.
+long long innodbColumnBytes(const QString& type, int databaseCharBytes) {
+    const WrittenType t = parseWrittenType(type);
+    if (!t.known)
+        return kInnodbPointer;
+    const QString& b = t.base;
+    const long long n = t.n;
+    const long long charBytes = t.utf8mb4 ? 4 : std::max(databaseCharBytes, 1);
+    auto variable = [](long long bytes) {
+        return bytes <= kInnodbInRowLimit ? bytes + 1 : kInnodbPointer;
+    };
+    if (b == u"char")
+        // In a character set of more than one byte a char is stored with its length, as varchar.
+        return charBytes == 1 ? n : variable(n * charBytes);
+    if (b == u"varchar")
+        return variable(n * charBytes);
+    if (b == u"binary")
+        return n;
+    if (b == u"varbinary")
+        return variable(n);
+    if (b.endsWith(u"text") || b.endsWith(u"blob"))
+        return kInnodbPointer;
+    // Fixed-size types are stored at the size the row limit counts them at.
+    return mysqlColumnBytes(type);
+}
+
+// The text or blob a short character or binary column becomes when the row does not fit.
+std::optional<QString> shortFallback(const QString& type) {
+    const WrittenType t = parseWrittenType(type);
+    if (!t.known)
+        return std::nullopt;
+    if (t.base == u"char" || t.base == u"varchar")
+        return QStringLiteral("text") + (t.utf8mb4 ? kUtf8mb4 : QString());
+    if (t.base == u"binary" || t.base == u"varbinary")
+        return QStringLiteral("blob");
+    return std::nullopt;
+}
+
+} // namespace
+
+long long mysqlColumnBytes(const QString& type) {
+    const WrittenType t = parseWrittenType(type);
+    if (!t.known)
         return 12; // a long type counted at its widest pointer
-    const QString b = m.captured(1);
-    const long long n = m.captured(2).toLongLong();
+    const QString& b = t.base;
+    const long long n = t.n;
     const long long bytesPerChar = 4; // utf8mb4, or a database default that may be it
     if (b == u"tinyint")
         return 1;
@@ -285,7 +353,7 @@ long long mysqlColumnBytes(const QString& type) {
         return 8;
     if (b == u"decimal") {
         const int p = static_cast<int>(n);
-        const int s = m.captured(3).toInt();
+        const int s = t.scale;
         return decimalDigitBytes(p - s) + decimalDigitBytes(s);
     }
     if (b == u"char")
@@ -311,7 +379,19 @@ long long mysqlColumnBytes(const QString& type) {
     return 12; // longtext, longblob
 }
 
-QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source) {
+long long innodbRowBytes(const QList<TargetColumn>& columns, int databaseCharBytes) {
+    long long sum = kInnodbRecordHeader + (static_cast<long long>(columns.size()) + 7) / 8 +
+                    kInnodbSystemColumns;
+    for (const TargetColumn& c : columns)
+        sum += innodbColumnBytes(c.type, databaseCharBytes);
+    return sum;
+}
+
+long long innodbRowLimit(long long pageSize) {
+    return (pageSize - kInnodbPageOverhead) / 2;
+}
+
+QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source, const MysqlRowRules& rules) {
     QList<TargetColumn> out;
     QList<Candidate> candidates;
     out.reserve(source.size());
@@ -340,6 +420,35 @@ QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source) {
         if (rowBytes() <= kMysqlRowLimit)
             break;
         out[c.index].type = c.fallback;
+    }
+
+    // InnoDB keeps a row on one page: short character and binary columns, which stay in the row
+    // in full, give way to text or blob (a pointer in the row), widest first, the later among
+    // equals first, until the row fits. Their values are at most 255 bytes: text and blob hold
+    // them.
+    const long long limit = innodbRowLimit(rules.innodbPageSize);
+    QList<Candidate> inRow;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (const auto fallback = shortFallback(out[i].type))
+            inRow << Candidate{i, *fallback};
+    }
+    auto inRowBytes = [&](const TargetColumn& c) {
+        return innodbColumnBytes(c.type, rules.databaseCharBytes);
+    };
+    std::stable_sort(inRow.begin(), inRow.end(), [&](const Candidate& a, const Candidate& b) {
+        const long long wa = inRowBytes(out[a.index]);
+        const long long wb = inRowBytes(out[b.index]);
+        return wa != wb ? wa > wb : a.index > b.index;
+    });
+    long long row = innodbRowBytes(out, rules.databaseCharBytes);
+    for (const Candidate& c : inRow) {
+        if (row < limit)
+            break;
+        const long long before = inRowBytes(out[c.index]);
+        if (before <= kInnodbPointer)
+            break; // the rest would gain nothing
+        out[c.index].type = c.fallback;
+        row += inRowBytes(out[c.index]) - before;
     }
     return out;
 }

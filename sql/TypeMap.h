@@ -51,9 +51,21 @@ struct TargetColumn {
     friend bool operator==(const TargetColumn&, const TargetColumn&) = default;
 };
 
+// What a MySQL table's row size depends on beyond its columns, read from the target server at
+// the start of a copy.
+struct MysqlRowRules {
+    long long innodbPageSize = 16384; // @@innodb_page_size
+    // The widest character of the database's default character set, in bytes: what a column
+    // written without a character set of its own takes a character.
+    int databaseCharBytes = 4;
+};
+
 // SQL Server → MySQL, for a whole table: wide character and binary columns that together pass
-// MySQL's 65,535-byte row limit become mediumtext or longblob, widest first.
-QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source);
+// MySQL's 65,535-byte row limit become mediumtext or longblob, widest first; then, when InnoDB
+// could not keep the row on its page, short character and binary columns become text or blob,
+// widest first.
+QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source,
+                                    const MysqlRowRules& rules = {});
 // MySQL → SQL Server: describe's type text read for its base type, length, unsigned and
 // zerofill, and mapped to a SQL Server type.
 QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source);
@@ -61,5 +73,14 @@ QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source);
 // The row size MySQL counts for a column definition this module writes, in bytes (utf8mb4
 // text counted at 4 bytes a character, long text and blob columns at their in-row pointer).
 long long mysqlColumnBytes(const QString& type);
+
+// The size InnoDB counts for a row of a table with these columns and no primary key, the way it
+// checks a CREATE TABLE in strict mode (DYNAMIC rows): the record header, the null bits, the
+// system columns, fixed-size columns at their size, columns of at most 255 bytes in full, and
+// longer ones, text and blob at their 20-byte pointer to the overflow pages.
+long long innodbRowBytes(const QList<TargetColumn>& columns, int databaseCharBytes);
+// The size at which InnoDB refuses a row: half of an empty page's free space (8,126 bytes at
+// 16 KB pages); a row fits when it is smaller.
+long long innodbRowLimit(long long pageSize);
 
 } // namespace fq::sql

@@ -200,7 +200,8 @@ void TestSendTables::workedExampleToMySQL() {
     // SQL Server gives char(8) padded to its length; the value travels as it left.
     QCOMPARE(my[0].statements,
              (QStringList{
-                 sql::mysqlSessionSetup(), QStringLiteral("DROP TABLE `%1`").arg(name),
+                 sql::mysqlSessionSetup(), sql::mysqlServerLimits(),
+                 QStringLiteral("DROP TABLE `%1`").arg(name),
                  QStringLiteral("CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))").arg(name),
                  QStringLiteral("INSERT INTO `%1` VALUES('Smith', 'AB-1    ')").arg(name),
                  QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name)}));
@@ -382,7 +383,7 @@ void TestSendTables::emptyTable() {
     QCOMPARE(sessions.size(), 1);
     QStringList expected;
     if (way.toMySql)
-        expected << sql::mysqlSessionSetup();
+        expected << sql::mysqlSessionSetup() << sql::mysqlServerLimits();
     expected << (way.toMySql
                      ? QStringLiteral(
                            "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)")

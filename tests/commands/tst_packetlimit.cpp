@@ -1,0 +1,214 @@
+#include "commands/SendTables.h"
+#include "odbc/Connection.h"
+#include "odbc/Recordset.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/SqlText.h"
+#include "support/Servers.h"
+#include "ui/Dialogs.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+
+using namespace fq;
+using test::fillList;
+
+namespace {
+
+constexpr long long kPacket = 1024 * 1024;
+
+// The tables of one test, dropped on both servers when it ends, also when it fails.
+struct Tables {
+    QStringList names;
+    ~Tables() {
+        for (const QString& n : names) {
+            test::dropIfExists(Server::MySQL, n);
+            test::dropIfExists(Server::MSSQL, n);
+        }
+    }
+};
+
+long long globalPacket() {
+    odbc::Connection c;
+    c.Open(sql::MySQLConnectionStringCommandOrder(test::localServers()));
+    return c.Execute(QStringLiteral("SELECT @@global.max_allowed_packet"))
+        .Item(0)
+        .text()
+        .toLongLong();
+}
+
+// A small max_allowed_packet on the local MariaDB for the connections made while it lives (the
+// server applies it to new connections only); the old value comes back at the end.
+class SmallPacket {
+public:
+    explicit SmallPacket(long long bytes) : old_(globalPacket()) { set(bytes); }
+    ~SmallPacket() { restore(); }
+    void restore() {
+        if (old_ > 0)
+            set(old_);
+        old_ = 0;
+    }
+
+private:
+    static void set(long long bytes) {
+        QVERIFY(test::rootSql(QStringLiteral("SET GLOBAL max_allowed_packet=%1").arg(bytes)));
+    }
+    long long old_;
+};
+
+enum class Shape { Ascii, TwoByte, Binary };
+
+// The big value of row 2, sized so that its INSERT statement (as the copy writes it: the id and
+// the value as literals) is `statement` bytes long in UTF-8, or one byte less for binary values
+// when that is odd.
+struct BigValue {
+    QString mssqlLiteral; // for the source table
+    QString text;         // the value as MySQL reads it back (text shapes)
+    QByteArray bytes;     // binary shape
+    long long statementBytes = 0;
+};
+
+BigValue bigValue(Shape shape, const QString& table, long long statement) {
+    // INSERT INTO `t` VALUES('2', <value>)
+    const long long frame =
+        QStringLiteral("INSERT INTO %1 VALUES('2', )").arg(sql::backticked(table)).toUtf8().size();
+    BigValue v;
+    if (shape == Shape::Binary) {
+        const long long n = (statement - frame - 3) / 2; // X'...'
+        v.bytes.reserve(n);
+        for (long long i = 0; i < n; ++i)
+            v.bytes.append(static_cast<char>(i * 7 % 256));
+        v.mssqlLiteral = sql::mssqlBinary(v.bytes);
+        v.statementBytes = frame + 3 + 2 * n;
+        return v;
+    }
+    const long long valueBytes = statement - frame - 2; // '...'
+    if (shape == Shape::Ascii) {
+        v.text = QString(valueBytes, u'x');
+    } else {
+        // é is two bytes in UTF-8 and one UTF-16 unit; an odd count ends in one ASCII letter.
+        v.text = QString(valueBytes / 2, QChar(0xe9));
+        if (valueBytes % 2)
+            v.text += u'z';
+    }
+    v.mssqlLiteral = u'N' + sql::quoted(v.text);
+    v.statementBytes = frame + 2 + v.text.toUtf8().size();
+    return v;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Shape)
+
+// MySQL closes the connection on a statement longer than its max_allowed_packet allows: a copy
+// sends a row up to that size and stops before a larger one, saying why and what helps.
+class TestPacketLimit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void largeValue_data();
+    void largeValue();
+};
+
+void TestPacketLimit::largeValue_data() {
+    QTest::addColumn<Shape>("shape");
+    QTest::addColumn<long long>("over"); // bytes past the longest statement the server takes
+
+    QTest::newRow("ASCII text, the longest statement") << Shape::Ascii << 0LL;
+    QTest::newRow("ASCII text, one byte more") << Shape::Ascii << 1LL;
+    QTest::newRow("two-byte text, the longest statement") << Shape::TwoByte << 0LL;
+    QTest::newRow("two-byte text, one byte more") << Shape::TwoByte << 1LL;
+    QTest::newRow("binary, the longest statement") << Shape::Binary << 0LL;
+    QTest::newRow("binary, two bytes more") << Shape::Binary << 2LL;
+}
+
+void TestPacketLimit::largeValue() {
+    QFETCH(Shape, shape);
+    QFETCH(long long, over);
+
+    QString name = test::uniqueName(QStringLiteral("pkt"));
+    // Two hexadecimal digits a byte: a name of the right parity lets the statement reach the
+    // exact size.
+    if (shape == Shape::Binary &&
+        QStringLiteral("INSERT INTO %1 VALUES('2', X'')").arg(sql::backticked(name)).size() % 2 !=
+            (kPacket - 2 + over) % 2)
+        name += u'_';
+    const Tables drop{{name}};
+    // The server takes a statement of up to max_allowed_packet - 2 bytes.
+    const BigValue big = bigValue(shape, name, kPacket - 2 + over);
+    QCOMPARE(big.statementBytes, kPacket - 2 + over);
+    const QString type =
+        shape == Shape::Binary ? QStringLiteral("varbinary(max)") : QStringLiteral("nvarchar(max)");
+    const QString small1 = shape == Shape::Binary ? QStringLiteral("0x01") : QStringLiteral("'a'");
+    const QString small3 = shape == Shape::Binary ? QStringLiteral("0x03") : QStringLiteral("'c'");
+    test::exec(
+        Server::MSSQL,
+        {QStringLiteral("CREATE TABLE %1 (id int, v %2)").arg(sql::bracketed(name), type),
+         QStringLiteral("INSERT INTO %1 VALUES(1, %2)").arg(sql::bracketed(name), small1),
+         QStringLiteral("INSERT INTO %1 VALUES(2, %2)").arg(sql::bracketed(name), big.mssqlLiteral),
+         QStringLiteral("INSERT INTO %1 VALUES(3, %2)").arg(sql::bracketed(name), small3)});
+
+    test::TestWindow w;
+    fillList(w.mssqlList, {name}, {name}, name);
+    test::ServerLog log(Server::MySQL);
+    SmallPacket packet(kPacket);
+    log.mark();
+    commands::SendTablesToMySQL(w.context());
+    const QList<test::Session> sessions = log.sessionsMentioning({name});
+    packet.restore();
+
+    // The table is there in any case, with the rows that arrived.
+    QCOMPARE(test::entriesOf(w.mysqlList), QStringList{name});
+    QCOMPARE(w.pointer.history.last(), 1);
+    QStringList inserts;
+    for (const test::Session& s : sessions) {
+        QVERIFY(s.closed);
+        for (const QString& statement : s.statements) {
+            if (statement.startsWith(u"INSERT"))
+                inserts << statement.left(40);
+        }
+    }
+    const QList<QList<odbc::Value>> arrived = test::rows(Server::MySQL, name);
+
+    if (over <= 0) {
+        for (const auto& box : w.dialogs.shown)
+            qWarning("message: %s", qPrintable(box.prompt));
+        QCOMPARE(w.dialogs.shown.size(), 0);
+        QCOMPARE(inserts.size(), 3);
+        QCOMPARE(arrived.size(), 3);
+        const odbc::Value& v = arrived[1][1];
+        if (shape == Shape::Binary) {
+            QCOMPARE(v.bytes().size(), big.bytes.size());
+            QCOMPARE(QCryptographicHash::hash(v.bytes(), QCryptographicHash::Md5),
+                     QCryptographicHash::hash(big.bytes, QCryptographicHash::Md5));
+        } else {
+            QCOMPARE(v.text().size(), big.text.size());
+            QVERIFY(v.text() == big.text);
+        }
+        return;
+    }
+
+    // Only the row before it was sent; the copy stopped at row 2 and said why.
+    QCOMPARE(inserts.size(), 1);
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(arrived[0][0].text(), QStringLiteral("1"));
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    const auto& box = w.dialogs.shown[0];
+    QCOMPARE(box.style, ui::kOkOnly);
+    QCOMPARE(box.detail, QString());
+    const QString expected =
+        QStringLiteral(
+            "Copying the table %1 to MySQL stopped while copying row 2. The table is on MySQL "
+            "with the 1 row copied before. Nothing more was sent.\n\n"
+            "The row's INSERT statement is %2 bytes (its largest value is in the column v); "
+            "this MySQL server takes a statement of at most %3 bytes, as its "
+            "max_allowed_packet is %4. Raising max_allowed_packet on the server lets the row "
+            "through.")
+            .arg(name)
+            .arg(big.statementBytes)
+            .arg(kPacket - 2)
+            .arg(kPacket);
+    QCOMPARE(box.prompt, expected);
+}
+
+QTEST_GUILESS_MAIN(TestPacketLimit)
+#include "tst_packetlimit.moc"
