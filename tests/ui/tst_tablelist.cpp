@@ -1,6 +1,5 @@
-// The table lists of the table manager: sorting, selection, current item, and the two list
-// operations the transfers use, on the window's list and on the widget-free list alike.
-#include "support/MemoryTableList.h"
+// The table lists of the table manager: sorting, selection by click and space bar only, the
+// current item, and the two list operations the transfers use.
 #include "ui/TableList.h"
 #include "ui/qt/QtTableList.h"
 
@@ -10,9 +9,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
-
-using fq::test::MemoryTableList;
 using fq::ui::TableList;
 using fq::ui::qt::QtTableList;
 
@@ -25,12 +21,6 @@ QStringList entries(const TableList& list) {
     return out;
 }
 
-std::unique_ptr<TableList> makeList(bool widget) {
-    if (widget)
-        return std::make_unique<QtTableList>();
-    return std::make_unique<MemoryTableList>();
-}
-
 void fill(TableList& list, const QStringList& items) {
     for (const QString& s : items)
         list.AddItem(s);
@@ -38,8 +28,9 @@ void fill(TableList& list, const QStringList& items) {
 
 // One thing the user does to the window's list, and what the list shows afterwards. An input is
 // typed text in quotes ('st'), a key sequence (Space, Shift+End, Ctrl+A), or a mouse action on
-// entries named in quotes: click, right-click, double-click, drag (from one entry to another), with
-// an optional Shift+ or Ctrl+ in front; "below" stands for the empty area under the last entry.
+// entries named in quotes: click, right-click, double-click, drag (from one entry to another),
+// with an optional Shift+ or Ctrl+ in front; "below" stands for the empty area under the last
+// entry.
 struct Step {
     QString input;
     QStringList selected; // the selected entries, in list order
@@ -47,16 +38,9 @@ struct Step {
 };
 using Steps = QList<Step>;
 
-QString quoted(const QString& name) {
-    return u'\'' + name + u'\'';
-}
-
 QString shown(const QString& input, const QStringList& selected, const QString& focus) {
-    QStringList names;
-    for (const QString& name : selected)
-        names << quoted(name);
-    return QStringLiteral("after %1: selected [%2], focus %3")
-        .arg(input, names.join(u", "), focus.isEmpty() ? QStringLiteral("none") : quoted(focus));
+    return QStringLiteral("after %1: selected ['%2'], focus '%3'")
+        .arg(input, selected.join(QStringLiteral("', '")), focus);
 }
 
 QString shown(const QString& input, const QtTableList& list) {
@@ -65,71 +49,57 @@ QString shown(const QString& input, const QtTableList& list) {
         if (list.Selected(i))
             selected << list.List(i);
     }
-    const int focus = list.ListIndex();
-    return shown(input, selected, focus >= 0 ? list.List(focus) : QString());
-}
-
-int rowOf(const TableList& list, const QString& name) {
-    return static_cast<int>(entries(list).indexOf(name));
-}
-
-QPoint pointOf(const QtTableList& list, const QString& target) {
-    if (target == u"below") {
-        const QRect last = list.visualItemRect(list.item(list.count() - 1));
-        return {last.left() + 10, last.bottom() + 10};
-    }
-    const int row = rowOf(list, target);
-    return row >= 0 ? list.visualItemRect(list.item(row)).center() : QPoint(-1, -1);
+    return shown(input, selected, list.ListIndex() >= 0 ? list.List(list.ListIndex()) : QString());
 }
 
 bool perform(QtTableList& list, const QString& input) {
     static const QRegularExpression typed(QStringLiteral("^'(.*)'$"));
     static const QRegularExpression mouse(
-        QStringLiteral("^(?:(Shift|Ctrl)\\+)?(click|right-click|double-click|drag) (.*)$"));
+        QStringLiteral("^(Shift\\+|Ctrl\\+)?(click|right-click|double-click|drag) (.*)$"));
     static const QRegularExpression target(QStringLiteral("'([^']*)'|below"));
-
     if (const auto text = typed.match(input); text.hasMatch()) {
         QTest::keyClicks(&list, text.captured(1));
         return true;
     }
-    if (const auto action = mouse.match(input); action.hasMatch()) {
-        const Qt::KeyboardModifiers modifiers = action.captured(1) == u"Shift" ? Qt::ShiftModifier
-                                                : action.captured(1) == u"Ctrl"
-                                                    ? Qt::ControlModifier
-                                                    : Qt::NoModifier;
-        QList<QPoint> at;
-        for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
-            const auto m = it.next();
-            at << pointOf(list, m.hasCaptured(1) ? m.captured(1) : m.captured(0));
-        }
-        if (at.isEmpty() || at.contains(QPoint(-1, -1)))
+    const auto action = mouse.match(input);
+    if (!action.hasMatch()) {
+        const QKeySequence keys = QKeySequence::fromString(input);
+        if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
             return false;
-        QWidget* viewport = list.viewport();
-        const QString verb = action.captured(2);
-        if (verb == u"click") {
-            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
-        } else if (verb == u"right-click") {
-            QTest::mouseClick(viewport, Qt::RightButton, modifiers, at[0]);
-        } else if (verb == u"double-click") {
-            // What the platform delivers: press, release, press, double click, release.
-            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseDClick(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[0]);
-        } else {
-            if (at.size() != 2)
-                return false;
-            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseMove(viewport, (at[0] + at[1]) / 2);
-            QTest::mouseMove(viewport, at[1]);
-            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[1]);
-        }
+        QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
         return true;
     }
-    const QKeySequence keys = QKeySequence::fromString(input);
-    if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
+    const Qt::KeyboardModifiers mod = action.captured(1) == u"Shift+"  ? Qt::ShiftModifier
+                                      : action.captured(1) == u"Ctrl+" ? Qt::ControlModifier
+                                                                       : Qt::NoModifier;
+    QList<QPoint> at;
+    for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
+        const auto m = it.next();
+        const int row = m.hasCaptured(1) ? static_cast<int>(entries(list).indexOf(m.captured(1)))
+                                         : list.count() - 1;
+        if (row < 0)
+            return false;
+        const QRect r = list.visualItemRect(list.item(row));
+        at << (m.hasCaptured(1) ? r.center() : QPoint(r.left() + 10, r.bottom() + 10));
+    }
+    QWidget* view = list.viewport();
+    const QString verb = action.captured(2);
+    if (verb == u"click" || verb == u"right-click") {
+        QTest::mouseClick(view, verb == u"click" ? Qt::LeftButton : Qt::RightButton, mod, at[0]);
+    } else if (verb == u"double-click") {
+        // What the platform delivers: press, release, press, double click, release.
+        QTest::mouseClick(view, Qt::LeftButton, mod, at[0]);
+        QTest::mousePress(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseDClick(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseRelease(view, Qt::LeftButton, mod, at[0]);
+    } else if (at.size() == 2) {
+        QTest::mousePress(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseMove(view, (at[0] + at[1]) / 2);
+        QTest::mouseMove(view, at[1]);
+        QTest::mouseRelease(view, Qt::LeftButton, mod, at[1]);
+    } else {
         return false;
-    QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
+    }
     return true;
 }
 
@@ -143,7 +113,7 @@ void drive(const QStringList& names, const QString& focus, const Steps& steps) {
     list.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&list));
     QVERIFY(list.hasFocus());
-    list.SetListIndex(focus.isEmpty() ? -1 : rowOf(list, focus));
+    list.SetListIndex(static_cast<int>(entries(list).indexOf(focus)));
     QCOMPARE(shown(QStringLiteral("start"), list), shown(QStringLiteral("start"), {}, focus));
     for (const Step& step : steps) {
         QVERIFY2(perform(list, step.input),
@@ -169,10 +139,8 @@ private slots:
     void initTestCase();
     void sortedWithoutRegardToCase_data();
     void sortedWithoutRegardToCase();
-    void listContains_data();
-    void listContains();
-    void listRemoveMatches_data();
-    void listRemoveMatches();
+    void listContainsAndRemoveMatches_data();
+    void listContainsAndRemoveMatches();
     void currentItemFollowsItsEntry_data();
     void currentItemFollowsItsEntry();
     void keysSelectOnlyTheFocusedEntry_data();
@@ -189,137 +157,91 @@ void TableListTest::initTestCase() {
 }
 
 void TableListTest::sortedWithoutRegardToCase_data() {
-    QTest::addColumn<bool>("widget");
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("shown");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: c, B, a", kind)
-            << widget << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
-        QTest::addRow("%s: B, c, a", kind)
-            << widget << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
-        QTest::addRow("%s: equal but for case keep their order", kind)
-            << widget << QStringList{"orders", "Orders", "ORDERS"}
-            << QStringList{"orders", "Orders", "ORDERS"};
-        QTest::addRow("%s: names with blanks and punctuation as given", kind)
-            << widget << QStringList{"my table", " lead", "a-b", "a_b"}
-            << QStringList{" lead", "a-b", "a_b", "my table"};
-        QTest::addRow("%s: duplicates kept", kind)
-            << widget << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
-    }
+    QTest::newRow("c, B, a") << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
+    QTest::newRow("B, c, a") << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
+    QTest::newRow("equal but for case keep their order")
+        << QStringList{"orders", "Orders", "ORDERS"} << QStringList{"orders", "Orders", "ORDERS"};
+    QTest::newRow("names with blanks and punctuation as given")
+        << QStringList{"my table", " lead", "a-b", "a_b"}
+        << QStringList{" lead", "a-b", "a_b", "my table"};
+    QTest::newRow("duplicates kept") << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
 }
 
 void TableListTest::sortedWithoutRegardToCase() {
-    QFETCH(bool, widget);
     QFETCH(QStringList, added);
     QFETCH(QStringList, shown);
-    auto list = makeList(widget);
-    fill(*list, added);
-    QCOMPARE(entries(*list), shown);
-    for (int i = 0; i < list->ListCount(); ++i)
-        QVERIFY2(!list->Selected(i), "an added entry is not selected");
-    QCOMPARE(list->ListIndex(), -1);
+    QtTableList list;
+    fill(list, added);
+    QCOMPARE(entries(list), shown);
+    for (int i = 0; i < list.ListCount(); ++i)
+        QVERIFY2(!list.Selected(i), "an added entry is not selected");
+    QCOMPARE(list.ListIndex(), -1);
 }
 
-void TableListTest::listContains_data() {
-    QTest::addColumn<bool>("widget");
+// Both want the exact name, letter case and blanks included. ListRemoveMatches walks the list
+// once from the top: of two equal entries side by side only the first goes.
+void TableListTest::listContainsAndRemoveMatches_data() {
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("found");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: Orders vs orders", kind)
-            << widget << QStringList{"orders"} << "Orders" << false;
-        QTest::addRow("%s: orders vs orders", kind)
-            << widget << QStringList{"orders"} << "orders" << true;
-        QTest::addRow("%s: empty list", kind) << widget << QStringList{} << "a" << false;
-        QTest::addRow("%s: trailing blank differs", kind)
-            << widget << QStringList{"a "} << "a" << false;
-        QTest::addRow("%s: last entry", kind)
-            << widget << QStringList{"a", "b", "c"} << "c" << true;
-    }
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("Orders vs orders")
+        << QStringList{"orders", "sales"} << "Orders" << false << QStringList{"orders", "sales"};
+    QTest::newRow("trailing blank differs")
+        << QStringList{"a "} << "a" << false << QStringList{"a "};
+    QTest::newRow("twice") << QStringList{"a", "a", "b"} << "a" << true << QStringList{"a", "b"};
+    QTest::newRow("only entry") << QStringList{"a"} << "a" << true << QStringList{};
+    QTest::newRow("last entry") << QStringList{"a", "b", "c"} << "c" << true
+                                << QStringList{"a", "b"};
+    QTest::newRow("empty list") << QStringList{} << "a" << false << QStringList{};
 }
 
-void TableListTest::listContains() {
-    QFETCH(bool, widget);
+void TableListTest::listContainsAndRemoveMatches() {
     QFETCH(QStringList, items);
     QFETCH(QString, name);
     QFETCH(bool, found);
-    auto list = makeList(widget);
-    fill(*list, items);
-    QCOMPARE(fq::ui::ListContains(name, *list), found);
-    QCOMPARE(entries(*list), items);
-}
-
-void TableListTest::listRemoveMatches_data() {
-    QTest::addColumn<bool>("widget");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("left");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: a, a, b minus a", kind)
-            << widget << QStringList{"a", "a", "b"} << "a" << QStringList{"a", "b"};
-        QTest::addRow("%s: a, b minus c", kind)
-            << widget << QStringList{"a", "b"} << "c" << QStringList{"a", "b"};
-        QTest::addRow("%s: case must match", kind) << widget << QStringList{"Orders", "sales"}
-                                                   << "orders" << QStringList{"Orders", "sales"};
-        QTest::addRow("%s: only entry", kind) << widget << QStringList{"a"} << "a" << QStringList{};
-        QTest::addRow("%s: last entry", kind)
-            << widget << QStringList{"a", "b", "c"} << "c" << QStringList{"a", "b"};
-        QTest::addRow("%s: empty list", kind) << widget << QStringList{} << "a" << QStringList{};
-    }
-}
-
-void TableListTest::listRemoveMatches() {
-    QFETCH(bool, widget);
-    QFETCH(QStringList, items);
-    QFETCH(QString, name);
     QFETCH(QStringList, left);
-    auto list = makeList(widget);
-    fill(*list, items);
-    fq::ui::ListRemoveMatches(*list, name);
-    QCOMPARE(entries(*list), left);
+    QtTableList list;
+    fill(list, items);
+    QCOMPARE(fq::ui::ListContains(name, list), found);
+    QCOMPARE(entries(list), items);
+    fq::ui::ListRemoveMatches(list, name);
+    QCOMPARE(entries(list), left);
 }
 
 void TableListTest::currentItemFollowsItsEntry_data() {
-    QTest::addColumn<bool>("widget");
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("current");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        // The list holds b, d, f with d (1) current.
-        QTest::addRow("%s: add before it", kind) << widget << "add a" << 2;
-        QTest::addRow("%s: add after it", kind) << widget << "add e" << 1;
-        QTest::addRow("%s: remove above it", kind) << widget << "remove 0" << 0;
-        QTest::addRow("%s: remove below it", kind) << widget << "remove 2" << 1;
-        QTest::addRow("%s: remove it", kind) << widget << "remove 1" << -1;
-        QTest::addRow("%s: clear", kind) << widget << "clear" << -1;
-        QTest::addRow("%s: set past the end", kind) << widget << "set 3" << -1;
-        QTest::addRow("%s: set -1", kind) << widget << "set -1" << -1;
-    }
+    // The list holds b, d, f with d (1) current.
+    QTest::newRow("add before it") << "add a" << 2;
+    QTest::newRow("add after it") << "add e" << 1;
+    QTest::newRow("remove above it") << "remove 0" << 0;
+    QTest::newRow("remove below it") << "remove 2" << 1;
+    QTest::newRow("remove it") << "remove 1" << -1;
+    QTest::newRow("clear") << "clear" << -1;
+    QTest::newRow("set past the end") << "set 3" << -1;
 }
 
 void TableListTest::currentItemFollowsItsEntry() {
-    QFETCH(bool, widget);
     QFETCH(QString, action);
     QFETCH(int, current);
-    auto list = makeList(widget);
-    fill(*list, {"b", "d", "f"});
-    list->SetListIndex(1);
-    QCOMPARE(list->ListIndex(), 1);
+    QtTableList list;
+    fill(list, {"b", "d", "f"});
+    list.SetListIndex(1);
     const QStringList words = action.split(u' ');
     if (words[0] == u"add")
-        list->AddItem(words[1]);
+        list.AddItem(words[1]);
     else if (words[0] == u"remove")
-        list->RemoveItem(words[1].toInt());
+        list.RemoveItem(words[1].toInt());
     else if (words[0] == u"set")
-        list->SetListIndex(words[1].toInt());
+        list.SetListIndex(words[1].toInt());
     else
-        list->Clear();
-    QCOMPARE(list->ListIndex(), current);
+        list.Clear();
+    QCOMPARE(list.ListIndex(), current);
     if (current >= 0)
-        QCOMPARE(list->List(current), QStringLiteral("d"));
+        QCOMPARE(list.List(current), QStringLiteral("d"));
 }
 
 void TableListTest::keysSelectOnlyTheFocusedEntry_data() {
