@@ -93,42 +93,6 @@ QString uniqueName(const QString& prefix) {
         .arg(++counter);
 }
 
-LogWatcher::LogWatcher(QString path) : path_(std::move(path)) {}
-
-void LogWatcher::mark() {
-    QFile f(path_);
-    offset_ = f.exists() ? f.size() : 0;
-}
-
-QStringList LogWatcher::linesSinceMark() const {
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    f.seek(offset_);
-    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-QString unescapeLogText(const QString& field) {
-    QString out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const QChar c = field.at(i);
-        if (c != u'\\' || i + 1 == field.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = field.at(++i);
-        out += next == u'n'   ? QChar(u'\n')
-               : next == u'r' ? QChar(u'\r')
-               : next == u't' ? QChar(u'\t')
-                              : next;
-    }
-    return out;
-}
-
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
     shown.append(Box{prompt,

@@ -24,23 +24,6 @@ int unusedLoopbackPort();
 // A table name unique to this test run: prefix + process id + counter.
 QString uniqueName(const QString& prefix);
 
-// A server log read from a remembered position: mark() before the action, then
-// linesSinceMark() returns what the server logged meanwhile.
-class LogWatcher {
-public:
-    explicit LogWatcher(QString path);
-    void mark();
-    QStringList linesSinceMark() const;
-
-private:
-    QString path_;
-    qint64 offset_ = 0;
-};
-
-// A text field of the SQL Server test double's statement log as the server received it: the
-// log writes \\, \n, \r and \t for the characters that would break its lines.
-QString unescapeLogText(const QString& field);
-
 // A pointer that remembers every value it was set to.
 class FakePointer final : public ui::Pointer {
 public:
