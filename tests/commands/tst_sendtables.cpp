@@ -225,19 +225,10 @@ private slots:
     }
 
     // Table and column names of any shape are delimited, so no statement does more than its own
-    // work; existing tables of those names are dropped first when asked.
-    void hostileNames_data() {
-        QTest::addColumn<Way>("way");
-        QTest::addColumn<bool>("overwrite");
-        QTest::newRow("SQL Server to MySQL, new tables") << Way{true} << false;
-        QTest::newRow("SQL Server to MySQL, over existing ones") << Way{true} << true;
-        QTest::newRow("MySQL to SQL Server, new tables") << Way{false} << false;
-        QTest::newRow("MySQL to SQL Server, over existing ones") << Way{false} << true;
-    }
-
+    // work; the target's tables of those names are dropped first, as the user asked.
+    void hostileNames_data() { addWays(); }
     void hostileNames() {
         QFETCH(Way, way);
-        QFETCH(bool, overwrite);
         test::Scratch scratch;
         const QString bystander = scratch.name(QStringLiteral("bystander"));
         const QString base = test::uniqueName(QStringLiteral("h"));
@@ -266,14 +257,11 @@ private slots:
                              QStringLiteral("INSERT INTO %1 VALUES('1', 'it''s', ']]', '`', "
                                             "'; DROP TABLE x')")
                                  .arg(test::delimited(src, n))});
-            if (overwrite) {
-                createSmall(way.target(), n, 2);
-                w.dialogs.answers.enqueue(ui::kAnswerYes);
-                questions.prepend(QStringLiteral("Would you like to overwrite %1?").arg(n));
-            }
+            createSmall(way.target(), n, 2);
+            w.dialogs.answers.enqueue(ui::kAnswerYes);
+            questions.prepend(QStringLiteral("Would you like to overwrite %1?").arg(n));
         }
-        if (overwrite)
-            fillList(way.targetList(w), names);
+        fillList(way.targetList(w), names);
         way.send(w);
 
         QStringList prompts;

@@ -136,262 +136,256 @@ class TableListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void sortedWithoutRegardToCase_data();
-    void sortedWithoutRegardToCase();
-    void listContainsAndRemoveMatches_data();
-    void listContainsAndRemoveMatches();
-    void currentItemFollowsItsEntry_data();
-    void currentItemFollowsItsEntry();
-    void keysSelectOnlyTheFocusedEntry_data();
-    void keysSelectOnlyTheFocusedEntry();
-    void mouseSelectsOnlyThePressedEntry_data();
-    void mouseSelectsOnlyThePressedEntry();
-    void currentItemIsSeparateFromSelection();
+
+    void initTestCase() {
+        // Every key of a test row counts as typed in one go, however slow the machine, so what the
+        // type-ahead search looks for does not depend on timing.
+        QApplication::setKeyboardInputInterval(60 * 60 * 1000);
+    }
+
+    void sortedWithoutRegardToCase_data() {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("c, B, a") << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
+        QTest::newRow("B, c, a") << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
+        QTest::newRow("equal but for case keep their order")
+            << QStringList{"orders", "Orders", "ORDERS"}
+            << QStringList{"orders", "Orders", "ORDERS"};
+        QTest::newRow("names with blanks and punctuation as given")
+            << QStringList{"my table", " lead", "a-b", "a_b"}
+            << QStringList{" lead", "a-b", "a_b", "my table"};
+        QTest::newRow("duplicates kept")
+            << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
+    }
+
+    void sortedWithoutRegardToCase() {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, shown);
+        QtTableList list;
+        fill(list, added);
+        QCOMPARE(entries(list), shown);
+        for (int i = 0; i < list.ListCount(); ++i)
+            QVERIFY2(!list.Selected(i), "an added entry is not selected");
+        QCOMPARE(list.ListIndex(), -1);
+    }
+
+    // Both want the exact name, letter case and blanks included. ListRemoveMatches walks the list
+    // once from the top: of two equal entries side by side only the first goes.
+    void listContainsAndRemoveMatches_data() {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("Orders vs orders") << QStringList{"orders", "sales"} << "Orders" << false
+                                          << QStringList{"orders", "sales"};
+        QTest::newRow("trailing blank differs")
+            << QStringList{"a "} << "a" << false << QStringList{"a "};
+        QTest::newRow("twice") << QStringList{"a", "a", "b"} << "a" << true
+                               << QStringList{"a", "b"};
+        QTest::newRow("only entry") << QStringList{"a"} << "a" << true << QStringList{};
+        QTest::newRow("last entry")
+            << QStringList{"a", "b", "c"} << "c" << true << QStringList{"a", "b"};
+        QTest::newRow("empty list") << QStringList{} << "a" << false << QStringList{};
+    }
+
+    void listContainsAndRemoveMatches() {
+        QFETCH(QStringList, items);
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QFETCH(QStringList, left);
+        QtTableList list;
+        fill(list, items);
+        QCOMPARE(fq::ui::ListContains(name, list), found);
+        QCOMPARE(entries(list), items);
+        fq::ui::ListRemoveMatches(list, name);
+        QCOMPARE(entries(list), left);
+    }
+
+    void currentItemFollowsItsEntry_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("current");
+        // The list holds b, d, f with d (1) current.
+        QTest::newRow("add before it") << "add a" << 2;
+        QTest::newRow("add after it") << "add e" << 1;
+        QTest::newRow("remove above it") << "remove 0" << 0;
+        QTest::newRow("remove below it") << "remove 2" << 1;
+        QTest::newRow("remove it") << "remove 1" << -1;
+        QTest::newRow("clear") << "clear" << -1;
+        QTest::newRow("set past the end") << "set 3" << -1;
+    }
+
+    void currentItemFollowsItsEntry() {
+        QFETCH(QString, action);
+        QFETCH(int, current);
+        QtTableList list;
+        fill(list, {"b", "d", "f"});
+        list.SetListIndex(1);
+        const QStringList words = action.split(u' ');
+        if (words[0] == u"add")
+            list.AddItem(words[1]);
+        else if (words[0] == u"remove")
+            list.RemoveItem(words[1].toInt());
+        else if (words[0] == u"set")
+            list.SetListIndex(words[1].toInt());
+        else
+            list.Clear();
+        QCOMPARE(list.ListIndex(), current);
+        if (current >= 0)
+            QCOMPARE(list.List(current), QStringLiteral("d"));
+    }
+
+    void keysSelectOnlyTheFocusedEntry_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Steps>("steps");
+        QTest::newRow("Space toggles the focused entry beside a blank-led name")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"},
+                     {"Space", {}, "scratch"},
+                     {"Space", {"scratch"}, "scratch"}};
+        QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
+            << kBlankLed << "scratch"
+            << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
+        QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
+            << kBlankLed << "scratch"
+            << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
+        QTest::newRow("a blank-led entry is selected only by going to it")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"},
+                     {"Up", {"scratch"}, " archive"},
+                     {"Space", {" archive", "scratch"}, " archive"}};
+        QTest::newRow("typed letters move the focus and select nothing")
+            << kSameLetter << "sales"
+            << Steps{{"'s'", {}, "Scratch"},
+                     {"'t'", {}, "stock"},
+                     {"Space", {"stock"}, "stock"},
+                     {"Down", {"stock"}, "summary"},
+                     {"Space", {"stock", "summary"}, "summary"}};
+        QTest::newRow("a blank typed inside a name is the space bar: it toggles the focused entry")
+            << kBlanksOnly << "orders "
+            << Steps{{"'or'", {}, "or ders"},
+                     {"' '", {"or ders"}, "or ders"},
+                     {"'d'", {"or ders"}, "orders"}};
+        QTest::newRow("type-ahead keeps what was selected") << kSameLetter << "sales"
+                                                            << Steps{{"Space", {"sales"}, "sales"},
+                                                                     {"'sc'", {"sales"}, "Scratch"},
+                                                                     {"'x'", {"sales"}, "Scratch"}};
+        QTest::newRow("names that differ only in blanks: exactly the one reached is toggled")
+            << kBlanksOnly << " orders"
+            << Steps{{"'o'", {}, "or ders"},
+                     {"'r'", {}, "or ders"},
+                     {"'d'", {}, "orders"},
+                     {"Space", {"orders"}, "orders"},
+                     {"End", {"orders"}, "orders "},
+                     {"Space", {"orders", "orders "}, "orders "},
+                     {"Up", {"orders", "orders "}, "orders"},
+                     {"Space", {"orders "}, "orders"}};
+        QTest::newRow("arrows, Home, End, Page Up and Page Down move the focus only")
+            << kBlanksOnly << " orders"
+            << Steps{{"Up", {}, " orders"},   {"Down", {}, "or ders"}, {"Down", {}, "orders"},
+                     {"Left", {}, "orders"},  {"Right", {}, "orders"}, {"End", {}, "orders "},
+                     {"Down", {}, "orders "}, {"Home", {}, " orders"}, {"PgDown", {}, "orders "},
+                     {"PgUp", {}, " orders"}};
+        QTest::newRow("Shift and Ctrl with the movement keys move the focus only")
+            << kBlanksOnly << " orders"
+            << Steps{{"Space", {" orders"}, " orders"},
+                     {"Shift+Down", {" orders"}, "or ders"},
+                     {"Shift+End", {" orders"}, "orders "},
+                     {"Shift+PgUp", {" orders"}, " orders"},
+                     {"Ctrl+Down", {" orders"}, "or ders"},
+                     {"Shift+Down", {" orders"}, "orders"},
+                     {"Space", {" orders", "orders"}, "orders"},
+                     {"Shift+Home", {" orders", "orders"}, " orders"},
+                     {"Ctrl+End", {" orders", "orders"}, "orders "},
+                     {"Shift+PgDown", {" orders", "orders"}, "orders "}};
+        QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
+                                                << Steps{{"Ctrl+A", {}, "scratch"},
+                                                         {"Space", {"scratch"}, "scratch"},
+                                                         {"Ctrl+A", {"scratch"}, "scratch"}};
+        QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
+                     {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
+                     {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
+                     {"Del", {"scratch"}, "scratch"}};
+        QTest::newRow("without a focused entry Space selects nothing")
+            << kBlankLed << ""
+            << Steps{{"Space", {}, ""},
+                     {"Down", {}, " archive"},
+                     {"Space", {" archive"}, " archive"}};
+    }
+
+    void keysSelectOnlyTheFocusedEntry() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, focus);
+        QFETCH(Steps, steps);
+        drive(names, focus, steps);
+    }
+
+    void mouseSelectsOnlyThePressedEntry_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Steps>("steps");
+        QTest::newRow("a click toggles the entry under the pointer")
+            << kSameLetter << "sales"
+            << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
+                     {"click 'stock'", {"Scratch", "stock"}, "stock"},
+                     {"click 'Scratch'", {"stock"}, "Scratch"}};
+        QTest::newRow("a drag toggles only the entry where it began")
+            << kSameLetter << "sales"
+            << Steps{{"drag 'sales' 'summary'", {"sales"}, "summary"},
+                     {"drag 'summary' 'Scratch'", {"sales", "summary"}, "Scratch"},
+                     {"drag 'sales' 'stock'", {"summary"}, "stock"}};
+        QTest::newRow("a drag from below the entries selects nothing")
+            << kSameLetter << "sales" << Steps{{"drag below 'Scratch'", {}, "Scratch"}};
+        QTest::newRow("a double click toggles twice, as two clicks do")
+            << kSameLetter << "sales"
+            << Steps{{"double-click 'stock'", {}, "stock"},
+                     {"click 'stock'", {"stock"}, "stock"},
+                     {"double-click 'stock'", {"stock"}, "stock"}};
+        QTest::newRow("Shift, Ctrl and the right button select no range")
+            << kSameLetter << "sales"
+            << Steps{{"click 'sales'", {"sales"}, "sales"},
+                     {"Shift+click 'stock'", {"sales", "stock"}, "stock"},
+                     {"Ctrl+click 'summary'", {"sales", "stock", "summary"}, "summary"},
+                     {"right-click 'Scratch'", {"sales", "stock", "summary"}, "Scratch"},
+                     {"Ctrl+click 'sales'", {"stock", "summary"}, "sales"}};
+        QTest::newRow("a click below the last entry changes nothing")
+            << kSameLetter << "stock"
+            << Steps{{"click below", {}, "stock"},
+                     {"click 'stock'", {"stock"}, "stock"},
+                     {"click below", {"stock"}, "stock"}};
+        QTest::newRow("after a click the keys act on the clicked entry")
+            << kBlankLed << "scratch"
+            << Steps{{"click ' archive'", {" archive"}, " archive"},
+                     {"Space", {}, " archive"},
+                     {"Down", {}, "scratch"},
+                     {"Space", {"scratch"}, "scratch"}};
+    }
+
+    void mouseSelectsOnlyThePressedEntry() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, focus);
+        QFETCH(Steps, steps);
+        drive(names, focus, steps);
+    }
+
+    void currentItemIsSeparateFromSelection() {
+        QtTableList list;
+        QCOMPARE(list.ListIndex(), -1);
+        fill(list, {"a", "b", "c"});
+        QCOMPARE(list.ListIndex(), -1);
+        list.SetListIndex(0);
+        QCOMPARE(list.ListIndex(), 0);
+        QVERIFY2(!list.Selected(0), "making an entry current does not select it");
+        list.SetSelected(2, true);
+        QCOMPARE(list.ListIndex(), 0);
+        QVERIFY(list.Selected(2));
+        list.SetSelected(2, false);
+        QVERIFY(!list.Selected(2));
+        QCOMPARE(list.ListIndex(), 0);
+    }
 };
-
-void TableListTest::initTestCase() {
-    // Every key of a test row counts as typed in one go, however slow the machine, so what the
-    // type-ahead search looks for does not depend on timing.
-    QApplication::setKeyboardInputInterval(60 * 60 * 1000);
-}
-
-void TableListTest::sortedWithoutRegardToCase_data() {
-    QTest::addColumn<QStringList>("added");
-    QTest::addColumn<QStringList>("shown");
-    QTest::newRow("c, B, a") << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
-    QTest::newRow("B, c, a") << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
-    QTest::newRow("equal but for case keep their order")
-        << QStringList{"orders", "Orders", "ORDERS"} << QStringList{"orders", "Orders", "ORDERS"};
-    QTest::newRow("names with blanks and punctuation as given")
-        << QStringList{"my table", " lead", "a-b", "a_b"}
-        << QStringList{" lead", "a-b", "a_b", "my table"};
-    QTest::newRow("duplicates kept") << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
-}
-
-void TableListTest::sortedWithoutRegardToCase() {
-    QFETCH(QStringList, added);
-    QFETCH(QStringList, shown);
-    QtTableList list;
-    fill(list, added);
-    QCOMPARE(entries(list), shown);
-    for (int i = 0; i < list.ListCount(); ++i)
-        QVERIFY2(!list.Selected(i), "an added entry is not selected");
-    QCOMPARE(list.ListIndex(), -1);
-}
-
-// Both want the exact name, letter case and blanks included. ListRemoveMatches walks the list
-// once from the top: of two equal entries side by side only the first goes.
-void TableListTest::listContainsAndRemoveMatches_data() {
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<QStringList>("left");
-    QTest::newRow("Orders vs orders")
-        << QStringList{"orders", "sales"} << "Orders" << false << QStringList{"orders", "sales"};
-    QTest::newRow("trailing blank differs")
-        << QStringList{"a "} << "a" << false << QStringList{"a "};
-    QTest::newRow("twice") << QStringList{"a", "a", "b"} << "a" << true << QStringList{"a", "b"};
-    QTest::newRow("only entry") << QStringList{"a"} << "a" << true << QStringList{};
-    QTest::newRow("last entry") << QStringList{"a", "b", "c"} << "c" << true
-                                << QStringList{"a", "b"};
-    QTest::newRow("empty list") << QStringList{} << "a" << false << QStringList{};
-}
-
-void TableListTest::listContainsAndRemoveMatches() {
-    QFETCH(QStringList, items);
-    QFETCH(QString, name);
-    QFETCH(bool, found);
-    QFETCH(QStringList, left);
-    QtTableList list;
-    fill(list, items);
-    QCOMPARE(fq::ui::ListContains(name, list), found);
-    QCOMPARE(entries(list), items);
-    fq::ui::ListRemoveMatches(list, name);
-    QCOMPARE(entries(list), left);
-}
-
-void TableListTest::currentItemFollowsItsEntry_data() {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("current");
-    // The list holds b, d, f with d (1) current.
-    QTest::newRow("add before it") << "add a" << 2;
-    QTest::newRow("add after it") << "add e" << 1;
-    QTest::newRow("remove above it") << "remove 0" << 0;
-    QTest::newRow("remove below it") << "remove 2" << 1;
-    QTest::newRow("remove it") << "remove 1" << -1;
-    QTest::newRow("clear") << "clear" << -1;
-    QTest::newRow("set past the end") << "set 3" << -1;
-}
-
-void TableListTest::currentItemFollowsItsEntry() {
-    QFETCH(QString, action);
-    QFETCH(int, current);
-    QtTableList list;
-    fill(list, {"b", "d", "f"});
-    list.SetListIndex(1);
-    const QStringList words = action.split(u' ');
-    if (words[0] == u"add")
-        list.AddItem(words[1]);
-    else if (words[0] == u"remove")
-        list.RemoveItem(words[1].toInt());
-    else if (words[0] == u"set")
-        list.SetListIndex(words[1].toInt());
-    else
-        list.Clear();
-    QCOMPARE(list.ListIndex(), current);
-    if (current >= 0)
-        QCOMPARE(list.List(current), QStringLiteral("d"));
-}
-
-void TableListTest::keysSelectOnlyTheFocusedEntry_data() {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<Steps>("steps");
-    QTest::newRow("Space toggles the focused entry beside a blank-led name")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"},
-                 {"Space", {}, "scratch"},
-                 {"Space", {"scratch"}, "scratch"}};
-    QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
-        << kBlankLed << "scratch" << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
-    QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
-        << kBlankLed << "scratch"
-        << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
-    QTest::newRow("a blank-led entry is selected only by going to it")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"},
-                 {"Up", {"scratch"}, " archive"},
-                 {"Space", {" archive", "scratch"}, " archive"}};
-    QTest::newRow("typed letters move the focus and select nothing")
-        << kSameLetter << "sales"
-        << Steps{{"'s'", {}, "Scratch"},
-                 {"'t'", {}, "stock"},
-                 {"Space", {"stock"}, "stock"},
-                 {"Down", {"stock"}, "summary"},
-                 {"Space", {"stock", "summary"}, "summary"}};
-    QTest::newRow("a blank typed inside a name is the space bar: it toggles the focused entry")
-        << kBlanksOnly << "orders "
-        << Steps{{"'or'", {}, "or ders"},
-                 {"' '", {"or ders"}, "or ders"},
-                 {"'d'", {"or ders"}, "orders"}};
-    QTest::newRow("type-ahead keeps what was selected") << kSameLetter << "sales"
-                                                        << Steps{{"Space", {"sales"}, "sales"},
-                                                                 {"'sc'", {"sales"}, "Scratch"},
-                                                                 {"'x'", {"sales"}, "Scratch"}};
-    QTest::newRow("names that differ only in blanks: exactly the one reached is toggled")
-        << kBlanksOnly << " orders"
-        << Steps{{"'o'", {}, "or ders"},
-                 {"'r'", {}, "or ders"},
-                 {"'d'", {}, "orders"},
-                 {"Space", {"orders"}, "orders"},
-                 {"End", {"orders"}, "orders "},
-                 {"Space", {"orders", "orders "}, "orders "},
-                 {"Up", {"orders", "orders "}, "orders"},
-                 {"Space", {"orders "}, "orders"}};
-    QTest::newRow("arrows, Home, End, Page Up and Page Down move the focus only")
-        << kBlanksOnly << " orders"
-        << Steps{{"Up", {}, " orders"},   {"Down", {}, "or ders"}, {"Down", {}, "orders"},
-                 {"Left", {}, "orders"},  {"Right", {}, "orders"}, {"End", {}, "orders "},
-                 {"Down", {}, "orders "}, {"Home", {}, " orders"}, {"PgDown", {}, "orders "},
-                 {"PgUp", {}, " orders"}};
-    QTest::newRow("Shift and Ctrl with the movement keys move the focus only")
-        << kBlanksOnly << " orders"
-        << Steps{{"Space", {" orders"}, " orders"},
-                 {"Shift+Down", {" orders"}, "or ders"},
-                 {"Shift+End", {" orders"}, "orders "},
-                 {"Shift+PgUp", {" orders"}, " orders"},
-                 {"Ctrl+Down", {" orders"}, "or ders"},
-                 {"Shift+Down", {" orders"}, "orders"},
-                 {"Space", {" orders", "orders"}, "orders"},
-                 {"Shift+Home", {" orders", "orders"}, " orders"},
-                 {"Ctrl+End", {" orders", "orders"}, "orders "},
-                 {"Shift+PgDown", {" orders", "orders"}, "orders "}};
-    QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
-                                            << Steps{{"Ctrl+A", {}, "scratch"},
-                                                     {"Space", {"scratch"}, "scratch"},
-                                                     {"Ctrl+A", {"scratch"}, "scratch"}};
-    QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
-                 {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
-                 {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
-                 {"Del", {"scratch"}, "scratch"}};
-    QTest::newRow("without a focused entry Space selects nothing")
-        << kBlankLed << ""
-        << Steps{{"Space", {}, ""}, {"Down", {}, " archive"}, {"Space", {" archive"}, " archive"}};
-}
-
-void TableListTest::keysSelectOnlyTheFocusedEntry() {
-    QFETCH(QStringList, names);
-    QFETCH(QString, focus);
-    QFETCH(Steps, steps);
-    drive(names, focus, steps);
-}
-
-void TableListTest::mouseSelectsOnlyThePressedEntry_data() {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<Steps>("steps");
-    QTest::newRow("a click toggles the entry under the pointer")
-        << kSameLetter << "sales"
-        << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
-                 {"click 'stock'", {"Scratch", "stock"}, "stock"},
-                 {"click 'Scratch'", {"stock"}, "Scratch"}};
-    QTest::newRow("a drag toggles only the entry where it began")
-        << kSameLetter << "sales"
-        << Steps{{"drag 'sales' 'summary'", {"sales"}, "summary"},
-                 {"drag 'summary' 'Scratch'", {"sales", "summary"}, "Scratch"},
-                 {"drag 'sales' 'stock'", {"summary"}, "stock"}};
-    QTest::newRow("a drag from below the entries selects nothing")
-        << kSameLetter << "sales" << Steps{{"drag below 'Scratch'", {}, "Scratch"}};
-    QTest::newRow("a double click toggles twice, as two clicks do")
-        << kSameLetter << "sales"
-        << Steps{{"double-click 'stock'", {}, "stock"},
-                 {"click 'stock'", {"stock"}, "stock"},
-                 {"double-click 'stock'", {"stock"}, "stock"}};
-    QTest::newRow("Shift, Ctrl and the right button select no range")
-        << kSameLetter << "sales"
-        << Steps{{"click 'sales'", {"sales"}, "sales"},
-                 {"Shift+click 'stock'", {"sales", "stock"}, "stock"},
-                 {"Ctrl+click 'summary'", {"sales", "stock", "summary"}, "summary"},
-                 {"right-click 'Scratch'", {"sales", "stock", "summary"}, "Scratch"},
-                 {"Ctrl+click 'sales'", {"stock", "summary"}, "sales"}};
-    QTest::newRow("a click below the last entry changes nothing")
-        << kSameLetter << "stock"
-        << Steps{{"click below", {}, "stock"},
-                 {"click 'stock'", {"stock"}, "stock"},
-                 {"click below", {"stock"}, "stock"}};
-    QTest::newRow("after a click the keys act on the clicked entry")
-        << kBlankLed << "scratch"
-        << Steps{{"click ' archive'", {" archive"}, " archive"},
-                 {"Space", {}, " archive"},
-                 {"Down", {}, "scratch"},
-                 {"Space", {"scratch"}, "scratch"}};
-}
-
-void TableListTest::mouseSelectsOnlyThePressedEntry() {
-    QFETCH(QStringList, names);
-    QFETCH(QString, focus);
-    QFETCH(Steps, steps);
-    drive(names, focus, steps);
-}
-
-void TableListTest::currentItemIsSeparateFromSelection() {
-    QtTableList list;
-    QCOMPARE(list.ListIndex(), -1);
-    fill(list, {"a", "b", "c"});
-    QCOMPARE(list.ListIndex(), -1);
-    list.SetListIndex(0);
-    QCOMPARE(list.ListIndex(), 0);
-    QVERIFY2(!list.Selected(0), "making an entry current does not select it");
-    list.SetSelected(2, true);
-    QCOMPARE(list.ListIndex(), 0);
-    QVERIFY(list.Selected(2));
-    list.SetSelected(2, false);
-    QVERIFY(!list.Selected(2));
-    QCOMPARE(list.ListIndex(), 0);
-}
 
 QTEST_MAIN(TableListTest)
 #include "tst_tablelist.moc"
