@@ -284,8 +284,8 @@ private slots:
         QTest::addColumn<Way>("way");
         QTest::addColumn<QStringList>("sourceSql");
         QTest::addColumn<QStringList>("targetSql");
-        QTest::addColumn<int>(
-            "broken"); // 1: MySQL refuses the login, 2: nothing listens for SQL Server
+        // 1: MySQL refuses the login, 2: nothing listens for SQL Server
+        QTest::addColumn<int>("broken");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("words"); // the program's own refusal; empty: a server's
         QTest::addColumn<QStringList>("entries");
