@@ -99,7 +99,7 @@ struct TestWindow {
     MemoryTableList mysqlList;
     MemoryTableList mssqlList;
     FakePointer pointer;
-    FakeDialogs dialogs{&pointer};
+    FakeDialogs dialogs;
     sql::ConnectionSettings settings = localServers();
     int settingsReads = 0; // connection strings built (nothing is opened without one)
 

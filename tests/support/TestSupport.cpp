@@ -95,25 +95,13 @@ QString uniqueName(const QString& prefix) {
 
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
-    shown.append(Box{prompt,
-                     style,
-                     title,
-                     detail,
-                     false,
-                     {},
-                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
+    shown.append(Box{prompt, style, title, detail, false, {}});
     return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
 }
 
 QString FakeDialogs::InputBox(const QString& prompt, const QString& title,
                               const QString& defaultText) {
-    shown.append(Box{prompt,
-                     0,
-                     title,
-                     {},
-                     true,
-                     defaultText,
-                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
+    shown.append(Box{prompt, 0, title, {}, true, defaultText});
     return inputs.isEmpty() ? QString() : inputs.dequeue();
 }
 

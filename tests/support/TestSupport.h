@@ -32,8 +32,7 @@ public:
     void SetMousePointer(int value) override { history.append(value); }
 };
 
-// Message and input boxes that answer from a queue and record what was asked, with the window's
-// pointer at that moment when they are given the pointer to watch.
+// Message and input boxes that answer from a queue and record what was asked.
 class FakeDialogs final : public ui::Dialogs {
 public:
     struct Box {
@@ -43,10 +42,7 @@ public:
         QString detail;
         bool input = false;
         QString defaultText;
-        int pointer = -1; // the window's pointer while the box was shown (-1: not watched)
     };
-
-    explicit FakeDialogs(const ui::Pointer* pointer = nullptr) : pointer_(pointer) {}
 
     QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
     QQueue<QString> inputs; // for InputBox; an empty queue answers "" (cancel)
@@ -56,9 +52,6 @@ public:
                const QString& detail) override;
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
-
-private:
-    const ui::Pointer* pointer_;
 };
 
 } // namespace fq::test
