@@ -114,7 +114,7 @@ void Form1::buildControls() {
     const auto button = [](const char* name, const char* caption, QWidget* parent) {
         auto* b = new ui::qt::PopupButton(QString::fromLatin1(caption), parent);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFont(arial9(true));
+        b->setFont(buttonFont());
         b->setIcon(fernquillIcon());
         paintWhite(*b);
         return b;
@@ -228,8 +228,9 @@ void Form1::storeSetting(const QString& key, const QString& value) {
 }
 
 void Form1::okPressed() {
-    const sql::ConnectionSettings s = currentSettings();
-    if (commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s))
+    // Settings that do not work leave this window as it is, with a message that names the
+    // database that failed.
+    if (commands::ConfirmConnections(currentSettings(), dialogs_))
         showTableManager();
 }
 

@@ -75,7 +75,7 @@ void Form2::buildControls() {
                            double top, double width) {
         auto* b = new ui::qt::PopupButton(QString::fromUtf8(caption), parent);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFont(arial9(true));
+        b->setFont(buttonFont());
         b->setIcon(fernquillIcon());
         paintWhite(*b);
         setTwipsGeometry(*b, left, top, width, 375);

@@ -12,6 +12,13 @@ QFont arial9(bool bold) {
     return font;
 }
 
+QFont buttonFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(8);
+    font.setBold(true);
+    return font;
+}
+
 QIcon fernquillIcon() {
     static const QIcon icon = [] {
         QIcon i;

@@ -1,5 +1,7 @@
 // Throughput of the SQL Server test double over loopback through the FreeTDS ODBC driver:
-// single-row INSERTs per second over one connection, and a 1,000,000-row SELECT * streamed to
+// single-row INSERTs per second over one connection, against the same number of bare round
+// trips (a batch holding only a comment) by the same client as the baseline, and a
+// 1,000,000-row SELECT * streamed to
 // the client, with the server's resident memory before and after (VmRSS, VmHWM).
 //
 //   tds_throughput [--inserts N] [--rows N] [--server PATH]
@@ -35,9 +37,13 @@ double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string u16(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
-SQLWCHAR* wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+SQLWCHAR* wide(std::u16string& s) {
+    return reinterpret_cast<SQLWCHAR*>(s.data());
+}
 
 [[noreturn]] void fail(const std::string& what, SQLSMALLINT type = 0, SQLHANDLE handle = nullptr) {
     std::fprintf(stderr, "tds_throughput: %s\n", what.c_str());
@@ -189,30 +195,8 @@ std::string insertStatement(long i) {
     return sql;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    long inserts = 50000;
-    long rows = 1000000;
-    std::string binary = TDS_TEST_SERVER_PATH;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--inserts")
-            inserts = std::atol(argv[i + 1]);
-        else if (option == "--rows")
-            rows = std::atol(argv[i + 1]);
-        else if (option == "--server")
-            binary = argv[i + 1];
-        else
-            fail("unknown option " + option);
-    }
-
-    const int port = freePort();
-    Server server(binary, port);
-    Client client(port);
-    std::printf("server pid %d on 127.0.0.1:%d, RSS %.1f MiB at start\n",
-                static_cast<int>(server.pid()), port, memoryMiB(server.pid(), "VmRSS:"));
-
+// Single-row INSERTs, then as many bare round trips by the same client as the baseline.
+void insertsAgainstBareRoundTrips(Client& client, const Server& server, long inserts) {
     client.exec("CREATE TABLE bench_insert (id int, name nvarchar(50), amount decimal(12,2))");
     const double serverCpuBefore = cpuSeconds(server.pid());
     const double clientCpuBefore = cpuSeconds(::getpid());
@@ -227,9 +211,21 @@ int main(int argc, char** argv) {
                 (cpuSeconds(server.pid()) - serverCpuBefore) * perInsert,
                 (cpuSeconds(::getpid()) - clientCpuBefore) * perInsert);
 
+    // The same client, driver and loopback, with nothing for the server to do.
+    start = Clock::now();
+    for (long i = 0; i < inserts; ++i)
+        client.exec("-- nothing to do");
+    const double bareSeconds = seconds(start);
+    std::printf("bare round trips: %ld in %.2f s = %.0f per second; an INSERT takes "
+                "%.2f times a bare round trip\n",
+                inserts, bareSeconds, static_cast<double>(inserts) / bareSeconds,
+                insertSeconds / bareSeconds);
+}
+
+void fill(Client& client, long rows) {
     client.exec("CREATE TABLE bench_select (id int, name nvarchar(50), amount decimal(12,2), "
                 "created datetime2(3))");
-    start = Clock::now();
+    const auto start = Clock::now();
     const long perBatch = 1000;
     for (long first = 0; first < rows; first += perBatch) {
         std::string sql = "INSERT INTO bench_select VALUES ";
@@ -247,10 +243,13 @@ int main(int argc, char** argv) {
         client.exec(sql);
     }
     std::printf("filled %ld rows in %.2f s (multi-row INSERTs)\n", rows, seconds(start));
+}
+
+// Streams the filled table; true when every row arrived, in order.
+bool streamAll(Client& client, const Server& server, long rows) {
     const double rssBefore = memoryMiB(server.pid(), "VmRSS:");
     const double peakBefore = memoryMiB(server.pid(), "VmHWM:");
-
-    start = Clock::now();
+    const auto start = Clock::now();
     client.exec("SELECT * FROM bench_select");
     SQLHSTMT stmt = client.statement();
     SQLINTEGER id = 0;
@@ -279,11 +278,39 @@ int main(int argc, char** argv) {
     }
     const double selectSeconds = seconds(start);
     const double peakAfter = memoryMiB(server.pid(), "VmHWM:");
+    const bool complete = wrong == 0 && fetched == rows;
     std::printf("SELECT * of %ld rows: %.2f s = %.0f rows per second%s\n", fetched, selectSeconds,
                 static_cast<double>(fetched) / selectSeconds,
-                wrong == 0 && fetched == rows ? "" : "  ROWS OUT OF ORDER OR MISSING");
+                complete ? "" : "  ROWS OUT OF ORDER OR MISSING");
     std::printf("server RSS before the SELECT %.1f MiB, largest RSS seen while streaming %.1f MiB; "
                 "peak (VmHWM) %.1f MiB before, %.1f MiB after\n",
                 rssBefore, peakDuring, peakBefore, peakAfter);
-    return wrong == 0 && fetched == rows ? 0 : 1;
+    return complete;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long inserts = 50000;
+    long rows = 1000000;
+    std::string binary = TDS_TEST_SERVER_PATH;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--inserts")
+            inserts = std::atol(argv[i + 1]);
+        else if (option == "--rows")
+            rows = std::atol(argv[i + 1]);
+        else if (option == "--server")
+            binary = argv[i + 1];
+        else
+            fail("unknown option " + option);
+    }
+    const int port = freePort();
+    Server server(binary, port);
+    Client client(port);
+    std::printf("server pid %d on 127.0.0.1:%d, RSS %.1f MiB at start\n",
+                static_cast<int>(server.pid()), port, memoryMiB(server.pid(), "VmRSS:"));
+    insertsAgainstBareRoundTrips(client, server, inserts);
+    fill(client, rows);
+    return streamAll(client, server, rows) ? 0 : 1;
 }

@@ -18,9 +18,12 @@ Refused refusedBy(const sql::Refusal& refusal) {
     return Refused{refusal.text(), {}};
 }
 
-void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused) {
-    dialogs.MsgBox(whatFailed + QStringLiteral("\n\n") + refused.words, ui::kOkOnly, {},
-                   refused.detail);
+void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused,
+                   const QString& note) {
+    QString text = whatFailed + QStringLiteral("\n\n") + refused.words;
+    if (!note.isEmpty())
+        text += QStringLiteral("\n\n") + note;
+    dialogs.MsgBox(text, ui::kOkOnly, {}, refused.detail);
 }
 
 } // namespace fq::commands

@@ -44,7 +44,9 @@ Refused refusedBy(const odbc::DbError& error);
 Refused refusedBy(const sql::Refusal& refusal);
 
 // The one way a command reports a failure: a message box (OK) whose text says what failed
-// (naming the table and the step) followed by the words of whoever refused.
-void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused);
+// (naming the table and the step) followed by the words of whoever refused, and then the note,
+// when there is one, of what the command did before it stopped that the user must learn of.
+void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused,
+                   const QString& note = {});
 
 } // namespace fq::commands

@@ -9,6 +9,16 @@ namespace fq::commands {
 
 using namespace tablecommands;
 
+namespace {
+
+// The servers' numbers for DROP TABLE of a table that is not there: MySQL's "Unknown table",
+// SQL Server's "Cannot drop the table ..., because it does not exist or you do not have
+// permission".
+constexpr long kMySqlUnknownTable = 1051;
+constexpr long kMssqlCannotDrop = 3701;
+
+} // namespace
+
 void DropMySQLTables(const CommandContext& ctx) {
     if (!hasCurrentItem(ctx, ctx.mysqlList))
         return;
@@ -16,7 +26,7 @@ void DropMySQLTables(const CommandContext& ctx) {
     // Dropping connects with the key order of the test button.
     dropSelected(ctx, ctx.mysqlList,
                  Target{QStringLiteral("the MySQL server"), &sql::MySQLConnectionStringTestOrder},
-                 &sql::mysqlDropTable);
+                 &sql::mysqlDropTable, kMySqlUnknownTable);
 }
 
 void DropMSSQLTables(const CommandContext& ctx) {
@@ -27,7 +37,7 @@ void DropMSSQLTables(const CommandContext& ctx) {
     // arrow.
     if (dropSelected(ctx, ctx.mssqlList,
                      Target{QStringLiteral("the MS SQL Server"), &sql::MSSQLConnectionString},
-                     &sql::mssqlDropCommand))
+                     &sql::mssqlDropCommand, kMssqlCannotDrop))
         pointer.endWith(ui::kPointerDefault);
 }
 

@@ -7,10 +7,15 @@
 #include "ui/Pointer.h"
 
 #include <exception>
+#include <optional>
 
 namespace fq::commands {
 
 namespace {
+
+const QString kAdvice =
+    QStringLiteral("Please check server, username, password, database with your administrator. "
+                   "For help, write to support@fernquill.example.");
 
 bool canOpen(const QString& connectionString) noexcept {
     try {
@@ -30,6 +35,20 @@ QString failureDetail(const odbc::DbError& e) {
     return detail;
 }
 
+// One connection attempt: nothing when it opened, else the driver's words for the details.
+std::optional<QString> connectFailure(const QString& connectionString) {
+    try {
+        odbc::Connection connection;
+        connection.Open(connectionString);
+        connection.Close();
+        return std::nullopt;
+    } catch (const odbc::DbError& e) {
+        return failureDetail(e);
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+}
+
 } // namespace
 
 bool CanConnectMySQL(const sql::ConnectionSettings& s) {
@@ -42,29 +61,29 @@ bool CanConnectMSSQL(const sql::ConnectionSettings& s) {
 
 void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer) {
-    static const QString kFailure =
-        QStringLiteral("Could not connect. Please check server, username, password, database "
-                       "with your administrator. For help, write to support@fernquill.example.");
     const ui::PointerGuard hourglass(pointer);
     const QString connectionString = server == Server::MySQL
                                          ? sql::MySQLConnectionStringTestOrder(s)
                                          : sql::MSSQLConnectionString(s);
-    bool connected = false;
-    QString detail;
-    try {
-        odbc::Connection connection;
-        connection.Open(connectionString);
-        connection.Close();
-        connected = true;
-    } catch (const odbc::DbError& e) {
-        detail = failureDetail(e);
-    } catch (const std::exception& e) {
-        detail = QString::fromLocal8Bit(e.what());
-    }
-    if (connected)
-        dialogs.MsgBox(QStringLiteral("Connection successful."), ui::kOkOnly);
+    if (const auto detail = connectFailure(connectionString))
+        dialogs.MsgBox(QStringLiteral("Could not connect. ") + kAdvice, ui::kOkOnly, {}, *detail);
     else
-        dialogs.MsgBox(kFailure, ui::kOkOnly, {}, detail);
+        dialogs.MsgBox(QStringLiteral("Connection successful."), ui::kOkOnly);
+}
+
+bool ConfirmConnections(const sql::ConnectionSettings& s, ui::Dialogs& dialogs) {
+    // MySQL first; SQL Server only once MySQL has opened.
+    std::optional<QString> detail = connectFailure(sql::MySQLConnectionStringTestOrder(s));
+    QString database = QStringLiteral("MySQL");
+    if (!detail) {
+        detail = connectFailure(sql::MSSQLConnectionString(s));
+        database = QStringLiteral("MS SQL Server");
+    }
+    if (!detail)
+        return true;
+    dialogs.MsgBox(QStringLiteral("Could not connect to the %1 database. ").arg(database) + kAdvice,
+                   ui::kOkOnly, {}, *detail);
+    return false;
 }
 
 } // namespace fq::commands

@@ -22,4 +22,10 @@ bool CanConnectMSSQL(const sql::ConnectionSettings& s);
 void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer);
 
+// The check of the setup window's OK: the MySQL connection (test order), then, once it opened,
+// the SQL Server connection. True when both open. Otherwise false, after Test Connection's
+// failure message for the first that failed, naming its database ("Could not connect to the
+// MySQL database. ..."), with the driver's words as details. Keeps nothing open; no pointer.
+bool ConfirmConnections(const sql::ConnectionSettings& s, ui::Dialogs& dialogs);
+
 } // namespace fq::commands

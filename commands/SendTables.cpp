@@ -1,5 +1,8 @@
 #include "commands/SendTables.h"
 
+#include "commands/NullDates.h"
+#include "commands/RefusedValues.h"
+
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
@@ -24,9 +27,17 @@ using sql::ValueKind;
 const QString kSqlServer = QStringLiteral("SQL Server");
 const QString kMySql = QStringLiteral("MySQL");
 
-// What differs between the two directions: the servers' names, the lists, and the statements.
+// CREATE TABLE refused because the name is taken: MySQL's "Table '...' already exists", SQL
+// Server's "There is already an object named '...' in the database".
+constexpr long kMySqlTableExists = 1050;
+constexpr long kMssqlObjectExists = 2714;
+
+// What differs between the two directions: the servers' names, the lists, the statements, and
+// the target's number for a CREATE TABLE whose name is taken.
 struct Direction {
     Server source;
+    Server target;
+    long nameTaken;
     const QString& sourceServer;
     const QString& targetServer;
     ui::TableList& sourceList;
@@ -56,7 +67,42 @@ struct Progress {
     QString table;
     bool created = false;
     long long copied = 0;
+    // The refused row: the target's columns, the row's values, and the column the program itself
+    // refused (-1 when a server refused the row).
+    QList<TargetColumn> columns;
+    QList<odbc::Value> row;
+    int refusedColumn = -1;
+    // CREATE TABLE refused because the name is taken: the table in the way, when the target's
+    // catalog shows one of that name in any letter case.
+    bool nameTaken = false;
+    QString inTheWay;
 };
+
+// The values of the row the cursor stands on.
+QList<odbc::Value> currentRow(const odbc::Recordset& rs) {
+    QList<odbc::Value> row;
+    for (int i = 0; i < rs.FieldCount(); ++i)
+        row << rs.Item(i);
+    return row;
+}
+
+// The target's table whose name equals the name, or else equals it in other letters; empty when
+// there is none (or the catalog cannot be read).
+QString tableInTheWay(odbc::Connection& target, const QString& name) {
+    QStringList tables;
+    try {
+        tables = target.catalogTables();
+    } catch (const odbc::DbError&) {
+        return {};
+    }
+    if (tables.contains(name))
+        return name;
+    for (const QString& t : tables) {
+        if (t.compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    }
+    return {};
+}
 
 std::optional<long long> number(const odbc::Value& v) {
     if (v.isNull())
@@ -114,7 +160,29 @@ QString rows(long long n) {
     return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
 }
 
-QString failureText(const Direction& d, const Progress& p) {
+// ", at the value '100:00:00' of column tm", ", at one of the values ... (column a), ...", or
+// nothing when the program cannot tell which value was refused.
+QString refusedValueText(const Direction& d, const Progress& p,
+                         const std::optional<Refused>& refused, long nativeError) {
+    if (p.row.isEmpty())
+        return {};
+    QList<NamedValue> values;
+    if (p.refusedColumn >= 0 && p.refusedColumn < p.row.size())
+        values << namedValue(p.columns, p.row, p.refusedColumn);
+    else if (refused)
+        values = refusedValues(d.target, refused->words, nativeError, p.columns, p.row);
+    if (values.size() == 1)
+        return QStringLiteral(", at the value %1 of column %2")
+            .arg(values[0].value, values[0].column);
+    QStringList each;
+    for (const NamedValue& v : values)
+        each << QStringLiteral("%1 (column %2)").arg(v.value, v.column);
+    return each.isEmpty() ? QString()
+                          : QStringLiteral(", at one of the values ") + each.join(u", ");
+}
+
+QString failureText(const Direction& d, const Progress& p, const std::optional<Refused>& refused,
+                    long nativeError) {
     switch (p.step) {
     case Step::ConnectingMssql:
         return QStringLiteral("Could not connect to SQL Server; nothing was copied.");
@@ -136,24 +204,35 @@ QString failureText(const Direction& d, const Progress& p) {
         what = QStringLiteral("reading its columns from %1.").arg(d.sourceServer);
         break;
     case Step::Creating:
-        what = QStringLiteral("creating it on %1.").arg(d.targetServer);
+        what = QStringLiteral("creating it on %1").arg(d.targetServer);
+        if (p.nameTaken && p.inTheWay == p.table)
+            what +=
+                QStringLiteral(": %1 already has a table named %2").arg(d.targetServer, p.inTheWay);
+        else if (p.nameTaken && !p.inTheWay.isEmpty())
+            what += QStringLiteral(": %1 already has a table named %2, and names there ignore "
+                                   "letter case")
+                        .arg(d.targetServer, p.inTheWay);
+        what += u'.';
         break;
     case Step::ReadingRows:
         what = QStringLiteral("reading its rows from %1.").arg(d.sourceServer);
         break;
     default:
-        what = QStringLiteral("copying row %1.").arg(p.copied + 1);
+        what = QStringLiteral("copying row %1").arg(p.copied + 1) +
+               refusedValueText(d, p, refused, nativeError) + u'.';
         break;
     }
     QString after;
-    if (p.created)
+    if (p.created && p.copied == 0)
+        after = QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
+    else if (p.created)
         after = QStringLiteral(" The table is on %1 with the %2 copied before.")
                     .arg(d.targetServer, rows(p.copied));
     return head + what + after + QStringLiteral(" Nothing more was sent.");
 }
 
 void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
-               odbc::Connection& target, Progress& p) {
+               odbc::Connection& target, Progress& p, NullDates& nullDates) {
     const QString& name = p.table;
     if (ui::ListContains(name, d.targetList)) {
         const int answer =
@@ -170,23 +249,54 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     const QList<TargetColumn> columns = d.readColumns(source, name);
 
     p.step = Step::Creating;
-    target.Execute(d.createTable(name, columns));
+    try {
+        target.Execute(d.createTable(name, columns));
+    } catch (const odbc::DbError& e) {
+        if (e.nativeError() == d.nameTaken) {
+            p.nameTaken = true;
+            p.inTheWay = tableInTheWay(target, name);
+        }
+        throw;
+    }
     p.created = true;
+    p.columns = columns;
 
     // Each row is written before the next one is fetched.
     p.step = Step::ReadingRows;
     odbc::Recordset rs = source.Execute(d.selectAll(name));
     QStringList literals;
+    QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
     while (!rs.Eof()) {
         p.step = Step::CopyingRow;
         const int fields = rs.FieldCount();
         literals.clear();
         literals.reserve(fields);
+        notDates.clear();
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
-            literals << d.literal(rs.Item(i), kind);
+            const odbc::Value& value = rs.Item(i);
+            if (sql::notACalendarDate(value, kind))
+                notDates << i;
+            try {
+                literals << d.literal(value, kind);
+            } catch (const sql::Refusal&) {
+                p.row = currentRow(rs);
+                p.refusedColumn = i;
+                throw;
+            }
         }
-        target.Execute(d.insert(name, literals));
+        try {
+            target.Execute(d.insert(name, literals));
+        } catch (const odbc::DbError&) {
+            // The row as it was sent: a value that went as NULL can't be the one refused.
+            p.row = currentRow(rs);
+            for (const int i : notDates)
+                p.row[i] = odbc::Value::null();
+            throw;
+        }
+        // Counted once the row has arrived: a refused row's values never did.
+        for (const int i : notDates)
+            nullDates.add(name, i, columns[i].name, rs.Item(i).text());
         ++p.copied;
         p.step = Step::ReadingRows;
         rs.MoveNext();
@@ -202,7 +312,9 @@ void run(const CommandContext& ctx, const Direction& d) {
         return;
     }
     Progress p;
+    NullDates nullDates;
     std::optional<Refused> failure;
+    long nativeError = 0;
     {
         const ui::PointerGuard hourglass(ctx.pointer);
         const sql::ConnectionSettings settings = ctx.settings();
@@ -221,11 +333,14 @@ void run(const CommandContext& ctx, const Direction& d) {
             for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
                 if (!d.sourceList.Selected(pos))
                     continue;
-                p = Progress{Step::ReadingColumns, d.sourceList.List(pos), false, 0};
-                copyTable(d, ctx, source, target, p);
+                p = Progress{};
+                p.step = Step::ReadingColumns;
+                p.table = d.sourceList.List(pos);
+                copyTable(d, ctx, source, target, p, nullDates);
             }
         } catch (const odbc::DbError& e) {
             failure = refusedBy(e);
+            nativeError = e.nativeError();
         } catch (const sql::Refusal& e) {
             failure = refusedBy(e);
         }
@@ -235,14 +350,22 @@ void run(const CommandContext& ctx, const Direction& d) {
         mysql.Close();
         mssql.Close();
     }
+    // Values that arrived as NULL are told of in any case: with the failure, or on their own.
     if (failure)
-        reportFailure(ctx.dialogs, failureText(d, p), *failure);
+        reportFailure(ctx.dialogs, failureText(d, p, failure, nativeError), *failure,
+                      nullDates.isEmpty()
+                          ? QString()
+                          : QStringLiteral("Before the copy stopped:\n") + nullDates.text());
+    else if (!nullDates.isEmpty())
+        ctx.dialogs.MsgBox(nullDates.text(), ui::kOkOnly);
 }
 
 } // namespace
 
 void SendTablesToMySQL(const CommandContext& ctx) {
     run(ctx, Direction{.source = Server::MSSQL,
+                       .target = Server::MySQL,
+                       .nameTaken = kMySqlTableExists,
                        .sourceServer = kSqlServer,
                        .targetServer = kMySql,
                        .sourceList = ctx.mssqlList,
@@ -257,6 +380,8 @@ void SendTablesToMySQL(const CommandContext& ctx) {
 
 void SendTablesToMSSQL(const CommandContext& ctx) {
     run(ctx, Direction{.source = Server::MySQL,
+                       .target = Server::MSSQL,
+                       .nameTaken = kMssqlObjectExists,
                        .sourceServer = kMySql,
                        .targetServer = kSqlServer,
                        .sourceList = ctx.mysqlList,

@@ -15,11 +15,17 @@ QString capitalized(QString text) {
     return text;
 }
 
-// Opens the connection, runs one statement and closes the connection again. A failure stops
-// the command where it happened: the connection is released and the user is told what failed
-// and what the server said.
-bool runOnce(const CommandContext& ctx, std::optional<odbc::Connection>& connection,
-             const Target& target, const QString& statement, const QString& work) {
+// What stopped a command: the words for what failed, and the failure itself.
+struct Failure {
+    QString whatFailed;
+    odbc::DbError error;
+};
+
+// Opens the connection, runs one statement and closes the connection again. On a failure the
+// connection is released and the failure given back.
+std::optional<Failure> runOnce(const CommandContext& ctx,
+                               std::optional<odbc::Connection>& connection, const Target& target,
+                               const QString& statement, const QString& work) {
     if (!connection)
         connection.emplace();
     QString whatFailed;
@@ -30,11 +36,10 @@ bool runOnce(const CommandContext& ctx, std::optional<odbc::Connection>& connect
         connection->Execute(statement);
     } catch (const odbc::DbError& e) {
         connection.reset();
-        reportFailure(ctx.dialogs, whatFailed, refusedBy(e));
-        return false;
+        return Failure{whatFailed, e};
     }
     connection->Close();
-    return true;
+    return std::nullopt;
 }
 
 } // namespace
@@ -62,7 +67,7 @@ std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::Tabl
 }
 
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
-                  QString (*dropStatement)(const QString& name)) {
+                  QString (*dropStatement)(const QString& name), long noSuchTable) {
     // One connection object for the whole press, opened and closed once per table. The walk
     // goes from the bottom up so that removing an entry leaves the positions still to visit
     // where they were. A name listed twice (two owners) is dropped by its bare name: the
@@ -73,10 +78,26 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
         if (!list.Selected(p))
             continue;
         const QString name = list.List(p);
-        if (!runOnce(ctx, connection, target, dropStatement(name),
-                     QStringLiteral("drop the table \"%1\"").arg(name)))
-            return false;
-        list.RemoveItem(p);
+        const std::optional<Failure> failure =
+            runOnce(ctx, connection, target, dropStatement(name),
+                    QStringLiteral("drop the table \"%1\"").arg(name));
+        if (!failure) {
+            list.RemoveItem(p);
+            continue;
+        }
+        if (failure->error.nativeError() == noSuchTable) {
+            // Gone already (someone else dropped it): the list follows the server, so that the
+            // next drop does not fail on it again.
+            list.RemoveItem(p);
+            reportFailure(ctx.dialogs,
+                          QStringLiteral("%1 says the table \"%2\" does not exist; its entry is "
+                                         "removed from the list.")
+                              .arg(capitalized(target.serverName), name),
+                          refusedBy(failure->error));
+        } else {
+            reportFailure(ctx.dialogs, failure->whatFailed, refusedBy(failure->error));
+        }
+        return false;
     }
     return true;
 }
@@ -85,9 +106,12 @@ bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target
                     const Selection& selection, const QString& newName,
                     const QString& renameStatement) {
     std::optional<odbc::Connection> connection;
-    if (!runOnce(ctx, connection, target, renameStatement,
-                 QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName)))
+    if (const std::optional<Failure> failure = runOnce(
+            ctx, connection, target, renameStatement,
+            QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName))) {
+        reportFailure(ctx.dialogs, failure->whatFailed, refusedBy(failure->error));
         return false;
+    }
     list.RemoveItem(selection.position);
     list.AddItem(newName);
     return true;

@@ -31,9 +31,10 @@ std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::Tabl
 // Drops every selected table of the list from the bottom up, one connection object for the
 // press, opened and closed once per table, removing each entry once its table is gone. On a
 // failure: the connection is released, the failure reported and false returned; what was
-// dropped before stays dropped.
+// dropped before stays dropped. When the server refuses with noSuchTable (its number for a
+// table that does not exist), the entry goes too, and the message says so.
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
-                  QString (*dropStatement)(const QString& name));
+                  QString (*dropStatement)(const QString& name), long noSuchTable);
 
 // Renames on the server with one connection, then replaces the entry at the selection's position
 // by the new name at its sorted place. On a failure: reported as for dropSelected, the list is

@@ -1,6 +1,7 @@
 #include "odbc/Connection.h"
 
 #include "odbc/ConnectionHandle.h"
+#include "odbc/DbError.h"
 #include "odbc/Odbc.h"
 #include "odbc/Statement.h"
 
@@ -13,6 +14,7 @@ namespace {
 struct Attribute {
     QString key;
     QString value;
+    bool braced = false;
 };
 
 // The key=value pairs of a connection string, as a driver manager splits them: pairs end at
@@ -32,6 +34,7 @@ std::vector<Attribute> attributes(const QString& s) {
         Attribute a{s.mid(i, eq - i).trimmed(), {}};
         qsizetype j = eq + 1;
         if (j < s.size() && s.at(j) == u'{') {
+            a.braced = true;
             ++j;
             while (j < s.size()) {
                 if (s.at(j) == u'}') {
@@ -65,6 +68,26 @@ std::optional<QString> attribute(const std::vector<Attribute>& all, QLatin1Strin
     return std::nullopt;
 }
 
+// The string as FreeTDS reads it. FreeTDS ends a value in braces at the first "}" that a ";" (or
+// the end) follows and takes "}}" as two characters, so each value in braces is handed to it as
+// it stands, and a value that holds "};" cannot be handed to it at all: it would end there and
+// its rest would be read as keys of their own.
+QString freeTdsConnectionString(const std::vector<Attribute>& all) {
+    QString result;
+    for (const Attribute& a : all) {
+        if (a.braced && a.value.contains(QLatin1String("};"))) {
+            throw DbError(kGenericFailure, QStringLiteral("HY000"), 0,
+                          QStringLiteral("The SQL Server driver cannot take a connection value "
+                                         "that holds \"};\" (the %1 value). Change that value.")
+                              .arg(a.key));
+        }
+        result += a.key + u'=';
+        result += a.braced ? u'{' + a.value + u'}' : a.value;
+        result += u';';
+    }
+    return result;
+}
+
 } // namespace
 
 QString driverConnectionString(const QString& connectionString) {
@@ -72,17 +95,15 @@ QString driverConnectionString(const QString& connectionString) {
     const std::optional<QString> driver = attribute(all, QLatin1String("Driver"));
     if (!driver || driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
         return connectionString;
+    QString result = freeTdsConnectionString(all);
     if (attribute(all, QLatin1String("Port")))
-        return connectionString;
+        return result;
     const QString server = attribute(all, QLatin1String("Server")).value_or(QString());
     // host,port and host\instance find their port themselves.
     if (server.contains(u',') || server.contains(u'\\'))
-        return connectionString;
+        return result;
     // FreeTDS leaves the port of a bare host unset and cannot connect; SQL Server's own
     // driver uses the default port 1433.
-    QString result = connectionString;
-    if (!result.isEmpty() && !result.endsWith(u';'))
-        result.append(u';');
     result.append(QLatin1String("Port=1433;"));
     return result;
 }

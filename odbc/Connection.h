@@ -46,8 +46,10 @@ private:
     std::shared_ptr<ConnectionHandle> handle_;
 };
 
-// The string handed to the driver: the connection string as given, plus FreeTDS's Port=1433
-// when the string is for the "SQL Server" driver and its Server= value has no port or instance.
+// The string handed to the driver: the connection string as given; for the "SQL Server" driver
+// (FreeTDS) each value in braces written as FreeTDS reads it, and Port=1433 added when its Server=
+// value has no port or instance. Throws DbError for a SQL Server value that FreeTDS cannot read
+// whole (one that holds "};").
 QString driverConnectionString(const QString& connectionString);
 
 } // namespace fq::odbc

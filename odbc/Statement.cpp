@@ -6,8 +6,6 @@
 #include <sqlext.h>
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <limits>
 
 namespace fq::odbc {
@@ -16,17 +14,6 @@ namespace {
 
 constexpr std::size_t kFirstChunk = 4096;              // characters or bytes
 constexpr std::size_t kLargestChunk = 4 * 1024 * 1024; // never ask for more at once
-
-// A REAL column holds a float. Its value is the decimal the float stands for: 0.1f reads as
-// the double 0.1 (and prints "0.1"), not as 0.100000001490116..., so nothing is added to it
-// on the way to another server.
-double floatAsDouble(float f) {
-    std::array<char, 32> buf{};
-    const auto written = std::to_chars(buf.data(), buf.data() + buf.size(), f);
-    double d = static_cast<double>(f);
-    std::from_chars(buf.data(), written.ptr, d);
-    return d;
-}
 
 SQLLEN byteSize(const std::vector<SQLWCHAR>& v) {
     return static_cast<SQLLEN>(v.size() * sizeof(SQLWCHAR));
@@ -190,7 +177,12 @@ Value Statement::readValue(SQLUSMALLINT column, Read how) {
         const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_FLOAT, &f, sizeof f, &indicator);
         if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
-        return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(floatAsDouble(f));
+        // A REAL holds a float: its value is that float's exact value, as a double. Its text
+        // (0.10000000149011612 for 0.1f) reads back, as a double and so as a float, to exactly
+        // the same bits; a shorter text (0.1, or 3.4028235e+38 for the largest float) would read
+        // back as a double that is not a float, and above the largest float for the largest.
+        return indicator == SQL_NULL_DATA ? Value::null()
+                                          : Value::fromDouble(static_cast<double>(f));
     }
     }
     return Value::null();

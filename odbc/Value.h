@@ -7,7 +7,9 @@ namespace fq::odbc {
 
 // One field value as the driver delivered it. NULL is its own state, never the empty text.
 //  - Binary columns come back as bytes (zero bytes included).
-//  - Floating-point columns come back as a double; text() prints it shortest-round-trip.
+//  - Floating-point columns come back as a double; text() prints it shortest-round-trip. A
+//    single-precision column's value is the float's exact value as a double
+//    (0.10000000149011612 for 0.1f), whose text reads back to the same float.
 //  - Every other column comes back as the driver's text (exact decimals, full fractional
 //    seconds, GUIDs), in Unicode.
 class Value {

@@ -6,7 +6,9 @@
 
 namespace fq::sql {
 
-// "Driver={SQL Server};Server=..;Database=..;Uid=..;Pwd=..;" with the values as typed.
+// Each value is written as typed, except one that holds ";", "{" or "}" or begins or ends with a
+// blank: that one is written in braces with every "}" doubled ("{a;b}}c}" for "a;b}c").
+// "Driver={SQL Server};Server=..;Database=..;Uid=..;Pwd=..;"
 QString MSSQLConnectionString(const ConnectionSettings& s);
 // "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;"
 QString MySQLConnectionStringTestOrder(const ConnectionSettings& s);

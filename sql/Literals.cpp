@@ -3,17 +3,14 @@
 #include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
+#include <cmath>
+#include <limits>
+
 namespace fq::sql {
 
 namespace {
 
 const QString kNull = QStringLiteral("NULL");
-
-// MySQL's zero date ('0000-00-00', '0000-00-00 00:00:00'): neither SQL Server nor a strict
-// MySQL can hold it, so it travels as NULL.
-bool isZeroDate(const odbc::Value& v) {
-    return v.kind() == odbc::Value::Kind::Text && v.text().startsWith(u"0000-00-00");
-}
 
 // A date or time as text with its year in four digits: FreeTDS writes SQL Server's years below
 // 1000 without leading zeros ("12-01-01"), which MySQL would read as 2012.
@@ -24,6 +21,25 @@ QString paddedYear(const QString& t) {
     if (digits == 0 || digits >= 4 || digits >= t.size() || t.at(digits) != u'-')
         return t;
     return QString(4 - digits, u'0') + t;
+}
+
+// The number written by `count` digits at `at`; -1 when they are not all there.
+int digitsAt(const QString& t, qsizetype at, qsizetype count) {
+    if (at + count > t.size())
+        return -1;
+    int n = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        if (!t.at(i).isDigit())
+            return -1;
+        n = n * 10 + t.at(i).digitValue();
+    }
+    return n;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 // A bit(1) as '0' or '1', whether the driver gave it as text or as one byte.
@@ -58,6 +74,24 @@ void refuseSeventhDigit(const QString& t) {
     }
 }
 
+// SQL Server fills a real or float from text within the normal range only and stores a value
+// closer to zero as 0; such a value is refused instead.
+void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
+    if (v.kind() != odbc::Value::Kind::Double)
+        return;
+    const bool single = kind == ValueKind::NormalSingle;
+    const double smallest = single ? static_cast<double>(std::numeric_limits<float>::min())
+                                   : std::numeric_limits<double>::min();
+    const double d = v.text().toDouble();
+    if (d == 0 || std::fabs(d) >= smallest)
+        return;
+    throw Refusal(QStringLiteral("The value %1 is closer to zero than SQL Server's %2 holds "
+                                 "(its smallest is %3); it would arrive as 0.")
+                      .arg(v.text(), single ? QStringLiteral("real") : QStringLiteral("float"),
+                           single ? QStringLiteral("1.1754944e-38")
+                                  : QStringLiteral("2.2250738585072014e-308")));
+}
+
 // What differs between the two targets: how bytes and text are written.
 struct TargetForms {
     QString (*binary)(const QByteArray&);
@@ -65,7 +99,7 @@ struct TargetForms {
 };
 
 QString literal(const odbc::Value& value, ValueKind kind, const TargetForms& forms) {
-    if (value.isNull() || (kind == ValueKind::Temporal && isZeroDate(value)))
+    if (value.isNull() || notACalendarDate(value, kind))
         return kNull;
     if (kind == ValueKind::Bit)
         return quoted(bitText(value));
@@ -77,6 +111,31 @@ QString literal(const odbc::Value& value, ValueKind kind, const TargetForms& for
 }
 
 } // namespace
+
+bool notACalendarDate(const odbc::Value& value, ValueKind kind) {
+    if ((kind != ValueKind::Temporal && kind != ValueKind::SixDigitTemporal) ||
+        value.kind() != odbc::Value::Kind::Text)
+        return false;
+    // "yyyy-mm-dd", alone or followed by a time of day; any other shape is not judged here.
+    const QString t = paddedYear(value.text());
+    if (t.size() < 10 || t.at(4) != u'-' || t.at(7) != u'-' ||
+        (t.size() > 10 && t.at(10).isDigit()))
+        return false;
+    const int year = digitsAt(t, 0, 4);
+    const int month = digitsAt(t, 5, 2);
+    const int day = digitsAt(t, 8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return false;
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
+        return true;
+    // "hh:mm:ss" after one blank.
+    if (t.size() < 19 || t.at(10) != u' ' || t.at(13) != u':' || t.at(16) != u':')
+        return false;
+    const int hour = digitsAt(t, 11, 2);
+    const int minute = digitsAt(t, 14, 2);
+    const int second = digitsAt(t, 17, 2);
+    return hour > 23 || minute > 59 || second > 59;
+}
 
 QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal) {
@@ -90,6 +149,10 @@ QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
 QString mssqlLiteral(const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal)
         kind = ValueKind::Temporal;
+    if (kind == ValueKind::NormalSingle || kind == ValueKind::NormalDouble) {
+        refuseBelowNormal(value, kind);
+        kind = ValueKind::Plain;
+    }
     return literal(value, kind, TargetForms{&mssqlBinary, &mssqlText});
 }
 

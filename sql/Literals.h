@@ -10,6 +10,14 @@
 // values in their shortest round-trip form.
 namespace fq::sql {
 
+// True for a date, or a date and time, that names no real day and time of the calendar: a zero
+// year, month or day (MySQL's zero date '0000-00-00' and '2009-01-00' alike), a day past its
+// month's end ('2009-02-30', '1900-02-29'), or an hour, minute or second out of range. MySQL
+// stores such values outside strict mode; neither SQL Server nor a strict MySQL can hold them,
+// so both literal functions write them as NULL. Only Temporal kinds are judged (a time of day or
+// a text is not a date), and only values of the form "yyyy-mm-dd[ hh:mm:ss...]".
+bool notACalendarDate(const odbc::Value& value, ValueKind kind);
+
 // For MySQL (the session runs with NO_BACKSLASH_ESCAPES, so only quotes are doubled; a text
 // with a zero character goes as a hexadecimal utf8mb4 literal).
 QString mysqlLiteral(const odbc::Value& value, ValueKind kind);

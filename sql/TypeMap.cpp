@@ -195,9 +195,9 @@ TargetColumn mapFromMysql(const MysqlColumn& c) {
         return col(nvarchar(p + 2));
     }
     if (b == u"float")
-        return col(QStringLiteral("real"));
+        return col(QStringLiteral("real"), ValueKind::NormalSingle);
     if (b == u"double" || b == u"real")
-        return col(QStringLiteral("float"));
+        return col(QStringLiteral("float"), ValueKind::NormalDouble);
     if (b == u"bit") {
         const long long n = argument(t, 0, 1);
         if (n <= 1)

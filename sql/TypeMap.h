@@ -12,12 +12,17 @@ namespace fq::sql {
 // What the row copy must know about a source column beyond the value the driver delivers.
 enum class ValueKind {
     Plain,    // written as the value stands
-    Temporal, // a date or time with a date part: written with a four-digit year, and MySQL's
-              // zero date as NULL
+    Temporal, // a date or time with a date part: written with a four-digit year, and a value
+              // that is not a calendar date (MySQL's zero dates, '2009-02-30') as NULL
     SixDigitTemporal, // a SQL Server time or datetime2 going into a MySQL column that keeps six
                       // fractional digits: as Temporal, and a value with a non-zero seventh
                       // digit is refused rather than cut
     Bit,              // a MySQL bit(1): written as '0' or '1' whatever form the driver gives it in
+    NormalSingle,     // a MySQL float going into SQL Server's real, which SQL Server fills from
+                      // text within the normal range only (it stores a value closer to zero than
+                      // 1.1754944e-38 as 0): such a value is refused rather than changed
+    NormalDouble,     // the same for a MySQL double going into SQL Server's float (closer to zero
+                      // than 2.2250738585072014e-308)
 };
 
 // One row of SQL Server's information_schema.Columns. Missing numbers are NULL in the catalog.

@@ -298,8 +298,9 @@ private slots:
                            "INSERT INTO `%b` VALUES(1, '01:00:00'), (2, '02:00:00'), "
                            "(3, '100:00:00'), (4, '03:00:00')"}
             << QStringList() << 0
-            << stopped.arg("SQL Server", "copying row 3. The table is on SQL Server with the 2 "
-                                         "rows copied before.")
+            << stopped.arg("SQL Server", "copying row 3, at the value '100:00:00' of column tm. "
+                                         "The table is on SQL Server with the 2 rows copied "
+                                         "before.")
             << "" << QStringList{"%b", "%c"} << 2;
         // MySQL keeps six fractional digits of a second: a seventh is not cut.
         QTest::newRow("to MySQL: a seventh fractional digit in row 2")
@@ -309,7 +310,8 @@ private slots:
                            "INSERT INTO [%b] VALUES(2, '2026-12-06 10:00:00.1234567')",
                            "INSERT INTO [%b] VALUES(3, '2026-12-06 10:00:00.5000000')"}
             << QStringList() << 0
-            << stopped.arg("MySQL", "copying row 2. The table is on MySQL with the 1 row copied "
+            << stopped.arg("MySQL", "copying row 2, at the value '2026-12-06 10:00:00.1234567' "
+                                    "of column at. The table is on MySQL with the 1 row copied "
                                     "before.")
             << "The value 2026-12-06 10:00:00.1234567 has more fractional digits of a second than "
                "MySQL keeps (six); it would arrive changed."
@@ -317,8 +319,10 @@ private slots:
         QTest::newRow("to SQL Server: the table is on the target, not in its list")
             << Way{false} << QStringList{"CREATE TABLE `%b` (id int)"}
             << QStringList{"CREATE TABLE [%b] (id int)", "INSERT INTO [%b] VALUES(1), (2), (3)"}
-            << 0 << stopped.arg("SQL Server", "creating it on SQL Server.") << ""
-            << QStringList{"%c"} << 3;
+            << 0
+            << stopped.arg("SQL Server",
+                           "creating it on SQL Server: SQL Server already has a table named %b.")
+            << "" << QStringList{"%c"} << 3;
         QTest::newRow("to SQL Server: the table is gone from MySQL")
             << Way{false} << QStringList() << QStringList() << 0
             << stopped.arg("SQL Server", "reading its columns from MySQL.") << ""

@@ -265,7 +265,7 @@ private slots:
             QTest::addRow("%s: drop, a table gone", on)
                 << s << Command::Drop << 0 << "%b"
                 << (my ? "Unknown table" : "Cannot drop the table")
-                << QStringList{dropOf(s, "%c"), dropOf(s, "%b")} << QStringList{"%a", "%b"};
+                << QStringList{dropOf(s, "%c"), dropOf(s, "%b")} << QStringList{"%a"};
             QTest::addRow("%s: rename, the table gone", on)
                 << s << Command::Rename << 0 << "%b" << (my ? "doesn't exist" : "@objname")
                 << QStringList{renameOf(s, "%b", "%n")} << all;

@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <limits>
 #include <optional>
 
 using fq::odbc::Connection;
@@ -88,10 +89,12 @@ private slots:
             << dbl << "0.30000000000000004" << Value::fromDouble(0.30000000000000004);
         QTest::newRow("smallest subnormal double")
             << dbl << "4.9e-324" << Value::fromDouble(4.9e-324);
-        QTest::newRow("single precision reads as its decimal")
-            << real << "0.1" << Value::fromDouble(0.1);
+        // A float reads as its exact value, whose text reads back to the same float.
+        QTest::newRow("single precision reads as the float's exact value")
+            << real << "0.1" << Value::fromDouble(static_cast<double>(0.1f));
         QTest::newRow("largest single precision")
-            << real << "3.4028234e38" << Value::fromDouble(3.4028235e38);
+            << real << "3.4028234e38"
+            << Value::fromDouble(static_cast<double>(std::numeric_limits<float>::max()));
         if (kMSSQL) {
             QTest::newRow("varchar in code page 1252")
                 << "varchar(20)" << QString::fromUtf8("'Grüße €'")

@@ -39,26 +39,6 @@ odbc::Connection open(Server server) {
     return c;
 }
 
-// A text field of the double's log as the server received it: the log writes \\, \n, \r and \t for
-// the characters that would break its lines.
-QString unescapeLogText(const QString& field) {
-    QString out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const QChar c = field.at(i);
-        if (c != u'\\' || i + 1 == field.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = field.at(++i);
-        out += next == u'n'   ? QChar(u'\n')
-               : next == u'r' ? QChar(u'\r')
-               : next == u't' ? QChar(u'\t')
-                              : next;
-    }
-    return out;
-}
-
 // MariaDB's general log: "[yymmdd hh:mm:ss]\t\t    <id> <Command>\t<argument>", a statement that
 // spans lines continuing on lines of its own.
 QList<Session> parseMariaDb(const QStringList& lines) {
@@ -238,6 +218,29 @@ QList<QStringList> textRows(Server server, const QString& table) {
         out << row;
     }
     return out;
+}
+
+QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst) {
+    odbc::Connection c = open(server);
+    QString query = QStringLiteral("SELECT * FROM ") + delimited(server, table);
+    if (orderByFirst)
+        query += QStringLiteral(" ORDER BY 1");
+    QList<QList<odbc::Value>> out;
+    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
+        QList<odbc::Value> row;
+        for (int i = 0; i < rs.FieldCount(); ++i)
+            row << rs.Item(i);
+        out << row;
+    }
+    return out;
+}
+
+long long count(Server server, const QString& table) {
+    odbc::Connection c = open(server);
+    return c.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
+        .Item(0)
+        .text()
+        .toLongLong();
 }
 
 QStringList tables(Server server) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/CommandContext.h"
+#include "odbc/Value.h"
 #include "sql/Server.h"
 #include "support/MemoryTableList.h"
 #include "support/TestSupport.h"
@@ -68,6 +69,10 @@ void dropIfExists(Server server, const QString& table);
 // Every row as texts, ordered by the first column: NULL as "<NULL>", bytes as "0x" and their
 // hexadecimal digits (0x00FF), everything else as the driver gives it.
 QList<QStringList> textRows(Server server, const QString& table);
+// Every row as the program's reader gives it, ordered by the first column (or as the server
+// returns them), and the number of rows.
+QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst = true);
+long long count(Server server, const QString& table);
 QStringList tables(Server server);
 // Statements run as root through the local MariaDB's socket; false and a warning with the
 // client's words when they fail.

@@ -93,6 +93,24 @@ QString uniqueName(const QString& prefix) {
         .arg(++counter);
 }
 
+QString unescapeLogText(const QString& field) {
+    QString out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field.at(i);
+        if (c != u'\\' || i + 1 == field.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = field.at(++i);
+        out += next == u'n'   ? QChar(u'\n')
+               : next == u'r' ? QChar(u'\r')
+               : next == u't' ? QChar(u'\t')
+                              : next;
+    }
+    return out;
+}
+
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
     shown.append(Box{prompt, style, title, detail, false, {}});

@@ -24,6 +24,10 @@ int unusedLoopbackPort();
 // A table name unique to this test run: prefix + process id + counter.
 QString uniqueName(const QString& prefix);
 
+// A text field of the SQL Server test double's log as the server received it: the log writes \\,
+// \n, \r and \t for the characters that would break its lines.
+QString unescapeLogText(const QString& field);
+
 // A pointer that remembers every value it was set to.
 class FakePointer final : public ui::Pointer {
 public:

@@ -5,7 +5,9 @@
 namespace fq::test {
 
 namespace {
-const SQLWCHAR* wide(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s.utf16()); }
+const SQLWCHAR* wide(const QString& s) {
+    return reinterpret_cast<const SQLWCHAR*>(s.utf16());
+}
 } // namespace
 
 QString OdbcClient::connectionString(int port, const QString& user, const QString& password,
@@ -62,17 +64,18 @@ QString OdbcClient::lastError() const {
     return parts.join(QStringLiteral("; "));
 }
 
-bool OdbcClient::hasNative(int native) const {
+QList<int> OdbcClient::natives() const {
+    QList<int> out;
     for (const Diagnostic& d : diagnostics_)
-        if (d.native == native)
-            return true;
-    return false;
+        out << d.native;
+    return out;
 }
 
 bool OdbcClient::connect(const QString& connectionString) {
     SQLSMALLINT length = 0;
-    const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
-                                           SQL_NTS, nullptr, 0, &length, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)), SQL_NTS,
+                          nullptr, 0, &length, SQL_DRIVER_NOPROMPT);
     if (!check(rc, SQL_HANDLE_DBC, dbc_))
         return false;
     connected_ = true;
@@ -86,6 +89,31 @@ bool OdbcClient::exec(const QString& sql) {
                  stmt_);
 }
 
+QString OdbcClient::Outcome::first() const {
+    if (messages.isEmpty())
+        return {};
+    const QString& text = messages.first().text;
+    return QString::number(messages.first().native) + u' ' + text.mid(text.lastIndexOf(u']') + 1);
+}
+
+OdbcClient::Outcome OdbcClient::run(const QString& sql) {
+    Outcome o;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLRETURN rc = SQLExecDirectW(stmt_, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS);
+    for (int results = 0; rc != SQL_NO_DATA && results < 100; ++results) {
+        check(rc, SQL_HANDLE_STMT, stmt_);
+        o.messages << diagnostics_;
+        o.failed = o.failed || rc == SQL_ERROR;
+        if (SQL_SUCCEEDED(rc) && columnCount() > 0) {
+            o.results << allRows();
+            o.messages << diagnostics_; // of a row that failed
+            o.failed = o.failed || !diagnostics_.isEmpty();
+        }
+        rc = SQLMoreResults(stmt_);
+    }
+    return o;
+}
+
 bool OdbcClient::prepare(const QString& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     return check(SQLPrepareW(stmt_, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT,
@@ -97,43 +125,27 @@ bool OdbcClient::execute() {
     return check(SQLExecute(stmt_), SQL_HANDLE_STMT, stmt_);
 }
 
-void OdbcClient::bindText(int index, const std::optional<QString>& value, int columnSize) {
+void OdbcClient::bind(int index, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
+                      SQLSMALLINT digits, const std::optional<QByteArray>& value) {
     auto* b = new Bound;
     bound_.append(b);
-    if (value)
-        b->data = QByteArray(reinterpret_cast<const char*>(value->utf16()),
-                             static_cast<qsizetype>(value->size() * 2));
+    b->data = value.value_or(QByteArray(1, '\0'));
     b->indicator = value ? static_cast<SQLLEN>(b->data.size()) : SQL_NULL_DATA;
-    const auto size = static_cast<SQLULEN>(columnSize > 0 ? columnSize
-                                                          : std::max<qsizetype>(1, value ? value->size() : 1));
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                     SQL_WVARCHAR, size, 0, b->data.data(), b->data.size(), &b->indicator);
+    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, cType, sqlType, size,
+                     digits, b->data.data(), b->data.size(), &b->indicator);
 }
 
-void OdbcClient::bindInt64(int index, std::optional<qint64> value) {
-    auto* b = new Bound;
-    bound_.append(b);
-    b->number = value.value_or(0);
-    b->indicator = value ? 0 : SQL_NULL_DATA;
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_SBIGINT,
-                     SQL_BIGINT, 19, 0, &b->number, 0, &b->indicator);
-}
-
-void OdbcClient::bindBytes(int index, const std::optional<QByteArray>& value) {
-    auto* b = new Bound;
-    bound_.append(b);
-    if (value)
-        b->data = *value;
-    b->indicator = value ? static_cast<SQLLEN>(b->data.size()) : SQL_NULL_DATA;
-    SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_BINARY,
-                     SQL_VARBINARY, static_cast<SQLULEN>(std::max<qsizetype>(1, b->data.size())), 0,
-                     b->data.data(), b->data.size(), &b->indicator);
-}
-
-bool OdbcClient::tables(const QString& type) {
+bool OdbcClient::tables(const QString& catalog, const QString& schema, const QString& name,
+                        const QString& type) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    return check(SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0,
-                            const_cast<SQLWCHAR*>(wide(type)), SQL_NTS),
+    auto arg = [](const QString& s) {
+        return s.isEmpty() ? nullptr : const_cast<SQLWCHAR*>(wide(s));
+    };
+    auto length = [](const QString& s) {
+        return static_cast<SQLSMALLINT>(s.isEmpty() ? 0 : SQL_NTS);
+    };
+    return check(SQLTablesW(stmt_, arg(catalog), length(catalog), arg(schema), length(schema),
+                            arg(name), length(name), arg(type), length(type)),
                  SQL_HANDLE_STMT, stmt_);
 }
 
@@ -144,7 +156,9 @@ bool OdbcClient::columns(const QString& table) {
                  SQL_HANDLE_STMT, stmt_);
 }
 
-bool OdbcClient::cancel() { return SQL_SUCCEEDED(SQLCancel(stmt_)); }
+bool OdbcClient::cancel() {
+    return SQL_SUCCEEDED(SQLCancel(stmt_));
+}
 
 int OdbcClient::columnCount() {
     SQLSMALLINT n = 0;
@@ -161,24 +175,8 @@ QString OdbcClient::columnName(int column) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(name), length);
 }
 
-SQLSMALLINT OdbcClient::columnType(int column) {
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(column), name, 256, &length, &type, &size,
-                    &digits, &nullable);
-    return type;
-}
-
 bool OdbcClient::fetch() {
     const SQLRETURN rc = SQLFetch(stmt_);
-    if (rc == SQL_NO_DATA)
-        return false;
-    return check(rc, SQL_HANDLE_STMT, stmt_);
-}
-
-bool OdbcClient::moreResults() {
-    const SQLRETURN rc = SQLMoreResults(stmt_);
     if (rc == SQL_NO_DATA)
         return false;
     return check(rc, SQL_HANDLE_STMT, stmt_);
@@ -190,39 +188,15 @@ qint64 OdbcClient::rowCount() {
     return n;
 }
 
-std::optional<QString> OdbcClient::text(int column) {
-    QString out;
-    SQLWCHAR buffer[4096];
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR,
-                                        buffer, sizeof buffer, &indicator);
-        if (rc == SQL_NO_DATA)
-            break;
-        if (!SQL_SUCCEEDED(rc)) {
-            check(rc, SQL_HANDLE_STMT, stmt_);
-            return QStringLiteral("<error: %1>").arg(lastError());
-        }
-        if (indicator == SQL_NULL_DATA)
-            return std::nullopt;
-        const qsizetype available =
-            indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer)
-                ? static_cast<qsizetype>(sizeof buffer / 2 - 1)
-                : static_cast<qsizetype>(indicator / 2);
-        out.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), available));
-        if (rc == SQL_SUCCESS)
-            break;
-    }
-    return out;
-}
-
-std::optional<QByteArray> OdbcClient::bytes(int column) {
+std::optional<QByteArray> OdbcClient::data(int column, SQLSMALLINT cType) {
     QByteArray out;
     char buffer[8192];
+    // A character chunk that did not fit ends with a terminating zero character.
+    const auto room = static_cast<SQLLEN>(sizeof buffer) - (cType == SQL_C_WCHAR ? 2 : 0);
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_BINARY,
-                                        buffer, sizeof buffer, &indicator);
+        const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), cType, buffer,
+                                        sizeof buffer, &indicator);
         if (rc == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(rc)) {
@@ -231,15 +205,19 @@ std::optional<QByteArray> OdbcClient::bytes(int column) {
         }
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
-        const qsizetype available =
-            indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(sizeof buffer)
-                ? static_cast<qsizetype>(sizeof buffer)
-                : static_cast<qsizetype>(indicator);
-        out.append(buffer, available);
+        out.append(buffer, indicator == SQL_NO_TOTAL || indicator > room ? room : indicator);
         if (rc == SQL_SUCCESS)
             break;
     }
     return out;
+}
+
+std::optional<QString> OdbcClient::text(int column) {
+    const std::optional<QByteArray> units = data(column, SQL_C_WCHAR);
+    if (!units)
+        return std::nullopt;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(units->constData()),
+                              units->size() / 2);
 }
 
 QList<QStringList> OdbcClient::allRows() {
@@ -253,7 +231,5 @@ QList<QStringList> OdbcClient::allRows() {
     }
     return rows;
 }
-
-void OdbcClient::closeCursor() { SQLFreeStmt(stmt_, SQL_CLOSE); }
 
 } // namespace fq::test

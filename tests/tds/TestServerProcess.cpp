@@ -17,19 +17,26 @@ TestServerProcess::~TestServerProcess() {
         stop();
 }
 
-QString TestServerProcess::logPath() const { return dir_.filePath(QStringLiteral("statements.log")); }
+QString TestServerProcess::logPath() const {
+    return dir_.filePath(QStringLiteral("statements.log"));
+}
 
 bool TestServerProcess::start(const QStringList& extraArguments) {
     port_ = unusedLoopbackPort();
     const QString ready = dir_.filePath(QStringLiteral("ready"));
-    QStringList arguments{QStringLiteral("--port"), QString::number(port_),
-                          QStringLiteral("--account"),
-                          QStringLiteral("%1:%2").arg(QString::fromLatin1(kUser), QString::fromUtf16(kPassword)),
-                          QStringLiteral("--account"), QStringLiteral("second:Other_pw2"),
-                          QStringLiteral("--database"), QString::fromLatin1(kDatabase),
-                          QStringLiteral("--database"), QString::fromLatin1(kOtherDatabase),
-                          QStringLiteral("--log"), logPath(),
-                          QStringLiteral("--ready-file"), ready};
+    QStringList arguments{
+        QStringLiteral("--port"),
+        QString::number(port_),
+        QStringLiteral("--account"),
+        QStringLiteral("%1:%2").arg(QString::fromLatin1(kUser), QString::fromUtf16(kPassword)),
+        QStringLiteral("--account"),
+        QStringLiteral("second:Other_pw2"),
+        QStringLiteral("--database"),
+        QString::fromLatin1(kDatabase),
+        QStringLiteral("--log"),
+        logPath(),
+        QStringLiteral("--ready-file"),
+        ready};
     arguments << extraArguments;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The server ends with the test even when the test dies without cleaning up.

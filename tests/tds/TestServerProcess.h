@@ -14,7 +14,6 @@ public:
     static constexpr const char* kUser = "wire_user";
     static constexpr const char16_t* kPassword = u"Wire;S\u00e9cret1";
     static constexpr const char* kDatabase = "wiredb";
-    static constexpr const char* kOtherDatabase = "otherdb";
 
     TestServerProcess() = default;
     ~TestServerProcess();
@@ -31,7 +30,7 @@ public:
     QString error() const { return error_; }
     QString connectionString(const QString& user, const QString& password,
                              const QString& database) const;
-    // The first account on the first database.
+    // The first account on the database.
     QString connectionString() const;
     // The statement log's lines so far.
     QStringList logLines() const;

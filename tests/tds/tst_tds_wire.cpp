@@ -1,12 +1,11 @@
-// The test server's network half, end to end: the real FreeTDS ODBC driver talks to a private
+// The test double's network half, end to end: the real FreeTDS ODBC driver talks to a private
 // instance of the server over loopback, and every value and message is checked as the driver
-// hands it to a program.
+// hands it to a program, and as the statement log records it.
 
 #include "OdbcClient.h"
 #include "TestServerProcess.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
@@ -16,7 +15,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <atomic>
 #include <thread>
 
 using fq::test::OdbcClient;
@@ -24,39 +22,33 @@ using fq::test::TestServerProcess;
 
 namespace {
 
-QString user() { return QString::fromLatin1(TestServerProcess::kUser); }
-QString password() { return QString::fromUtf16(TestServerProcess::kPassword); }
-QString database() { return QString::fromLatin1(TestServerProcess::kDatabase); }
-
-// Log lines without their connection number.
-QStringList withoutConnection(const QStringList& lines) {
-    QStringList out;
-    for (const QString& line : lines)
-        out << line.section(u'\t', 1);
-    return out;
+QString user() {
+    return QString::fromLatin1(TestServerProcess::kUser);
+}
+QString password() {
+    return QString::fromUtf16(TestServerProcess::kPassword);
+}
+QString database() {
+    return QString::fromLatin1(TestServerProcess::kDatabase);
 }
 
-// The requests among the lines, without their connection numbers: an earlier test's connection
-// may log its LOGOUT late, inside another test's window.
-QStringList requestsOnly(const QStringList& lines) {
+// Log lines without their connection numbers, LOGIN and LOGOUT left out: an earlier test's
+// connection may log its LOGOUT late, inside another test's window.
+QStringList requests(const QStringList& lines) {
     QStringList out;
-    for (const QString& line : withoutConnection(lines)) {
-        const QString event = line.section(u'\t', 1, 1);
+    for (const QString& line : lines) {
+        const QString event = line.section(u'\t', 2, 2);
         if (event != QLatin1String("LOGIN") && event != QLatin1String("LOGOUT"))
-            out << line;
+            out << line.section(u'\t', 1);
     }
     return out;
 }
-
-enum class Read { Text, Bytes, Double, Float };
 
 // Cuts this process's TCP connections to the given loopback port, as a network failure would.
 int cutConnectionsTo(int port) {
     int cut = 0;
     DIR* fds = ::opendir("/proc/self/fd");
-    if (fds == nullptr)
-        return 0;
-    while (const dirent* entry = ::readdir(fds)) {
+    while (const dirent* entry = fds ? ::readdir(fds) : nullptr) {
         const int fd = std::atoi(entry->d_name);
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
@@ -66,7 +58,8 @@ int cutConnectionsTo(int port) {
             ++cut;
         }
     }
-    ::closedir(fds);
+    if (fds)
+        ::closedir(fds);
     return cut;
 }
 
@@ -76,107 +69,88 @@ class TdsWireTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY2(server_.start(), qPrintable(server_.error())); }
     void cleanupTestCase();
-
     void loginRefused_data();
     void loginRefused();
     void errorsReachTheClient();
-
-    void roundTrip_data();
-    void roundTrip();
-    void nullOfEveryType_data();
-    void nullOfEveryType();
-    void largeValues();
-    void millionRows();
-    void literalWithoutNPrefix_data();
-    void literalWithoutNPrefix();
-
-    void olderTdsVersions_data();
-    void olderTdsVersions();
-    void preparedStatement();
-    void tables();
-    void columnsAndDirectParameters();
-    void concurrentConnections();
+    void catalog();
+    void streamingWhileOthersWrite();
     void cancelDuringLongSelect();
     void clientVanishesMidResult();
     void statementLog();
-
     void scriptAtStart();
 
 private:
-    std::unique_ptr<OdbcClient> connect();
-    void execOrFail(OdbcClient& c, const QString& sql);
+    std::unique_ptr<OdbcClient> connect() {
+        auto c = std::make_unique<OdbcClient>();
+        if (!c->connect(server_.connectionString()))
+            qWarning("connect failed: %s", qPrintable(c->lastError()));
+        return c;
+    }
+    void execOrFail(OdbcClient& c, const QString& sql) {
+        if (!c.exec(sql))
+            QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(sql.left(200), c.lastError())));
+    }
+    int logSize() const { return static_cast<int>(server_.logLines().size()); }
 
     TestServerProcess server_;
 };
 
-void TdsWireTest::initTestCase() { QVERIFY2(server_.start(), qPrintable(server_.error())); }
-
 void TdsWireTest::cleanupTestCase() {
     QVERIFY(server_.stop());
     // Every connection that logged in also logged out, the server's stop included.
-    int logins = 0;
-    int logouts = 0;
-    for (const QString& line : server_.logLines()) {
-        const QString event = line.section(u'\t', 2, 2);
-        logins += event == QLatin1String("LOGIN") ? 1 : 0;
-        logouts += event == QLatin1String("LOGOUT") ? 1 : 0;
-    }
-    QCOMPARE(logouts, logins);
-}
-
-std::unique_ptr<OdbcClient> TdsWireTest::connect() {
-    auto c = std::make_unique<OdbcClient>();
-    if (!c->connect(server_.connectionString()))
-        qWarning("connect failed: %s", qPrintable(c->lastError()));
-    return c;
-}
-
-void TdsWireTest::execOrFail(OdbcClient& c, const QString& sql) {
-    if (!c.exec(sql))
-        QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(sql.left(200), c.lastError())));
+    const QStringList lines = server_.logLines();
+    QCOMPARE(lines.filter(QStringLiteral("\tLOGOUT")).size(),
+             lines.filter(QStringLiteral("\tLOGIN\t")).size());
 }
 
 void TdsWireTest::loginRefused_data() {
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("extra"); // of the connection string
     QTest::addColumn<QList<int>>("natives");
-
-    QTest::newRow("wrong password") << user() << "nope" << database() << QList<int>{18456};
+    QTest::newRow("wrong password") << user() << "nope" << database() << "" << QList<int>{18456};
     QTest::newRow("password in other letter case")
-        << user() << password().toLower() << database() << QList<int>{18456};
+        << user() << password().toLower() << database() << "" << QList<int>{18456};
     QTest::newRow("password missing its last character")
-        << user() << password().chopped(1) << database() << QList<int>{18456};
-    QTest::newRow("unknown user") << "ghost" << password() << database() << QList<int>{18456};
-    QTest::newRow("unknown database")
-        << user() << password() << "nodb" << QList<int>{4060, 18456};
+        << user() << password().chopped(1) << database() << "" << QList<int>{18456};
+    QTest::newRow("unknown user") << "ghost" << password() << database() << "" << QList<int>{18456};
+    QTest::newRow("unknown database") << user() << password() << "nodb"
+                                      << "" << QList<int>{4060, 18456};
+    QTest::newRow("TDS 7.3") << user() << password() << database() << "TDS_Version=7.3;"
+                             << QList<int>{17835};
 }
 
 void TdsWireTest::loginRefused() {
     QFETCH(QString, login);
     QFETCH(QString, secret);
     QFETCH(QString, db);
+    QFETCH(QString, extra);
     QFETCH(QList<int>, natives);
-
-    const int before = static_cast<int>(server_.logLines().size());
+    const int before = logSize();
     OdbcClient c;
-    QVERIFY(!c.connect(server_.connectionString(login, secret, db)));
+    QVERIFY(!c.connect(server_.connectionString(login, secret, db) + extra));
+    // The server's numbers, among the driver's own follow-up messages.
     for (int native : natives)
-        QVERIFY2(c.hasNative(native), qPrintable(c.lastError()));
-    if (!natives.contains(4060))
-        QVERIFY2(!c.hasNative(4060), qPrintable(c.lastError()));
-    QVERIFY2(c.lastError().contains(QStringLiteral("Login failed for user '%1'.").arg(login)),
-             qPrintable(c.lastError()));
-    if (natives.contains(4060))
-        QVERIFY(c.lastError().contains(
-            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                .arg(db)));
-
+        QVERIFY2(c.natives().contains(native), qPrintable(c.lastError()));
+    QCOMPARE(c.natives().contains(4060), natives.contains(4060));
+    const QString texts = c.lastError();
+    QVERIFY2(!natives.contains(18456) ||
+                 texts.contains(QStringLiteral("Login failed for user '%1'.").arg(login)),
+             qPrintable(texts));
+    QVERIFY2(!natives.contains(4060) ||
+                 texts.contains(
+                     QStringLiteral(
+                         "Cannot open database \"%1\" requested by the login. The login failed.")
+                         .arg(db)),
+             qPrintable(texts));
+    // The first attempt is logged with its reason (the driver may try an older protocol after).
     const QStringList lines = server_.logLines().mid(before);
-    QCOMPARE(withoutConnection(lines),
-             QStringList{QStringLiteral("%1\tLOGIN-FAILED\t%2\t%3").arg(login, db).arg(natives.first())});
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.first().section(u'\t', 1),
+             QStringLiteral("%1\tLOGIN-FAILED\t%2\t%3").arg(login, db).arg(natives.first()));
 }
 
 void TdsWireTest::errorsReachTheClient() {
@@ -184,446 +158,121 @@ void TdsWireTest::errorsReachTheClient() {
     QVERIFY(!c->exec(QStringLiteral("SELECT * FROM no_such_table")));
     QCOMPARE(c->diagnostics().size(), 1);
     QCOMPARE(c->diagnostics().first().state, QStringLiteral("42S02"));
-    QCOMPARE(c->diagnostics().first().native, 208);
-    QVERIFY(c->diagnostics().first().text.endsWith(
-        QStringLiteral("Invalid object name 'no_such_table'.")));
-
+    QCOMPARE(c->natives(), QList<int>{208});
+    QVERIFY(c->diagnostics().first().text.endsWith("Invalid object name 'no_such_table'."));
     QVERIFY(!c->exec(QStringLiteral("CREATE TABLE w_bad (a int(11))")));
-    QCOMPARE(c->diagnostics().first().native, 2716);
-
+    QCOMPARE(c->natives(), QList<int>{2716});
+    QVERIFY(!c->exec(QStringLiteral("UPDATE w_bad SET a = 1")));
+    QCOMPARE(c->natives(), QList<int>{50000});
+    QVERIFY(c->diagnostics().first().text.endsWith(
+        "The SQL Server test double does not support UPDATE statements."));
     // The connection stays usable after errors.
     const QString table = fq::test::uniqueName(QStringLiteral("w_after"));
     execOrFail(*c, QStringLiteral("CREATE TABLE %1 (a int)").arg(table));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (7)").arg(table));
-    QCOMPARE(c->rowCount(), 1);
+    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (7), (-8)").arg(table));
+    QCOMPARE(c->rowCount(), 2);
     execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("7")}}));
+    QCOMPARE(c->allRows(), (QList<QStringList>{{"7"}, {"-8"}}));
 }
 
-void TdsWireTest::roundTrip_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("literal");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<Read>("read");
-
-    const auto text = Read::Text;
-    QTest::newRow("bit 1") << "bit" << "1" << "1" << text;
-    QTest::newRow("bit 0") << "bit" << "0" << "0" << text;
-    QTest::newRow("tinyint max") << "tinyint" << "255" << "255" << text;
-    QTest::newRow("smallint min") << "smallint" << "-32768" << "-32768" << text;
-    QTest::newRow("int min") << "int" << "-2147483648" << "-2147483648" << text;
-    QTest::newRow("int max") << "int" << "2147483647" << "2147483647" << text;
-    QTest::newRow("bigint min")
-        << "bigint" << "-9223372036854775808" << "-9223372036854775808" << text;
-    QTest::newRow("bigint max")
-        << "bigint" << "9223372036854775807" << "9223372036854775807" << text;
-    QTest::newRow("decimal(38,10) largest") << "decimal(38,10)"
-                                            << "9999999999999999999999999999.9999999999"
-                                            << "9999999999999999999999999999.9999999999" << text;
-    QTest::newRow("decimal(38,10) smallest") << "decimal(38,10)"
-                                             << "-9999999999999999999999999999.9999999999"
-                                             << "-9999999999999999999999999999.9999999999" << text;
-    QTest::newRow("decimal(38,0) 38 digits")
-        << "decimal(38,0)" << "-12345678901234567890123456789012345678"
-        << "-12345678901234567890123456789012345678" << text;
-    QTest::newRow("numeric(5,2)") << "numeric(5,2)" << "-123.45" << "-123.45" << text;
-    QTest::newRow("decimal(9,4) keeps its scale") << "decimal(9,4)" << "12.5" << "12.5000" << text;
-    QTest::newRow("money min") << "money" << "-922337203685477.5808" << "-922337203685477.5808"
-                               << text;
-    QTest::newRow("money max") << "money" << "922337203685477.5807" << "922337203685477.5807"
-                               << text;
-    QTest::newRow("smallmoney min") << "smallmoney" << "-214748.3648" << "-214748.3648" << text;
-    QTest::newRow("float 17 digits") << "float" << "0.10000000000000001" << "0.1" << Read::Double;
-    QTest::newRow("float largest") << "float" << "1.7976931348623157E+308"
-                                   << "1.7976931348623157e308" << Read::Double;
-    QTest::newRow("float smallest subnormal") << "float" << "4.9406564584124654E-324"
-                                              << "4.9406564584124654e-324" << Read::Double;
-    QTest::newRow("float third") << "float" << "0.33333333333333331" << "0.33333333333333331"
-                                 << Read::Double;
-    QTest::newRow("real largest") << "real" << "3.4028234E+38" << "3.4028234e38" << Read::Float;
-    QTest::newRow("real tenth") << "real" << "0.1" << "0.1" << Read::Float;
-    QTest::newRow("char pads with spaces") << "char(5)" << "'ab'" << "ab   " << text;
-    QTest::newRow("varchar code page 1252") << "varchar(20)" << QString::fromUtf8("'h\u00e9llo \u20ac'")
-                                            << QString::fromUtf8("h\u00e9llo \u20ac") << text;
-    QTest::newRow("varchar keeps trailing spaces") << "varchar(10)" << "'a  '" << "a  " << text;
-    QTest::newRow("varchar quote inside") << "varchar(10)" << "'it''s'" << "it's" << text;
-    QTest::newRow("varchar(max)") << "varchar(max)" << "'plain'" << "plain" << text;
-    QTest::newRow("text") << "text" << "'some text'" << "some text" << text;
-    QTest::newRow("nchar pads") << "nchar(3)" << QString::fromUtf8("N'\u4e2d'")
-                                << QString::fromUtf8("\u4e2d  ") << text;
-    QTest::newRow("nvarchar outside the BMP")
-        << "nvarchar(10)" << QString::fromUtf8("N'\U0001F600x'") << QString::fromUtf8("\U0001F600x")
-        << text;
-    QTest::newRow("nvarchar(max)") << "nvarchar(max)" << QString::fromUtf8("N'\u00fcber'")
-                                   << QString::fromUtf8("\u00fcber") << text;
-    QTest::newRow("nvarchar empty") << "nvarchar(5)" << "N''" << "" << text;
-    QTest::newRow("ntext") << "ntext" << QString::fromUtf8("N'\u0436'") << QString::fromUtf8("\u0436")
-                           << text;
-    QTest::newRow("xml") << "xml" << "N'<a>1</a>'" << "<a>1</a>" << text;
-    QTest::newRow("binary pads with zeros") << "binary(4)" << "0x0102" << "01020000" << Read::Bytes;
-    QTest::newRow("varbinary with zero bytes") << "varbinary(10)" << "0x00FF00" << "00ff00"
-                                               << Read::Bytes;
-    QTest::newRow("varbinary empty") << "varbinary(10)" << "0x" << "" << Read::Bytes;
-    QTest::newRow("varbinary(max)") << "varbinary(max)" << "0x000000DEAD00" << "000000dead00"
-                                    << Read::Bytes;
-    QTest::newRow("image") << "image" << "0xFF00" << "ff00" << Read::Bytes;
-    // FreeTDS writes years before 1000 without leading zeros.
-    QTest::newRow("date first") << "date" << "'0001-01-01'" << "1-01-01" << text;
-    QTest::newRow("date last") << "date" << "'9999-12-31'" << "9999-12-31" << text;
-    QTest::newRow("time(7)") << "time(7)" << "'23:59:59.9999999'" << "23:59:59.9999999" << text;
-    QTest::newRow("time(0)") << "time(0)" << "'12:34:56'" << "12:34:56" << text;
-    QTest::newRow("time(3)") << "time(3)" << "'01:02:03.456'" << "01:02:03.456" << text;
-    QTest::newRow("datetime 1/300 s") << "datetime" << "'2020-06-20 23:59:59.997'"
-                                      << "2020-06-20 23:59:59.997" << text;
-    QTest::newRow("datetime first") << "datetime" << "'1753-01-01 00:00:00'"
-                                    << "1753-01-01 00:00:00.000" << text;
-    QTest::newRow("datetime2(7) last") << "datetime2(7)" << "'9999-12-31 23:59:59.9999999'"
-                                       << "9999-12-31 23:59:59.9999999" << text;
-    QTest::newRow("datetime2(7) first") << "datetime2(7)" << "'0001-01-01 00:00:00'"
-                                        << "1-01-01 00:00:00.0000000" << text;
-    QTest::newRow("datetime2(3)") << "datetime2(3)" << "'2024-02-29 03:04:05.123'"
-                                  << "2024-02-29 03:04:05.123" << text;
-    QTest::newRow("smalldatetime") << "smalldatetime" << "'2020-06-20 23:59:00'"
-                                   << "2020-06-20 23:59:00" << text;
-    QTest::newRow("datetimeoffset west") << "datetimeoffset(7)"
-                                         << "'2021-07-29 20:00:00.1234567 -05:00'"
-                                         << "2021-07-29 20:00:00.1234567 -05:00" << text;
-    QTest::newRow("datetimeoffset east past midnight")
-        << "datetimeoffset(7)" << "'2021-01-01 00:30:00 +14:00'"
-        << "2021-01-01 00:30:00.0000000 +14:00" << text;
-    QTest::newRow("datetimeoffset(0)") << "datetimeoffset(0)" << "'2000-02-29 12:00:00 +05:30'"
-                                       << "2000-02-29 12:00:00 +05:30" << text;
-    QTest::newRow("uniqueidentifier") << "uniqueidentifier"
-                                      << "'00112233-4455-6677-8899-AABBCCDDEEFF'"
-                                      << "00112233-4455-6677-8899-AABBCCDDEEFF" << text;
-}
-
-void TdsWireTest::roundTrip() {
-    QFETCH(QString, type);
-    QFETCH(QString, literal);
-    QFETCH(QString, expected);
-    QFETCH(Read, read);
-
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_rt"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (id int, v %2)").arg(table, type));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (1, %2)").arg(table, literal));
-    QCOMPARE(c->rowCount(), 1);
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QVERIFY(c->fetch());
-    switch (read) {
-    case Read::Text:
-        QCOMPARE(c->text(2).value_or(QStringLiteral("<NULL>")), expected);
-        break;
-    case Read::Bytes:
-        QCOMPARE(c->bytes(2).value_or("<NULL>").toHex(), expected.toLatin1());
-        break;
-    case Read::Double: {
-        const QString got = c->text(2).value_or(QStringLiteral("NULL"));
-        bool ok = false;
-        QCOMPARE(got.toDouble(&ok), expected.toDouble());
-        QVERIFY2(ok, qPrintable(got));
-        break;
-    }
-    case Read::Float: {
-        const QString got = c->text(2).value_or(QStringLiteral("NULL"));
-        bool ok = false;
-        // FreeTDS writes nine digits, which may lie just past the largest float.
-        QCOMPARE(static_cast<float>(got.toDouble(&ok)), static_cast<float>(expected.toDouble()));
-        QVERIFY2(ok, qPrintable(got));
-        break;
-    }
-    }
-    QVERIFY(!c->fetch());
-}
-
-void TdsWireTest::nullOfEveryType_data() {
-    QTest::addColumn<QString>("type");
-    for (const char* type :
-         {"bit", "tinyint", "smallint", "int", "bigint", "decimal(38,10)", "numeric(5,2)", "money",
-          "smallmoney", "float", "real", "char(5)", "varchar(5)", "varchar(max)", "text",
-          "nchar(5)", "nvarchar(5)", "nvarchar(max)", "ntext", "xml", "binary(5)", "varbinary(5)",
-          "varbinary(max)", "image", "date", "time(7)", "datetime", "datetime2(7)",
-          "smalldatetime", "datetimeoffset(7)", "uniqueidentifier"})
-        QTest::newRow(type) << QString::fromLatin1(type);
-}
-
-void TdsWireTest::nullOfEveryType() {
-    QFETCH(QString, type);
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_null"));
-    // A NULL between two values: a lost NULL or a shifted column shows in its neighbours.
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (a int, v %2, b nvarchar(5))").arg(table, type));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (1, NULL, N'z')").arg(table));
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("NULL"),
-                                                QStringLiteral("z")}}));
-}
-
-void TdsWireTest::largeValues() {
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_large"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (t nvarchar(max), b varbinary(max), v "
-                                  "varchar(max))")
-                       .arg(table));
-    // 1 MB of text mixing one-unit and surrogate-pair characters, so values cross packet and
-    // chunk boundaries at every offset.
-    QString big;
-    const QString pattern = QString::fromUtf8("a\u00e9\u4e2d\U0001F600");
-    while (big.size() < 1024 * 1024)
-        big += pattern;
-    QByteArray bytes(300000, '\0');
-    for (int i = 0; i < bytes.size(); i += 7)
-        bytes[i] = static_cast<char>(i % 251);
-    const QString narrow(70000, u'x');
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (N'%2', 0x%3, '%4')")
-                       .arg(table, big, QString::fromLatin1(bytes.toHex()), narrow));
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QVERIFY(c->fetch());
-    const std::optional<QString> text = c->text(1);
-    QVERIFY(text.has_value());
-    QCOMPARE(text->size(), big.size());
-    QVERIFY(*text == big);
-    const std::optional<QByteArray> got = c->bytes(2);
-    QVERIFY(got.has_value());
-    QCOMPARE(got->size(), bytes.size());
-    QVERIFY(*got == bytes);
-    QCOMPARE(c->text(3), std::optional<QString>(narrow));
-}
-
-void TdsWireTest::literalWithoutNPrefix_data() {
-    QTest::addColumn<QString>("literal");
-    QTest::addColumn<QString>("expected");
-    const QString cjk = QString::fromUtf8("\u4e2d\u6587");
-    const QString emoji = QString::fromUtf8("\U0001F600");
-    QTest::newRow("CJK with N") << "N'" + cjk + "'" << cjk;
-    QTest::newRow("CJK without N") << "'" + cjk + "'" << "??";
-    QTest::newRow("emoji with N") << "N'" + emoji + "'" << emoji;
-    // Each half of the surrogate pair becomes a question mark.
-    QTest::newRow("emoji without N") << "'" + emoji + "'" << "??";
-    QTest::newRow("code page 1252 without N") << QString::fromUtf8("'\u00e9\u20ac'")
-                                              << QString::fromUtf8("\u00e9\u20ac");
-}
-
-void TdsWireTest::literalWithoutNPrefix() {
-    QFETCH(QString, literal);
-    QFETCH(QString, expected);
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_n"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (v nvarchar(20))").arg(table));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(table, literal));
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QVERIFY(c->fetch());
-    QCOMPARE(c->text(1).value_or(QStringLiteral("<NULL>")), expected);
-}
-
-void TdsWireTest::olderTdsVersions_data() {
-    QTest::addColumn<QString>("version");
-    QTest::newRow("TDS 7.1 (no max types, no dates)") << "7.1";
-    QTest::newRow("TDS 7.2 (no dates)") << "7.2";
-    QTest::newRow("TDS 7.3") << "7.3";
-    QTest::newRow("TDS 7.4") << "7.4";
-}
-
-void TdsWireTest::olderTdsVersions() {
-    QFETCH(QString, version);
-    const QString table = fq::test::uniqueName(QStringLiteral("w_ver"));
-    {
-        auto c = connect();
-        execOrFail(*c, QStringLiteral("CREATE TABLE %1 (d date, t time(3), x datetime2(7), "
-                                      "o datetimeoffset(0), m nvarchar(max), b varbinary(max), "
-                                      "v varchar(max), n nvarchar(max))")
-                           .arg(table));
-        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES ('2024-01-02', '01:02:03.456', "
-                                      "'2024-01-02 03:04:05.1234567', '2024-01-02 03:04:05 "
-                                      "+01:00', N'%2', 0x00FF00, 'vm', NULL)")
-                           .arg(table, QString(5000, u'\u00e9')));
-    }
-    // A client asking for an older protocol gets the types that protocol has, as SQL Server
-    // sends them: dates as text before 7.3, the max types as ntext, image and text before 7.2.
+void TdsWireTest::catalog() {
+    // A database of its own: the other tests' tables would only add rows.
+    TestServerProcess fresh;
+    QVERIFY2(fresh.start(), qPrintable(fresh.error()));
     OdbcClient c;
-    QVERIFY2(c.connect(server_.connectionString() + QStringLiteral("TDS_Version=%1;").arg(version)),
-             qPrintable(c.lastError()));
-    execOrFail(c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QVERIFY(c.fetch());
-    QCOMPARE(c.text(1).value_or(QStringLiteral("<NULL>")), QStringLiteral("2024-01-02"));
-    QCOMPARE(c.text(2).value_or(QStringLiteral("<NULL>")), QStringLiteral("01:02:03.456"));
-    QCOMPARE(c.text(3).value_or(QStringLiteral("<NULL>")),
-             QStringLiteral("2024-01-02 03:04:05.1234567"));
-    QCOMPARE(c.text(4).value_or(QStringLiteral("<NULL>")),
-             QStringLiteral("2024-01-02 03:04:05 +01:00"));
-    QCOMPARE(c.text(5).value_or(QStringLiteral("<NULL>")), QString(5000, u'\u00e9'));
-    QCOMPARE(c.bytes(6).value_or("<NULL>").toHex(), QByteArray("00ff00"));
-    QCOMPARE(c.text(7).value_or(QStringLiteral("<NULL>")), QStringLiteral("vm"));
-    QCOMPARE(c.text(8), std::optional<QString>());
-    QVERIFY(!c.fetch());
-}
-
-// A million rows in and out again through the driver: every row arrives, in insertion order,
-// with its values intact.
-void TdsWireTest::millionRows() {
-    constexpr int kRows = 1000000;
-    constexpr int kPerStatement = 1000;
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_million"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (id int, name nvarchar(20), amount decimal(12,2))")
-                       .arg(table));
-    for (int first = 1; first <= kRows; first += kPerStatement) {
-        QString sql = QStringLiteral("INSERT INTO %1 VALUES ").arg(table);
-        for (int i = first; i < first + kPerStatement; ++i) {
-            if (i > first)
-                sql += u',';
-            sql += QStringLiteral("(%1, N'r\u00e9%1', %1.25)").arg(i);
-        }
-        execOrFail(*c, sql);
-    }
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    int n = 0;
-    while (c->fetch()) {
-        ++n;
-        const QString id = QString::number(n);
-        if (c->text(1) != id || c->text(2) != QStringLiteral("r\u00e9") + id ||
-            c->text(3) != id + QStringLiteral(".25"))
-            QFAIL(qPrintable(QStringLiteral("row %1 arrived as %2, %3, %4")
-                                 .arg(n)
-                                 .arg(c->text(1).value_or(QStringLiteral("NULL")),
-                                      c->text(2).value_or(QStringLiteral("NULL")),
-                                      c->text(3).value_or(QStringLiteral("NULL")))));
-    }
-    QCOMPARE(n, kRows);
-    execOrFail(*c, QStringLiteral("DROP TABLE %1").arg(table));
-}
-
-void TdsWireTest::preparedStatement() {
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_prep"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (t nvarchar(20), n bigint, b varbinary(10))")
-                       .arg(table));
-    const int before = static_cast<int>(server_.logLines().size());
-    QVERIFY2(c->prepare(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?)").arg(table)),
-             qPrintable(c->lastError()));
-    c->bindText(1, QString::fromUtf8("it's \u4e2d"), 20);
-    c->bindInt64(2, -9223372036854775807LL - 1);
-    c->bindBytes(3, QByteArray("\0\1", 2));
-    QVERIFY2(c->execute(), qPrintable(c->lastError()));
-    QCOMPARE(c->rowCount(), 1);
-    QVERIFY2(c->execute(), qPrintable(c->lastError()));
-    QCOMPARE(c->rowCount(), 1);
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    const QStringList row{QString::fromUtf8("it's \u4e2d"), QStringLiteral("-9223372036854775808"),
-                          QStringLiteral("0001")};
-    QCOMPARE(c->allRows(), (QList<QStringList>{row, row}));
-
-    // The log shows the calls as the driver made them, parameters as T-SQL literals.
-    const QStringList lines = requestsOnly(server_.logLines().mid(before));
-    QVERIFY2(lines.size() >= 3, qPrintable(lines.join(u'\n')));
-    QCOMPARE(lines[0],
-             QStringLiteral("%1\tRPC\t13\tNULL\tN'@P1 NVARCHAR(20),@P2 BIGINT,@P3 VARBINARY(2)'\t"
-                            "N'INSERT INTO %2 VALUES (@P1, @P2, @P3)'\tN'it''s \u4e2d'\t"
-                            "-9223372036854775808\t0x0001")
-                 .arg(user(), table));
-    QVERIFY2(lines[1].startsWith(user() + QStringLiteral("\tRPC\tsp_execute\t")), qPrintable(lines[1]));
-    QVERIFY2(lines[1].endsWith(QStringLiteral("\tN'it''s \u4e2d'\t-9223372036854775808\t0x0001")),
-             qPrintable(lines[1]));
-}
-
-void TdsWireTest::tables() {
-    auto c = connect();
-    const QString plain = fq::test::uniqueName(QStringLiteral("w_tab"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (a int)").arg(plain));
-    execOrFail(*c, QStringLiteral("CREATE TABLE sales.%1 (a int)").arg(plain));
-    QVERIFY2(c->tables(QStringLiteral("'TABLE'")), qPrintable(c->lastError()));
-    QCOMPARE(c->columnCount(), 5);
-    QCOMPARE(c->columnName(1), QStringLiteral("TABLE_CAT"));
-    QCOMPARE(c->columnName(2), QStringLiteral("TABLE_SCHEM"));
-    QCOMPARE(c->columnName(3), QStringLiteral("TABLE_NAME"));
-    QCOMPARE(c->columnName(4), QStringLiteral("TABLE_TYPE"));
-    QCOMPARE(c->columnName(5), QStringLiteral("REMARKS"));
-    QList<QStringList> mine;
-    for (const QStringList& row : c->allRows()) {
-        QCOMPARE(row[3], QStringLiteral("TABLE"));
-        if (row[2] == plain)
-            mine << row;
-    }
-    QCOMPARE(mine, (QList<QStringList>{
-                       {database(), QStringLiteral("dbo"), plain, QStringLiteral("TABLE"),
-                        QStringLiteral("NULL")},
-                       {database(), QStringLiteral("sales"), plain, QStringLiteral("TABLE"),
-                        QStringLiteral("NULL")}}));
-}
-
-void TdsWireTest::columnsAndDirectParameters() {
-    auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_cols"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (id int NOT NULL, name nvarchar(30), "
-                                  "amount decimal(12,2))")
-                       .arg(table));
-    // SQLColumns goes out as sp_columns; the driver hands back its rows under ODBC's names.
-    QVERIFY2(c->columns(table), qPrintable(c->lastError()));
-    QCOMPARE(c->columnName(4), QStringLiteral("COLUMN_NAME"));
-    QCOMPARE(c->columnName(6), QStringLiteral("TYPE_NAME"));
+    QVERIFY2(c.connect(fresh.connectionString()), qPrintable(c.lastError()));
+    execOrFail(c, "CREATE TABLE b_1 (id int NOT NULL, name nvarchar(30), amount decimal(12,2)); "
+                  "CREATE TABLE a (x int); CREATE TABLE sales.a (x datetime)");
+    // SQLTables goes out as sp_tables, with a catalog as [db]..sp_tables.
+    auto listed = [&](const QString& catalog, const QString& schema, const QString& name,
+                      const QString& type) {
+        QStringList out;
+        if (!c.tables(catalog, schema, name, type))
+            out << c.lastError();
+        for (const QStringList& row : c.allRows())
+            out << row.join(QStringLiteral(" | "));
+        return out;
+    };
+    const QString db = database();
+    QCOMPARE(
+        listed("", "", "", "TABLE,VIEW"),
+        (QStringList{db + " | dbo | a | TABLE | NULL", db + " | dbo | b_1 | TABLE | NULL",
+                     db + " | sales | a | TABLE | NULL",
+                     db + " | INFORMATION_SCHEMA | COLUMNS | VIEW | NULL",
+                     db + " | INFORMATION_SCHEMA | TABLES | VIEW | NULL",
+                     db + " | INFORMATION_SCHEMA | VIEWS | VIEW | NULL",
+                     db + " | sys | columns | VIEW | NULL", db + " | sys | objects | VIEW | NULL",
+                     db + " | sys | tables | VIEW | NULL"}));
+    QCOMPARE(listed(db, "%", "_", ""),
+             (QStringList{db + " | dbo | a | TABLE | NULL", db + " | sales | a | TABLE | NULL"}));
+    QCOMPARE(listed("", "", "B_1", ""), QStringList{db + " | dbo | b_1 | TABLE | NULL"});
+    QCOMPARE(listed("", "SALES", "%", "TABLE"), QStringList{db + " | sales | a | TABLE | NULL"});
+    // SQLColumns goes out as sp_columns: schema, column, type, precision, length, scale,
+    // nullable, SQL data type.
+    QVERIFY2(c.columns("_"), qPrintable(c.lastError()));
+    QCOMPARE(c.columnName(4), QStringLiteral("COLUMN_NAME"));
     QList<QStringList> described;
-    for (const QStringList& row : c->allRows())
-        described << QStringList{row[3], row[5]};
-    QCOMPARE(described, (QList<QStringList>{{QStringLiteral("id"), QStringLiteral("int")},
-                                            {QStringLiteral("name"), QStringLiteral("nvarchar")},
-                                            {QStringLiteral("amount"), QStringLiteral("decimal")}}));
-
-    // Parameters bound to a directly executed statement go out as sp_executesql.
-    const int before = static_cast<int>(server_.logLines().size());
-    c->closeCursor();
-    c->bindInt64(1, 5);
-    c->bindText(2, QString::fromUtf8("\U0001F600 x"), 30);
-    QVERIFY2(c->exec(QStringLiteral("INSERT INTO %1 (id, name) VALUES (?, ?)").arg(table)),
-             qPrintable(c->lastError()));
-    QCOMPARE(c->rowCount(), 1);
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("5"),
-                                                QString::fromUtf8("\U0001F600 x"),
-                                                QStringLiteral("NULL")}}));
-    const QStringList lines = requestsOnly(server_.logLines().mid(before));
-    QVERIFY2(!lines.isEmpty() && lines.first().startsWith(user() + QStringLiteral("\tRPC\t")),
-             qPrintable(lines.join(u'\n')));
-    QVERIFY2(lines.first().endsWith(QString::fromUtf8("\t5\tN'\U0001F600 x'")),
-             qPrintable(lines.first()));
+    for (const QStringList& row : c.allRows())
+        described << QStringList{row[1], row[3], row[5], row[6], row[7], row[8], row[10], row[13]};
+    QCOMPARE(described,
+             (QList<QStringList>{{"dbo", "x", "int", "10", "4", "0", "1", "4"},
+                                 {"sales", "x", "datetime", "23", "16", "3", "1", "9"}}));
+    QVERIFY2(c.columns("b_1"), qPrintable(c.lastError()));
+    described.clear();
+    for (const QStringList& row : c.allRows())
+        described << QStringList{row[3], row[5], row[6], row[7], row[8], row[10]};
+    QCOMPARE(described, (QList<QStringList>{{"id", "int", "10", "4", "0", "0"},
+                                            {"name", "nvarchar", "30", "60", "NULL", "1"},
+                                            {"amount", "decimal", "12", "14", "2", "1"}}));
 }
 
-void TdsWireTest::concurrentConnections() {
+// A table streamed from one connection while another writes into it, reads a table of its own
+// and drops the streamed table: every row there when the SELECT began arrives, in order, intact,
+// across many packets.
+void TdsWireTest::streamingWhileOthersWrite() {
+    constexpr int kRows = 100000;
     const QString shared = fq::test::uniqueName(QStringLiteral("w_shared"));
+    const QString own = fq::test::uniqueName(QStringLiteral("w_own"));
     auto first = connect();
     auto second = connect();
-    execOrFail(*first, QStringLiteral("CREATE TABLE %1 (who int, n int)").arg(shared));
-    for (int i = 0; i < 2000; ++i)
-        execOrFail(*first, QStringLiteral("INSERT INTO %1 VALUES (0, %2)").arg(shared).arg(i));
-
-    // One connection streams the table while the other writes into it and reads a table of
-    // its own: both get exactly their answers.
+    execOrFail(*first, QStringLiteral("CREATE TABLE %1 (id int, name nvarchar(20), amount "
+                                      "decimal(12,2))")
+                           .arg(shared));
+    for (int from = 1; from <= kRows; from += 1000) {
+        QStringList rows;
+        for (int i = from; i < from + 1000; ++i)
+            rows << QStringLiteral("(%1, N'r\u00e9%1', %1.25)").arg(i);
+        execOrFail(*first, QStringLiteral("INSERT INTO %1 VALUES %2").arg(shared, rows.join(u',')));
+    }
     execOrFail(*first, QStringLiteral("SELECT * FROM %1").arg(shared));
-    std::atomic<int> failures{0};
-    const QString own = fq::test::uniqueName(QStringLiteral("w_own"));
+    int failures = 0;
     std::thread writer([&] {
-        if (!second->exec(QStringLiteral("CREATE TABLE %1 (n int)").arg(own)))
-            ++failures;
+        failures += second->exec(QStringLiteral("CREATE TABLE %1 (n int)").arg(own)) ? 0 : 1;
         for (int i = 0; i < 300; ++i) {
-            if (!second->exec(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(own).arg(i)) ||
-                !second->exec(QStringLiteral("INSERT INTO %1 VALUES (1, %2)").arg(shared).arg(i)))
-                ++failures;
+            failures +=
+                second->exec(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(own).arg(i)) ? 0 : 1;
+            failures +=
+                second->exec(QStringLiteral("INSERT INTO %1 VALUES (0, N'x', 0)").arg(shared)) ? 0
+                                                                                               : 1;
         }
+        failures += second->exec(QStringLiteral("DROP TABLE %1").arg(shared)) ? 0 : 1;
     });
-    int streamed = 0;
+    int n = 0;
     while (first->fetch()) {
-        if (first->text(1) == QStringLiteral("0") && first->text(2) == QString::number(streamed))
-            ++streamed;
+        const QString id = QString::number(++n);
+        if (first->text(1) != id || first->text(2) != QStringLiteral("r\u00e9") + id ||
+            first->text(3) != id + QStringLiteral(".25"))
+            QFAIL(qPrintable(QStringLiteral("row %1 arrived as %2")
+                                 .arg(n)
+                                 .arg(first->text(1).value_or("NULL"))));
     }
     writer.join();
-    QCOMPARE(failures.load(), 0);
-    QCOMPARE(streamed, 2000);
-
+    QCOMPARE(n, kRows);
+    QCOMPARE(failures, 0);
     execOrFail(*first, QStringLiteral("SELECT * FROM %1").arg(own));
     const QList<QStringList> rows = first->allRows();
     QCOMPARE(rows.size(), 300);
-    for (int i = 0; i < rows.size(); ++i)
-        QCOMPARE(rows[i].first(), QString::number(i));
+    QCOMPARE(rows.last(), QStringList{"299"});
 }
 
 void TdsWireTest::cancelDuringLongSelect() {
@@ -632,62 +281,55 @@ void TdsWireTest::cancelDuringLongSelect() {
     execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
     // 300 rows of 100 kB: far more than the socket buffers hold, so the server is still
     // sending when the cancel comes.
-    const QString filler(50000, u'c');
     for (int i = 0; i < 300; ++i)
-        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')").arg(table).arg(i).arg(filler));
-    const QString small = fq::test::uniqueName(QStringLiteral("w_small"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int)").arg(small));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (42)").arg(small));
-
-    const int before = static_cast<int>(server_.logLines().size());
+        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')")
+                           .arg(table)
+                           .arg(i)
+                           .arg(QString(50000, u'c')));
+    const int before = logSize();
     execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
     QVERIFY(c->fetch());
-    std::atomic<bool> cancelled{false};
-    std::thread canceller([&] { cancelled = c->cancel(); });
-    canceller.join();
-    QVERIFY(cancelled.load());
+    bool cancelled = false;
+    std::thread([&] { cancelled = c->cancel(); }).join();
+    QVERIFY(cancelled);
     int rows = 1;
     while (c->fetch())
         ++rows;
     QVERIFY2(rows < 300, qPrintable(QString::number(rows)));
-
     // The connection goes on with the next statement, and the server logged the cancel.
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(small));
-    QCOMPARE(c->allRows(), (QList<QStringList>{{QStringLiteral("42")}}));
-    const QStringList lines = withoutConnection(server_.logLines().mid(before));
-    QVERIFY2(lines.contains(user() + QStringLiteral("\tATTENTION")), qPrintable(lines.join(u'\n')));
+    execOrFail(*c, QStringLiteral("SELECT 42"));
+    QCOMPARE(c->allRows(), (QList<QStringList>{{"42"}}));
+    QVERIFY(
+        requests(server_.logLines().mid(before)).contains(user() + QStringLiteral("\tATTENTION")));
 }
 
 void TdsWireTest::clientVanishesMidResult() {
     const QString table = fq::test::uniqueName(QStringLiteral("w_vanish"));
-    {
-        auto c = connect();
-        execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
-        const QString filler(50000, u'v');
-        for (int i = 0; i < 100; ++i)
-            execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')").arg(table).arg(i).arg(filler));
+    auto c = connect();
+    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
+    for (int i = 0; i < 100; ++i)
+        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')")
+                           .arg(table)
+                           .arg(i)
+                           .arg(QString(50000, u'v')));
+    const int before = logSize();
+    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
+    QVERIFY(c->fetch());
+    QCOMPARE(cutConnectionsTo(server_.port()), 1);
+    while (c->fetch()) {
     }
-    const int before = static_cast<int>(server_.logLines().size());
-    {
-        auto c = connect();
-        execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-        QVERIFY(c->fetch());
-        QCOMPARE(cutConnectionsTo(server_.port()), 1);
-        while (c->fetch()) {
-        }
-    }
+    c.reset();
     // The server stops streaming, logs the connection's end (not a cancel) and serves others.
-    auto linesSince = [&] { return withoutConnection(server_.logLines().mid(before)); };
-    QTRY_VERIFY2(linesSince().contains(user() + QStringLiteral("\tLOGOUT")),
-                 qPrintable(linesSince().join(u'\n')));
-    QVERIFY(!linesSince().contains(user() + QStringLiteral("\tATTENTION")));
+    auto lines = [&] { return server_.logLines().mid(before).join(u'\n'); };
+    QTRY_VERIFY2(lines().contains(user() + QStringLiteral("\tLOGOUT")), qPrintable(lines()));
+    QVERIFY(!lines().contains(QStringLiteral("\tATTENTION")));
     auto next = connect();
-    execOrFail(*next, QStringLiteral("SELECT * FROM %1").arg(table));
-    QCOMPARE(next->allRows().size(), 100);
+    execOrFail(*next, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
+    QCOMPARE(next->allRows(), (QList<QStringList>{{"100"}}));
 }
 
 void TdsWireTest::statementLog() {
-    const int before = static_cast<int>(server_.logLines().size());
+    const int before = logSize();
     {
         auto c = connect();
         c->exec(QStringLiteral("SELECT *\r\nFROM [tab\tname] -- back\\slash"));
@@ -695,62 +337,61 @@ void TdsWireTest::statementLog() {
     }
     // The logout is logged when the server sees the connection close; other connections'
     // lines may come in between.
-    auto linesOf = [&](const QString& number) {
+    QString number;
+    auto linesOf = [&] {
         QStringList out;
-        for (const QString& line : server_.logLines().mid(before))
+        for (const QString& line : server_.logLines().mid(before)) {
+            if (number.isEmpty() && line.section(u'\t', 2, 2) == QLatin1String("LOGIN"))
+                number = line.section(u'\t', 0, 0);
             if (line.section(u'\t', 0, 0) == number)
-                out << line;
+                out << line.section(u'\t', 1);
+        }
         return out;
     };
-    QString number;
-    for (const QString& line : server_.logLines().mid(before))
-        if (number.isEmpty() && line.section(u'\t', 2, 2) == QLatin1String("LOGIN"))
-            number = line.section(u'\t', 0, 0);
-    QVERIFY(number.toInt() > 0);
-    QTRY_VERIFY2(linesOf(number).size() >= 5, qPrintable(linesOf(number).join(u'\n')));
-    QCOMPARE(linesOf(number), (QStringList{
-                        number + "\t" + user() + "\tLOGIN\t" + database(),
-                        number + "\t" + user() +
-                            QStringLiteral("\tBATCH\tSELECT *\\r\\nFROM [tab\\tname] -- back\\\\slash"),
-                        number + "\t" + user() + QString::fromUtf8("\tBATCH\tSELECT N'\u00e9'"),
-                        // The driver cancels the result nobody read before it disconnects.
-                        number + "\t" + user() + "\tATTENTION",
-                        number + "\t" + user() + "\tLOGOUT"}));
-
+    QTRY_VERIFY2(linesOf().size() >= 5, qPrintable(linesOf().join(u'\n')));
+    QCOMPARE(linesOf(),
+             (QStringList{user() + "\tLOGIN\t" + database(),
+                          user() + "\tBATCH\tSELECT *\\r\\nFROM [tab\\tname] -- back\\\\slash",
+                          user() + QString::fromUtf8("\tBATCH\tSELECT N'\u00e9'"),
+                          // The driver cancels the result nobody read.
+                          user() + "\tATTENTION", user() + "\tLOGOUT"}));
     // Connection numbers go up by one per connection.
     auto next = connect();
-    QTRY_VERIFY(!linesOf(QString::number(number.toInt() + 1)).isEmpty());
+    QTRY_VERIFY(server_.logLines().last().startsWith(QString::number(number.toInt() + 1) + u'\t'));
 }
 
 void TdsWireTest::scriptAtStart() {
-    QTemporaryFile good;
-    QVERIFY(good.open());
-    good.write("CREATE TABLE fixture (a int, b nvarchar(10))\nINSERT INTO fixture VALUES (1, N'x')\n");
-    good.flush();
-    {
-        TestServerProcess withScript;
-        QVERIFY2(withScript.start({QStringLiteral("--script"), good.fileName()}),
-                 qPrintable(withScript.error()));
-        OdbcClient c;
-        QVERIFY2(c.connect(withScript.connectionString()), qPrintable(c.lastError()));
-        QVERIFY2(c.exec(QStringLiteral("SELECT * FROM fixture")), qPrintable(c.lastError()));
-        QCOMPARE(c.allRows(), (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("x")}}));
-    }
+    // scripts/run's sample tables.
+    TestServerProcess withScript;
+    QVERIFY2(
+        withScript.start({"--script", QT_TESTCASE_SOURCEDIR "/../../scripts/samples-mssql.sql"}),
+        qPrintable(withScript.error()));
+    OdbcClient c;
+    QVERIFY2(c.connect(withScript.connectionString()), qPrintable(c.lastError()));
+    QVERIFY2(c.exec("SELECT * FROM Customer"), qPrintable(c.lastError()));
+    QCOMPARE(c.allRows(), (QList<QStringList>{{"Smith", "AB-1    "}, {"O'Neil", "NULL"}}));
+    QVERIFY2(c.exec("SELECT note, amount FROM invoices"), qPrintable(c.lastError()));
+    QCOMPARE(c.allRows(), (QList<QStringList>{{"Grüße", "99.9500"}, {"NULL", "12.0000"}}));
+    QVERIFY2(c.exec("SELECT * FROM sales.regions"), qPrintable(c.lastError()));
+    QCOMPARE(c.allRows(), (QList<QStringList>{{"NE", "North-East"}}));
 
+    // A failing script stops the server before it listens, with SQL Server's message.
     QTemporaryFile bad;
     QVERIFY(bad.open());
-    bad.write("CREATE TABLE broken (a int(11))\n");
+    bad.write("CREATE TABLE broken (a int)\nINSERT INTO broken VALUES(1)\nDROP TABLE nosuch\n"
+              "CREATE TABLE broken (a int(11))\n");
     bad.flush();
     QProcess process;
-    process.start(QStringLiteral(TDS_TEST_SERVER_PATH),
-                  {QStringLiteral("--port"), QString::number(fq::test::unusedLoopbackPort()),
-                   QStringLiteral("--account"), QStringLiteral("a:b"), QStringLiteral("--database"),
-                   QStringLiteral("d"), QStringLiteral("--script"), bad.fileName()});
+    process.start(TDS_TEST_SERVER_PATH,
+                  {"--port", QString::number(fq::test::unusedLoopbackPort()), "--account", "a:b",
+                   "--database", "d", "--script", bad.fileName()});
     QVERIFY(process.waitForFinished(10000));
     QVERIFY(process.exitCode() != 0);
     const QString errors = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(errors.contains(QStringLiteral("Msg 2716")), qPrintable(errors));
-    QVERIFY2(errors.contains(QStringLiteral("Cannot specify a column width on data type int.")),
+    QVERIFY2(errors.endsWith("Msg 3701, Level 11, State 5, Line 3\nCannot drop the table 'nosuch', "
+                             "because it does not exist or you do not have permission.\nMsg 2716, "
+                             "Level 16, State 1, Line 4\nColumn, parameter, or variable #1: Cannot "
+                             "specify a column width on data type int.\n"),
              qPrintable(errors));
 }
 

@@ -5,7 +5,7 @@
 #include "ResultWriter.h"
 #include "RpcReader.h"
 #include "StatementLog.h"
-#include "WireText.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <exception>
@@ -17,37 +17,11 @@ const std::u16string Connection::kServerName = u"TDSTEST";
 namespace {
 constexpr std::size_t kDefaultPacketSize = 4096;
 constexpr std::uint16_t kCommandSelect = 0xC1;
-constexpr std::uint32_t kTds71 = 0x71000001u;
-constexpr std::uint32_t kTds72 = 0x72090002u;
-constexpr std::uint32_t kTds73A = 0x730A0003u;
-constexpr std::uint32_t kTds73B = 0x730B0003u;
 constexpr std::uint32_t kTds74 = 0x74000004u;
 constexpr std::size_t kRowsBetweenCancelChecks = 256;
 
-// The version answered for the one a client asks: the same, for the versions from 7.1 on.
-std::optional<std::uint32_t> negotiate(std::uint32_t asked) {
-    switch (asked) {
-    case kTds71:
-    case kTds72:
-    case kTds73A:
-    case kTds73B:
-    case kTds74:
-        return asked;
-    case 0x07010000u: // 7.1 revision 0, byte-swapped by old clients
-        return kTds71;
-    default:
-        break;
-    }
-    const std::uint32_t major = asked >> 24;
-    if (major < 0x71 || major > 0x7F)
-        return std::nullopt;
-    if (major >= 0x74)
-        return kTds74;
-    if (major == 0x73)
-        return kTds73B;
-    if (major == 0x72)
-        return kTds72;
-    return kTds71;
+std::u16string utf16(const std::string& ascii) {
+    return text::fromAscii(ascii);
 }
 
 } // namespace
@@ -88,22 +62,15 @@ void Connection::run() {
         case PacketType::Attention:
             attention();
             break;
-        case PacketType::TransactionManager:
-            transactionRequest();
-            break;
-        default: {
+        default:
+            // Transaction requests, bulk loads and the like: none of the clients sends them.
             beginResponse();
-            Message m;
-            m.number = 4014;
-            m.severity = 20;
-            m.text = u"A fatal error occurred while reading the input stream from the network: "
-                     u"unexpected packet type " +
-                     WireText::utf16(WireText::hex(static_cast<std::uint8_t>(type))) + u".";
-            out_.message(m, kServerName, u"");
+            out_.message(notSupported(u"TDS packets of type 0x" +
+                                      utf16(text::hex(std::string(1, static_cast<char>(type))))),
+                         kServerName, u"");
             out_.done(DoneKind::Done, kDoneError, 0, 0);
             out_.endMessage();
             break;
-        }
         }
     }
     if (loggedIn) {
@@ -124,21 +91,17 @@ bool Connection::login(const std::vector<std::uint8_t>& payload) {
         return false;
     }
     user_ = request->userName;
-    const std::optional<std::uint32_t> version = negotiate(request->tdsVersion);
-    if (!version) {
-        Message m;
-        m.number = 17835;
-        m.severity = 20;
-        m.text = u"This server supports TDS 7.1 and later only.";
+    if (request->tdsVersion < kTds74) {
+        Message m = makeMessage(17835, 20, 1, u"This server supports TDS 7.4 only.");
         log_.loginFailed(number_, user_, request->database, m.number);
         sendErrorsAndClose({m});
         return false;
     }
-    out_.setTdsVersion(*version);
 
     LoginResult result = engine_.login(request->userName, request->password, request->database);
     if (!result.session) {
-        const std::int32_t number = result.messages.empty() ? 18456 : result.messages.front().number;
+        const std::int32_t number =
+            result.messages.empty() ? 18456 : result.messages.front().number;
         log_.loginFailed(number_, user_, request->database, number);
         sendErrorsAndClose(result.messages);
         return false;
@@ -149,7 +112,7 @@ bool Connection::login(const std::vector<std::uint8_t>& payload) {
 
     std::size_t packetSize = request->packetSize == 0 ? kDefaultPacketSize : request->packetSize;
     packetSize = std::clamp<std::size_t>(packetSize, 512, 32767);
-    const std::u16string packetText = WireText::utf16(std::to_string(packetSize));
+    const std::u16string packetText = utf16(std::to_string(packetSize));
 
     out_.envChange(1, database, u"master");
     Message changedDatabase;
@@ -166,7 +129,7 @@ bool Connection::login(const std::vector<std::uint8_t>& payload) {
     changedLanguage.severity = 0;
     changedLanguage.text = u"Changed language setting to us_english.";
     out_.message(changedLanguage, kServerName, u"");
-    out_.loginAck(*version);
+    out_.loginAck();
     out_.envChange(4, packetText, packetText);
     out_.done(DoneKind::Done, kDoneFinal, 0, 0);
     out_.endMessage();
@@ -211,7 +174,7 @@ void Connection::internalError(const std::string& what) {
     Message m;
     m.number = 50000;
     m.severity = 16;
-    m.text = u"The test server failed: " + WireText::utf16(what);
+    m.text = u"The test server failed: " + text::fromUtf8(what);
     out_.message(m, kServerName, u"");
     anyError_ = true;
     procError_ = true;
@@ -237,40 +200,10 @@ void Connection::emit(StatementOutcome&& outcome) {
     std::uint64_t count = 0;
     std::uint16_t command = 0;
     if (outcome.result) {
-        ResultSet& result = *outcome.result;
-        ResultWriter writer(out_, result.columns);
-        writer.metadata();
         command = kCommandSelect;
         counted = true;
-        std::vector<Value> row;
-        std::size_t sinceCheck = 0;
-        for (;;) {
-            bool more = false;
-            try {
-                more = result.rows && result.rows->next(row);
-            } catch (const std::exception& e) {
-                internalError(std::string("reading a row: ") + e.what());
-                error = true;
-                break;
-            }
-            if (!more)
-                break;
-            const std::string problem = writer.checkRow(row);
-            if (!problem.empty()) {
-                internalError(problem);
-                error = true;
-                break;
-            }
-            writer.row(row);
-            ++count;
-            if (out_.takePacketSent() || ++sinceCheck >= kRowsBetweenCancelChecks) {
-                sinceCheck = 0;
-                if (stream_.attentionArrived()) {
-                    cancelResponse();
-                    return;
-                }
-            }
-        }
+        if (!sendRows(*outcome.result, count, error))
+            return;
     } else if (outcome.rowCount) {
         counted = true;
         count = static_cast<std::uint64_t>(std::max<std::int64_t>(*outcome.rowCount, 0));
@@ -285,20 +218,62 @@ void Connection::emit(StatementOutcome&& outcome) {
         // A statement on its own in a batch ends with DONE; one run by a procedure with
         // DONEINPROC, sent only when it has something to report.
         if (!inRpc_ || outcome.result || counted || error)
-            pending_ = PendingDone{inRpc_ ? DoneKind::DoneInProc : DoneKind::Done, status, command,
-                                   count};
+            pending_ =
+                PendingDone{inRpc_ ? DoneKind::DoneInProc : DoneKind::Done, status, command, count};
         return;
     }
+    endProcedure(outcome, status, command, count);
+}
+
+bool Connection::sendRows(ResultSet& result, std::uint64_t& count, bool& error) {
+    ResultWriter writer(out_, result.columns);
+    writer.metadata();
+    std::vector<Value> row;
+    std::size_t sinceCheck = 0;
+    for (;;) {
+        bool more = false;
+        try {
+            more = result.rows && result.rows->next(row);
+        } catch (const RowError& e) {
+            out_.message(e.message, kServerName, procName_);
+            error = true;
+            return true;
+        } catch (const std::exception& e) {
+            internalError(std::string("reading a row: ") + e.what());
+            error = true;
+            return true;
+        }
+        if (!more)
+            return true;
+        const std::string problem = writer.checkRow(row);
+        if (!problem.empty()) {
+            internalError(problem);
+            error = true;
+            return true;
+        }
+        writer.row(row);
+        ++count;
+        if (out_.takePacketSent() || ++sinceCheck >= kRowsBetweenCancelChecks) {
+            sinceCheck = 0;
+            if (stream_.attentionArrived()) {
+                cancelResponse();
+                return false;
+            }
+        }
+    }
+}
+
+void Connection::endProcedure(const StatementOutcome& outcome, std::uint16_t status,
+                              std::uint16_t command, std::uint64_t count) {
     // The last outcome of a procedure: its return status, output parameters and DONEPROC.
-    if (outcome.result || counted)
+    if (outcome.result || (status & kDoneCount) != 0)
         out_.done(DoneKind::DoneInProc, static_cast<std::uint16_t>(status | kDoneMore), command,
                   count);
     out_.returnStatus(*outcome.returnStatus);
     for (std::size_t i = 0; i < outcome.outputParams.size(); ++i) {
         // The k-th output value answers the call's k-th OUTPUT parameter.
-        const std::uint16_t ordinal = i < outputOrdinals_.size()
-                                          ? outputOrdinals_[i]
-                                          : static_cast<std::uint16_t>(i);
+        const std::uint16_t ordinal =
+            i < outputOrdinals_.size() ? outputOrdinals_[i] : static_cast<std::uint16_t>(i);
         const RpcParam& p = outcome.outputParams[i];
         ResultWriter::returnValue(out_, ordinal, p.name, p.type, p.value);
     }
@@ -308,15 +283,16 @@ void Connection::emit(StatementOutcome&& outcome) {
         procEnded_ = true;
         pending_ = PendingDone{DoneKind::DoneProc, procStatus, 0, 0};
     } else {
-        // EXEC in a batch: the procedure's DONEPROC, then the statement's DONE.
+        // A procedure called in a batch: its DONEPROC, then the statement's DONE.
         out_.done(DoneKind::DoneProc, static_cast<std::uint16_t>(procStatus | kDoneMore), 0, 0);
         pending_ = PendingDone{DoneKind::Done, 0, 0, 0};
     }
 }
 
 void Connection::batch(const std::vector<std::uint8_t>& payload) {
+    // ALL_HEADERS first: its total length, then the headers.
     std::size_t start = 0;
-    if (out_.atLeast72() && payload.size() >= 4) {
+    if (payload.size() >= 4) {
         const std::size_t total = static_cast<std::size_t>(payload[0]) |
                                   (static_cast<std::size_t>(payload[1]) << 8) |
                                   (static_cast<std::size_t>(payload[2]) << 16) |
@@ -352,7 +328,7 @@ void Connection::batch(const std::vector<std::uint8_t>& payload) {
 }
 
 void Connection::rpcMessage(const std::vector<std::uint8_t>& payload) {
-    RpcReader reader(payload, out_.atLeast72());
+    RpcReader reader(payload);
     std::string error;
     std::vector<RpcRequest> calls = reader.read(error);
     beginResponse();
@@ -363,7 +339,7 @@ void Connection::rpcMessage(const std::vector<std::uint8_t>& payload) {
         m.severity = 16;
         m.text = u"The incoming tabular data stream (TDS) remote procedure call (RPC) protocol "
                  u"stream is incorrect. " +
-                 WireText::utf16(error.empty() ? "It holds no call." : error);
+                 utf16(error.empty() ? "It holds no call." : error);
         out_.message(m, kServerName, u"");
         out_.done(DoneKind::DoneProc, kDoneError, 0, 0);
         out_.endMessage();
@@ -410,12 +386,6 @@ void Connection::rpc(RpcRequest& call, bool last) {
 void Connection::attention() {
     log_.attention(number_, user_);
     out_.done(DoneKind::Done, kDoneAttention, 0, 0);
-    out_.endMessage();
-}
-
-void Connection::transactionRequest() {
-    // Transactions are not kept; the request is acknowledged so a client can carry on.
-    out_.done(DoneKind::Done, kDoneFinal, 0, 0);
     out_.endMessage();
 }
 

@@ -41,10 +41,13 @@ private:
     void rpcMessage(const std::vector<std::uint8_t>& payload);
     void rpc(RpcRequest& call, bool last);
     void attention();
-    void transactionRequest();
 
     void beginResponse();
     void emit(StatementOutcome&& outcome);
+    // Sends a result's metadata and rows; false when a cancel ended the response.
+    bool sendRows(ResultSet& result, std::uint64_t& count, bool& error);
+    void endProcedure(const StatementOutcome& outcome, std::uint16_t status, std::uint16_t command,
+                      std::uint64_t count);
     void flushPending(bool more);
     void cancelResponse();
     void internalError(const std::string& what);

@@ -22,19 +22,18 @@ struct DateTimeParts {
     std::int64_t fraction = 0; // in 100-ns units
     int fractionDigits = 0;    // as written
     int offsetMinutes = 0;
-    bool dayValid = true; // false for a well-formed but impossible day (2021-02-30)
+    bool dayValid = true; // false for a well-formed but impossible day (2023-02-29)
 };
 
 class DateTime {
 public:
-    // Reads the forms a client writes: 2024-01-31, 20240131, 01/31/2024, with a time 10:20,
-    // 10:20:30, 10:20:30.1234567, 10:20 PM, after a space or a T, and an offset +01:00 or Z.
-    // Returns nullopt when the text is no date or time at all.
+    // Reads the forms the clients write: 2024-01-31, a time 10:20, 10:20:30 or
+    // 10:20:30.1234567 after it (or alone), then an offset +01:00 or -05:00.
+    // Returns nullopt when the text is no date or time of these forms.
     static std::optional<DateTimeParts> parse(const std::u16string& text);
 
     static std::int32_t daysFromCivil(int year, int month, int day); // since 0001-01-01
     static void civilFromDays(std::int32_t days, int& year, int& month, int& day);
-    static bool validDay(int year, int month, int day);
     static constexpr std::int32_t kDays1900 = 693595; // 1900-01-01 in days since 0001-01-01
     static constexpr std::int64_t kTicksPerDay = 864000000000; // 100-ns ticks
 };

@@ -1,13 +1,14 @@
 #pragma once
 
-// The SQL half of the test server: accounts and databases, tables in schemas, SQL Server's types
-// and conversion rules, the T-SQL statements the client sends, and SQL Server's messages.
-// The wire half (Server.cpp and friends) turns these outcomes into TDS tokens.
+// The SQL half of the test server: accounts and the database, tables in schemas, SQL Server's
+// types and conversion rules, the T-SQL statements its clients send (README.md), and SQL
+// Server's messages. The wire half (Server.cpp and friends) turns these outcomes into TDS tokens.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -15,11 +16,33 @@
 namespace tds {
 
 enum class Type : std::uint8_t {
-    Bit, TinyInt, SmallInt, Int, BigInt,
-    Decimal, Numeric, Money, SmallMoney, Float, Real,
-    Char, VarChar, Text, NChar, NVarChar, NText, Xml,
-    Binary, VarBinary, Image,
-    Date, Time, DateTime, DateTime2, SmallDateTime, DateTimeOffset,
+    Bit,
+    TinyInt,
+    SmallInt,
+    Int,
+    BigInt,
+    Decimal,
+    Numeric,
+    Money,
+    SmallMoney,
+    Float,
+    Real,
+    Char,
+    VarChar,
+    Text,
+    NChar,
+    NVarChar,
+    NText,
+    Xml,
+    Binary,
+    VarBinary,
+    Image,
+    Date,
+    Time,
+    DateTime,
+    DateTime2,
+    SmallDateTime,
+    DateTimeOffset,
     UniqueIdentifier,
 };
 
@@ -41,6 +64,7 @@ struct Column {
 
 // 128-bit integers (a GCC/Clang extension) for decimal(38) magnitudes.
 __extension__ typedef __int128 Int128;
+__extension__ typedef unsigned __int128 UInt128;
 
 // Unscaled decimal; the scale is the column's (money and smallmoney: 4).
 struct Decimal {
@@ -59,9 +83,8 @@ struct DateTimeValue {
 
 // A value already in its column's type:
 //   monostate NULL | int64_t bit and the integer types | double float, real | Decimal
-//   | std::string char/varchar/text (code page 1252 bytes), binary/varbinary/image (a
-//     timestamp/rowversion column is binary(8)), and uniqueidentifier (16 bytes, in SQL
-//     Server's byte order)
+//   | std::string char/varchar/text (code page 1252 bytes), binary/varbinary/image, and
+//     uniqueidentifier (16 bytes, in SQL Server's byte order)
 //   | std::u16string nchar/nvarchar/ntext/xml | DateTimeValue
 using Value = std::variant<std::monostate, std::int64_t, double, Decimal, std::string,
                            std::u16string, DateTimeValue>;
@@ -73,6 +96,19 @@ struct Message {
     std::uint8_t severity = 16;
     std::u16string text;
     std::int32_t line = 1;
+};
+
+Message makeMessage(std::int32_t number, std::uint8_t severity, std::uint8_t state,
+                    std::u16string text);
+// What the double leaves out of T-SQL (README.md): message 50000, as SQL Server numbers a message
+// that has no number of its own.
+Message notSupported(const std::u16string& what);
+
+// A row that cannot be produced (a value that does not convert, say): the statement fails with
+// this message after the rows already sent, as on SQL Server.
+struct RowError : std::runtime_error {
+    explicit RowError(Message m) : std::runtime_error("row error"), message(std::move(m)) {}
+    Message message;
 };
 
 // Rows of a result, pulled one at a time. next() is called by the wire half without any lock
@@ -99,14 +135,14 @@ struct RpcParam {
 // What one statement did. The wire half sends the messages, then the result set's metadata and
 // rows, then a DONE (DONEPROC for an RPC) with the row count when there is one and the error
 // flag when a message of severity >= 11 was raised.
-// A procedure (an RPC, or EXEC in a batch) emits an outcome per statement it runs (DONEINPROC),
-// then a last outcome with returnStatus set, which carries the procedure's own messages and its
-// output parameters (RETURNSTATUS, RETURNVALUE tokens, then DONEPROC).
+// A procedure (an RPC, or a call in a batch) emits an outcome per statement it runs
+// (DONEINPROC), then a last outcome with returnStatus set, which carries the procedure's own
+// messages and its output parameters (RETURNSTATUS, RETURNVALUE tokens, then DONEPROC).
 struct StatementOutcome {
     std::vector<Message> messages;
     std::optional<ResultSet> result;
     // Rows affected or selected. Left empty for a result whose rows stream from a table (the
-    // wire half counts the rows it sends) and under SET NOCOUNT ON.
+    // wire half counts the rows it sends).
     std::optional<std::int64_t> rowCount;
     // For procedures: the return status; set only on a procedure's last outcome.
     std::optional<std::int32_t> returnStatus;
@@ -125,7 +161,7 @@ public:
                               const std::function<void(StatementOutcome&&)>& emit) = 0;
     // Runs an RPC: by name (sp_tables, sp_columns, sp_executesql, sp_prepexec, sp_rename, ...)
     // or by the well-known procedure id when the name is empty (10 sp_executesql,
-    // 11 sp_prepare, 12 sp_execute, 13 sp_prepexec, 15 sp_unprepare, ...).
+    // 11 sp_prepare, 12 sp_execute, 13 sp_prepexec, 15 sp_unprepare).
     virtual void executeRpc(const std::u16string& name, std::uint16_t procId,
                             const std::vector<RpcParam>& params,
                             const std::function<void(StatementOutcome&&)>& emit) = 0;
@@ -144,17 +180,17 @@ public:
         std::u16string password;
     };
 
-    // Databases are created empty, each with the schemas dbo and one more named "sales".
-    Engine(std::vector<Account> accounts, std::vector<std::u16string> databases);
+    // The database is created empty, with the schemas dbo and sales.
+    Engine(std::vector<Account> accounts, std::u16string database);
     ~Engine();
 
     // Thread-safe: each connection's thread calls login, then its own session.
     LoginResult login(const std::u16string& user, const std::u16string& password,
                       const std::u16string& database);
 
-    // Runs a T-SQL script as the first account on the given database (start-up fixtures).
-    // Returns the error messages, empty on success.
-    std::vector<Message> runScript(const std::u16string& database, const std::u16string& sql);
+    // Runs a T-SQL script as one batch, as the first account (start-up fixtures). Returns the
+    // error messages, empty on success.
+    std::vector<Message> runScript(const std::u16string& sql);
 
     struct Impl;
 

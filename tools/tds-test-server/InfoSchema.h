@@ -1,41 +1,34 @@
 #pragma once
 
-// The catalog views a client reads: INFORMATION_SCHEMA.COLUMNS and TABLES, a few sys views,
-// and the list of system objects that sp_tables and OBJECT_ID know.
+// The catalog as clients read it: the view INFORMATION_SCHEMA.COLUMNS, the rows of sp_columns,
+// and the system views sp_tables lists beside the user tables.
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Catalog.h"
-#include "SessionImpl.h"
 
 namespace tds {
 
-struct SystemObject {
-    std::u16string schema;
-    std::u16string name;
-    std::u16string tableType; // as sp_tables reports it: "VIEW" or "SYSTEM TABLE"
-    std::int32_t id;
+struct SystemView {
+    std::u16string_view schema;
+    std::u16string_view name;
+    std::u16string_view tableType; // "VIEW" or "SYSTEM TABLE"
 };
 
 class InfoSchema {
 public:
-    static const std::vector<SystemObject>& systemObjects();
-    static const SystemObject* findSystemObject(std::u16string_view schema,
-                                                std::u16string_view name);
-    static const SystemObject* findSystemObject(std::int32_t id);
-    // Builds the rows of a catalog view; false when the name is none of them.
-    static bool view(const Database& db, std::u16string_view schema, std::u16string_view name,
-                     Source& out);
+    // INFORMATION_SCHEMA.COLUMNS, for every column of every table. Needs db.mutex() held.
+    static void columnsView(const Database& db, std::vector<Column>& columns,
+                            std::vector<Row>& rows);
 
-    // The per-type values of INFORMATION_SCHEMA.COLUMNS (NULL as monostate).
-    static Value characterMaximumLength(const ColumnType& t);
-    static Value characterOctetLength(const ColumnType& t);
-    static Value numericPrecision(const ColumnType& t);
-    static Value numericPrecisionRadix(const ColumnType& t);
-    static Value numericScale(const ColumnType& t);
-    static Value datetimePrecision(const ColumnType& t);
+    // sp_columns: its result columns, and the row of one column of a table (ordinal from 1).
+    static std::vector<Column> spColumnsColumns();
+    static Row spColumnsRow(const Database& db, const Table& table, std::int64_t ordinal,
+                            bool odbc3);
+
+    // The system objects a real server lists beside the user tables.
+    static const std::vector<SystemView>& systemViews();
 };
 
 } // namespace tds

@@ -28,16 +28,123 @@ bool isNamePart(char16_t c) {
     return isNameStart(c) || isDigit(c) || c == u'@' || c == u'$';
 }
 
-Message unclosed(const std::u16string& sql, std::size_t from, std::size_t contentBegin) {
-    Message m;
-    m.number = 105;
-    m.severity = 15;
-    m.state = 1;
-    m.line = Lexer::lineOf(sql, from);
-    m.text =
-        u"Unclosed quotation mark after the character string '" + sql.substr(contentBegin) + u"'.";
-    return m;
-}
+// Reads one batch into tokens, one token per call of next().
+class Scanner {
+public:
+    explicit Scanner(const std::u16string& sql) : sql_(sql), n_(sql.size()) {}
+
+    // Skips spaces and -- comments; false at the end of the batch.
+    bool skipToToken() {
+        while (i_ < n_) {
+            if (isSpace(sql_[i_])) {
+                ++i_;
+            } else if (sql_[i_] == u'-' && at(1) == u'-') {
+                while (i_ < n_ && sql_[i_] != u'\n') {
+                    ++i_;
+                }
+            } else {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::optional<Message> next(std::vector<Token>& tokens) {
+        begin_ = i_;
+        const char16_t c = sql_[i_];
+        const bool national = (c == u'N' || c == u'n') && at(1) == u'\'';
+        if (c == u'\'' || national) {
+            i_ += national ? 2 : 1;
+            return delimited(u'\'', national ? TokenKind::NString : TokenKind::String, tokens);
+        }
+        if (c == u'[' || c == u'"') {
+            ++i_;
+            return delimited(c == u'[' ? u']' : u'"', TokenKind::QuotedName, tokens);
+        }
+        if (c == u'0' && (at(1) == u'x' || at(1) == u'X')) {
+            i_ += 2;
+            skipWhile(isHexDigit);
+            push(TokenKind::Hex, sql_.substr(begin_ + 2, i_ - begin_ - 2), tokens);
+        } else if (isDigit(c) || (c == u'.' && isDigit(at(1)))) {
+            const TokenKind kind = number();
+            push(kind, sql_.substr(begin_, i_ - begin_), tokens);
+        } else if (c == u'@' || isNameStart(c)) {
+            ++i_;
+            skipWhile(isNamePart);
+            push(c == u'@' ? TokenKind::Variable : TokenKind::Word,
+                 sql_.substr(begin_, i_ - begin_), tokens);
+        } else {
+            // Symbols, the two-character comparisons first.
+            const char16_t d = at(1);
+            const bool pair = (c == u'<' && (d == u'=' || d == u'>')) || (c == u'>' && d == u'=') ||
+                              (c == u'!' && d == u'=');
+            i_ += pair ? 2 : 1;
+            push(TokenKind::Symbol, sql_.substr(begin_, i_ - begin_), tokens);
+        }
+        return std::nullopt;
+    }
+
+private:
+    char16_t at(std::size_t ahead) const { return i_ + ahead < n_ ? sql_[i_ + ahead] : u'\0'; }
+
+    void skipWhile(bool (*part)(char16_t)) {
+        while (i_ < n_ && part(sql_[i_])) {
+            ++i_;
+        }
+    }
+
+    void push(TokenKind kind, std::u16string value, std::vector<Token>& tokens) {
+        tokens.push_back(Token{kind, std::move(value), begin_, i_});
+    }
+
+    // digits[.digits][e[+-]digits]
+    TokenKind number() {
+        TokenKind kind = TokenKind::Integer;
+        skipWhile(isDigit);
+        if (at(0) == u'.') {
+            kind = TokenKind::Number;
+            ++i_;
+            skipWhile(isDigit);
+        }
+        if (at(0) == u'e' || at(0) == u'E') {
+            const std::size_t sign = at(1) == u'+' || at(1) == u'-' ? 1 : 0;
+            if (isDigit(at(1 + sign))) {
+                i_ += 1 + sign;
+                skipWhile(isDigit);
+                kind = TokenKind::Float;
+            }
+        }
+        return kind;
+    }
+
+    // A text up to its closing delimiter, a doubled delimiter standing for one.
+    std::optional<Message> delimited(char16_t close, TokenKind kind, std::vector<Token>& tokens) {
+        const std::size_t contentBegin = i_;
+        std::u16string value;
+        while (i_ < n_) {
+            if (sql_[i_] != close) {
+                value.push_back(sql_[i_++]);
+            } else if (at(1) == close) {
+                value.push_back(close);
+                i_ += 2;
+            } else {
+                ++i_;
+                push(kind, std::move(value), tokens);
+                return std::nullopt;
+            }
+        }
+        Message m = makeMessage(105, 15, 1,
+                                u"Unclosed quotation mark after the character string '" +
+                                    sql_.substr(contentBegin) + u"'.");
+        m.line = Lexer::lineOf(sql_, begin_);
+        return m;
+    }
+
+    const std::u16string& sql_;
+    const std::size_t n_;
+    std::size_t i_ = 0;
+    std::size_t begin_ = 0;
+};
 
 } // namespace
 
@@ -57,186 +164,13 @@ std::int32_t Lexer::lineOf(const std::u16string& sql, std::size_t offset) {
 
 std::optional<Message> Lexer::tokenize(const std::u16string& sql, std::vector<Token>& tokens) {
     tokens.clear();
-    const std::size_t n = sql.size();
-    std::size_t i = 0;
-    auto push = [&](TokenKind kind, std::u16string textValue, std::size_t begin) {
-        Token t;
-        t.kind = kind;
-        t.text = std::move(textValue);
-        t.begin = begin;
-        t.end = i;
-        tokens.push_back(std::move(t));
-    };
-    while (i < n) {
-        char16_t c = sql[i];
-        if (isSpace(c)) {
-            ++i;
-            continue;
+    Scanner scanner(sql);
+    while (scanner.skipToToken()) {
+        if (auto m = scanner.next(tokens)) {
+            return m;
         }
-        const std::size_t begin = i;
-        if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            while (i < n && sql[i] != u'\n') {
-                ++i;
-            }
-            continue;
-        }
-        if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            int depth = 0;
-            while (i < n) {
-                if (sql[i] == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (sql[i] == u'*' && i + 1 < n && sql[i + 1] == u'/') {
-                    i += 2;
-                    if (--depth == 0) {
-                        break;
-                    }
-                } else {
-                    ++i;
-                }
-            }
-            if (depth != 0) {
-                Message m;
-                m.number = 113;
-                m.severity = 15;
-                m.text = u"Missing end comment mark '*/'.";
-                m.line = lineOf(sql, begin);
-                return m;
-            }
-            continue;
-        }
-        bool national = (c == u'N' || c == u'n') && i + 1 < n && sql[i + 1] == u'\'';
-        if (c == u'\'' || national) {
-            if (national) {
-                ++i;
-            }
-            ++i;
-            const std::size_t contentBegin = i;
-            std::u16string value;
-            bool closed = false;
-            while (i < n) {
-                std::size_t q = sql.find(u'\'', i);
-                if (q == std::u16string::npos) {
-                    break;
-                }
-                value.append(sql, i, q - i);
-                if (q + 1 < n && sql[q + 1] == u'\'') {
-                    value.push_back(u'\'');
-                    i = q + 2;
-                } else {
-                    i = q + 1;
-                    closed = true;
-                    break;
-                }
-            }
-            if (!closed) {
-                return unclosed(sql, begin, contentBegin);
-            }
-            push(national ? TokenKind::NString : TokenKind::String, std::move(value), begin);
-            continue;
-        }
-        if (c == u'[' || c == u'"') {
-            const char16_t close = c == u'[' ? u']' : u'"';
-            ++i;
-            const std::size_t contentBegin = i;
-            std::u16string value;
-            bool closed = false;
-            while (i < n) {
-                if (sql[i] == close) {
-                    if (i + 1 < n && sql[i + 1] == close) {
-                        value.push_back(close);
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value.push_back(sql[i]);
-                ++i;
-            }
-            if (!closed) {
-                return unclosed(sql, begin, contentBegin);
-            }
-            push(TokenKind::QuotedName, std::move(value), begin);
-            continue;
-        }
-        if (c == u'0' && i + 1 < n && (sql[i + 1] == u'x' || sql[i + 1] == u'X')) {
-            i += 2;
-            while (i < n && isHexDigit(sql[i])) {
-                ++i;
-            }
-            push(TokenKind::Hex, sql.substr(begin + 2, i - begin - 2), begin);
-            continue;
-        }
-        if (isDigit(c) || (c == u'.' && i + 1 < n && isDigit(sql[i + 1]))) {
-            TokenKind kind = TokenKind::Integer;
-            while (i < n && isDigit(sql[i])) {
-                ++i;
-            }
-            if (i < n && sql[i] == u'.') {
-                kind = TokenKind::Number;
-                ++i;
-                while (i < n && isDigit(sql[i])) {
-                    ++i;
-                }
-            }
-            if (i < n && (sql[i] == u'e' || sql[i] == u'E')) {
-                std::size_t j = i + 1;
-                if (j < n && (sql[j] == u'+' || sql[j] == u'-')) {
-                    ++j;
-                }
-                if (j < n && isDigit(sql[j])) {
-                    while (j < n && isDigit(sql[j])) {
-                        ++j;
-                    }
-                    i = j;
-                    kind = TokenKind::Float;
-                } else if (j == i + 1 || j == i + 2) {
-                    // "1e" alone: SQL Server reads it as the float 1.
-                    i = j;
-                    kind = TokenKind::Float;
-                }
-            }
-            push(kind, sql.substr(begin, i - begin), begin);
-            continue;
-        }
-        if (c == u'@') {
-            ++i;
-            if (i < n && sql[i] == u'@') {
-                ++i;
-            }
-            while (i < n && isNamePart(sql[i])) {
-                ++i;
-            }
-            push(TokenKind::Variable, sql.substr(begin, i - begin), begin);
-            continue;
-        }
-        if (isNameStart(c)) {
-            while (i < n && isNamePart(sql[i])) {
-                ++i;
-            }
-            push(TokenKind::Word, sql.substr(begin, i - begin), begin);
-            continue;
-        }
-        // Symbols, two-character ones first.
-        if (i + 1 < n) {
-            char16_t d = sql[i + 1];
-            if ((c == u'<' && (d == u'=' || d == u'>')) || (c == u'>' && d == u'=') ||
-                (c == u'!' && (d == u'=' || d == u'<' || d == u'>'))) {
-                i += 2;
-                push(TokenKind::Symbol, sql.substr(begin, 2), begin);
-                continue;
-            }
-        }
-        ++i;
-        push(TokenKind::Symbol, std::u16string(1, c), begin);
     }
-    Token end;
-    end.kind = TokenKind::End;
-    end.begin = n;
-    end.end = n;
-    tokens.push_back(std::move(end));
+    tokens.push_back(Token{TokenKind::End, {}, sql.size(), sql.size()});
     return std::nullopt;
 }
 

@@ -23,8 +23,8 @@ enum class TokenKind : std::uint8_t {
     Number,     // digits with a decimal point
     Float,      // with an exponent
     Hex,        // 0x.., the digits after 0x
-    Variable,   // @name or @@name, as written
-    Symbol,     // ( ) , ; . = < > <= >= <> != + - * / %
+    Variable,   // @name, as written
+    Symbol,     // ( ) , ; . = < > <= >= <> != - * and any other single character
 };
 
 struct Token {

@@ -12,10 +12,7 @@ enum class PacketType : std::uint8_t {
     Rpc = 0x03,
     TabularResult = 0x04,
     Attention = 0x06,
-    BulkLoad = 0x07,
-    TransactionManager = 0x0E,
     Login7 = 0x10,
-    Sspi = 0x11,
     Prelogin = 0x12,
 };
 

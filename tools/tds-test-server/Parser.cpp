@@ -6,15 +6,22 @@ namespace tds {
 
 namespace {
 
-// Words that end an expression or a clause: a bare name equal to one of them is not an alias.
+// Words that end an expression or a clause: a bare name equal to one of them is not an alias,
+// a column or a procedure.
 constexpr std::string_view kReserved[] = {
-    "select",  "from",   "where",      "order",   "group",    "having",  "insert", "into",
-    "values",  "create", "drop",       "table",   "exec",     "execute", "use",    "set",
-    "and",     "or",     "not",        "is",      "null",     "like",    "in",     "between",
-    "as",      "asc",    "desc",       "by",      "union",    "top",     "if",     "begin",
-    "end",     "go",     "update",     "delete",  "declare",  "print",   "return", "distinct",
-    "primary", "key",    "constraint", "default", "identity", "collate", "with",   "on",
-    "else",    "exists"};
+    "select",  "from",       "where",   "order", "group",    "having",  "insert", "into",
+    "values",  "create",     "drop",    "table", "exec",     "execute", "and",    "or",
+    "not",     "is",         "null",    "like",  "in",       "between", "as",     "asc",
+    "desc",    "by",         "union",   "top",   "distinct", "if",      "begin",  "end",
+    "update",  "delete",     "declare", "set",   "use",      "primary", "key",    "constraint",
+    "default", "identity",   "collate", "with",  "else",     "exists",  "cast",   "unique",
+    "check",   "references", "foreign", "alter", "truncate", "while",   "print",  "return",
+    "merge",   "grant",      "revoke",  "go"};
+
+// Statements of T-SQL the double leaves out (README.md).
+constexpr std::string_view kOtherStatements[] = {
+    "update",   "delete", "if",    "use",    "set",   "declare", "begin", "alter",
+    "truncate", "while",  "print", "return", "merge", "with",    "grant", "revoke"};
 
 bool reserved(const Token& t) {
     if (t.kind != TokenKind::Word) {
@@ -28,13 +35,29 @@ bool reserved(const Token& t) {
     return false;
 }
 
-Expr literalExpr(LiteralKind kind, std::u16string value, std::size_t pos, std::size_t end) {
+std::u16string upper(std::u16string s) {
+    for (auto& c : s) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - 32);
+        }
+    }
+    return s;
+}
+
+Expr literalExpr(LiteralKind kind, std::u16string value) {
     Expr e;
     e.kind = Expr::Kind::Literal;
     e.literal = kind;
     e.text = std::move(value);
-    e.pos = pos;
-    e.end = end;
+    return e;
+}
+
+Expr binary(Expr::Kind kind, std::u16string op, Expr left, Expr right) {
+    Expr e;
+    e.kind = kind;
+    e.text = std::move(op);
+    e.args.push_back(std::move(left));
+    e.args.push_back(std::move(right));
     return e;
 }
 
@@ -96,20 +119,34 @@ void Parser::expectSymbol(std::u16string_view symbol) {
 }
 
 void Parser::fail() const {
-    failAt(at_);
+    throw SyntaxError{at_};
 }
 
-void Parser::failAt(std::size_t token) const {
-    throw SyntaxError{token};
+void Parser::unsupported(std::u16string what) const {
+    throw Unsupported{std::move(what), at_};
 }
 
-bool Parser::atStatementEnd() const {
-    const Token& t = peek();
-    return t.kind == TokenKind::End || t.isSymbol(u";");
+void Parser::refuseWords(std::initializer_list<std::string_view> words) const {
+    for (auto w : words) {
+        if (peek().isWord(w)) {
+            unsupported(u"the keyword " + upper(peek().text) + u" here");
+        }
+    }
 }
 
-bool Parser::isReservedStart(const Token& t) const {
-    return reserved(t);
+Message Parser::syntaxError(std::size_t token) const {
+    // SQL Server names the token where parsing stopped; at the end of the batch, the last one.
+    std::size_t i = token < tokens_.size() ? token : tokens_.size() - 1;
+    if (tokens_[i].kind == TokenKind::End && i > 0) {
+        --i;
+    }
+    const Token& t = tokens_[i];
+    const std::u16string near = t.kind == TokenKind::String || t.kind == TokenKind::NString
+                                    ? t.text
+                                    : sql_.substr(t.begin, t.end - t.begin);
+    Message m = makeMessage(102, 15, 1, u"Incorrect syntax near '" + near + u"'.");
+    m.line = Lexer::lineOf(sql_, t.begin);
+    return m;
 }
 
 std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
@@ -124,22 +161,12 @@ std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
             first = false;
         }
     } catch (const SyntaxError& e) {
-        // SQL Server names the token where parsing stopped; at the end of the batch, the last one.
-        std::size_t i = e.token < tokens_.size() ? e.token : tokens_.size() - 1;
-        if (tokens_[i].kind == TokenKind::End && i > 0) {
-            --i;
-        }
-        const Token& t = tokens_[i];
-        Message m;
-        m.number = 102;
-        m.severity = 15;
-        m.state = 1;
-        m.line = Lexer::lineOf(sql_, t.begin);
-        std::u16string near = t.kind == TokenKind::String || t.kind == TokenKind::NString
-                                  ? t.text
-                                  : sql_.substr(t.begin, t.end - t.begin);
-        m.text = u"Incorrect syntax near '" + near + u"'.";
         out.clear();
+        return syntaxError(e.token);
+    } catch (const Unsupported& e) {
+        out.clear();
+        Message m = notSupported(e.what);
+        m.line = Lexer::lineOf(sql_, tokens_[e.token].begin);
         return m;
     }
     return std::nullopt;
@@ -147,67 +174,32 @@ std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
 
 Statement Parser::parseStatement(bool firstInBatch) {
     Statement s;
-    s.pos = peek().begin;
-    s.line = Lexer::lineOf(sql_, s.pos);
+    s.line = Lexer::lineOf(sql_, peek().begin);
     const Token& t = peek();
+    for (auto other : kOtherStatements) {
+        if (t.isWord(other)) {
+            unsupported(upper(t.text) + u" statements");
+        }
+    }
     if (t.isWord("select")) {
         s.body = parseSelect();
-    } else if (t.isWord("create")) {
-        take();
+    } else if (acceptWord("create")) {
         expectWord("table");
         s.body = parseCreateTable();
-    } else if (t.isWord("drop")) {
-        take();
+    } else if (acceptWord("drop")) {
         expectWord("table");
-        s.body = parseDropTable();
-    } else if (t.isWord("insert")) {
-        take();
+        s.body = DropTableStmt{parseObjectName()};
+    } else if (acceptWord("insert")) {
         s.body = parseInsert();
-    } else if (t.isWord("exec") || t.isWord("execute")) {
-        take();
-        s.body = parseExec(true);
-    } else if (t.isWord("use")) {
-        take();
-        s.body = parseUse();
-    } else if (t.isWord("set")) {
-        take();
-        s.body = parseSet();
-    } else if (t.isWord("if")) {
-        take();
-        IfStmt i;
-        i.condition = parseExpr();
-        i.then = parseBlock();
-        acceptSymbol(u";");
-        if (acceptWord("else")) {
-            i.otherwise = parseBlock();
-        }
-        s.body = std::move(i);
+    } else if (acceptWord("exec") || acceptWord("execute")) {
+        s.body = parseExec();
     } else if (firstInBatch && t.isName() && !reserved(t)) {
         // A procedure may be called without EXEC as the first statement of a batch.
-        s.body = parseExec(false);
+        s.body = parseExec();
     } else {
         fail();
     }
     return s;
-}
-
-std::vector<Statement> Parser::parseBlock() {
-    std::vector<Statement> out;
-    if (acceptWord("begin")) {
-        while (!peek().isWord("end")) {
-            if (peek().kind == TokenKind::End) {
-                fail();
-            }
-            if (acceptSymbol(u";")) {
-                continue;
-            }
-            out.push_back(parseStatement(false));
-        }
-        take();
-        return out;
-    }
-    out.push_back(parseStatement(false));
-    return out;
 }
 
 std::u16string Parser::parseName() {
@@ -221,134 +213,78 @@ std::u16string Parser::parseName() {
 
 ObjectName Parser::parseObjectName() {
     ObjectName name;
-    name.pos = peek().begin;
     if (!peek().isName() || reserved(peek())) {
         fail();
     }
     name.parts.push_back(parseName());
-    while (peek().isSymbol(u".")) {
-        take();
+    while (acceptSymbol(u".")) {
         if (peek().isSymbol(u".")) {
             name.parts.emplace_back(); // db..name
             continue;
         }
         name.parts.push_back(parseName());
-        if (name.parts.size() > 4) {
-            fail();
-        }
+    }
+    if (name.parts.size() > 3) {
+        fail();
     }
     return name;
 }
 
 SelectStmt Parser::parseSelect() {
     expectWord("select");
+    refuseWords({"top", "distinct"});
     SelectStmt s;
-    if (acceptWord("top")) {
-        bool paren = acceptSymbol(u"(");
-        if (peek().kind != TokenKind::Integer) {
-            fail();
-        }
-        auto top = text::toInteger(take().text);
-        if (!top) {
-            fail();
-        }
-        s.top = *top;
-        if (paren) {
-            expectSymbol(u")");
-        }
-    }
     do {
-        SelectItem item;
-        if (peek().isSymbol(u"*")) {
-            take();
-            item.star = true;
-        } else {
-            item.expr = parseExpr();
-            if (acceptWord("as")) {
-                const Token& a = peek();
-                if (a.isName() || a.kind == TokenKind::String) {
-                    take();
-                    item.alias = a.text;
-                } else {
-                    fail();
-                }
-            } else if ((peek().isName() && !reserved(peek())) || peek().kind == TokenKind::String) {
-                item.alias = take().text;
-            } else if (peek().isSymbol(u"=") && item.expr.kind == Expr::Kind::Column &&
-                       item.expr.qualifier.empty()) {
-                take(); // alias = expr
-                item.alias = item.expr.text;
-                item.expr = parseExpr();
-            }
-        }
-        s.items.push_back(std::move(item));
+        s.items.push_back(parseSelectItem());
     } while (acceptSymbol(u","));
     if (acceptWord("from")) {
         s.from = parseObjectName();
-        // An alias for the table is allowed and ignored: columns are found by name.
-        if (acceptWord("as")) {
-            parseName();
-        } else if (peek().isName() && !reserved(peek())) {
-            take();
-        }
     }
     if (acceptWord("where")) {
-        s.where = parseExpr();
+        s.where = parseCondition();
     }
+    refuseWords({"group", "having", "union"});
     if (acceptWord("order")) {
         expectWord("by");
         do {
-            OrderItem o;
-            o.expr = parseExpr();
-            if (acceptWord("desc")) {
-                o.descending = true;
-            } else {
-                acceptWord("asc");
-            }
-            s.orderBy.push_back(std::move(o));
+            s.orderBy.push_back(parseValue());
+            acceptWord("asc");
+            refuseWords({"desc"});
         } while (acceptSymbol(u","));
     }
     return s;
 }
 
-TypeSpec Parser::parseType() {
-    TypeSpec t;
-    t.pos = peek().begin;
-    std::u16string first = parseName();
-    t.name = first;
-    // Multi-word type names.
-    if (text::isKeyword(first, "double") && peek().isWord("precision")) {
-        take();
-        t.name = u"float";
-    } else if ((text::isKeyword(first, "char") || text::isKeyword(first, "character")) &&
-               peek().isWord("varying")) {
-        take();
-        t.name = u"varchar";
-    } else if (text::isKeyword(first, "national")) {
-        std::u16string second = parseName();
-        bool varying = acceptWord("varying");
-        if (text::isKeyword(second, "text")) {
-            t.name = u"ntext";
-        } else if (text::isKeyword(second, "char") || text::isKeyword(second, "character")) {
-            t.name = varying ? u"nvarchar" : u"nchar";
-        } else {
+SelectItem Parser::parseSelectItem() {
+    SelectItem item;
+    if (acceptSymbol(u"*")) {
+        item.star = true;
+        return item;
+    }
+    item.expr = parseValue();
+    if (acceptWord("as")) {
+        if (!peek().isName() && peek().kind != TokenKind::String) {
             fail();
         }
+        item.alias = take().text;
+    } else if ((peek().isName() && !reserved(peek())) || peek().kind == TokenKind::String) {
+        item.alias = take().text;
     }
-    // schema-qualified type names (sys.int) are not used by the clients.
+    return item;
+}
+
+TypeSpec Parser::parseType() {
+    TypeSpec t;
+    t.name = parseName();
     if (acceptSymbol(u"(")) {
         t.hasParens = true;
         do {
             const Token& a = peek();
-            if (a.kind == TokenKind::Integer || a.isWord("max")) {
-                take();
-                t.args.push_back(a.kind == TokenKind::Integer ? a.text : u"max");
-            } else if (a.isSymbol(u"-") && peek(1).kind == TokenKind::Integer) {
-                take();
-                t.args.push_back(u"-" + take().text);
-            } else {
+            if (a.kind != TokenKind::Integer && !a.isWord("max")) {
                 fail();
             }
+            t.args.push_back(a.kind == TokenKind::Integer ? a.text : u"max");
+            take();
         } while (acceptSymbol(u","));
         expectSymbol(u")");
     }
@@ -360,118 +296,34 @@ CreateTableStmt Parser::parseCreateTable() {
     c.table = parseObjectName();
     expectSymbol(u"(");
     do {
-        ColumnDef col;
-        col.pos = peek().begin;
-        std::u16string constraintName;
-        if (acceptWord("constraint")) {
-            constraintName = parseName();
-        }
-        if (peek().isWord("primary") || peek().isWord("unique")) {
-            // A table constraint: PRIMARY KEY (a, b) / UNIQUE (a)
-            KeySpec key;
-            key.name = constraintName;
-            key.primary = parseKeyKind();
-            expectSymbol(u"(");
-            do {
-                key.columns.push_back(parseName());
-                if (!acceptWord("asc")) {
-                    acceptWord("desc");
-                }
-            } while (acceptSymbol(u","));
-            expectSymbol(u")");
-            c.keys.push_back(std::move(key));
-            continue;
-        }
-        if (!constraintName.empty() || reserved(peek())) {
-            fail();
-        }
-        col.name = parseName();
-        col.type = parseType();
-        for (;;) {
-            std::u16string name;
-            if (acceptWord("constraint")) {
-                name = parseName();
-            }
-            if (acceptWord("null")) {
-                col.nullable = true;
-                col.explicitNull = true;
-            } else if (peek().isWord("not") && peek(1).isWord("null")) {
-                take();
-                take();
-                col.nullable = false;
-            } else if (peek().isWord("primary") || peek().isWord("unique")) {
-                KeySpec key;
-                key.name = name;
-                key.primary = parseKeyKind();
-                key.columns.push_back(col.name);
-                c.keys.push_back(std::move(key));
-            } else if (acceptWord("identity")) {
-                col.identity = true;
-                if (acceptSymbol(u"(")) {
-                    Expr seed = parseUnary();
-                    expectSymbol(u",");
-                    Expr increment = parseUnary();
-                    expectSymbol(u")");
-                    auto number = [&](const Expr& e, std::int64_t& out) {
-                        bool negative = e.kind == Expr::Kind::Unary && e.text == u"-";
-                        const Expr& lit = negative ? e.args[0] : e;
-                        if (lit.kind != Expr::Kind::Literal ||
-                            lit.literal != LiteralKind::Integer) {
-                            fail();
-                        }
-                        auto v = text::toInteger(lit.text);
-                        if (!v) {
-                            fail();
-                        }
-                        out = *v;
-                        if (negative) {
-                            out = -out;
-                        }
-                    };
-                    number(seed, col.seed);
-                    number(increment, col.increment);
-                }
-            } else if (acceptWord("default")) {
-                col.defaultValue = parseUnary();
-            } else if (acceptWord("collate")) {
-                parseName(); // one collation here: names compare as the server's default
-            } else if (!name.empty()) {
-                fail();
-            } else {
-                break;
-            }
-        }
-        c.columns.push_back(std::move(col));
+        c.columns.push_back(parseColumnDef());
     } while (acceptSymbol(u","));
     expectSymbol(u")");
     return c;
 }
 
-bool Parser::parseKeyKind() {
-    bool primary = false;
-    if (acceptWord("primary")) {
-        expectWord("key");
-        primary = true;
-    } else {
-        expectWord("unique");
+ColumnDef Parser::parseColumnDef() {
+    // Keys, IDENTITY, DEFAULT and the other column options are left out (README.md).
+    const auto refuseOptions = [this] {
+        refuseWords({"constraint", "primary", "unique", "identity", "default", "collate", "check",
+                     "foreign", "references", "index"});
+    };
+    refuseOptions();
+    ColumnDef col;
+    if (reserved(peek())) {
+        fail();
     }
-    if (!acceptWord("clustered")) {
-        acceptWord("nonclustered");
-    }
-    return primary;
-}
-
-DropTableStmt Parser::parseDropTable() {
-    DropTableStmt d;
-    if (peek().isWord("if") && peek(1).isWord("exists")) {
+    col.name = parseName();
+    col.type = parseType();
+    if (acceptWord("null")) {
+        col.nullable = true;
+    } else if (peek().isWord("not") && peek(1).isWord("null")) {
         take();
         take();
-        d.ifExists = true;
+        col.nullable = false;
     }
-    do {
-        d.tables.push_back(parseObjectName());
-    } while (acceptSymbol(u","));
-    return d;
+    refuseOptions();
+    return col;
 }
 
 InsertStmt Parser::parseInsert() {
@@ -484,19 +336,14 @@ InsertStmt Parser::parseInsert() {
         } while (acceptSymbol(u","));
         expectSymbol(u")");
     }
+    refuseWords({"select", "default", "output"});
     expectWord("values");
     do {
         expectSymbol(u"(");
         std::vector<Expr> row;
         do {
-            if (peek().isWord("default")) {
-                Expr d;
-                d.kind = Expr::Kind::Default;
-                d.pos = take().begin;
-                row.push_back(std::move(d));
-                continue;
-            }
-            row.push_back(parseExpr());
+            refuseWords({"default"});
+            row.push_back(parseValue());
         } while (acceptSymbol(u","));
         expectSymbol(u")");
         s.rows.push_back(std::move(row));
@@ -504,16 +351,10 @@ InsertStmt Parser::parseInsert() {
     return s;
 }
 
-ExecStmt Parser::parseExec(bool hadKeyword) {
-    (void)hadKeyword;
+ExecStmt Parser::parseExec() {
     ExecStmt e;
-    // EXEC @rc = proc ...: the return status variable is accepted and ignored.
-    if (peek().kind == TokenKind::Variable && peek(1).isSymbol(u"=")) {
-        take();
-        take();
-    }
     e.procedure = parseObjectName();
-    if (atStatementEnd()) {
+    if (peek().kind == TokenKind::End || peek().isSymbol(u";")) {
         return e;
     }
     do {
@@ -522,279 +363,84 @@ ExecStmt Parser::parseExec(bool hadKeyword) {
             a.name = take().text;
             take();
         }
-        if (peek().isWord("default")) {
-            take();
-            a.value = literalExpr(LiteralKind::Null, u"", peek().begin, peek().end);
-        } else if ((peek().kind == TokenKind::Word && !reserved(peek()) &&
-                    !peek(1).isSymbol(u"(") && !peek(1).isSymbol(u".")) ||
-                   peek().kind == TokenKind::QuotedName) {
+        const Token& w = peek();
+        if ((w.kind == TokenKind::Word && !reserved(w) && !peek(1).isSymbol(u"(")) ||
+            w.kind == TokenKind::QuotedName) {
             // A bare or quoted word as a procedure argument is a character string.
-            const Token& w = take();
-            a.value = literalExpr(LiteralKind::NString, w.text, w.begin, w.end);
+            a.value = literalExpr(LiteralKind::NString, take().text);
         } else {
-            a.value = parseExpr();
+            a.value = parseValue();
         }
-        if (acceptWord("output") || acceptWord("out")) {
-            a.output = true;
-        }
+        refuseWords({"output", "out"});
         e.args.push_back(std::move(a));
     } while (acceptSymbol(u","));
     return e;
 }
 
-UseStmt Parser::parseUse() {
-    UseStmt u;
-    u.database = parseName();
-    return u;
-}
-
-SetStmt Parser::parseSet() {
-    // SET <option>[, <option>...] ON|OFF|value, or SET TRANSACTION ISOLATION LEVEL ..., as
-    // drivers send them; only NOCOUNT changes anything here.
-    SetStmt s;
-    if (!peek().isName() || peek().kind == TokenKind::QuotedName) {
-        fail();
+Expr Parser::parseCondition() {
+    Expr left = parseComparison();
+    while (acceptWord("and")) {
+        left = binary(Expr::Kind::And, u"and", std::move(left), parseComparison());
     }
-    s.option = take().text;
-    if (text::isKeyword(s.option, "transaction")) {
-        expectWord("isolation");
-        expectWord("level");
-        while (peek().kind == TokenKind::Word &&
-               (peek().isWord("read") || peek().isWord("committed") ||
-                peek().isWord("uncommitted") || peek().isWord("repeatable") ||
-                peek().isWord("serializable") || peek().isWord("snapshot"))) {
-            take();
-        }
-        return s;
-    }
-    while (acceptSymbol(u",")) {
-        parseName();
-    }
-    const Token& v = peek();
-    if (v.isWord("on") || v.isWord("off") || v.kind == TokenKind::Integer ||
-        v.kind == TokenKind::String || v.kind == TokenKind::NString ||
-        (v.kind == TokenKind::Word && !reserved(v))) {
-        s.value = text::folded(take().text);
-    } else if (v.isSymbol(u"-") && peek(1).kind == TokenKind::Integer) {
-        take();
-        take();
-    } else {
-        fail();
-    }
-    return s;
-}
-
-Expr Parser::parseExpr() {
-    return parseOr();
-}
-
-Expr Parser::parseOr() {
-    Expr left = parseAnd();
-    while (peek().isWord("or")) {
-        take();
-        Expr e;
-        e.kind = Expr::Kind::Binary;
-        e.text = u"or";
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseAnd());
-        e.end = e.args.back().end;
-        left = std::move(e);
-    }
+    refuseWords({"or"});
     return left;
 }
 
-Expr Parser::parseAnd() {
-    Expr left = parseNot();
-    while (peek().isWord("and")) {
-        take();
-        Expr e;
-        e.kind = Expr::Kind::Binary;
-        e.text = u"and";
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseNot());
-        e.end = e.args.back().end;
-        left = std::move(e);
-    }
-    return left;
-}
-
-Expr Parser::parseNot() {
-    if (peek().isWord("exists") && peek(1).isSymbol(u"(")) {
-        Expr e;
-        e.kind = Expr::Kind::Exists;
-        e.pos = take().begin;
-        take();
-        e.subquery = std::make_shared<SelectStmt>(parseSelect());
-        expectSymbol(u")");
-        return e;
-    }
-    if (peek().isWord("not")) {
-        std::size_t pos = take().begin;
-        Expr e;
-        e.kind = Expr::Kind::Unary;
-        e.text = u"not";
-        e.pos = pos;
-        e.args.push_back(parseNot());
-        e.end = e.args.back().end;
-        return e;
-    }
-    return parsePredicate();
-}
-
-Expr Parser::parsePredicate() {
-    Expr left = parseAdditive();
-    const Token& t = peek();
+Expr Parser::parseComparison() {
+    refuseWords({"not", "exists"});
+    Expr left = parseValue();
+    refuseWords({"is", "like", "in", "between", "not"});
     static constexpr std::u16string_view kCompare[] = {u"=", u"<>", u"!=", u"<",
                                                        u">", u"<=", u">="};
     for (auto op : kCompare) {
-        if (t.isSymbol(op)) {
-            take();
-            Expr e;
-            e.kind = Expr::Kind::Binary;
-            e.text = std::u16string(op == u"!=" ? u"<>" : op);
-            e.pos = left.pos;
-            e.args.push_back(std::move(left));
-            e.args.push_back(parseAdditive());
-            e.end = e.args.back().end;
-            return e;
+        if (acceptSymbol(op)) {
+            return binary(Expr::Kind::Compare, std::u16string(op == u"!=" ? u"<>" : op),
+                          std::move(left), parseValue());
         }
     }
-    if (t.isWord("is")) {
-        take();
-        Expr e;
-        e.kind = Expr::Kind::IsNull;
-        e.negated = acceptWord("not");
-        expectWord("null");
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        return e;
-    }
-    bool negated = false;
-    if (t.isWord("not") &&
-        (peek(1).isWord("like") || peek(1).isWord("in") || peek(1).isWord("between"))) {
-        take();
-        negated = true;
-    }
-    if (acceptWord("like")) {
-        Expr e;
-        e.kind = Expr::Kind::Like;
-        e.negated = negated;
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseAdditive());
-        return e;
-    }
-    if (acceptWord("in")) {
-        Expr e;
-        e.kind = Expr::Kind::InList;
-        e.negated = negated;
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        expectSymbol(u"(");
-        do {
-            e.args.push_back(parseExpr());
-        } while (acceptSymbol(u","));
-        expectSymbol(u")");
-        return e;
-    }
-    if (acceptWord("between")) {
-        Expr e;
-        e.kind = Expr::Kind::Between;
-        e.negated = negated;
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseAdditive());
-        expectWord("and");
-        e.args.push_back(parseAdditive());
-        return e;
-    }
-    if (negated) {
-        fail();
-    }
-    return left;
+    fail();
 }
 
-Expr Parser::parseAdditive() {
-    Expr left = parseMultiplicative();
-    while (peek().isSymbol(u"+") || peek().isSymbol(u"-")) {
-        Expr e;
-        e.kind = Expr::Kind::Binary;
-        e.text = take().text;
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseMultiplicative());
-        e.end = e.args.back().end;
-        left = std::move(e);
+Expr Parser::parseValue() {
+    Expr e;
+    if (acceptSymbol(u"-")) {
+        e.kind = Expr::Kind::Negate;
+        e.args.push_back(parsePrimary());
+    } else {
+        e = parsePrimary();
     }
-    return left;
-}
-
-Expr Parser::parseMultiplicative() {
-    Expr left = parseUnary();
-    while (peek().isSymbol(u"*") || peek().isSymbol(u"/") || peek().isSymbol(u"%")) {
-        Expr e;
-        e.kind = Expr::Kind::Binary;
-        e.text = take().text;
-        e.pos = left.pos;
-        e.args.push_back(std::move(left));
-        e.args.push_back(parseUnary());
-        e.end = e.args.back().end;
-        left = std::move(e);
+    for (auto op : {u"+", u"-", u"*", u"/", u"%"}) {
+        if (peek().isSymbol(op)) {
+            unsupported(u"arithmetic");
+        }
     }
-    return left;
-}
-
-Expr Parser::parseUnary() {
-    if (peek().isSymbol(u"-") || peek().isSymbol(u"+")) {
-        const Token& op = take();
-        Expr inner = parseUnary();
-        Expr e;
-        e.kind = Expr::Kind::Unary;
-        e.text = op.text;
-        e.pos = op.begin;
-        e.end = inner.end;
-        e.args.push_back(std::move(inner));
-        return e;
-    }
-    return parsePrimary();
+    return e;
 }
 
 Expr Parser::parsePrimary() {
     const Token& t = peek();
     switch (t.kind) {
     case TokenKind::String:
-        take();
-        return literalExpr(LiteralKind::String, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::String, take().text);
     case TokenKind::NString:
-        take();
-        return literalExpr(LiteralKind::NString, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::NString, take().text);
     case TokenKind::Integer:
-        take();
-        return literalExpr(LiteralKind::Integer, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::Integer, take().text);
     case TokenKind::Number:
-        take();
-        return literalExpr(LiteralKind::Number, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::Number, take().text);
     case TokenKind::Float:
-        take();
-        return literalExpr(LiteralKind::Float, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::Float, take().text);
     case TokenKind::Hex:
-        take();
-        return literalExpr(LiteralKind::Hex, t.text, t.begin, t.end);
+        return literalExpr(LiteralKind::Hex, take().text);
     case TokenKind::Variable: {
-        take();
         Expr e;
         e.kind = Expr::Kind::Variable;
-        e.text = t.text;
-        e.pos = t.begin;
-        e.end = t.end;
+        e.text = take().text;
         return e;
     }
     case TokenKind::Symbol:
-        if (t.isSymbol(u"(")) {
-            take();
-            Expr e = parseExpr();
+        if (acceptSymbol(u"(")) {
+            Expr e = parseValue();
             expectSymbol(u")");
             return e;
         }
@@ -805,103 +451,45 @@ Expr Parser::parsePrimary() {
     case TokenKind::QuotedName:
         break;
     }
-    if (t.isWord("null")) {
-        take();
-        return literalExpr(LiteralKind::Null, u"", t.begin, t.end);
+    return parseWordPrimary();
+}
+
+Expr Parser::parseWordPrimary() {
+    const Token& t = peek();
+    if (acceptWord("null")) {
+        return literalExpr(LiteralKind::Null, u"");
     }
-    if (t.isWord("cast") && peek(1).isSymbol(u"(")) {
-        take();
-        take();
-        Expr e;
-        e.kind = Expr::Kind::Cast;
-        e.pos = t.begin;
-        e.args.push_back(parseExpr());
-        expectWord("as");
-        e.castType = parseType();
-        expectSymbol(u")");
-        return e;
-    }
-    if (t.isWord("convert") && peek(1).isSymbol(u"(")) {
-        take();
-        take();
-        Expr e;
-        e.kind = Expr::Kind::Cast;
-        e.pos = t.begin;
-        TypeSpec declared = parseType();
-        e.castType = std::move(declared);
-        expectSymbol(u",");
-        e.args.push_back(parseExpr());
-        if (acceptSymbol(u",")) {
-            e.args.push_back(parseExpr()); // style
-        }
-        expectSymbol(u")");
-        return e;
-    }
+    refuseWords({"cast", "case", "exists"});
     if (reserved(t)) {
         fail();
     }
-    // name, qualified name, or function call
-    std::vector<std::u16string> parts;
-    std::size_t pos = t.begin;
-    parts.push_back(take().text);
-    while (peek().isSymbol(u".")) {
-        take();
-        if (peek().isSymbol(u"*")) {
-            fail();
-        }
-        parts.push_back(parseName());
-    }
-    if (peek().isSymbol(u"(")) {
-        take();
+    const std::u16string name = take().text;
+    if (!acceptSymbol(u"(")) {
         Expr e;
-        e.kind = Expr::Kind::Function;
-        e.text = parts.back();
-        e.pos = pos;
-        if ((text::isKeyword(e.text, "count") || text::isKeyword(e.text, "count_big")) &&
-            peek().isSymbol(u"*")) {
-            take();
-            expectSymbol(u")");
-            e.kind = Expr::Kind::CountStar;
-            return e;
-        }
-        if (!peek().isSymbol(u")")) {
-            do {
-                e.args.push_back(parseExpr());
-            } while (acceptSymbol(u","));
-        }
-        expectSymbol(u")");
-        e.end = peek().begin;
+        e.kind = Expr::Kind::Column;
+        e.text = name;
         return e;
     }
     Expr e;
-    e.kind = Expr::Kind::Column;
-    e.text = parts.back();
-    e.pos = pos;
-    parts.pop_back();
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i != 0) {
-            e.qualifier.push_back(u'.');
+    e.text = name;
+    if (text::isKeyword(name, "convert")) {
+        e.kind = Expr::Kind::Convert;
+        e.type = parseType();
+        expectSymbol(u",");
+        e.args.push_back(parseValue());
+        if (peek().isSymbol(u",")) {
+            unsupported(u"a style argument of CONVERT");
         }
-        e.qualifier += parts[i];
+    } else if (text::isKeyword(name, "count") && acceptSymbol(u"*")) {
+        e.kind = Expr::Kind::CountStar;
+    } else if (text::isKeyword(name, "object_id") || text::isKeyword(name, "object_schema_name")) {
+        e.kind = Expr::Kind::Function;
+        e.args.push_back(parseValue());
+    } else {
+        unsupported(u"the function " + upper(name));
     }
+    expectSymbol(u")");
     return e;
-}
-
-std::optional<TypeSpec> Parser::parseTypeText(const std::u16string& typeText) {
-    std::vector<Token> tokens;
-    if (Lexer::tokenize(typeText, tokens)) {
-        return std::nullopt;
-    }
-    Parser p(typeText, tokens);
-    try {
-        TypeSpec t = p.parseType();
-        if (p.peek().kind != TokenKind::End) {
-            return std::nullopt;
-        }
-        return t;
-    } catch (const SyntaxError&) {
-        return std::nullopt;
-    }
 }
 
 std::optional<std::vector<Parser::ParamDecl>>
@@ -913,16 +501,12 @@ Parser::parseParamDecls(const std::u16string& declText) {
     Parser p(declText, tokens);
     std::vector<ParamDecl> out;
     try {
-        while (p.peek().kind != TokenKind::End) {
-            if (p.peek().kind != TokenKind::Variable) {
-                return std::nullopt;
-            }
+        while (p.peek().kind == TokenKind::Variable) {
             ParamDecl d;
             d.name = p.take().text;
-            p.acceptWord("as");
             d.type = p.parseType();
-            if (p.peek().isWord("output") || p.peek().isWord("out")) {
-                p.take();
+            if (!p.acceptWord("output")) {
+                p.acceptWord("out");
             }
             out.push_back(std::move(d));
             if (!p.acceptSymbol(u",")) {
@@ -936,6 +520,37 @@ Parser::parseParamDecls(const std::u16string& declText) {
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<ObjectName> Parser::parseNameText(const std::u16string& nameText) {
+    std::vector<Token> tokens;
+    if (Lexer::tokenize(nameText, tokens)) {
+        return std::nullopt;
+    }
+    Parser p(nameText, tokens);
+    ObjectName name;
+    try {
+        bool expectName = true;
+        while (p.peek().kind != TokenKind::End) {
+            if (p.acceptSymbol(u".")) {
+                if (expectName) {
+                    name.parts.emplace_back(); // db..name
+                }
+                expectName = true;
+            } else if (expectName && p.peek().isName()) {
+                name.parts.push_back(p.take().text);
+                expectName = false;
+            } else {
+                return std::nullopt;
+            }
+        }
+        if (expectName || name.parts.size() > 3) {
+            return std::nullopt;
+        }
+    } catch (const SyntaxError&) {
+        return std::nullopt;
+    }
+    return name;
 }
 
 } // namespace tds

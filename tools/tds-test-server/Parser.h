@@ -1,7 +1,8 @@
 #pragma once
 
-// A recursive-descent parser for the T-SQL the test server understands. The whole batch is parsed
-// before anything runs, so a syntax error anywhere fails the batch as SQL Server's compiler does.
+// A recursive-descent parser for the T-SQL the test server understands (README.md). The whole
+// batch is parsed before anything runs, so a syntax error anywhere fails the batch as SQL
+// Server's compiler does.
 
 #include <optional>
 #include <string>
@@ -16,20 +17,26 @@ class Parser {
 public:
     Parser(const std::u16string& sql, const std::vector<Token>& tokens);
 
-    // Parses all statements; on a syntax error returns error 102 (or the like) and nothing else.
+    // Parses all statements; on a syntax error returns error 102, on a statement the double
+    // leaves out its "not supported" message, and nothing else.
     std::optional<Message> parseBatch(std::vector<Statement>& out);
 
-    // Parses a type as written in a parameter list ("nvarchar(4000)", "int").
-    static std::optional<TypeSpec> parseTypeText(const std::u16string& text);
-    // Parses a parameter declaration list "@p1 int, @p2 nvarchar(10) OUTPUT".
+    // A parameter declaration list as sp_executesql takes it: "@P1 INT,@P2 NVARCHAR(20)".
     struct ParamDecl {
         std::u16string name;
         TypeSpec type;
     };
     static std::optional<std::vector<ParamDecl>> parseParamDecls(const std::u16string& text);
+    // An object name given as text, as sp_rename and OBJECT_ID take it, or as an RPC names its
+    // procedure: "t", "[dbo].[t]", "sales.t", "[db]..sp_tables".
+    static std::optional<ObjectName> parseNameText(const std::u16string& text);
 
 private:
     struct SyntaxError {
+        std::size_t token;
+    };
+    struct Unsupported {
+        std::u16string what;
         std::size_t token;
     };
 
@@ -40,33 +47,28 @@ private:
     void expectWord(std::string_view keyword);
     void expectSymbol(std::u16string_view symbol);
     [[noreturn]] void fail() const;
-    [[noreturn]] void failAt(std::size_t token) const;
-    bool atStatementEnd() const;
-    bool isReservedStart(const Token& t) const;
+    [[noreturn]] void unsupported(std::u16string what) const;
+    // Refuses the next token when it is one of the words: a feature of T-SQL left out.
+    void refuseWords(std::initializer_list<std::string_view> words) const;
 
     Statement parseStatement(bool firstInBatch);
-    std::vector<Statement> parseBlock();
     SelectStmt parseSelect();
+    SelectItem parseSelectItem();
     CreateTableStmt parseCreateTable();
-    DropTableStmt parseDropTable();
+    ColumnDef parseColumnDef();
     InsertStmt parseInsert();
-    ExecStmt parseExec(bool hadKeyword);
-    UseStmt parseUse();
-    SetStmt parseSet();
+    ExecStmt parseExec();
     ObjectName parseObjectName();
     std::u16string parseName();
     TypeSpec parseType();
-    bool parseKeyKind(); // PRIMARY KEY or UNIQUE, [NON]CLUSTERED; true for a primary key
 
-    Expr parseExpr();
-    Expr parseOr();
-    Expr parseAnd();
-    Expr parseNot();
-    Expr parsePredicate();
-    Expr parseAdditive();
-    Expr parseMultiplicative();
-    Expr parseUnary();
+    Expr parseCondition();
+    Expr parseComparison();
+    Expr parseValue();
     Expr parsePrimary();
+    Expr parseWordPrimary();
+
+    Message syntaxError(std::size_t token) const;
 
     const std::u16string& sql_;
     const std::vector<Token>& tokens_;

@@ -1,9 +1,7 @@
 #include "ResultWriter.h"
 
-#include "LogLiteral.h"
 #include "TokenWriter.h"
-#include "WireText.h"
-#include "WireInt128.h"
+#include "Types.h"
 
 #include <algorithm>
 
@@ -40,8 +38,6 @@ constexpr std::uint8_t kXml = 0xF1;
 constexpr std::uint16_t kFlagNullable = 0x0001;
 constexpr std::uint16_t kFlagUpdateableUnknown = 0x0008;
 constexpr std::size_t kPlpChunk = 8000;
-// "yyyy-mm-dd hh:mm:ss.fffffff +hh:mm"
-constexpr std::uint16_t kLongestDateText = 34;
 constexpr std::uint64_t kPlpNull = ~std::uint64_t{0};
 
 // Text pointer and timestamp sent before a text, ntext or image value.
@@ -111,7 +107,7 @@ ResultWriter::ResultWriter(TokenWriter& out, const std::vector<Column>& columns)
     : out_(out), columns_(columns) {
     wires_.reserve(columns.size());
     for (const Column& c : columns)
-        wires_.push_back(wireFor(c.type, out.tdsVersion()));
+        wires_.push_back(wireFor(c.type));
 }
 
 std::size_t ResultWriter::valueIndex(Type type) {
@@ -154,29 +150,8 @@ std::size_t ResultWriter::valueIndex(Type type) {
     return 0;
 }
 
-ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t, std::uint32_t tdsVersion) {
+ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t) {
     Wire w;
-    if (tdsVersion < 0x73000000u) {
-        // As SQL Server answers older clients: the date and time types as nvarchar texts ...
-        switch (t.type) {
-        case Type::Date:
-        case Type::Time:
-        case Type::DateTime2:
-        case Type::DateTimeOffset:
-            return {kNVarChar, 0, false, false, true};
-        default:
-            break;
-        }
-    }
-    if (tdsVersion < 0x72000000u) {
-        // ... and, before TDS 7.2, the max types and xml as text, ntext and image.
-        if (t.type == Type::VarChar && t.length < 0)
-            return {kText, 0, false, true, false};
-        if ((t.type == Type::NVarChar && t.length < 0) || t.type == Type::Xml)
-            return {kNText, 0, false, true, false};
-        if (t.type == Type::VarBinary && t.length < 0)
-            return {kImage, 0, false, true, false};
-    }
     switch (t.type) {
     case Type::Bit:
         return {kBitN, 1, false, false};
@@ -202,11 +177,11 @@ ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t, std::uint32_t tdsV
     case Type::Char:
         return {kBigChar, 0, false, false};
     case Type::VarChar:
-        return {kBigVarChar, 0, t.length < 0, false};
+        return {kBigVarChar, 0, Types::isMax(t), false};
     case Type::NChar:
         return {kNChar, 0, false, false};
     case Type::NVarChar:
-        return {kNVarChar, 0, t.length < 0, false};
+        return {kNVarChar, 0, Types::isMax(t), false};
     case Type::Text:
         return {kText, 0, false, true};
     case Type::NText:
@@ -218,7 +193,7 @@ ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t, std::uint32_t tdsV
     case Type::Binary:
         return {kBigBinary, 0, false, false};
     case Type::VarBinary:
-        return {kBigVarBinary, 0, t.length < 0, false};
+        return {kBigVarBinary, 0, Types::isMax(t), false};
     case Type::Date:
         return {kDateN, 3, false, false};
     case Type::Time:
@@ -226,8 +201,7 @@ ResultWriter::Wire ResultWriter::wireFor(const ColumnType& t, std::uint32_t tdsV
     case Type::DateTime2:
         return {kDateTime2N, static_cast<std::uint8_t>(timeBytes(t.scale) + 3), false, false};
     case Type::DateTimeOffset:
-        return {kDateTimeOffsetN, static_cast<std::uint8_t>(timeBytes(t.scale) + 5), false,
-                false};
+        return {kDateTimeOffsetN, static_cast<std::uint8_t>(timeBytes(t.scale) + 5), false, false};
     case Type::DateTime:
         return {kDateTimeN, 8, false, false};
     case Type::SmallDateTime:
@@ -263,7 +237,7 @@ void ResultWriter::typeInfo(TokenWriter& out, const ColumnType& t, const Wire& w
         break;
     case kNChar:
     case kNVarChar:
-        out.u16(w.asText ? 2 * kLongestDateText : w.plp ? 0xFFFF : maxLength(t.length, 2));
+        out.u16(w.plp ? 0xFFFF : maxLength(t.length, 2));
         out.bytes(TokenWriter::kCollation, sizeof TokenWriter::kCollation);
         break;
     case kBigBinary:
@@ -277,12 +251,8 @@ void ResultWriter::typeInfo(TokenWriter& out, const ColumnType& t, const Wire& w
         if (w.tdsType != kImage)
             out.bytes(TokenWriter::kCollation, sizeof TokenWriter::kCollation);
         if (withTableName) {
-            if (out.atLeast72()) {
-                out.u8(1);
-                out.usVarchar(u"");
-            } else {
-                out.usVarchar(u"");
-            }
+            out.u8(1);
+            out.usVarchar(u"");
         }
         break;
     case kDateN:
@@ -305,12 +275,9 @@ void ResultWriter::metadata() {
     out_.u16(static_cast<std::uint16_t>(columns_.size()));
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const Column& c = columns_[i];
-        if (out_.atLeast72())
-            out_.u32(0);
-        else
-            out_.u16(0);
-        out_.u16(static_cast<std::uint16_t>((c.nullable ? kFlagNullable : 0) |
-                                            kFlagUpdateableUnknown));
+        out_.u32(0); // user type
+        out_.u16(
+            static_cast<std::uint16_t>((c.nullable ? kFlagNullable : 0) | kFlagUpdateableUnknown));
         typeInfo(out_, c.type, wires_[i], true);
         out_.bVarchar(c.name);
     }
@@ -349,170 +316,121 @@ void ResultWriter::row(const std::vector<Value>& values) {
         value(out_, columns_[i].type, wires_[i], values[i]);
 }
 
-void ResultWriter::value(TokenWriter& out, const ColumnType& t, const Wire& w, const Value& v) {
-    const bool isNull = std::holds_alternative<std::monostate>(v);
-    if (w.asText) {
-        if (isNull) {
-            out.u16(0xFFFF);
-            return;
-        }
-        const std::string literal = LogLiteral::render(t, v);
-        const std::u16string text =
-            WireText::utf16(std::string_view(literal).substr(1, literal.size() - 2));
-        out.u16(static_cast<std::uint16_t>(text.size() * 2));
-        out.utf16(text);
-        return;
-    }
-    if (w.plp) {
-        if (isNull) {
-            out.u64(kPlpNull);
-        } else if (const auto* s = std::get_if<std::string>(&v)) {
-            writePlp(out, s->data(), s->size());
-        } else if (const auto* u = std::get_if<std::u16string>(&v)) {
-            writePlp(out, u->data(), u->size() * 2);
-        }
-        return;
-    }
-    if (w.blob) {
-        if (isNull) {
-            out.u8(0);
-            return;
-        }
-        out.u8(sizeof kTextPointer);
-        out.bytes(kTextPointer, sizeof kTextPointer);
-        out.bytes(kTextTimestamp, sizeof kTextTimestamp);
-        if (const auto* s = std::get_if<std::string>(&v)) {
-            out.u32(static_cast<std::uint32_t>(s->size()));
-            out.bytes(s->data(), s->size());
-        } else if (const auto* u = std::get_if<std::u16string>(&v)) {
-            out.u32(static_cast<std::uint32_t>(u->size() * 2));
-            out.utf16(*u);
-        }
-        return;
-    }
-    switch (w.tdsType) {
-    case kBigChar:
-    case kBigVarChar:
-    case kBigBinary:
-    case kBigVarBinary:
-        if (isNull) {
-            out.u16(0xFFFF);
-        } else {
-            const auto& s = std::get<std::string>(v);
-            const std::size_t n = std::min<std::size_t>(s.size(), 8000);
-            out.u16(static_cast<std::uint16_t>(n));
-            out.bytes(s.data(), n);
-        }
-        return;
-    case kNChar:
-    case kNVarChar:
-        if (isNull) {
-            out.u16(0xFFFF);
-        } else {
-            const auto& u = std::get<std::u16string>(v);
-            const std::size_t n = std::min<std::size_t>(u.size(), 4000);
-            out.u16(static_cast<std::uint16_t>(n * 2));
-            out.utf16(std::u16string_view(u).substr(0, n));
-        }
-        return;
-    default:
-        break;
-    }
-    if (isNull) {
-        out.u8(0);
-        return;
-    }
-    out.u8(w.length);
-    switch (w.tdsType) {
-    case kIntN:
-    case kBitN: {
-        const auto n = static_cast<std::uint64_t>(std::get<std::int64_t>(v));
-        out.bytes(&n, w.length);
-        break;
-    }
-    case kFltN:
-        if (w.length == 4) {
-            const auto f = static_cast<float>(std::get<double>(v));
-            out.bytes(&f, 4);
-        } else {
-            const double d = std::get<double>(v);
-            out.bytes(&d, 8);
-        }
-        break;
-    case kMoneyN: {
-        const auto n = static_cast<std::int64_t>(std::get<Decimal>(v).unscaled);
-        if (w.length == 4) {
-            out.i32(static_cast<std::int32_t>(n));
-        } else {
-            const auto u = static_cast<std::uint64_t>(n);
-            out.u32(static_cast<std::uint32_t>(u >> 32));
-            out.u32(static_cast<std::uint32_t>(u & 0xFFFFFFFFu));
-        }
-        break;
-    }
-    case kDecimalN:
-    case kNumericN: {
-        const Int128 n = std::get<Decimal>(v).unscaled;
-        out.u8(n < 0 ? 0 : 1);
-        auto magnitude = static_cast<UInt128>(n < 0 ? -n : n);
-        for (std::uint8_t i = 1; i < w.length; ++i) {
-            out.u8(static_cast<std::uint8_t>(magnitude & 0xFF));
-            magnitude >>= 8;
-        }
-        break;
-    }
-    case kGuid: {
-        const auto& s = std::get<std::string>(v);
-        out.bytes(s.data(), 16);
-        break;
-    }
-    case kDateTimeN: {
-        const auto& d = std::get<DateTimeValue>(v);
-        if (w.length == 4) {
-            out.u16(static_cast<std::uint16_t>(d.days));
-            out.u16(static_cast<std::uint16_t>(d.ticks));
-        } else {
-            out.i32(d.days);
-            out.u32(static_cast<std::uint32_t>(d.ticks));
-        }
-        break;
-    }
-    case kDateN:
-        writeDate(out, std::get<DateTimeValue>(v).days);
-        break;
-    case kTimeN:
-        writeTime(out, std::get<DateTimeValue>(v).ticks, t.scale);
-        break;
-    case kDateTime2N: {
-        const auto& d = std::get<DateTimeValue>(v);
-        writeTime(out, d.ticks, t.scale);
-        writeDate(out, d.days);
-        break;
-    }
-    case kDateTimeOffsetN: {
-        const auto& d = std::get<DateTimeValue>(v);
-        writeTime(out, d.ticks, t.scale);
-        writeDate(out, d.days);
-        out.u16(static_cast<std::uint16_t>(d.offsetMinutes));
-        break;
-    }
-    default:
-        break;
+namespace {
+
+void writeBlob(TokenWriter& out, const Value& v) {
+    out.u8(sizeof kTextPointer);
+    out.bytes(kTextPointer, sizeof kTextPointer);
+    out.bytes(kTextTimestamp, sizeof kTextTimestamp);
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        out.u32(static_cast<std::uint32_t>(s->size()));
+        out.bytes(s->data(), s->size());
+    } else if (const auto* u = std::get_if<std::u16string>(&v)) {
+        out.u32(static_cast<std::uint32_t>(u->size() * 2));
+        out.utf16(*u);
     }
 }
 
-void ResultWriter::returnValue(TokenWriter& out, std::uint16_t ordinal,
-                               const std::u16string& name, const ColumnType& type,
-                               const Value& v) {
-    const Wire w = wireFor(type, out.tdsVersion());
+void writeDecimal(TokenWriter& out, Int128 n, std::uint8_t length) {
+    out.u8(n < 0 ? 0 : 1);
+    auto magnitude = static_cast<UInt128>(n < 0 ? -n : n);
+    for (std::uint8_t i = 1; i < length; ++i) {
+        out.u8(static_cast<std::uint8_t>(magnitude & 0xFF));
+        magnitude >>= 8;
+    }
+}
+
+void writeMoney(TokenWriter& out, std::int64_t n, std::uint8_t length) {
+    if (length == 4) {
+        out.i32(static_cast<std::int32_t>(n));
+        return;
+    }
+    // The high half first.
+    const auto u = static_cast<std::uint64_t>(n);
+    out.u32(static_cast<std::uint32_t>(u >> 32));
+    out.u32(static_cast<std::uint32_t>(u & 0xFFFFFFFFu));
+}
+
+void writeDateTime(TokenWriter& out, std::uint8_t tdsType, std::uint8_t length, const ColumnType& t,
+                   const DateTimeValue& d) {
+    if (tdsType == kDateTimeN && length == 4) {
+        out.u16(static_cast<std::uint16_t>(d.days));
+        out.u16(static_cast<std::uint16_t>(d.ticks));
+    } else if (tdsType == kDateTimeN) {
+        out.i32(d.days);
+        out.u32(static_cast<std::uint32_t>(d.ticks));
+    } else {
+        if (tdsType != kDateN) {
+            writeTime(out, d.ticks, t.scale);
+        }
+        if (tdsType != kTimeN) {
+            writeDate(out, d.days);
+        }
+        if (tdsType == kDateTimeOffsetN) {
+            out.u16(static_cast<std::uint16_t>(d.offsetMinutes));
+        }
+    }
+}
+
+} // namespace
+
+void ResultWriter::value(TokenWriter& out, const ColumnType& t, const Wire& w, const Value& v) {
+    const bool isNull = std::holds_alternative<std::monostate>(v);
+    const auto* bytes = std::get_if<std::string>(&v);
+    const auto* units = std::get_if<std::u16string>(&v);
+    if (w.plp) {
+        if (isNull) {
+            out.u64(kPlpNull);
+        } else if (bytes != nullptr) {
+            writePlp(out, bytes->data(), bytes->size());
+        } else if (units != nullptr) {
+            writePlp(out, units->data(), units->size() * 2);
+        }
+    } else if (w.blob) {
+        isNull ? out.u8(0) : writeBlob(out, v);
+    } else if (w.length == 0) {
+        // char, varchar, binary, varbinary, nchar, nvarchar: a two-byte length.
+        if (isNull) {
+            out.u16(0xFFFF);
+        } else if (bytes != nullptr) {
+            const std::size_t n = std::min<std::size_t>(bytes->size(), 8000);
+            out.u16(static_cast<std::uint16_t>(n));
+            out.bytes(bytes->data(), n);
+        } else {
+            const std::size_t n = std::min<std::size_t>(units->size(), 4000);
+            out.u16(static_cast<std::uint16_t>(n * 2));
+            out.utf16(std::u16string_view(*units).substr(0, n));
+        }
+    } else if (isNull) {
+        out.u8(0);
+    } else {
+        out.u8(w.length);
+        if (const auto* n = std::get_if<std::int64_t>(&v)) {
+            const auto u = static_cast<std::uint64_t>(*n);
+            out.bytes(&u, w.length);
+        } else if (const auto* d = std::get_if<double>(&v)) {
+            const auto f = static_cast<float>(*d);
+            w.length == 4 ? out.bytes(&f, 4) : out.bytes(d, 8);
+        } else if (const auto* dec = std::get_if<Decimal>(&v)) {
+            w.tdsType == kMoneyN
+                ? writeMoney(out, static_cast<std::int64_t>(dec->unscaled), w.length)
+                : writeDecimal(out, dec->unscaled, w.length);
+        } else if (bytes != nullptr) {
+            out.bytes(bytes->data(), 16); // uniqueidentifier
+        } else {
+            writeDateTime(out, w.tdsType, w.length, t, std::get<DateTimeValue>(v));
+        }
+    }
+}
+
+void ResultWriter::returnValue(TokenWriter& out, std::uint16_t ordinal, const std::u16string& name,
+                               const ColumnType& type, const Value& v) {
+    const Wire w = wireFor(type);
     out.u8(kTokenReturnValue);
     out.u16(ordinal);
     out.bVarchar(name);
     out.u8(0x01);
-    if (out.atLeast72())
-        out.u32(0);
-    else
-        out.u16(0);
+    out.u32(0); // user type
     out.u16(kFlagNullable);
     typeInfo(out, type, w, false);
     value(out, type, w, v);

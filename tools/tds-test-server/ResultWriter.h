@@ -34,16 +34,13 @@ private:
         std::uint8_t length = 0; // fixed width of the nullable fixed types; 0 otherwise
         bool plp = false;
         bool blob = false;
-        // Sent as text to clients older than TDS 7.3, which have no date and time types.
-        bool asText = false;
     };
 
-    // The TDS type a column goes out as, for a client of the given TDS version.
-    static Wire wireFor(const ColumnType& type, std::uint32_t tdsVersion);
+    // The TDS type a column goes out as.
+    static Wire wireFor(const ColumnType& type);
     static void typeInfo(TokenWriter& out, const ColumnType& type, const Wire& wire,
                          bool withTableName);
-    static void value(TokenWriter& out, const ColumnType& type, const Wire& wire,
-                      const Value& v);
+    static void value(TokenWriter& out, const ColumnType& type, const Wire& wire, const Value& v);
 
     TokenWriter& out_;
     const std::vector<Column>& columns_;

@@ -1,7 +1,6 @@
 #include "RpcReader.h"
 
-#include "WireText.h"
-#include "WireInt128.h"
+#include "Text.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -27,8 +26,7 @@ std::int64_t pow10(int n) {
 }
 } // namespace
 
-RpcReader::RpcReader(const std::vector<std::uint8_t>& payload, bool allHeaders)
-    : p_(payload), allHeaders_(allHeaders) {}
+RpcReader::RpcReader(const std::vector<std::uint8_t>& payload) : p_(payload) {}
 
 const std::uint8_t* RpcReader::take(std::size_t n) {
     if (n > p_.size() - pos_)
@@ -38,7 +36,9 @@ const std::uint8_t* RpcReader::take(std::size_t n) {
     return at;
 }
 
-std::uint8_t RpcReader::u8() { return *take(1); }
+std::uint8_t RpcReader::u8() {
+    return *take(1);
+}
 
 std::uint16_t RpcReader::u16() {
     const std::uint8_t* b = take(2);
@@ -90,12 +90,10 @@ std::string RpcReader::plp(bool& isNull) {
 std::vector<RpcRequest> RpcReader::read(std::string& error) {
     std::vector<RpcRequest> calls;
     try {
-        if (allHeaders_) {
-            const std::uint32_t total = u32();
-            if (total < 4)
-                throw Malformed("bad ALL_HEADERS length");
-            take(total - 4);
-        }
+        const std::uint32_t headers = u32();
+        if (headers < 4)
+            throw Malformed("bad ALL_HEADERS length");
+        take(headers - 4);
         while (pos_ < p_.size()) {
             RpcRequest call;
             const std::uint16_t nameLength = u16();
@@ -130,16 +128,11 @@ Value RpcReader::fixedWidth(std::uint8_t tdsType, std::size_t length, ColumnType
         return v;
     };
     switch (tdsType) {
-    case 0x30: // INT1
-    case 0x32: // BIT
-    case 0x34: // INT2
-    case 0x38: // INT4
-    case 0x7F: // INT8
     case 0x26: // INTN
     case 0x68: // BITN
         switch (length) {
         case 1:
-            type.type = (tdsType == 0x32 || tdsType == 0x68) ? Type::Bit : Type::TinyInt;
+            type.type = tdsType == 0x68 ? Type::Bit : Type::TinyInt;
             return static_cast<std::int64_t>(b[0]);
         case 2:
             type.type = Type::SmallInt;
@@ -154,8 +147,6 @@ Value RpcReader::fixedWidth(std::uint8_t tdsType, std::size_t length, ColumnType
             break;
         }
         break;
-    case 0x3B: // FLT4
-    case 0x3E: // FLT8
     case 0x6D: // FLTN
         if (length == 4) {
             type.type = Type::Real;
@@ -172,42 +163,6 @@ Value RpcReader::fixedWidth(std::uint8_t tdsType, std::size_t length, ColumnType
             return d;
         }
         break;
-    case 0x3C: // MONEY
-    case 0x7A: // MONEY4
-    case 0x6E: // MONEYN
-        type.scale = 4;
-        if (length == 4) {
-            type.type = Type::SmallMoney;
-            type.precision = 10;
-            return Decimal{static_cast<std::int32_t>(le(4))};
-        }
-        if (length == 8) {
-            type.type = Type::Money;
-            type.precision = 19;
-            const std::uint64_t high = le(4);
-            std::uint64_t low = 0;
-            for (int i = 7; i >= 4; --i)
-                low = (low << 8) | b[i];
-            return Decimal{static_cast<std::int64_t>((high << 32) | low)};
-        }
-        break;
-    case 0x3D: // DATETIME
-    case 0x3A: // DATETIM4
-    case 0x6F: // DATETIMEN
-        if (length == 4) {
-            type.type = Type::SmallDateTime;
-            return DateTimeValue{static_cast<std::int32_t>(le(2)),
-                                 static_cast<std::int64_t>((b[2] | (b[3] << 8))), 0};
-        }
-        if (length == 8) {
-            type.type = Type::DateTime;
-            type.scale = 3;
-            std::uint32_t ticks = 0;
-            for (int i = 7; i >= 4; --i)
-                ticks = (ticks << 8) | b[i];
-            return DateTimeValue{static_cast<std::int32_t>(le(4)), ticks, 0};
-        }
-        break;
     case 0x24: // GUID
         if (length == 16) {
             type.type = Type::UniqueIdentifier;
@@ -218,223 +173,145 @@ Value RpcReader::fixedWidth(std::uint8_t tdsType, std::size_t length, ColumnType
     default:
         break;
     }
-    throw Malformed("a parameter of type 0x" + WireText::hex(tdsType) + " has length " +
+    throw Malformed("a parameter of type 0x" +
+                    text::hex(std::string(1, static_cast<char>(tdsType))) + " has length " +
                     std::to_string(length));
+}
+
+Value RpcReader::nullableFixed(std::uint8_t tdsType, ColumnType& type) {
+    const std::uint8_t maxLength = u8();
+    const std::uint8_t length = u8();
+    if (length != 0) {
+        return fixedWidth(tdsType, length, type);
+    }
+    // The declared width decides the type even for a NULL value.
+    std::vector<std::uint8_t> zeros(maxLength, 0);
+    RpcReader probe(zeros);
+    (void)probe.fixedWidth(tdsType, maxLength, type);
+    return std::monostate{};
+}
+
+Value RpcReader::decimal(std::uint8_t tdsType, ColumnType& type) {
+    u8(); // maximum length
+    type.type = tdsType == 0x6C ? Type::Numeric : Type::Decimal;
+    type.precision = u8();
+    type.scale = u8();
+    const std::uint8_t length = u8();
+    if (length == 0) {
+        return std::monostate{};
+    }
+    const std::uint8_t* b = take(length);
+    UInt128 magnitude = 0;
+    for (std::size_t i = length; i-- > 1;)
+        magnitude = (magnitude << 8) | b[i];
+    const auto n = static_cast<Int128>(magnitude);
+    return Decimal{b[0] == 0 ? -n : n};
+}
+
+// DATEN, TIMEN, DATETIME2N: the time in units of the scale, then the day count.
+Value RpcReader::dateTime(std::uint8_t tdsType, ColumnType& type) {
+    const bool hasTime = tdsType != 0x28;
+    const bool hasDate = tdsType != 0x29;
+    type.type = tdsType == 0x28 ? Type::Date : tdsType == 0x29 ? Type::Time : Type::DateTime2;
+    type.scale = hasTime ? u8() : 0;
+    if (type.scale > 7)
+        throw Malformed("a time parameter has scale " + std::to_string(type.scale));
+    const std::uint8_t length = u8();
+    if (length == 0)
+        return std::monostate{};
+    const std::size_t timeLength = !hasTime ? 0 : type.scale <= 2 ? 3 : type.scale <= 4 ? 4 : 5;
+    if (length != timeLength + (hasDate ? 3 : 0))
+        throw Malformed("a date or time parameter has length " + std::to_string(length));
+    const std::uint8_t* b = take(length);
+    std::uint64_t units = 0;
+    for (std::size_t i = timeLength; i-- > 0;)
+        units = (units << 8) | b[i];
+    DateTimeValue v;
+    v.ticks = static_cast<std::int64_t>(units) * pow10(7 - type.scale);
+    if (hasDate)
+        v.days = b[timeLength] | (b[timeLength + 1] << 8) | (b[timeLength + 2] << 16);
+    return v;
+}
+
+// BIGCHAR, BIGVARCHAR, NCHAR, NVARCHAR, BIGBINARY, BIGVARBINARY (in PLP chunks for max).
+Value RpcReader::characters(std::uint8_t tdsType, ColumnType& type) {
+    const std::uint16_t maxLength = u16();
+    const bool unicode = tdsType == 0xEF || tdsType == 0xE7;
+    const bool binary = tdsType == 0xAD || tdsType == 0xA5;
+    if (!binary)
+        take(5); // collation
+    const bool plpValue = maxLength == 0xFFFF;
+    if (unicode)
+        type.type = tdsType == 0xEF ? Type::NChar : Type::NVarChar;
+    else if (binary)
+        type.type = tdsType == 0xAD ? Type::Binary : Type::VarBinary;
+    else
+        type.type = tdsType == 0xAF ? Type::Char : Type::VarChar;
+    type.length = plpValue ? -1 : (unicode ? maxLength / 2 : maxLength);
+    std::string bytes;
+    bool isNull = false;
+    if (plpValue) {
+        bytes = plp(isNull);
+    } else {
+        const std::uint16_t length = u16();
+        isNull = length == 0xFFFF;
+        if (!isNull)
+            bytes.assign(reinterpret_cast<const char*>(take(length)), length);
+    }
+    if (isNull)
+        return std::monostate{};
+    if (unicode)
+        return toUtf16(bytes);
+    return bytes;
+}
+
+// NTEXT: how FreeTDS sends a statement's text.
+Value RpcReader::ntext(ColumnType& type) {
+    u32();   // maximum length
+    take(5); // collation
+    type.type = Type::NText;
+    type.length = -1;
+    const std::uint32_t length = u32();
+    if (length >= 0x80000000u)
+        return std::monostate{};
+    return toUtf16(std::string(reinterpret_cast<const char*>(take(length)), length));
 }
 
 RpcParam RpcReader::param() {
     RpcParam param;
     param.name = utf16(u8());
-    const std::uint8_t status = u8();
-    param.output = (status & 0x01) != 0;
+    param.output = (u8() & 0x01) != 0;
     const std::uint8_t tdsType = u8();
-    ColumnType& type = param.type;
     switch (tdsType) {
-    case 0x1F: // NULLTYPE
-        type.type = Type::Int;
-        param.value = std::monostate{};
+    case 0x24: // GUID
+    case 0x26: // INTN
+    case 0x68: // BITN
+    case 0x6D: // FLTN
+        param.value = nullableFixed(tdsType, param.type);
         break;
-    case 0x30:
-    case 0x32:
-        param.value = fixedWidth(tdsType, 1, type);
+    case 0x6A: // DECIMALN
+    case 0x6C: // NUMERICN
+        param.value = decimal(tdsType, param.type);
         break;
-    case 0x34:
-        param.value = fixedWidth(tdsType, 2, type);
+    case 0x28: // DATEN
+    case 0x29: // TIMEN
+    case 0x2A: // DATETIME2N
+        param.value = dateTime(tdsType, param.type);
         break;
-    case 0x38:
-    case 0x3B:
-    case 0x7A:
-    case 0x3A:
-        param.value = fixedWidth(tdsType, 4, type);
+    case 0xAF: // BIGCHAR
+    case 0xA7: // BIGVARCHAR
+    case 0xEF: // NCHAR
+    case 0xE7: // NVARCHAR
+    case 0xAD: // BIGBINARY
+    case 0xA5: // BIGVARBINARY
+        param.value = characters(tdsType, param.type);
         break;
-    case 0x7F:
-    case 0x3E:
-    case 0x3C:
-    case 0x3D:
-        param.value = fixedWidth(tdsType, 8, type);
+    case 0x63:
+        param.value = ntext(param.type);
         break;
-    case 0x26:
-    case 0x68:
-    case 0x6D:
-    case 0x6E:
-    case 0x6F:
-    case 0x24: {
-        const std::uint8_t maxLength = u8();
-        // The declared width decides the type even for a NULL value.
-        const std::uint8_t length = u8();
-        if (length == 0) {
-            std::vector<std::uint8_t> zeros(maxLength, 0);
-            RpcReader probe(zeros, false);
-            (void)probe.fixedWidth(tdsType, maxLength, type);
-            param.value = std::monostate{};
-        } else {
-            param.value = fixedWidth(tdsType, length, type);
-        }
-        break;
-    }
-    case 0x6A:   // DECIMALN
-    case 0x6C:   // NUMERICN
-    case 0x37:   // DECIMAL (legacy)
-    case 0x3F: { // NUMERIC (legacy)
-        u8();    // maximum length
-        type.type = (tdsType == 0x6C || tdsType == 0x3F) ? Type::Numeric : Type::Decimal;
-        type.precision = u8();
-        type.scale = u8();
-        const std::uint8_t length = u8();
-        if (length == 0) {
-            param.value = std::monostate{};
-            break;
-        }
-        const std::uint8_t* b = take(length);
-        UInt128 magnitude = 0;
-        for (std::size_t i = length; i-- > 1;)
-            magnitude = (magnitude << 8) | b[i];
-        const auto n = static_cast<Int128>(magnitude);
-        param.value = Decimal{b[0] == 0 ? -n : n};
-        break;
-    }
-    case 0x28: { // DATEN
-        type.type = Type::Date;
-        const std::uint8_t length = u8();
-        if (length == 0) {
-            param.value = std::monostate{};
-            break;
-        }
-        const std::uint8_t* b = take(length);
-        param.value = DateTimeValue{static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16)),
-                                    0, 0};
-        break;
-    }
-    case 0x29:   // TIMEN
-    case 0x2A:   // DATETIME2N
-    case 0x2B: { // DATETIMEOFFSETN
-        type.type = tdsType == 0x29   ? Type::Time
-                    : tdsType == 0x2A ? Type::DateTime2
-                                      : Type::DateTimeOffset;
-        type.scale = u8();
-        if (type.scale > 7)
-            throw Malformed("a time parameter has scale " + std::to_string(type.scale));
-        const std::uint8_t length = u8();
-        if (length == 0) {
-            param.value = std::monostate{};
-            break;
-        }
-        const std::uint8_t* b = take(length);
-        const std::size_t timeLength = type.scale <= 2 ? 3 : type.scale <= 4 ? 4 : 5;
-        const std::size_t expected =
-            timeLength + (tdsType == 0x29 ? 0 : 3) + (tdsType == 0x2B ? 2 : 0);
-        if (length != expected)
-            throw Malformed("a time parameter has length " + std::to_string(length));
-        std::uint64_t units = 0;
-        for (std::size_t i = timeLength; i-- > 0;)
-            units = (units << 8) | b[i];
-        DateTimeValue v;
-        v.ticks = static_cast<std::int64_t>(units) * pow10(7 - type.scale);
-        if (tdsType != 0x29) {
-            const std::uint8_t* d = b + timeLength;
-            v.days = d[0] | (d[1] << 8) | (d[2] << 16);
-        }
-        if (tdsType == 0x2B)
-            v.offsetMinutes = static_cast<std::int16_t>(b[timeLength + 3] | (b[timeLength + 4] << 8));
-        param.value = v;
-        break;
-    }
-    case 0xAF:   // BIGCHAR
-    case 0xA7:   // BIGVARCHAR
-    case 0xEF:   // NCHAR
-    case 0xE7:   // NVARCHAR
-    case 0xAD:   // BIGBINARY
-    case 0xA5: { // BIGVARBINARY
-        const std::uint16_t maxLength = u16();
-        const bool unicode = tdsType == 0xEF || tdsType == 0xE7;
-        const bool binary = tdsType == 0xAD || tdsType == 0xA5;
-        if (!binary)
-            take(5); // collation
-        const bool plpValue = maxLength == 0xFFFF;
-        if (unicode)
-            type.type = tdsType == 0xEF ? Type::NChar : Type::NVarChar;
-        else if (binary)
-            type.type = tdsType == 0xAD ? Type::Binary : Type::VarBinary;
-        else
-            type.type = tdsType == 0xAF ? Type::Char : Type::VarChar;
-        type.length = plpValue ? -1 : (unicode ? maxLength / 2 : maxLength);
-        std::string bytes;
-        bool isNull = false;
-        if (plpValue) {
-            bytes = plp(isNull);
-        } else {
-            const std::uint16_t length = u16();
-            isNull = length == 0xFFFF;
-            if (!isNull) {
-                const std::uint8_t* b = take(length);
-                bytes.assign(reinterpret_cast<const char*>(b), length);
-            }
-        }
-        if (isNull)
-            param.value = std::monostate{};
-        else if (unicode)
-            param.value = toUtf16(bytes);
-        else
-            param.value = std::move(bytes);
-        break;
-    }
-    case 0x23:   // TEXT
-    case 0x63:   // NTEXT
-    case 0x22: { // IMAGE
-        u32();   // maximum length
-        if (tdsType != 0x22)
-            take(5);
-        type.type = tdsType == 0x23 ? Type::Text : tdsType == 0x63 ? Type::NText : Type::Image;
-        type.length = -1;
-        const std::uint32_t length = u32();
-        if (length >= 0x80000000u) {
-            param.value = std::monostate{};
-            break;
-        }
-        const std::uint8_t* b = take(length);
-        std::string bytes(reinterpret_cast<const char*>(b), length);
-        if (tdsType == 0x63)
-            param.value = toUtf16(bytes);
-        else
-            param.value = std::move(bytes);
-        break;
-    }
-    case 0xF1: { // XML
-        type.type = Type::Xml;
-        type.length = -1;
-        if (u8() != 0) {
-            utf16(u8());
-            utf16(u8());
-            utf16(u16());
-        }
-        bool isNull = false;
-        std::string bytes = plp(isNull);
-        if (isNull)
-            param.value = std::monostate{};
-        else
-            param.value = toUtf16(bytes);
-        break;
-    }
-    case 0x27:   // VARCHAR (legacy)
-    case 0x2F:   // CHAR (legacy)
-    case 0x25:   // VARBINARY (legacy)
-    case 0x2D: { // BINARY (legacy)
-        const std::uint8_t maxLength = u8();
-        const bool binary = tdsType == 0x25 || tdsType == 0x2D;
-        type.type = binary ? (tdsType == 0x2D ? Type::Binary : Type::VarBinary)
-                           : (tdsType == 0x2F ? Type::Char : Type::VarChar);
-        type.length = maxLength;
-        const std::uint8_t length = u8();
-        if (length == 0xFF) {
-            param.value = std::monostate{};
-        } else {
-            const std::uint8_t* b = take(length);
-            param.value = std::string(reinterpret_cast<const char*>(b), length);
-        }
-        break;
-    }
     default:
-        throw Malformed("a parameter has the unsupported TDS type 0x" + WireText::hex(tdsType));
+        throw Malformed("a parameter has the unsupported TDS type 0x" +
+                        text::hex(std::string(1, static_cast<char>(tdsType))));
     }
     return param;
 }

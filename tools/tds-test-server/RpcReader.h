@@ -18,11 +18,11 @@ struct RpcRequest {
     std::vector<RpcParam> params;
 };
 
-// Decodes RPC messages as clients send them (ALL_HEADERS from TDS 7.2 on, calls separated by
-// the batch flag).
+// Decodes RPC messages as FreeTDS sends them (ALL_HEADERS first, calls separated by the batch
+// flag), with the parameter types it uses (README.md).
 class RpcReader {
 public:
-    RpcReader(const std::vector<std::uint8_t>& payload, bool allHeaders);
+    explicit RpcReader(const std::vector<std::uint8_t>& payload);
 
     // All the calls of the message; on a malformed message, what was wrong in error.
     std::vector<RpcRequest> read(std::string& error);
@@ -37,10 +37,14 @@ private:
     std::string plp(bool& isNull);
     RpcParam param();
     Value fixedWidth(std::uint8_t tdsType, std::size_t length, ColumnType& type);
+    Value nullableFixed(std::uint8_t tdsType, ColumnType& type);
+    Value decimal(std::uint8_t tdsType, ColumnType& type);
+    Value dateTime(std::uint8_t tdsType, ColumnType& type);
+    Value characters(std::uint8_t tdsType, ColumnType& type);
+    Value ntext(ColumnType& type);
 
     const std::vector<std::uint8_t>& p_;
     std::size_t pos_ = 0;
-    bool allHeaders_;
 };
 
 } // namespace tds::wire

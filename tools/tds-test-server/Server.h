@@ -16,7 +16,8 @@ namespace tds::wire {
 
 class StatementLog;
 
-// Listens on a loopback address (127.0.0.1 unless told) and serves each connection on its own thread until stop().
+// Listens on a loopback address (127.0.0.1 unless told) and serves each connection on its own
+// thread until stop().
 class Server {
 public:
     Server(Engine& engine, StatementLog& log);

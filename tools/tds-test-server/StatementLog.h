@@ -39,6 +39,10 @@ public:
     void attention(std::uint64_t connection, const std::u16string& user);
     void logout(std::uint64_t connection, const std::u16string& user);
 
+    // A value as a T-SQL literal (UTF-8): NULL, numbers, 'text' with quotes doubled, N'text' for
+    // Unicode, 0x.. for binary, dates, times and uniqueidentifiers as quoted texts.
+    static std::string literal(const ColumnType& type, const Value& value);
+
 private:
     void write(std::uint64_t connection, const std::u16string& user, const std::string& rest);
 

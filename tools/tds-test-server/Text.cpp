@@ -88,6 +88,8 @@ std::string toUtf8(std::u16string_view t) {
             t[i + 1] < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (t[i + 1] - 0xDC00u);
             ++i;
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = 0xFFFD;
         }
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
@@ -210,6 +212,24 @@ bool isKeyword(std::u16string_view word, std::string_view keyword) {
     return true;
 }
 
+bool matchesPattern(std::u16string_view value, std::u16string_view pattern) {
+    if (pattern.empty()) {
+        return value.empty();
+    }
+    if (pattern[0] == u'%') {
+        for (std::size_t skip = 0; skip <= value.size(); ++skip) {
+            if (matchesPattern(value.substr(skip), pattern.substr(1))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    if (value.empty() || (pattern[0] != u'_' && fold(pattern[0]) != fold(value[0]))) {
+        return false;
+    }
+    return matchesPattern(value.substr(1), pattern.substr(1));
+}
+
 std::optional<std::int64_t> toInteger(std::u16string_view digits) {
     if (digits.empty() || digits.size() > 18) {
         return std::nullopt;
@@ -226,6 +246,42 @@ std::optional<std::int64_t> toInteger(std::u16string_view digits) {
 
 std::u16string number(std::int64_t value) {
     return fromAscii(std::to_string(value));
+}
+
+std::string hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
+std::string escape(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace tds::text

@@ -48,11 +48,19 @@ void TokenWriter::bytes(const void* data, std::size_t length) {
     }
 }
 
-void TokenWriter::u16(std::uint16_t v) { bytes(&v, 2); }
-void TokenWriter::u32(std::uint32_t v) { bytes(&v, 4); }
-void TokenWriter::u64(std::uint64_t v) { bytes(&v, 8); }
+void TokenWriter::u16(std::uint16_t v) {
+    bytes(&v, 2);
+}
+void TokenWriter::u32(std::uint32_t v) {
+    bytes(&v, 4);
+}
+void TokenWriter::u64(std::uint64_t v) {
+    bytes(&v, 8);
+}
 
-void TokenWriter::utf16(std::u16string_view text) { bytes(text.data(), text.size() * 2); }
+void TokenWriter::utf16(std::u16string_view text) {
+    bytes(text.data(), text.size() * 2);
+}
 
 void TokenWriter::bVarchar(std::u16string_view text) {
     text = text.substr(0, 255);
@@ -71,10 +79,7 @@ void TokenWriter::done(DoneKind kind, std::uint16_t status, std::uint16_t comman
     u8(static_cast<std::uint8_t>(kind));
     u16(status);
     u16(command);
-    if (atLeast72())
-        u64(count);
-    else
-        u32(static_cast<std::uint32_t>(count));
+    u64(count);
 }
 
 void TokenWriter::message(const Message& m, const std::u16string& serverName,
@@ -82,8 +87,8 @@ void TokenWriter::message(const Message& m, const std::u16string& serverName,
     const std::u16string_view text = std::u16string_view(m.text).substr(0, 65535);
     const std::u16string_view server = std::u16string_view(serverName).substr(0, 255);
     const std::u16string_view proc = std::u16string_view(procName).substr(0, 255);
-    const std::size_t length = 4 + 1 + 1 + 2 + text.size() * 2 + 1 + server.size() * 2 + 1 +
-                               proc.size() * 2 + (atLeast72() ? 4 : 2);
+    const std::size_t length =
+        4 + 1 + 1 + 2 + text.size() * 2 + 1 + server.size() * 2 + 1 + proc.size() * 2 + 4;
     u8(m.severity > 10 ? kTokenError : kTokenInfo);
     u16(static_cast<std::uint16_t>(length));
     i32(m.number);
@@ -92,10 +97,7 @@ void TokenWriter::message(const Message& m, const std::u16string& serverName,
     usVarchar(text);
     bVarchar(server);
     bVarchar(proc);
-    if (atLeast72())
-        i32(m.line);
-    else
-        u16(static_cast<std::uint16_t>(m.line));
+    i32(m.line);
 }
 
 void TokenWriter::envChange(std::uint8_t type, std::u16string_view newValue,
@@ -118,15 +120,16 @@ void TokenWriter::collationChange() {
     u8(0);
 }
 
-void TokenWriter::loginAck(std::uint32_t tdsVersion) {
+void TokenWriter::loginAck() {
+    constexpr std::uint32_t kTds74 = 0x74000004u;
     u8(kTokenLoginAck);
     u16(static_cast<std::uint16_t>(1 + 4 + 1 + kProductName.size() * 2 + 4));
     u8(1); // SQL_TSQL
     // The version goes out most significant byte first.
-    u8(static_cast<std::uint8_t>(tdsVersion >> 24));
-    u8(static_cast<std::uint8_t>(tdsVersion >> 16));
-    u8(static_cast<std::uint8_t>(tdsVersion >> 8));
-    u8(static_cast<std::uint8_t>(tdsVersion));
+    u8(static_cast<std::uint8_t>(kTds74 >> 24));
+    u8(static_cast<std::uint8_t>(kTds74 >> 16));
+    u8(static_cast<std::uint8_t>(kTds74 >> 8));
+    u8(static_cast<std::uint8_t>(kTds74));
     bVarchar(kProductName);
     // 16.0.1000: SQL Server 2022.
     u8(16);
@@ -141,8 +144,7 @@ void TokenWriter::returnStatus(std::int32_t status) {
 }
 
 bool TokenWriter::endMessage() {
-    const bool ok =
-        stream_.sendPacket(PacketType::TabularResult, true, packet_.data(), used_);
+    const bool ok = stream_.sendPacket(PacketType::TabularResult, true, packet_.data(), used_);
     used_ = PacketStream::kHeaderSize;
     packetSent_ = false;
     return ok;

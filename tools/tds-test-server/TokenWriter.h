@@ -19,26 +19,19 @@ enum DoneStatus : std::uint16_t {
     kDoneFinal = 0x0000,
     kDoneMore = 0x0001,
     kDoneError = 0x0002,
-    kDoneInTransaction = 0x0004,
     kDoneCount = 0x0010,
     kDoneAttention = 0x0020,
-    kDoneServerError = 0x0100,
 };
 
 enum class DoneKind : std::uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
 
-// Builds a response message token by token and sends it in packets of the negotiated size as
-// the bytes come, so a long result never sits whole in memory.
+// Builds a response message token by token (TDS 7.4) and sends it in packets of the negotiated
+// size as the bytes come, so a long result never sits whole in memory.
 class TokenWriter {
 public:
     TokenWriter(PacketStream& stream, std::size_t packetSize);
 
     void setPacketSize(std::size_t packetSize);
-    // TDS version as LOGIN7 carries it (0x74000004 for 7.4); decides the widths of some fields.
-    void setTdsVersion(std::uint32_t version) { tdsVersion_ = version; }
-    std::uint32_t tdsVersion() const { return tdsVersion_; }
-    bool atLeast72() const { return tdsVersion_ >= 0x72000000u; }
-    bool atLeast73() const { return tdsVersion_ >= 0x73000000u; }
 
     void bytes(const void* data, std::size_t length);
     void u8(std::uint8_t v) { bytes(&v, 1); }
@@ -57,7 +50,8 @@ public:
                  const std::u16string& procName);
     void envChange(std::uint8_t type, std::u16string_view newValue, std::u16string_view oldValue);
     void collationChange();
-    void loginAck(std::uint32_t tdsVersion);
+    // LOGINACK for TDS 7.4, the only version the server speaks.
+    void loginAck();
     void returnStatus(std::int32_t status);
 
     // Sends what is buffered as the last packet of the message. False when the peer is gone.
@@ -76,7 +70,6 @@ private:
     std::vector<std::uint8_t> packet_;
     std::size_t packetSize_;
     std::size_t used_ = PacketStream::kHeaderSize;
-    std::uint32_t tdsVersion_ = 0x74000004u;
     bool packetSent_ = false;
 };
 

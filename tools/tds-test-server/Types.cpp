@@ -9,150 +9,216 @@ namespace tds {
 
 namespace {
 
+// How a type takes arguments: none, (precision, scale), float's (bits), a length or max, or a
+// count of fractional second digits.
+enum class Shape : std::uint8_t { Plain, Exact, Float, Sized, Fraction };
+
 struct TypeEntry {
     std::string_view name;
     Type type;
+    Shape shape;
 };
 
-constexpr std::array<TypeEntry, 34> kTypes = {{
-    {"bit", Type::Bit},
-    {"tinyint", Type::TinyInt},
-    {"smallint", Type::SmallInt},
-    {"int", Type::Int},
-    {"integer", Type::Int},
-    {"bigint", Type::BigInt},
-    {"decimal", Type::Decimal},
-    {"dec", Type::Decimal},
-    {"numeric", Type::Numeric},
-    {"money", Type::Money},
-    {"smallmoney", Type::SmallMoney},
-    {"float", Type::Float},
-    {"real", Type::Real},
-    {"char", Type::Char},
-    {"character", Type::Char},
-    {"varchar", Type::VarChar},
-    {"text", Type::Text},
-    {"nchar", Type::NChar},
-    {"nvarchar", Type::NVarChar},
-    {"ntext", Type::NText},
-    {"sysname", Type::NVarChar},
-    {"xml", Type::Xml},
-    {"binary", Type::Binary},
-    {"varbinary", Type::VarBinary},
-    {"image", Type::Image},
-    {"date", Type::Date},
-    {"time", Type::Time},
-    {"datetime", Type::DateTime},
-    {"datetime2", Type::DateTime2},
-    {"smalldatetime", Type::SmallDateTime},
-    {"datetimeoffset", Type::DateTimeOffset},
-    {"uniqueidentifier", Type::UniqueIdentifier},
-    {"rowversion", Type::Binary},
-    {"timestamp", Type::Binary},
+// The first entry of a type gives its name; sysname is nvarchar(128).
+constexpr std::array<TypeEntry, 29> kTypes = {{
+    {"bit", Type::Bit, Shape::Plain},
+    {"tinyint", Type::TinyInt, Shape::Plain},
+    {"smallint", Type::SmallInt, Shape::Plain},
+    {"int", Type::Int, Shape::Plain},
+    {"bigint", Type::BigInt, Shape::Plain},
+    {"decimal", Type::Decimal, Shape::Exact},
+    {"numeric", Type::Numeric, Shape::Exact},
+    {"money", Type::Money, Shape::Plain},
+    {"smallmoney", Type::SmallMoney, Shape::Plain},
+    {"float", Type::Float, Shape::Float},
+    {"real", Type::Real, Shape::Plain},
+    {"char", Type::Char, Shape::Sized},
+    {"varchar", Type::VarChar, Shape::Sized},
+    {"text", Type::Text, Shape::Plain},
+    {"nchar", Type::NChar, Shape::Sized},
+    {"nvarchar", Type::NVarChar, Shape::Sized},
+    {"ntext", Type::NText, Shape::Plain},
+    {"sysname", Type::NVarChar, Shape::Plain},
+    {"xml", Type::Xml, Shape::Plain},
+    {"binary", Type::Binary, Shape::Sized},
+    {"varbinary", Type::VarBinary, Shape::Sized},
+    {"image", Type::Image, Shape::Plain},
+    {"date", Type::Date, Shape::Plain},
+    {"time", Type::Time, Shape::Fraction},
+    {"datetime", Type::DateTime, Shape::Plain},
+    {"datetime2", Type::DateTime2, Shape::Fraction},
+    {"smalldatetime", Type::SmallDateTime, Shape::Plain},
+    {"datetimeoffset", Type::DateTimeOffset, Shape::Fraction},
+    {"uniqueidentifier", Type::UniqueIdentifier, Shape::Plain},
 }};
 
-Message message(std::int32_t number, std::uint8_t severity, std::uint8_t state,
-                std::u16string textValue) {
-    Message m;
-    m.number = number;
-    m.severity = severity;
-    m.state = state;
-    m.text = std::move(textValue);
-    return m;
-}
+// SQL Server's types the double leaves out (README.md).
+constexpr std::string_view kLeftOut[] = {"timestamp",   "rowversion", "sql_variant",
+                                         "hierarchyid", "geometry",   "geography"};
 
 std::u16string num(std::int64_t v) {
     return text::number(v);
 }
 
+// The numeric arguments of a declaration; "max" reads as -1.
+std::array<std::int64_t, 2> arguments(const TypeSpec& declared) {
+    std::array<std::int64_t, 2> arg{0, 0};
+    for (std::size_t i = 0; i < declared.args.size() && i < 2; ++i) {
+        if (declared.args[i] == u"max") {
+            arg[i] = -1;
+            continue;
+        }
+        const std::string digits = text::toUtf8(declared.args[i]);
+        const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), arg[i]);
+        if (r.ec != std::errc()) {
+            arg[i] = 2147483647;
+        }
+    }
+    return arg;
+}
+
+bool hasMax(const TypeSpec& declared) {
+    for (const auto& a : declared.args) {
+        if (a == u"max") {
+            return true;
+        }
+    }
+    return false;
+}
+
+void plainDefaults(const TypeEntry& entry, ColumnType& out) {
+    switch (entry.type) {
+    case Type::Real:
+        out.precision = 24;
+        break;
+    case Type::Money:
+    case Type::SmallMoney:
+        out.precision = entry.type == Type::Money ? 19 : 10;
+        out.scale = 4;
+        break;
+    case Type::Text:
+    case Type::Image:
+        out.length = 2147483647;
+        break;
+    case Type::NText:
+        out.length = 1073741823;
+        break;
+    case Type::Xml:
+        out.length = -1;
+        break;
+    case Type::NVarChar: // sysname
+        out.length = 128;
+        break;
+    default:
+        break;
+    }
+}
+
+std::optional<Message> resolveExact(const TypeSpec& declared, int columnNumber, ColumnType& out) {
+    const std::size_t argc = declared.args.size();
+    if (hasMax(declared) || argc > 2) {
+        return makeMessage(102, 15, 1, u"Incorrect syntax near 'max'.");
+    }
+    const auto arg = arguments(declared);
+    const std::int64_t p = argc >= 1 ? arg[0] : 18;
+    const std::int64_t s = argc >= 2 ? arg[1] : 0;
+    const std::u16string which = u"Column or parameter #" + num(columnNumber) + u": ";
+    if (p < 1) {
+        return makeMessage(1002, 15, 1,
+                           u"Line 1: Specified column precision " + num(p) + u" is invalid.");
+    }
+    if (p > 38) {
+        return makeMessage(2750, 16, 1,
+                           which + u"Specified column precision " + num(p) +
+                               u" is greater than the maximum precision of 38.");
+    }
+    if (s > p) {
+        return makeMessage(2751, 16, 1,
+                           which + u"Specified column scale " + num(s) +
+                               u" is greater than the specified precision of " + num(p) + u".");
+    }
+    out.precision = static_cast<std::uint8_t>(p);
+    out.scale = static_cast<std::uint8_t>(s);
+    return std::nullopt;
+}
+
+std::optional<Message> resolveFloat(const TypeSpec& declared, int columnNumber, ColumnType& out) {
+    if (hasMax(declared) || declared.args.size() > 1) {
+        return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
+    }
+    const std::int64_t p = declared.args.size() == 1 ? arguments(declared)[0] : 53;
+    const std::u16string which = u"Column or parameter #" + num(columnNumber) + u": ";
+    if (p < 1) {
+        return makeMessage(2749, 16, 1,
+                           which + u"Specified column precision " + num(p) +
+                               u" is invalid. The precision must be between 1 and 53.");
+    }
+    if (p > 53) {
+        return makeMessage(2750, 16, 1,
+                           which + u"Specified column precision " + num(p) +
+                               u" is greater than the maximum precision of 53.");
+    }
+    // float(1) to float(24) is real.
+    out.type = p <= 24 ? Type::Real : Type::Float;
+    out.precision = p <= 24 ? 24 : 53;
+    return std::nullopt;
+}
+
+std::optional<Message> resolveSized(const TypeSpec& declared, const std::u16string& columnName,
+                                    ColumnType& out) {
+    if (declared.args.size() > 1) {
+        return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
+    }
+    const bool national = out.type == Type::NChar || out.type == Type::NVarChar;
+    const bool fixed =
+        out.type == Type::Char || out.type == Type::NChar || out.type == Type::Binary;
+    if (hasMax(declared)) {
+        if (fixed) {
+            return makeMessage(102, 15, 1, u"Incorrect syntax near 'max'.");
+        }
+        out.length = -1;
+        return std::nullopt;
+    }
+    const std::int64_t n = declared.args.size() == 1 ? arguments(declared)[0] : 1;
+    if (n < 1) {
+        return makeMessage(
+            1001, 15, 1, u"Line 1: Length or precision specification " + num(n) + u" is invalid.");
+    }
+    if (national && n > 4000) {
+        return makeMessage(2717, 16, 2,
+                           u"The size (" + num(n) + u") given to the parameter '" + columnName +
+                               u"' exceeds the maximum allowed (4000).");
+    }
+    if (n > 8000) {
+        return makeMessage(131, 15, 3,
+                           u"The size (" + num(n) + u") given to the column '" + columnName +
+                               u"' exceeds the maximum allowed for any data type (8000).");
+    }
+    out.length = static_cast<std::int32_t>(n);
+    return std::nullopt;
+}
+
+std::optional<Message> resolveFraction(const TypeSpec& declared, ColumnType& out) {
+    if (hasMax(declared) || declared.args.size() > 1) {
+        return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
+    }
+    const std::int64_t p = declared.args.size() == 1 ? arguments(declared)[0] : 7;
+    if (p > 7 || p < 0) {
+        return makeMessage(1002, 15, 1, u"Line 1: Specified scale " + num(p) + u" is invalid.");
+    }
+    out.scale = static_cast<std::uint8_t>(p);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::u16string Types::name(Type type) {
-    switch (type) {
-    case Type::Bit:
-        return u"bit";
-    case Type::TinyInt:
-        return u"tinyint";
-    case Type::SmallInt:
-        return u"smallint";
-    case Type::Int:
-        return u"int";
-    case Type::BigInt:
-        return u"bigint";
-    case Type::Decimal:
-        return u"decimal";
-    case Type::Numeric:
-        return u"numeric";
-    case Type::Money:
-        return u"money";
-    case Type::SmallMoney:
-        return u"smallmoney";
-    case Type::Float:
-        return u"float";
-    case Type::Real:
-        return u"real";
-    case Type::Char:
-        return u"char";
-    case Type::VarChar:
-        return u"varchar";
-    case Type::Text:
-        return u"text";
-    case Type::NChar:
-        return u"nchar";
-    case Type::NVarChar:
-        return u"nvarchar";
-    case Type::NText:
-        return u"ntext";
-    case Type::Xml:
-        return u"xml";
-    case Type::Binary:
-        return u"binary";
-    case Type::VarBinary:
-        return u"varbinary";
-    case Type::Image:
-        return u"image";
-    case Type::Date:
-        return u"date";
-    case Type::Time:
-        return u"time";
-    case Type::DateTime:
-        return u"datetime";
-    case Type::DateTime2:
-        return u"datetime2";
-    case Type::SmallDateTime:
-        return u"smalldatetime";
-    case Type::DateTimeOffset:
-        return u"datetimeoffset";
-    case Type::UniqueIdentifier:
-        return u"uniqueidentifier";
+    for (const auto& e : kTypes) {
+        if (e.type == type) {
+            return text::fromAscii(e.name);
+        }
     }
     return u"int";
-}
-
-std::u16string Types::declaration(const ColumnType& t) {
-    std::u16string n = name(t.type);
-    switch (t.type) {
-    case Type::Char:
-    case Type::VarChar:
-    case Type::NChar:
-    case Type::NVarChar:
-    case Type::Binary:
-    case Type::VarBinary:
-        return n + u"(" + (t.length < 0 ? std::u16string(u"max") : num(t.length)) + u")";
-    case Type::Decimal:
-    case Type::Numeric:
-        return n + u"(" + num(t.precision) + u"," + num(t.scale) + u")";
-    case Type::Time:
-    case Type::DateTime2:
-    case Type::DateTimeOffset:
-        return n + u"(" + num(t.scale) + u")";
-    default:
-        return n;
-    }
-}
-
-bool Types::isRowVersion(const TypeSpec& declared) {
-    return text::isKeyword(declared.name, "timestamp") || text::isKeyword(declared.name, "rowversion");
 }
 
 bool Types::isCharacter(Type t) {
@@ -175,6 +241,11 @@ bool Types::isDateTime(Type t) {
     return t == Type::Date || t == Type::Time || t == Type::DateTime || t == Type::DateTime2 ||
            t == Type::SmallDateTime || t == Type::DateTimeOffset;
 }
+bool Types::isMax(const ColumnType& t) {
+    return t.type == Type::Xml ||
+           (t.length < 0 &&
+            (t.type == Type::VarChar || t.type == Type::NVarChar || t.type == Type::VarBinary));
+}
 
 std::optional<Message> Types::resolve(const TypeSpec& declared, int columnNumber,
                                       const std::u16string& columnName, ColumnType& out) {
@@ -185,189 +256,36 @@ std::optional<Message> Types::resolve(const TypeSpec& declared, int columnNumber
             break;
         }
     }
-    const std::u16string which = u"Column, parameter, or variable #" + num(columnNumber) + u": ";
     if (entry == nullptr) {
-        return message(2715, 16, 6, which + u"Cannot find data type " + declared.name + u".");
+        for (auto leftOut : kLeftOut) {
+            if (text::isKeyword(declared.name, leftOut)) {
+                return notSupported(u"the type " + text::folded(declared.name));
+            }
+        }
+        return makeMessage(2715, 16, 6,
+                           u"Column, parameter, or variable #" + num(columnNumber) +
+                               u": Cannot find data type " + declared.name + u".");
     }
     out = ColumnType{};
     out.type = entry->type;
-    // Arguments: numbers, or "max" where allowed.
-    std::array<std::int64_t, 2> arg{0, 0};
-    bool isMax = false;
-    for (std::size_t i = 0; i < declared.args.size() && i < 2; ++i) {
-        if (declared.args[i] == u"max") {
-            isMax = true;
-            continue;
-        }
-        std::string digits = text::toUtf8(declared.args[i]);
-        std::int64_t v = 0;
-        auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-        arg[i] = r.ec == std::errc() ? v : 2147483647;
-    }
-    const std::size_t argc = declared.args.size();
-    const std::u16string lower = text::folded(declared.name);
-    auto noWidth = [&]() -> std::optional<Message> {
+    switch (entry->shape) {
+    case Shape::Plain:
         if (declared.hasParens) {
-            return message(2716, 16, 1,
-                           which + u"Cannot specify a column width on data type " + lower + u".");
+            return makeMessage(2716, 16, 1,
+                               u"Column, parameter, or variable #" + num(columnNumber) +
+                                   u": Cannot specify a column width on data type " +
+                                   text::folded(declared.name) + u".");
         }
+        plainDefaults(*entry, out);
         return std::nullopt;
-    };
-    auto badLength = [&](std::int64_t v) {
-        return message(1001, 15, 1,
-                       u"Line 1: Length or precision specification " + num(v) + u" is invalid.");
-    };
-    switch (entry->type) {
-    case Type::Bit:
-    case Type::TinyInt:
-    case Type::SmallInt:
-    case Type::Int:
-    case Type::BigInt:
-    case Type::Money:
-    case Type::SmallMoney:
-    case Type::Real:
-    case Type::Text:
-    case Type::NText:
-    case Type::Image:
-    case Type::Xml:
-    case Type::Date:
-    case Type::DateTime:
-    case Type::SmallDateTime:
-    case Type::UniqueIdentifier:
-        if (auto m = noWidth()) {
-            return m;
-        }
-        if (entry->type == Type::Real) {
-            out.precision = 24;
-        }
-        if (entry->type == Type::Money || entry->type == Type::SmallMoney) {
-            out.precision = entry->type == Type::Money ? 19 : 10;
-            out.scale = 4;
-        }
-        if (entry->type == Type::Text || entry->type == Type::Image) {
-            out.length = 2147483647;
-        } else if (entry->type == Type::NText) {
-            out.length = 1073741823;
-        } else if (entry->type == Type::Xml) {
-            out.length = -1;
-        }
-        return std::nullopt;
-    case Type::Decimal:
-    case Type::Numeric: {
-        if (isMax || argc > 2) {
-            return message(102, 15, 1, u"Incorrect syntax near 'max'.");
-        }
-        std::int64_t p = argc >= 1 ? arg[0] : 18;
-        std::int64_t s = argc >= 2 ? arg[1] : 0;
-        if (p < 1) {
-            return message(1002, 15, 1,
-                           u"Line 1: Specified column precision " + num(p) + u" is invalid.");
-        }
-        if (p > 38) {
-            return message(2750, 16, 1,
-                           u"Column or parameter #" + num(columnNumber) +
-                               u": Specified column precision " + num(p) +
-                               u" is greater than the maximum precision of 38.");
-        }
-        if (s > p) {
-            return message(2751, 16, 1,
-                           u"Column or parameter #" + num(columnNumber) +
-                               u": Specified column scale " + num(s) +
-                               u" is greater than the specified precision of " + num(p) + u".");
-        }
-        out.precision = static_cast<std::uint8_t>(p);
-        out.scale = static_cast<std::uint8_t>(s);
-        return std::nullopt;
-    }
-    case Type::Float: {
-        if (isMax || argc > 1) {
-            return message(102, 15, 1, u"Incorrect syntax near ','.");
-        }
-        std::int64_t p = argc == 1 ? arg[0] : 53;
-        if (p < 1) {
-            return message(2749, 16, 1,
-                           u"Column or parameter #" + num(columnNumber) +
-                               u": Specified column precision " + num(p) +
-                               u" is invalid. The precision must be between 1 and 53.");
-        }
-        if (p > 53) {
-            return message(2750, 16, 1,
-                           u"Column or parameter #" + num(columnNumber) +
-                               u": Specified column precision " + num(p) +
-                               u" is greater than the maximum precision of 53.");
-        }
-        if (p <= 24) {
-            out.type = Type::Real; // float(1..24) is real
-            out.precision = 24;
-        } else {
-            out.precision = 53;
-        }
-        return std::nullopt;
-    }
-    case Type::Char:
-    case Type::VarChar:
-    case Type::NChar:
-    case Type::NVarChar:
-    case Type::Binary:
-    case Type::VarBinary: {
-        const bool national = entry->type == Type::NChar || entry->type == Type::NVarChar;
-        if (text::isKeyword(declared.name, "sysname")) {
-            if (auto m = noWidth()) {
-                return m;
-            }
-            out.length = 128;
-            return std::nullopt;
-        }
-        if (text::isKeyword(declared.name, "rowversion") || text::isKeyword(declared.name, "timestamp")) {
-            // A server-generated row version; stored here as binary(8).
-            if (auto m = noWidth()) {
-                return m;
-            }
-            out.length = 8;
-            return std::nullopt;
-        }
-        if (argc > 1) {
-            return message(102, 15, 1, u"Incorrect syntax near ','.");
-        }
-        if (isMax) {
-            if (entry->type == Type::Char || entry->type == Type::NChar ||
-                entry->type == Type::Binary) {
-                return message(102, 15, 1, u"Incorrect syntax near 'max'.");
-            }
-            out.length = -1;
-            return std::nullopt;
-        }
-        std::int64_t n = argc == 1 ? arg[0] : 1;
-        if (n < 1) {
-            return badLength(n);
-        }
-        const std::int64_t limit = national ? 4000 : 8000;
-        if (n > limit) {
-            if (national) {
-                return message(2717, 16, 2,
-                               u"The size (" + num(n) + u") given to the parameter '" + columnName +
-                                   u"' exceeds the maximum allowed (4000).");
-            }
-            return message(131, 15, 3,
-                           u"The size (" + num(n) + u") given to the column '" + columnName +
-                               u"' exceeds the maximum allowed for any data type (8000).");
-        }
-        out.length = static_cast<std::int32_t>(n);
-        return std::nullopt;
-    }
-    case Type::Time:
-    case Type::DateTime2:
-    case Type::DateTimeOffset: {
-        if (isMax || argc > 1) {
-            return message(102, 15, 1, u"Incorrect syntax near ','.");
-        }
-        std::int64_t p = argc == 1 ? arg[0] : 7;
-        if (p > 7 || p < 0) {
-            return message(1002, 15, 1, u"Line 1: Specified scale " + num(p) + u" is invalid.");
-        }
-        out.scale = static_cast<std::uint8_t>(p);
-        return std::nullopt;
-    }
+    case Shape::Exact:
+        return resolveExact(declared, columnNumber, out);
+    case Shape::Float:
+        return resolveFloat(declared, columnNumber, out);
+    case Shape::Sized:
+        return resolveSized(declared, columnName, out);
+    case Shape::Fraction:
+        return resolveFraction(declared, out);
     }
     return std::nullopt;
 }

@@ -1,13 +1,12 @@
 // The SQL Server test double: a TDS server on a loopback address for the tests and the local run.
 //
-//   tds-test-server [--address 127.0.0.1] --port 1433 --account USER:PASSWORD [--account ...] --database NAME
-//                   [--database ...] [--script FILE.sql [--script-database NAME]] --log FILE
-//                   [--ready-file FILE]
+//   tds-test-server [--address 127.0.0.1] --port 1433 --account USER:PASSWORD [--account ...]
+//                   --database NAME [--script FILE.sql] [--log FILE] [--ready-file FILE]
 
 #include "Engine.h"
 #include "Server.h"
 #include "StatementLog.h"
-#include "WireText.h"
+#include "Text.h"
 
 #include <csignal>
 #include <cstdio>
@@ -23,24 +22,23 @@
 
 namespace {
 
-using tds::wire::WireText;
+using tds::text::fromUtf8;
 
 struct Options {
     int port = 1433;
     std::string address = "127.0.0.1";
     std::vector<tds::Engine::Account> accounts;
-    std::vector<std::u16string> databases;
-    std::vector<std::string> scripts;
-    std::u16string scriptDatabase;
+    std::u16string database;
+    std::string script;
     std::string log;
     std::string readyFile;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
     std::cerr << "tds-test-server: " << problem << "\n"
-              << "usage: tds-test-server [--address 127.x.y.z] --port N --account USER:PASSWORD [--account ...] "
-                 "--database NAME [--database ...] [--script FILE.sql [--script-database NAME]] "
-                 "--log FILE [--ready-file FILE]\n";
+              << "usage: tds-test-server [--address 127.x.y.z] --port N --account USER:PASSWORD "
+                 "[--account ...] --database NAME [--script FILE.sql] [--log FILE] "
+                 "[--ready-file FILE]\n";
     std::exit(2);
 }
 
@@ -68,14 +66,13 @@ Options parse(int argc, char** argv) {
             const std::size_t colon = v.find(':');
             if (colon == std::string::npos || colon == 0)
                 usage("--account takes USER:PASSWORD, not " + v);
-            o.accounts.push_back(
-                {WireText::utf16(v.substr(0, colon)), WireText::utf16(v.substr(colon + 1))});
+            o.accounts.push_back({fromUtf8(v.substr(0, colon)), fromUtf8(v.substr(colon + 1))});
         } else if (a == "--database") {
-            o.databases.push_back(WireText::utf16(value()));
+            if (!o.database.empty())
+                usage("the server has one database");
+            o.database = fromUtf8(value());
         } else if (a == "--script") {
-            o.scripts.push_back(value());
-        } else if (a == "--script-database") {
-            o.scriptDatabase = WireText::utf16(value());
+            o.script = value();
         } else if (a == "--log") {
             o.log = value();
         } else if (a == "--ready-file") {
@@ -86,35 +83,30 @@ Options parse(int argc, char** argv) {
     }
     if (o.accounts.empty())
         usage("at least one --account is needed");
-    if (o.databases.empty())
-        usage("at least one --database is needed");
-    if (o.scriptDatabase.empty())
-        o.scriptDatabase = o.databases.front();
+    if (o.database.empty())
+        usage("--database is needed");
     return o;
 }
 
-bool runScripts(tds::Engine& engine, const Options& o) {
-    for (const std::string& path : o.scripts) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::cerr << "tds-test-server: cannot read the script " << path << "\n";
-            return false;
-        }
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string bytes = text.str();
-        if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            bytes.erase(0, 3);
-        const std::vector<tds::Message> errors =
-            engine.runScript(o.scriptDatabase, WireText::utf16(bytes));
-        if (!errors.empty()) {
-            std::cerr << "tds-test-server: the script " << path << " failed:\n";
-            for (const tds::Message& m : errors)
-                std::cerr << "Msg " << m.number << ", Level " << int{m.severity} << ", State "
-                          << int{m.state} << ", Line " << m.line << "\n"
-                          << WireText::utf8(m.text) << "\n";
-            return false;
-        }
+bool runScript(tds::Engine& engine, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::cerr << "tds-test-server: cannot read the script " << path << "\n";
+        return false;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string bytes = text.str();
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
+    const std::vector<tds::Message> errors = engine.runScript(fromUtf8(bytes));
+    if (!errors.empty()) {
+        std::cerr << "tds-test-server: the script " << path << " failed:\n";
+        for (const tds::Message& m : errors)
+            std::cerr << "Msg " << m.number << ", Level " << int{m.severity} << ", State "
+                      << int{m.state} << ", Line " << m.line << "\n"
+                      << tds::text::toUtf8(m.text) << "\n";
+        return false;
     }
     return true;
 }
@@ -133,8 +125,8 @@ int main(int argc, char** argv) {
 
     const Options options = parse(argc, argv);
     try {
-        tds::Engine engine(options.accounts, options.databases);
-        if (!runScripts(engine, options))
+        tds::Engine engine(options.accounts, options.database);
+        if (!options.script.empty() && !runScript(engine, options.script))
             return 1;
         std::unique_ptr<tds::wire::StatementLog> log =
             options.log.empty() ? std::make_unique<tds::wire::StatementLog>()

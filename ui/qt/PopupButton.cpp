@@ -1,5 +1,7 @@
 #include "ui/qt/PopupButton.h"
 
+#include "ui/qt/Twips.h"
+
 #include <QIcon>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -47,20 +49,19 @@ PopupButton::Layout PopupButton::layout() const {
     QStyleOptionButton option;
     initStyleOption(&option);
     const QRect inner = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-    constexpr int kGap = 3;
-    constexpr int kSmallestPicture = 8;
+    // The picture has one size on every button (kPictureTwips, and never taller than the
+    // button's inside); the caption stands right of it, and both are centred together.
+    const int gap = twipsToPixels(kGapTwips, logicalDpi(this));
     const int captionWidth = fontMetrics().horizontalAdvance(shownCaption());
-    int side = std::min(kPictureSize, inner.height());
-    if (side + kGap + captionWidth > inner.width())
-        side = inner.width() - kGap - captionWidth;
-    if (icon().isNull() || side < kSmallestPicture)
+    int side = std::min(twipsToPixels(kPictureTwips, logicalDpi(this)), inner.height());
+    if (icon().isNull())
         side = 0;
-    const int total = side > 0 ? side + kGap + captionWidth : captionWidth;
+    const int total = side > 0 ? side + gap + captionWidth : captionWidth;
     const int left = inner.left() + std::max(0, (inner.width() - total) / 2);
     Layout l;
     if (side > 0)
         l.picture = QRect(left, inner.top() + (inner.height() - side) / 2, side, side);
-    const int captionLeft = side > 0 ? left + side + kGap : left;
+    const int captionLeft = side > 0 ? left + side + gap : left;
     l.caption = QRect(captionLeft, inner.top(), std::max(captionWidth, 0), inner.height());
     return l;
 }

@@ -15,6 +15,10 @@ class PopupButton final : public QPushButton {
     Q_OBJECT
 public:
     static constexpr int kPictureSize = 32;
+    // How big the picture is shown, and the room between picture and caption: the same on
+    // every button (20 and 4 pixels at 96 DPI).
+    static constexpr double kPictureTwips = 300;
+    static constexpr double kGapTwips = 60;
 
     explicit PopupButton(const QString& caption, QWidget* parent = nullptr);
 
@@ -25,8 +29,9 @@ public:
     void onPress(QObject* context, std::function<void()> action);
 
     // Where the picture and the caption are drawn: the picture left of the caption, both
-    // centred together. The caption is never cut; the picture gives way (down from 32 pixels to
-    // the height of the button, and less where the caption needs the room).
+    // centred together. The picture is shown at the same size on every button (the 32 by 32
+    // picture scaled to kPictureTwips, and no taller than the button's inside); the caption's
+    // font is chosen by the window so that the whole caption fits beside it.
     QRect pictureRect() const;
     QRect captionRect() const;
 

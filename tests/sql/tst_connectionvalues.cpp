@@ -1,0 +1,435 @@
+// Connection values that the plain form would break (a semicolon, braces, blanks at either end)
+// reach the driver whole: written in braces with every "}" doubled, so that they log in to both
+// servers and can never add or replace another key. Every other value stays exactly as typed.
+// The logins run against the local MariaDB (accounts made for the test) and a private instance of
+// the SQL Server test double started with the same accounts.
+
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "sql/ConnectionStrings.h"
+#include "support/Servers.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using fq::odbc::Connection;
+using fq::odbc::DbError;
+using fq::sql::ConnectionSettings;
+
+namespace {
+
+// Passwords each of which the plain form would split or change.
+struct Account {
+    const char* row;
+    const char* user;
+    const char16_t* password;
+    // MariaDB's driver drops blanks at the start and end of every value, in braces too: such a
+    // password cannot log in to MySQL whatever the string holds.
+    bool mysql = true;
+};
+const Account kAccounts[] = {
+    {"semicolon", "fqv_semi", u"Fq;Secret1"},
+    {"semicolon then a key", "fqv_key", u"Fq_Secret1;Pwd=wrong"},
+    {"opening brace first", "fqv_open", u"{Fq_Secret1"},
+    {"closing brace", "fqv_close", u"Fq}Secret1"},
+    {"closing brace last", "fqv_last", u"Fq_Secret1}"},
+    {"braces around", "fqv_both", u"{Fq;Secret1}"},
+    {"equals signs", "fqv_equals", u"Fq=Secret=1"},
+    {"blank inside", "fqv_blank", u"Fq Secret 1"},
+    {"everything inside", "fqv_all", u"{a;b}}c=d e}"},
+    {"blanks at both ends", "fqv_ends", u" Fq_Secret1 ", false},
+    {"everything, blanks at both ends", "fqv_allends", u" {a;b}}c=d} ;", false},
+};
+
+QString sqlQuoted(const QString& s) {
+    QString q = s;
+    q.replace(u'\\', QStringLiteral("\\\\"));
+    q.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + q + u'\'';
+}
+
+// A private SQL Server test double on the local servers' address, on a free port, with the
+// test's accounts and databases.
+class PrivateDouble {
+public:
+    bool start(const QStringList& accounts, const QStringList& databases) {
+        QStringList args{QStringLiteral("--address"),    address(),
+                         QStringLiteral("--port"),       QStringLiteral("0"),
+                         QStringLiteral("--log"),        dir_.filePath(QStringLiteral("log")),
+                         QStringLiteral("--ready-file"), dir_.filePath(QStringLiteral("ready"))};
+        for (const QString& a : accounts)
+            args << QStringLiteral("--account") << a;
+        for (const QString& d : databases)
+            args << QStringLiteral("--database") << d;
+        process_.setProcessChannelMode(QProcess::ForwardedChannels);
+        process_.start(QStringLiteral(FQ_TDS_TEST_SERVER), args);
+        QFile ready(dir_.filePath(QStringLiteral("ready")));
+        const QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
+            if (ready.open(QIODevice::ReadOnly)) {
+                port_ = ready.readAll().trimmed().toInt();
+                if (port_ > 0)
+                    return true;
+                ready.close();
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    ~PrivateDouble() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            process_.waitForFinished(10000);
+        }
+    }
+    static QString address() { return fq::test::localServers().msServer.section(u',', 0, 0); }
+    QString server() const { return QStringLiteral("%1,%2").arg(address()).arg(port_); }
+    QStringList logLines() const {
+        QFile f(dir_.filePath(QStringLiteral("log")));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    // "<login> <database>" of the last login the server took.
+    QString lastLogin() const {
+        QString found;
+        for (const QString& line : logLines()) {
+            const QStringList f = line.split(u'\t');
+            if (f.size() >= 4 && f.at(2) == u"LOGIN")
+                found =
+                    fq::test::unescapeLogText(f.at(1)) + u' ' + fq::test::unescapeLogText(f.at(3));
+        }
+        return found;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+};
+
+QString firstValue(Connection& c, const QString& query) {
+    return c.Execute(query).Item(0).text();
+}
+
+} // namespace
+
+class TestConnectionValues : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void written_data();
+    void written();
+    void mysqlPasswords_data();
+    void mysqlPasswords();
+    void mssqlPasswords_data();
+    void mssqlPasswords();
+    void mysqlDatabaseWithSemicolon();
+    void mssqlDatabaseWithSemicolon();
+    void valueCannotRedirect_data();
+    void valueCannotRedirect();
+    void sqlServerDriverString_data();
+    void sqlServerDriverString();
+    void valueFreeTdsCannotReadIsRefused();
+
+private:
+    PrivateDouble double_;
+    const QString database_ = QStringLiteral("fqv;db=x");
+};
+
+void TestConnectionValues::initTestCase() {
+    QStringList sql;
+    for (const Account& a : kAccounts) {
+        const QString user = QString::fromLatin1(a.user);
+        const QString password = QString::fromUtf16(a.password);
+        for (const char* host : {"%", "localhost"}) {
+            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'").arg(user, host)
+                << QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY %3")
+                       .arg(user, host, sqlQuoted(password))
+                << QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO '%1'@'%2'").arg(user, host);
+        }
+    }
+    sql << QStringLiteral("CREATE DATABASE IF NOT EXISTS `%1`").arg(database_);
+    QVERIFY(fq::test::rootSql(sql.join(QStringLiteral(";\n"))));
+
+    QStringList accounts;
+    for (const Account& a : kAccounts)
+        accounts << QString::fromLatin1(a.user) + u':' + QString::fromUtf16(a.password);
+    const ConnectionSettings local = fq::test::localServers();
+    accounts << local.msUser + u':' + local.msPassword;
+    QVERIFY(double_.start(accounts, {database_}));
+}
+
+void TestConnectionValues::cleanupTestCase() {
+    QStringList sql;
+    for (const Account& a : kAccounts) {
+        for (const char* host : {"%", "localhost"})
+            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'")
+                       .arg(QString::fromLatin1(a.user), host);
+    }
+    sql << QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database_);
+    fq::test::rootSql(sql.join(QStringLiteral(";\n")));
+}
+
+void TestConnectionValues::written_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("plain") << "Fq_Secret1"
+                           << "Fq_Secret1";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("equals sign and comma as typed") << "a=b,c"
+                                                    << "a=b,c";
+    QTest::newRow("blank inside as typed") << "a b"
+                                           << "a b";
+    QTest::newRow("backslash and instance as typed") << "host\\SQLEXPRESS"
+                                                     << "host\\SQLEXPRESS";
+    QTest::newRow("non-ASCII as typed") << "Pässwörd"
+                                        << "Pässwörd";
+    QTest::newRow("semicolon") << "a;b"
+                               << "{a;b}";
+    QTest::newRow("semicolon then a key") << "x;SERVER=elsewhere"
+                                          << "{x;SERVER=elsewhere}";
+    QTest::newRow("closing brace doubled") << "a}b"
+                                           << "{a}}b}";
+    QTest::newRow("opening brace first") << "{ab"
+                                         << "{{ab}";
+    QTest::newRow("opening brace inside") << "a{b"
+                                          << "{a{b}";
+    QTest::newRow("value that looks braced") << "{a;b}"
+                                             << "{{a;b}}}";
+    QTest::newRow("leading blank") << " a"
+                                   << "{ a}";
+    QTest::newRow("trailing blank") << "a "
+                                    << "{a }";
+    QTest::newRow("only a blank") << " "
+                                  << "{ }";
+    QTest::newRow("trailing tab") << "a\t"
+                                  << "{a\t}";
+}
+
+// Each value in each of its places, in all three strings.
+void TestConnectionValues::written() {
+    QFETCH(QString, value);
+    QFETCH(QString, written);
+    const auto check = [&](void (*put)(ConnectionSettings&, const QString&), const QString& ms,
+                           const QString& myTest, const QString& myCommand) {
+        ConnectionSettings s{"h", "u", "p", "d", "H", "U", "P", "D"};
+        put(s, value);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(fq::sql::MSSQLConnectionString(s), ms);
+        QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(s), myTest);
+        QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(s), myCommand);
+    };
+    const QString v = written;
+    const QString my = QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};");
+    check([](ConnectionSettings& s, const QString& x) { s.myServer = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
+          my + "SERVER=" + v + ";USER=u;DATABASE=d;PASSWORD=p;",
+          my + "SERVER=" + v + ";DATABASE=d;USER=u;PASSWORD=p;");
+    check([](ConnectionSettings& s, const QString& x) { s.myUser = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
+          my + "SERVER=h;USER=" + v + ";DATABASE=d;PASSWORD=p;",
+          my + "SERVER=h;DATABASE=d;USER=" + v + ";PASSWORD=p;");
+    check([](ConnectionSettings& s, const QString& x) { s.myPassword = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
+          my + "SERVER=h;USER=u;DATABASE=d;PASSWORD=" + v + ";",
+          my + "SERVER=h;DATABASE=d;USER=u;PASSWORD=" + v + ";");
+    check([](ConnectionSettings& s, const QString& x) { s.myDatabase = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
+          my + "SERVER=h;USER=u;DATABASE=" + v + ";PASSWORD=p;",
+          my + "SERVER=h;DATABASE=" + v + ";USER=u;PASSWORD=p;");
+    const QString myTest = my + "SERVER=h;USER=u;DATABASE=d;PASSWORD=p;";
+    const QString myCommand = my + "SERVER=h;DATABASE=d;USER=u;PASSWORD=p;";
+    check([](ConnectionSettings& s, const QString& x) { s.msServer = x; },
+          "Driver={SQL Server};Server=" + v + ";Database=D;Uid=U;Pwd=P;", myTest, myCommand);
+    check([](ConnectionSettings& s, const QString& x) { s.msDatabase = x; },
+          "Driver={SQL Server};Server=H;Database=" + v + ";Uid=U;Pwd=P;", myTest, myCommand);
+    check([](ConnectionSettings& s, const QString& x) { s.msUser = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=" + v + ";Pwd=P;", myTest, myCommand);
+    check([](ConnectionSettings& s, const QString& x) { s.msPassword = x; },
+          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=" + v + ";", myTest, myCommand);
+}
+
+void TestConnectionValues::mysqlPasswords_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    for (const Account& a : kAccounts) {
+        if (a.mysql)
+            QTest::newRow(a.row) << QString::fromLatin1(a.user) << QString::fromUtf16(a.password);
+    }
+}
+
+// Both key orders log in with the whole password, to the database the settings name.
+void TestConnectionValues::mysqlPasswords() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    ConnectionSettings s = fq::test::localServers();
+    s.myUser = user;
+    s.myPassword = password;
+    for (const QString& string : {fq::sql::MySQLConnectionStringTestOrder(s),
+                                  fq::sql::MySQLConnectionStringCommandOrder(s)}) {
+        Connection c;
+        try {
+            c.Open(string);
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
+        }
+        QCOMPARE(firstValue(c, QStringLiteral("SELECT CURRENT_USER()")).section(u'@', 0, 0), user);
+        QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), s.myDatabase);
+    }
+}
+
+void TestConnectionValues::mssqlPasswords_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    for (const Account& a : kAccounts)
+        QTest::newRow(a.row) << QString::fromLatin1(a.user) << QString::fromUtf16(a.password);
+}
+
+void TestConnectionValues::mssqlPasswords() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    ConnectionSettings s = fq::test::localServers();
+    s.msServer = double_.server();
+    s.msDatabase = database_;
+    s.msUser = user;
+    s.msPassword = password;
+    Connection c;
+    try {
+        c.Open(fq::sql::MSSQLConnectionString(s));
+    } catch (const DbError& e) {
+        QFAIL(
+            qPrintable(fq::sql::MSSQLConnectionString(s) + QStringLiteral(": ") + e.driverText()));
+    }
+    QCOMPARE(double_.lastLogin(), user + u' ' + database_);
+}
+
+// A database name with a semicolon and an equals sign is one value: the keys after it stay.
+void TestConnectionValues::mysqlDatabaseWithSemicolon() {
+    ConnectionSettings s = fq::test::localServers();
+    s.myDatabase = database_;
+    for (const QString& string : {fq::sql::MySQLConnectionStringTestOrder(s),
+                                  fq::sql::MySQLConnectionStringCommandOrder(s)}) {
+        Connection c;
+        try {
+            c.Open(string);
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
+        }
+        QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), database_);
+    }
+}
+
+void TestConnectionValues::mssqlDatabaseWithSemicolon() {
+    ConnectionSettings s = fq::test::localServers();
+    s.msServer = double_.server();
+    s.msDatabase = database_;
+    Connection c;
+    try {
+        c.Open(fq::sql::MSSQLConnectionString(s));
+    } catch (const DbError& e) {
+        QFAIL(
+            qPrintable(fq::sql::MSSQLConnectionString(s) + QStringLiteral(": ") + e.driverText()));
+    }
+    QCOMPARE(double_.lastLogin(), s.msUser + u' ' + database_);
+}
+
+void TestConnectionValues::valueCannotRedirect_data() {
+    QTest::addColumn<bool>("mssql");
+    QTest::newRow("MySQL") << false;
+    QTest::newRow("SQL Server") << true;
+}
+
+// A password that reads like "...;<server key>=<a port where nothing listens>" would send the
+// connection there if it were split; whole, it is only a password, and a wrong one.
+void TestConnectionValues::valueCannotRedirect() {
+    QFETCH(bool, mssql);
+    const int nowhere = fq::test::unusedLoopbackPort();
+    ConnectionSettings s = fq::test::localServers();
+    s.msServer = double_.server();
+    s.msDatabase = database_;
+    QString string;
+    if (mssql) {
+        s.msPassword += QStringLiteral(";Server=%1,%2").arg(PrivateDouble::address()).arg(nowhere);
+        string = fq::sql::MSSQLConnectionString(s);
+    } else {
+        s.myPassword += QStringLiteral(";PORT=%1").arg(nowhere);
+        string = fq::sql::MySQLConnectionStringTestOrder(s);
+    }
+    const qsizetype loggedBefore = double_.logLines().size();
+    Connection c;
+    try {
+        c.Open(string);
+        QFAIL("a wrong password logged in");
+    } catch (const DbError& e) {
+        // The server itself refused the login: the connection went where the settings say.
+        if (mssql)
+            QCOMPARE(e.nativeError(), 18456);
+        else
+            QCOMPARE(e.nativeError(), 1045);
+    }
+    if (mssql) {
+        const QStringList lines = double_.logLines().mid(loggedBefore);
+        QVERIFY2(lines.join(u'\n').contains(QStringLiteral("LOGIN-FAILED")),
+                 qPrintable(lines.join(u'\n')));
+    }
+}
+
+void TestConnectionValues::sqlServerDriverString_data() {
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("handedToDriver");
+    const QString head = "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd=";
+    QTest::newRow("plain value as it stands") << "p" << head + "p;";
+    QTest::newRow("semicolon in braces") << "a;b" << head + "{a;b};";
+    QTest::newRow("closing brace once, as FreeTDS reads it") << "a}b" << head + "{a}b};";
+    QTest::newRow("closing brace last") << "ab}" << head + "{ab}};";
+    QTest::newRow("braces around") << "{a;b}" << head + "{{a;b}};";
+}
+
+// FreeTDS ends a braced value at the first "};" and reads "}}" as two characters: the string it
+// is handed has each braced value as it stands.
+void TestConnectionValues::sqlServerDriverString() {
+    QFETCH(QString, password);
+    QFETCH(QString, handedToDriver);
+    ConnectionSettings s{"h", "u", "p", "d", "h,1", "u", password, "d"};
+    QCOMPARE(fq::odbc::driverConnectionString(fq::sql::MSSQLConnectionString(s)), handedToDriver);
+    // The MySQL driver reads ODBC's own rule: its string is handed over as written.
+    s.myPassword = password;
+    const QString mysql = fq::sql::MySQLConnectionStringTestOrder(s);
+    QCOMPARE(fq::odbc::driverConnectionString(mysql), mysql);
+}
+
+// A SQL Server value with "};" would end early for FreeTDS, and its rest would become keys of
+// their own: no connection is tried, and the message names the key, not the value.
+void TestConnectionValues::valueFreeTdsCannotReadIsRefused() {
+    ConnectionSettings s = fq::test::localServers();
+    s.msServer = double_.server();
+    const QString secret = QStringLiteral("x};Server=%1,%2")
+                               .arg(PrivateDouble::address())
+                               .arg(fq::test::unusedLoopbackPort());
+    s.msPassword = secret;
+    const qsizetype loggedBefore = double_.logLines().size();
+    Connection c;
+    try {
+        c.Open(fq::sql::MSSQLConnectionString(s));
+        QFAIL("the connection opened");
+    } catch (const DbError& e) {
+        QVERIFY2(e.driverText().contains(QStringLiteral("\"};\"")), qPrintable(e.driverText()));
+        QVERIFY2(e.driverText().contains(QStringLiteral("Pwd")), qPrintable(e.driverText()));
+        QVERIFY2(!e.driverText().contains(secret), qPrintable(e.driverText()));
+    }
+    QCOMPARE(c.State(), 0);
+    QCOMPARE(double_.logLines().mid(loggedBefore), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestConnectionValues)
+#include "tst_connectionvalues.moc"
