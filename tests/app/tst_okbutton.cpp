@@ -3,7 +3,7 @@
 // details. Against the local MariaDB and SQL Server test double.
 #include "app/Form1.h"
 #include "settings/SettingsStore.h"
-#include "support/TestSupport.h"
+#include "support/Servers.h"
 #include "ui/Dialogs.h"
 #include "ui/qt/PopupButton.h"
 
@@ -88,9 +88,7 @@ void OkButtonTest::failingSettings() {
     fq::app::Form1 form(store, dialogs, dir.path());
     fillBoxes(form, s);
     form.show();
-    fq::test::LogWatcher mssqlLog(
-        fq::test::localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG")));
-    mssqlLog.mark();
+    fq::test::ServerLog mssqlLog(fq::Server::MSSQL);
 
     auto* ok = form.findChild<fq::ui::qt::PopupButton*>(QStringLiteral("Check2"));
     QVERIFY(ok != nullptr);
@@ -110,13 +108,7 @@ void OkButtonTest::failingSettings() {
     QCOMPARE(ok->Value(), 0);
     QCOMPARE(form.pointer().MousePointer(), 0);
     // The SQL Server probe runs only after MySQL's succeeded.
-    bool tried = false;
-    for (const QString& line : mssqlLog.linesSinceMark()) {
-        const QStringList f = line.split(u'\t');
-        if (f.size() >= 3 && f[1] == msUser && f[2].startsWith(QStringLiteral("LOGIN")))
-            tried = true;
-    }
-    QCOMPARE(tried, sqlServerTried);
+    QCOMPARE(!mssqlLog.sessionsOf(msUser).isEmpty(), sqlServerTried);
 }
 
 QTEST_MAIN(OkButtonTest)

@@ -1,88 +1,60 @@
-// Start-up and "OK" against the local MariaDB and the SQL Server test double: which window the
-// user sees, which probes ran (witnessed by the servers' own logs), and the way to the setup
-// window and back.
-#include "ServerFixtures.h"
-
+// The windows against the local MariaDB and the SQL Server test double: which window the user
+// sees at start-up and on "OK", which probes ran (witnessed by the servers' own logs), the way to
+// the setup window and back, and which command each button of the table manager runs.
 #include "app/Form1.h"
 #include "app/Form2.h"
-#include "commands/Listing.h"
 #include "settings/SettingsStore.h"
-#include "support/TestSupport.h"
-#include "ui/TableList.h"
+#include "support/Servers.h"
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/QtTableList.h"
 #include "ui/qt/Twips.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
 #include <memory>
+#include <optional>
 
 using namespace fq;
 using fq::app::Form1;
 using fq::app::Form2;
-using fq::ui::qt::PopupButton;
 
 namespace {
 
-struct Setup {
+// The program as it starts, with a settings store of its own.
+struct Program {
     QTemporaryDir dir;
     settings::SettingsStore store{dir.path()};
     test::FakeDialogs dialogs;
     std::unique_ptr<Form1> form1;
 
-    explicit Setup(const std::optional<sql::ConnectionSettings>& stored) {
+    explicit Program(const std::optional<sql::ConnectionSettings>& stored) {
         if (stored)
             test::storeSettings(store, *stored);
         form1 = std::make_unique<Form1>(store, dialogs, dir.path());
+        form1->Load();
     }
-    void press(QWidget* window, const char* button) {
-        auto* b = window->findChild<PopupButton*>(QString::fromLatin1(button));
+    void type(const char* box, const QString& text) {
+        form1->findChild<QLineEdit*>(QString::fromLatin1(box))->setText(text);
+    }
+    static void press(QWidget* window, const QString& button) {
+        auto* b = window->findChild<ui::qt::PopupButton*>(button);
         QVERIFY(b != nullptr);
         QTest::mouseClick(b, Qt::LeftButton);
     }
+    bool onSetup() const { return form1->isVisible() && form1->tableManager() == nullptr; }
 };
 
-// The outer width: the client area and the frame the platform puts around it.
-int form1OuterWidthTwips(const Form1& f) {
-    const QMargins frame =
-        f.windowHandle() != nullptr ? f.windowHandle()->frameMargins() : QMargins();
-    return qRound(fq::ui::qt::pixelsToTwips(f.width() + frame.left() + frame.right(),
-                                            fq::ui::qt::logicalDpi(&f)));
-}
-
-QStringList entries(const ui::TableList& list) {
-    QStringList out;
-    for (int i = 0; i < list.ListCount(); ++i)
-        out << list.List(i) + (list.Selected(i) ? QStringLiteral(" [x]") : QString());
-    return out;
-}
-
-// Logins the double saw for one login name.
-int doubleLogins(const test::LogWatcher& log, const QString& login) {
-    int n = 0;
-    for (const auto& e : test::doubleEvents(log.linesSinceMark()))
-        if (e.event == u"LOGIN" && e.login == login)
-            ++n;
-    return n;
-}
-
-// Connections to MariaDB made by a user name (an empty name, or one the client falls back to).
-int mysqlConnects(const test::LogWatcher& log, const QString& user) {
-    const QRegularExpression connect(QStringLiteral(" Connect\t%1@[^ ]* (as \\S+ )?on .*TCP/IP")
-                                         .arg(QRegularExpression::escape(user)));
-    return static_cast<int>(log.linesSinceMark().filter(connect).size());
-}
-
-// The width the start-up gives the setup window in every case, within a pixel.
+// The width the start-up gives the setup window in every case (6495 twips, frame included),
+// within a pixel.
 void verifyFinalWidth(const Form1& f) {
-    const double twipsPerPixel = 1440.0 / fq::ui::qt::logicalDpi(&f);
-    QVERIFY2(std::abs(form1OuterWidthTwips(f) - 6495) <= twipsPerPixel,
-             qPrintable(QString::number(form1OuterWidthTwips(f))));
+    const QMargins frame = f.windowHandle() ? f.windowHandle()->frameMargins() : QMargins();
+    const double dpi = ui::qt::logicalDpi(&f);
+    const double twips = ui::qt::pixelsToTwips(f.width() + frame.left() + frame.right(), dpi);
+    QVERIFY2(std::abs(twips - 6495) <= 1440.0 / dpi, qPrintable(QString::number(twips)));
 }
 
 } // namespace
@@ -90,229 +62,221 @@ void verifyFinalWidth(const Form1& f) {
 class StartupTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void emptyStoreShowsTheSetupWindow();
-    void completeSettingsOpenTheTableManager();
-    void mysqlProbeFailingSkipsTheSqlServerProbe();
-    void okWithAnEmptyMySQLPassword();
-    void toTheSetupWindowAndBack();
-    void testConnectionButtons();
-    void failedListingStillOpensTheTableManager();
-
 private:
-    sql::ConnectionSettings servers_;
-    QString mysqlTable_;
-    QString mssqlTable_;
-    QString noPasswordUser_;
-    bool mssqlTableMade_ = false;
+    sql::ConnectionSettings servers_ = test::localServers();
+    test::Scratch scratch_;
+    QString mysqlTable_ = scratch_.name(QStringLiteral("fq_windows_my"));
+    QString mssqlTable_ = scratch_.name(QStringLiteral("fq_windows_ms"));
+    QString noPassword_ = test::uniqueName(QStringLiteral("fq_np")); // a MySQL account
+
+private slots:
+    void initTestCase() {
+        test::exec(Server::MySQL, {QStringLiteral("CREATE TABLE `%1` (i int)").arg(mysqlTable_)});
+        test::exec(Server::MSSQL, {QStringLiteral("CREATE TABLE [%1] (i int)").arg(mssqlTable_)});
+        // For any host, and for localhost, which MariaDB makes of 127.0.0.1.
+        for (const char* host : {"%", "localhost"})
+            QVERIFY(test::rootSql(QStringLiteral("CREATE USER '%1'@'%3' IDENTIFIED BY '';"
+                                                 "GRANT ALL ON `%2`.* TO '%1'@'%3';")
+                                      .arg(noPassword_, servers_.myDatabase, host)));
+    }
+
+    void cleanupTestCase() {
+        test::rootSql(
+            QStringLiteral("DROP USER '%1'@'%'; DROP USER '%1'@'localhost';").arg(noPassword_));
+    }
+
+    // An empty store: eight empty boxes, no probe, nothing written back.
+    void emptyStoreShowsTheSetupWindow() {
+        test::ServerLog mysql(Server::MySQL);
+        test::ServerLog mssql(Server::MSSQL);
+        Program p(std::nullopt);
+        QVERIFY(p.onSetup());
+        for (int i = 1; i <= 8; ++i)
+            QVERIFY(
+                p.form1->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i))->text().isEmpty());
+        verifyFinalWidth(*p.form1);
+        QVERIFY(mysql.sessions().isEmpty());
+        QVERIFY(mssql.sessions().isEmpty());
+        QVERIFY(!QFile::exists(p.store.location()));
+    }
+
+    // Settings that work: the table manager with both lists instead of the setup window. Back
+    // on the setup window each Test Connection button tries its own server; a changed setting is
+    // stored and used by "OK", which brings the table manager back with its lists as they were.
+    // Closing it ends the program: the hidden setup window does not come back.
+    void workingSettingsOpenTheTableManager() {
+        Program p(servers_);
+        Form2* manager = p.form1->tableManager();
+        QVERIFY(manager != nullptr && manager->isVisible() && !p.form1->isVisible());
+        QCOMPARE(manager->windowTitle(), QStringLiteral("Fernquill"));
+        ui::TableList& mysql = manager->mysqlList();
+        ui::TableList& mssql = manager->mssqlList();
+        QVERIFY(ui::ListContains(mysqlTable_, mysql) && ui::ListContains(mssqlTable_, mssql));
+        QVERIFY(mysql.ListIndex() == 0 && mssql.ListIndex() == 0);
+        QVERIFY(p.dialogs.shown.isEmpty());
+        verifyFinalWidth(*p.form1);
+        mysql.SetSelected(mysql.ListCount() - 1, true);
+        mysql.SetListIndex(mysql.ListCount() - 1);
+        mssql.SetSelected(0, true);
+        mssql.SetListIndex(-1);
+        const auto state = [&] {
+            return QStringList{
+                test::entriesOf(mysql).join(u','),  test::selectedOf(mysql).join(u','),
+                QString::number(mysql.ListIndex()), test::entriesOf(mssql).join(u','),
+                test::selectedOf(mssql).join(u','), QString::number(mssql.ListIndex())};
+        };
+        const QStringList before = state();
+
+        Program::press(manager, QStringLiteral("Check2"));
+        QVERIFY(p.form1->isVisible() && !manager->isVisible());
+        p.type("Text3", QStringLiteral("wrong"));
+        Program::press(p.form1.get(), QStringLiteral("Check3"));
+        Program::press(p.form1.get(), QStringLiteral("Check1"));
+        QCOMPARE(p.dialogs.shown.size(), 2);
+        QVERIFY(p.dialogs.shown[0].prompt.startsWith(QStringLiteral("Could not connect.")));
+        QCOMPARE(p.dialogs.shown[1].prompt, QStringLiteral("Connection successful."));
+        QCOMPARE(p.form1->pointer().MousePointer(), 1);
+
+        p.type("Text2", noPassword_);
+        p.type("Text3", {});
+        QCOMPARE(p.store.Read(QStringLiteral("MyUser")), noPassword_);
+        test::ServerLog log(Server::MySQL);
+        Program::press(p.form1.get(), QStringLiteral("Check2"));
+        QCOMPARE(p.form1->tableManager(), manager);
+        QVERIFY(manager->isVisible() && !p.form1->isVisible());
+        QCOMPARE(state(), before);
+        const QList<test::Session> sessions = log.sessions();
+        QCOMPARE(sessions.size(), 1); // the probe, with the new user; no list was read again
+        QCOMPARE(sessions[0].login, noPassword_);
+        QCOMPARE(sessions[0].statements, QStringList());
+        manager->close();
+        QVERIFY(!manager->isVisible() && !p.form1->isVisible());
+    }
+
+    // Settings the quick check turns down stay on the setup window at start-up; "OK" lets the
+    // probes decide. When the MySQL probe fails the SQL Server one is not tried.
+    void okLetsTheProbesDecide_data() {
+        QTest::addColumn<bool>("wrongPassword"); // else an account without a password
+        QTest::newRow("MySQL refuses the password") << true;
+        QTest::newRow("a MySQL account without a password") << false;
+    }
+
+    void okLetsTheProbesDecide() {
+        QFETCH(bool, wrongPassword);
+        sql::ConnectionSettings stored = servers_;
+        stored.myUser = wrongPassword ? stored.myUser : noPassword_;
+        stored.myPassword = wrongPassword ? QStringLiteral("not the password") : QString();
+        test::ServerLog mssql(Server::MSSQL);
+        Program p(stored);
+        QVERIFY(p.onSetup());
+        QVERIFY(mssql.sessions().isEmpty());
+        verifyFinalWidth(*p.form1);
+        Program::press(p.form1.get(), QStringLiteral("Check2"));
+        // "OK" says which database failed.
+        QCOMPARE(p.dialogs.shown.size(), wrongPassword ? 1 : 0);
+        if (wrongPassword)
+            QVERIFY(p.dialogs.shown[0].prompt.startsWith(
+                QStringLiteral("Could not connect to the MySQL database.")));
+        QCOMPARE(p.form1->pointer().MousePointer(), 0);
+        QCOMPARE(mssql.sessions().isEmpty(), wrongPassword);
+        QCOMPARE(p.onSetup(), wrongPassword);
+        if (!wrongPassword) {
+            Form2* manager = p.form1->tableManager();
+            QVERIFY(manager->isVisible() && !p.form1->isVisible());
+            QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
+            QVERIFY(ui::ListContains(mssqlTable_, manager->mssqlList()));
+        }
+    }
+
+    // The SQL Server goes away between the probes and the load of the table manager: the table
+    // manager opens, says which listing failed, and lists the MySQL tables.
+    void failedListingStillOpensTheTableManager() {
+        Program p(std::nullopt);
+        const char* boxes[] = {"Text1", "Text2", "Text3", "Text4",
+                               "Text5", "Text6", "Text7", "Text8"};
+        const QStringList values{servers_.myServer,
+                                 servers_.myUser,
+                                 servers_.myPassword,
+                                 servers_.myDatabase,
+                                 QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort()),
+                                 servers_.msUser,
+                                 servers_.msPassword,
+                                 servers_.msDatabase};
+        for (int i = 0; i < 8; ++i)
+            p.type(boxes[i], values[i]);
+        p.form1->showTableManager();
+        Form2* manager = p.form1->tableManager();
+        QVERIFY(manager != nullptr && manager->isVisible());
+        QCOMPARE(p.dialogs.shown.size(), 1);
+        QVERIFY(p.dialogs.shown[0].prompt.contains(QStringLiteral("MS SQL Server")));
+        QCOMPARE(manager->mssqlList().ListCount(), 0);
+        QCOMPARE(manager->mssqlList().ListIndex(), -1);
+        QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
+    }
+
+    // Each command button of the table manager, pressed with a table of its list selected, runs
+    // its own command on its own server: the logs show which server got which statement. "%1" is
+    // the table's name.
+    void commandButtonsReachTheirCommands_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Server>("server"); // whose list holds the table
+        QTest::addColumn<QStringList>("mysqlStatements");
+        QTest::addColumn<QStringList>("mssqlStatements");
+        QTest::newRow("Check4: Send Table(s) to MS SQL Server")
+            << "Check4" << Server::MySQL
+            << QStringList{test::kSessionSetup, "describe %1", "SELECT * FROM %1"}
+            << QStringList{"CREATE TABLE [%1]([id] int)", "INSERT INTO [%1] VALUES('1')"};
+        QTest::newRow("Check5: Delete Table(s) of MySQL")
+            << "Check5" << Server::MySQL << QStringList{"DROP TABLE `%1`"} << QStringList();
+        QTest::newRow("Check7: Rename Table of MySQL")
+            << "Check7" << Server::MySQL << QStringList{"RENAME TABLE `%1` TO `%1_new`"}
+            << QStringList();
+        QTest::newRow("Check3: Send Table(s) to MySQL")
+            << "Check3" << Server::MSSQL
+            << QStringList{test::kSessionSetup, test::kServerLimits, "CREATE TABLE `%1`(`id` int)",
+                           "INSERT INTO `%1` VALUES('1')"}
+            << QStringList{test::columnsQuery("%1"), "SELECT * FROM %1"};
+        QTest::newRow("Check1: Delete Table(s) of SQL Server")
+            << "Check1" << Server::MSSQL << QStringList() << QStringList{"DROP TABLE [%1];"};
+        QTest::newRow("Check6: Rename Table of SQL Server")
+            << "Check6" << Server::MSSQL << QStringList()
+            << QStringList{"sp_rename '%1', '%1_new'"};
+    }
+
+    void commandButtonsReachTheirCommands() {
+        QFETCH(QString, button);
+        QFETCH(Server, server);
+        QFETCH(QStringList, mysqlStatements);
+        QFETCH(QStringList, mssqlStatements);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("button"));
+        scratch.keep(name + QStringLiteral("_new"));
+        const QString table = test::delimited(server, name);
+        test::exec(server, {QStringLiteral("CREATE TABLE %1 (id int)").arg(table),
+                            QStringLiteral("INSERT INTO %1 VALUES(1)").arg(table)});
+        Program p(servers_);
+        Form2* manager = p.form1->tableManager();
+        QVERIFY(manager != nullptr);
+        ui::TableList& list = server == Server::MySQL
+                                  ? static_cast<ui::TableList&>(manager->mysqlList())
+                                  : manager->mssqlList();
+        const int at = static_cast<int>(test::entriesOf(list).indexOf(name));
+        QVERIFY(at >= 0);
+        list.SetSelected(at, true);
+        list.SetListIndex(at);
+        p.dialogs.inputs.enqueue(name + QStringLiteral("_new"));
+        test::ServerLog mysql(Server::MySQL);
+        test::ServerLog mssql(Server::MSSQL);
+        Program::press(manager, button);
+
+        QCOMPARE(test::statementsOf(mysql.sessionsMentioning({name})),
+                 mysqlStatements.replaceInStrings(QStringLiteral("%1"), name));
+        QCOMPARE(test::statementsOf(mssql.sessionsMentioning({name})),
+                 mssqlStatements.replaceInStrings(QStringLiteral("%1"), name));
+        for (const auto& box : std::as_const(p.dialogs.shown))
+            QVERIFY2(box.input, qPrintable(box.prompt));
+    }
 };
-
-void StartupTest::initTestCase() {
-    servers_ = test::localServers();
-    mysqlTable_ = test::uniqueName(QStringLiteral("fq_windows_my"));
-    mssqlTable_ = test::uniqueName(QStringLiteral("fq_windows_ms"));
-    noPasswordUser_ = test::uniqueName(QStringLiteral("fq_np"));
-    QVERIFY(
-        test::mysqlExec(servers_, QStringLiteral("CREATE TABLE `%1` (i int)").arg(mysqlTable_)));
-    // Checked by the tests that need the SQL Server side, so that the others still run.
-    mssqlTableMade_ =
-        test::mssqlExec(servers_, QStringLiteral("CREATE TABLE [%1] (i int)").arg(mssqlTable_));
-    // A MySQL account without a password, for "OK" with an empty password box.
-    QVERIFY(test::rootSql(QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED BY '';"
-                                         "CREATE USER '%1'@'localhost' IDENTIFIED BY '';"
-                                         "GRANT ALL ON `%2`.* TO '%1'@'%';"
-                                         "GRANT ALL ON `%2`.* TO '%1'@'localhost';")
-                              .arg(noPasswordUser_, servers_.myDatabase)));
-}
-
-void StartupTest::cleanupTestCase() {
-    test::mysqlExec(servers_, QStringLiteral("DROP TABLE IF EXISTS `%1`").arg(mysqlTable_));
-    if (mssqlTableMade_)
-        test::mssqlExec(servers_, QStringLiteral("DROP TABLE [%1]").arg(mssqlTable_));
-    test::rootSql(
-        QStringLiteral("DROP USER IF EXISTS '%1'@'%'; DROP USER IF EXISTS '%1'@'localhost';")
-            .arg(noPasswordUser_));
-}
-
-void StartupTest::emptyStoreShowsTheSetupWindow() {
-    test::LogWatcher mssqlLog(test::localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG")));
-    test::LogWatcher mysqlLog(test::localServerValue(QStringLiteral("MYSQL_GENERAL_LOG")));
-    mssqlLog.mark();
-    mysqlLog.mark();
-    Setup s(std::nullopt);
-    s.form1->Load();
-    QVERIFY(s.form1->isVisible());
-    QVERIFY(s.form1->tableManager() == nullptr);
-    for (int i = 1; i <= 8; ++i)
-        QVERIFY(s.form1->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i))->text().isEmpty());
-    verifyFinalWidth(*s.form1);
-    // No probe ran: a probe with empty boxes would log in with an empty name (MariaDB's client
-    // library then falls back to the system user's name).
-    QCOMPARE(doubleLogins(mssqlLog, QString()), 0);
-    QCOMPARE(mysqlConnects(mysqlLog, QString()), 0);
-    QCOMPARE(mysqlConnects(mysqlLog, qEnvironmentVariable("USER", QStringLiteral("root"))), 0);
-    // Nothing was written back for the empty boxes.
-    QVERIFY(!QFile::exists(s.store.location()) ||
-            s.store.Read(QStringLiteral("MyServer")).isEmpty());
-}
-
-void StartupTest::completeSettingsOpenTheTableManager() {
-    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    // Only the five values the quick check needs, and the SQL Server login: the start-up still
-    // runs both probes.
-    Setup s(servers_);
-    s.form1->Load();
-    Form2* manager = s.form1->tableManager();
-    QVERIFY(manager != nullptr);
-    QVERIFY(manager->isVisible());
-    QVERIFY(!s.form1->isVisible());
-    QCOMPARE(manager->windowTitle(), QStringLiteral("Fernquill"));
-    QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
-    QVERIFY(ui::ListContains(mssqlTable_, manager->mssqlList()));
-    QCOMPARE(manager->mysqlList().ListIndex(), 0);
-    QCOMPARE(manager->mssqlList().ListIndex(), 0);
-    QVERIFY(s.dialogs.shown.isEmpty());
-    verifyFinalWidth(*s.form1);
-    // Closing the table manager ends the program: the hidden setup window does not come back.
-    manager->close();
-    QVERIFY(!manager->isVisible());
-    QVERIFY(!s.form1->isVisible());
-}
-
-void StartupTest::mysqlProbeFailingSkipsTheSqlServerProbe() {
-    sql::ConnectionSettings stored = servers_;
-    stored.myPassword = QStringLiteral("not the password");
-    // A SQL Server login name of this test alone, so that its absence from the log means
-    // something.
-    stored.msUser = test::uniqueName(QStringLiteral("fq_never"));
-    test::LogWatcher mssqlLog(test::localServerValue(QStringLiteral("MSSQL_STATEMENT_LOG")));
-    mssqlLog.mark();
-    Setup s(stored);
-    s.form1->Load();
-    QVERIFY(s.form1->isVisible());
-    QVERIFY(s.form1->tableManager() == nullptr);
-    verifyFinalWidth(*s.form1);
-
-    s.press(s.form1.get(), "Check2");
-    QVERIFY(s.form1->isVisible());
-    QVERIFY(s.form1->tableManager() == nullptr);
-    // "OK" says which database failed.
-    QCOMPARE(s.dialogs.shown.size(), 1);
-    QVERIFY(s.dialogs.shown[0].prompt.startsWith(
-        QStringLiteral("Could not connect to the MySQL database.")));
-    QCOMPARE(s.form1->pointer().MousePointer(), 0);
-    QCOMPARE(doubleLogins(mssqlLog, stored.msUser), 0);
-}
-
-void StartupTest::okWithAnEmptyMySQLPassword() {
-    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    sql::ConnectionSettings stored = servers_;
-    stored.myUser = noPasswordUser_;
-    stored.myPassword.clear();
-    Setup s(stored);
-    s.form1->Load();
-    // The quick check wants a password: the start-up stays on the setup window...
-    QVERIFY(s.form1->isVisible());
-    QVERIFY(s.form1->tableManager() == nullptr);
-    // ...but "OK" lets the probes decide.
-    s.press(s.form1.get(), "Check2");
-    Form2* manager = s.form1->tableManager();
-    QVERIFY(manager != nullptr);
-    QVERIFY(manager->isVisible());
-    QVERIFY(!s.form1->isVisible());
-    QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
-    QVERIFY(ui::ListContains(mssqlTable_, manager->mssqlList()));
-}
-
-void StartupTest::toTheSetupWindowAndBack() {
-    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    Setup s(servers_);
-    s.form1->Load();
-    Form2* manager = s.form1->tableManager();
-    QVERIFY(manager != nullptr);
-    ui::TableList& mysql = manager->mysqlList();
-    ui::TableList& mssql = manager->mssqlList();
-    QVERIFY(mysql.ListCount() > 0);
-    QVERIFY(mssql.ListCount() > 0);
-    mysql.SetSelected(mysql.ListCount() - 1, true);
-    mysql.SetListIndex(mysql.ListCount() - 1);
-    mssql.SetSelected(0, true);
-    mssql.SetListIndex(-1);
-    const QStringList mysqlBefore = entries(mysql);
-    const QStringList mssqlBefore = entries(mssql);
-
-    s.press(manager, "Check2");
-    QVERIFY(s.form1->isVisible());
-    QVERIFY(!manager->isVisible());
-
-    // A changed setting is stored and used by the next connection, but lists stay as they were.
-    auto* server = s.form1->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    server->setText(QStringLiteral("localhost"));
-    QCOMPARE(s.store.Read(QStringLiteral("MyServer")), QStringLiteral("localhost"));
-    test::LogWatcher mysqlLog(test::localServerValue(QStringLiteral("MYSQL_GENERAL_LOG")));
-    mysqlLog.mark();
-    s.press(s.form1.get(), "Check2");
-    QCOMPARE(s.form1->tableManager(), manager);
-    QVERIFY(manager->isVisible());
-    QVERIFY(!s.form1->isVisible());
-    QCOMPARE(entries(mysql), mysqlBefore);
-    QCOMPARE(entries(mssql), mssqlBefore);
-    QCOMPARE(mysql.ListIndex(), mysql.ListCount() - 1);
-    QCOMPARE(mssql.ListIndex(), -1);
-    QCOMPARE(manager->findChild<QWidget*>(QStringLiteral("List3"))->objectName(),
-             QStringLiteral("List3"));
-    // No list was read again.
-    static const QRegularExpression showTables(QStringLiteral(" (Query|Prepare)\tSHOW TABLES;?$"));
-    QVERIFY(mysqlLog.linesSinceMark().filter(showTables).isEmpty());
-    QCOMPARE(s.form1->currentSettings().myServer, QStringLiteral("localhost"));
-}
-
-void StartupTest::testConnectionButtons() {
-    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    Setup s(servers_);
-    s.form1->Load();
-    s.press(s.form1->tableManager(), "Check2"); // back to the setup window
-    QVERIFY(s.form1->isVisible());
-    s.press(s.form1.get(), "Check3");
-    s.press(s.form1.get(), "Check1");
-    QCOMPARE(s.dialogs.shown.size(), 2);
-    QCOMPARE(s.dialogs.shown[0].prompt, QStringLiteral("Connection successful."));
-    QCOMPARE(s.dialogs.shown[1].prompt, QStringLiteral("Connection successful."));
-    QCOMPARE(s.form1->pointer().MousePointer(), 1);
-
-    // A refused MySQL login: the failure message.
-    s.form1->findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("wrong"));
-    s.press(s.form1.get(), "Check3");
-    QCOMPARE(s.dialogs.shown.size(), 3);
-    QVERIFY(s.dialogs.shown[2].prompt.startsWith(QStringLiteral("Could not connect.")));
-}
-
-void StartupTest::failedListingStillOpensTheTableManager() {
-    QVERIFY2(mssqlTableMade_, "the SQL Server test double did not answer");
-    // The SQL Server goes away between the probes and the load of the table manager.
-    Setup s(std::nullopt);
-    for (const auto& [name, value] :
-         {std::pair{"Text1", servers_.myServer},
-          {"Text2", servers_.myUser},
-          {"Text3", servers_.myPassword},
-          {"Text4", servers_.myDatabase},
-          {"Text5", QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort())},
-          {"Text6", servers_.msUser},
-          {"Text7", servers_.msPassword},
-          {"Text8", servers_.msDatabase}})
-        s.form1->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(value);
-    s.form1->showTableManager();
-    Form2* manager = s.form1->tableManager();
-    QVERIFY(manager != nullptr);
-    QVERIFY(manager->isVisible());
-    QCOMPARE(s.dialogs.shown.size(), 1);
-    QVERIFY(s.dialogs.shown.first().prompt.contains(QStringLiteral("MS SQL Server")));
-    QCOMPARE(manager->mssqlList().ListCount(), 0);
-    QCOMPARE(manager->mssqlList().ListIndex(), -1);
-    QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
-}
 
 QTEST_MAIN(StartupTest)
 #include "tst_startup.moc"

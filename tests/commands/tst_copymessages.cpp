@@ -14,8 +14,6 @@ using fq::test::entriesOf;
 using fq::test::fillList;
 using fq::test::TestWindow;
 
-Q_DECLARE_METATYPE(fq::Server)
-
 namespace {
 
 QString delimited(Server server, const QString& name) {

@@ -14,8 +14,6 @@ using fq::test::fillList;
 using fq::test::selectedOf;
 using fq::test::TestWindow;
 
-Q_DECLARE_METATYPE(fq::Server)
-
 namespace {
 
 void drop(Server server, TestWindow& w) {

@@ -1,68 +1,36 @@
-// The connection probes and the Test Connection action against a real server: MariaDB (the
-// "mysql" build of this test) or the SQL Server test double (the "mssql" build).
-
+// The connection probes and the Test Connection action against both local servers: whether each
+// probe answers true, the error number the program compares, and the message the user sees.
 #include "commands/Probes.h"
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
-#include "support/TestSupport.h"
+#include "support/Servers.h"
+#include "ui/Dialogs.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
-#include <functional>
 #include <optional>
 
-using fq::odbc::DbError;
-using fq::sql::ConnectionSettings;
-using Change = std::function<void(ConnectionSettings&)>;
-
-Q_DECLARE_METATYPE(Change)
+using namespace fq;
 
 namespace {
 
-#ifdef FQ_TEST_MSSQL
-constexpr bool kMSSQL = true;
-constexpr fq::Server kServer = fq::Server::MSSQL;
-#else
-constexpr bool kMSSQL = false;
-constexpr fq::Server kServer = fq::Server::MySQL;
-#endif
+const QString kFailure =
+    QStringLiteral("Could not connect. Please check server, username, password, database with your "
+                   "administrator. For help, write to support@fernquill.example.");
 
-const QString kFailurePrompt =
-    "Could not connect. Please check server, username, password, database with your "
-    "administrator. For help, write to support@fernquill.example.";
-
-// The settings of this build's server, changed as a row asks.
-ConnectionSettings settings(const Change& change) {
-    ConnectionSettings s = fq::test::localServers();
-    if (change)
-        change(s);
+// The local servers' settings with one thing changed: "password", "database" or "port" (a SQL
+// Server port where nothing listens).
+sql::ConnectionSettings changed(Server server, const QString& change) {
+    sql::ConnectionSettings s = test::localServers();
+    const bool mysql = server == Server::MySQL;
+    if (change == u"password")
+        (mysql ? s.myPassword : s.msPassword) += QStringLiteral("-wrong");
+    else if (change == u"database")
+        (mysql ? s.myDatabase : s.msDatabase) = QStringLiteral("fq_no_such_database");
+    else if (change == u"port")
+        s.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
     return s;
-}
-
-bool probe(const ConnectionSettings& s) {
-    return kMSSQL ? fq::commands::CanConnectMSSQL(s) : fq::commands::CanConnectMySQL(s);
-}
-
-QString testOrderString(const ConnectionSettings& s) {
-    return kMSSQL ? fq::sql::MSSQLConnectionString(s) : fq::sql::MySQLConnectionStringTestOrder(s);
-}
-
-void wrongPassword(ConnectionSettings& s) {
-    (kMSSQL ? s.msPassword : s.myPassword) += "-wrong";
-}
-void unknownUser(ConnectionSettings& s) {
-    (kMSSQL ? s.msUser : s.myUser) = "fq_nobody";
-}
-void unknownDatabase(ConnectionSettings& s) {
-    (kMSSQL ? s.msDatabase : s.myDatabase) = "fq_no_such_database";
-}
-void nothingListening(ConnectionSettings& s) {
-    s.msServer = "127.0.0.1," + QString::number(fq::test::unusedLoopbackPort());
-}
-void allEmpty(ConnectionSettings& s) {
-    s = ConnectionSettings{};
 }
 
 } // namespace
@@ -71,164 +39,96 @@ class TestProbes : public QObject {
     Q_OBJECT
 
 private slots:
-    void probes_data();
-    void probes();
-    void errorNumbers_data();
-    void errorNumbers();
-    void testConnection_data();
-    void testConnection();
-    void probeKeepsNothingOpen();
+    void probesAndTestConnection_data() {
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<long>("number");      // the number the program compares; 0: not looked at
+        QTest::addColumn<QString>("sqlState"); // its class
+        QTest::addColumn<long>("native");      // -1: not looked at
+        QTest::addColumn<QString>("detail");   // what the Test Connection details hold
+        const Server my = Server::MySQL;
+        const Server ms = Server::MSSQL;
+        QTest::newRow("MySQL: right settings") << my << "" << 0L << "" << -1L << "";
+        QTest::newRow("MySQL: wrong password") << my << "password" << odbc::kLoginRefused << "28"
+                                               << 1045L << "SQLSTATE: 28000\nNative error: 1045";
+        QTest::newRow("MySQL: unknown database")
+            << my << "database" << odbc::kGenericFailure << "42" << 1049L << "Native error: 1049";
+        QTest::newRow("SQL Server: right settings") << ms << "" << 0L << "" << -1L << "";
+        QTest::newRow("SQL Server: wrong password")
+            << ms << "password" << odbc::kLoginRefused << "42" << 18456L << "Native error: 18456";
+        // SQL Server refuses the login itself besides naming the database.
+        QTest::newRow("SQL Server: unknown database")
+            << ms << "database" << odbc::kLoginRefused << "42" << -1L << "fq_no_such_database";
+        QTest::newRow("SQL Server: nothing listening")
+            << ms << "port" << odbc::kGenericFailure << "08" << 20009L << "Native error: 20009";
+    }
+
+    void probesAndTestConnection() {
+        QFETCH(Server, server);
+        QFETCH(QString, change);
+        QFETCH(long, number);
+        QFETCH(QString, sqlState);
+        QFETCH(long, native);
+        QFETCH(QString, detail);
+        const sql::ConnectionSettings s = changed(server, change);
+        const bool connects = change.isEmpty();
+        const auto probe =
+            server == Server::MySQL ? &commands::CanConnectMySQL : &commands::CanConnectMSSQL;
+        QCOMPARE(probe(s), connects);
+        QCOMPARE(probe(s), connects); // a new connection, the same answer
+
+        if (number != 0) {
+            odbc::Connection c;
+            std::optional<odbc::DbError> error;
+            try {
+                c.Open(server == Server::MySQL ? sql::MySQLConnectionStringTestOrder(s)
+                                               : sql::MSSQLConnectionString(s));
+            } catch (const odbc::DbError& e) {
+                error = e;
+            }
+            QVERIFY2(error.has_value(), "the connection opened");
+            QCOMPARE(error->number(), number);
+            QVERIFY2(error->sqlState().startsWith(sqlState), qPrintable(error->sqlState()));
+            if (native >= 0)
+                QCOMPARE(error->nativeError(), native);
+            QVERIFY(!error->driverText().isEmpty());
+            QCOMPARE(c.State(), 0);
+        }
+
+        test::FakeDialogs dialogs;
+        test::FakePointer pointer;
+        commands::TestConnection(server, s, dialogs, pointer);
+        QCOMPARE(pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+        QCOMPARE(dialogs.shown.size(), 1);
+        const auto& box = dialogs.shown.front();
+        QCOMPARE(box.prompt, connects ? QStringLiteral("Connection successful.") : kFailure);
+        QCOMPARE(box.style, ui::kOkOnly);
+        QCOMPARE(box.title, QString()); // the application's title
+        QVERIFY2(detail.isEmpty() ? box.detail.isEmpty() : box.detail.contains(detail),
+                 qPrintable(box.detail));
+    }
+
+    // Each probe is a connection of its own that is closed again. An account of this test's own
+    // tells its connections apart from those of anything else on the server.
+    void probeKeepsNothingOpen() {
+        const QString user = test::uniqueName(QStringLiteral("fq_probe"));
+        // For any host, and for localhost, which MariaDB makes of 127.0.0.1.
+        for (const char* host : {"%", "localhost"})
+            QVERIFY(test::rootSql(QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY 'Probe_pw1';"
+                                                 "GRANT SELECT ON `%3`.* TO '%1'@'%2';")
+                                      .arg(user, host, test::localServers().myDatabase)));
+        sql::ConnectionSettings s = test::localServers();
+        s.myUser = user;
+        s.myPassword = QStringLiteral("Probe_pw1");
+        test::ServerLog log(Server::MySQL);
+        const bool first = commands::CanConnectMySQL(s);
+        const bool second = commands::CanConnectMySQL(s);
+        test::rootSql(QStringLiteral("DROP USER '%1'@'%'; DROP USER '%1'@'localhost';").arg(user));
+        QVERIFY(first && second);
+        QCOMPARE(log.sessionsOf(user).size(), 2);
+        QTRY_VERIFY(log.sessionsOf(user).value(0).closed && log.sessionsOf(user).value(1).closed);
+    }
 };
-
-void TestProbes::probes_data() {
-    QTest::addColumn<Change>("change");
-    QTest::addColumn<bool>("connects");
-    QTest::newRow("right settings") << Change() << true;
-    QTest::newRow("wrong password") << Change(wrongPassword) << false;
-    QTest::newRow("unknown user") << Change(unknownUser) << false;
-    QTest::newRow("unknown database") << Change(unknownDatabase) << false;
-    QTest::newRow("all empty") << Change(allEmpty) << false;
-    if (kMSSQL)
-        QTest::newRow("nothing listening") << Change(nothingListening) << false;
-}
-
-void TestProbes::probes() {
-    QFETCH(Change, change);
-    QFETCH(bool, connects);
-    QCOMPARE(probe(settings(change)), connects);
-    // A second try opens a new connection and answers the same.
-    QCOMPARE(probe(settings(change)), connects);
-}
-
-void TestProbes::errorNumbers_data() {
-    QTest::addColumn<Change>("change");
-    QTest::addColumn<long>("number");
-    QTest::addColumn<QString>("sqlStateClass");
-    QTest::addColumn<long>("nativeError");
-
-    QTest::newRow("wrong password") << Change(wrongPassword) << fq::odbc::kLoginRefused
-                                    << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
-    QTest::newRow("unknown user") << Change(unknownUser) << fq::odbc::kLoginRefused
-                                  << (kMSSQL ? "42" : "28") << (kMSSQL ? 18456L : 1045L);
-    if (kMSSQL) {
-        // SQL Server refuses the login itself (18456) besides naming the database (4060).
-        QTest::newRow("unknown database")
-            << Change(unknownDatabase) << fq::odbc::kLoginRefused << "42" << -1L;
-        QTest::newRow("nothing listening")
-            << Change(nothingListening) << fq::odbc::kGenericFailure << "08" << 20009L;
-    } else {
-        QTest::newRow("unknown database")
-            << Change(unknownDatabase) << fq::odbc::kGenericFailure << "42" << 1049L;
-    }
-}
-
-void TestProbes::errorNumbers() {
-    QFETCH(Change, change);
-    QFETCH(long, number);
-    QFETCH(QString, sqlStateClass);
-    QFETCH(long, nativeError);
-
-    fq::odbc::Connection c;
-    std::optional<DbError> error;
-    try {
-        c.Open(testOrderString(settings(change)));
-    } catch (const DbError& e) {
-        error = e;
-    }
-    QVERIFY2(error.has_value(), "the connection opened");
-    QCOMPARE(error->number(), number);
-    QVERIFY2(error->sqlState().startsWith(sqlStateClass), qPrintable(error->sqlState()));
-    if (nativeError >= 0)
-        QCOMPARE(error->nativeError(), nativeError);
-    QVERIFY(!error->driverText().isEmpty());
-    QCOMPARE(c.State(), 0);
-}
-
-void TestProbes::testConnection_data() {
-    QTest::addColumn<Change>("change");
-    QTest::addColumn<QString>("prompt");
-    QTest::addColumn<QString>("detailContains");
-
-    QTest::newRow("right settings") << Change() << "Connection successful."
-                                    << "";
-    QTest::newRow("wrong password")
-        << Change(wrongPassword) << kFailurePrompt
-        << (kMSSQL ? "Native error: 18456" : "SQLSTATE: 28000\nNative error: 1045");
-    QTest::newRow("unknown database") << Change(unknownDatabase) << kFailurePrompt
-                                      << (kMSSQL ? "fq_no_such_database" : "Native error: 1049");
-    QTest::newRow("all empty") << Change(allEmpty) << kFailurePrompt << "SQLSTATE: ";
-    if (kMSSQL) {
-        QTest::newRow("nothing listening")
-            << Change(nothingListening) << kFailurePrompt << "Native error: 20009";
-    }
-}
-
-void TestProbes::testConnection() {
-    QFETCH(Change, change);
-    QFETCH(QString, prompt);
-    QFETCH(QString, detailContains);
-
-    fq::test::FakeDialogs dialogs;
-    fq::test::FakePointer pointer;
-    fq::commands::TestConnection(kServer, settings(change), dialogs, pointer);
-
-    QCOMPARE(pointer.history, QList<int>({11, 1}));
-    QCOMPARE(dialogs.shown.size(), 1);
-    const auto& box = dialogs.shown.front();
-    QCOMPARE(box.prompt, prompt);
-    QCOMPARE(box.style, fq::ui::kOkOnly);
-    QCOMPARE(box.title, QString()); // the application's title
-    if (detailContains.isEmpty())
-        QCOMPARE(box.detail, QString());
-    else
-        QVERIFY2(box.detail.contains(detailContains), qPrintable(box.detail));
-}
-
-void TestProbes::probeKeepsNothingOpen() {
-    if (kMSSQL)
-        QSKIP("The test double's log cannot tell this test's connections from those of "
-              "other clients.");
-    // An account of this test's own, so that other clients of the shared server don't show up
-    // in the server's general log between the marks.
-    const QString user = fq::test::uniqueName("fq_probe");
-    fq::odbc::Connection admin;
-    admin.Open(fq::sql::MySQLConnectionStringCommandOrder(fq::test::localServers()));
-    ConnectionSettings s = fq::test::localServers();
-    for (const char* host : {"%", "localhost", "127.0.0.1"}) {
-        admin.Execute(QString("CREATE USER '%1'@'%2' IDENTIFIED BY 'Probe_pw1'").arg(user, host));
-        admin.Execute(QString("GRANT SELECT ON `%1`.* TO '%2'@'%3'").arg(s.myDatabase, user, host));
-    }
-    s.myUser = user;
-    s.myPassword = "Probe_pw1";
-
-    fq::test::LogWatcher log(fq::test::localServerValue("MYSQL_GENERAL_LOG"));
-    log.mark();
-    const bool first = fq::commands::CanConnectMySQL(s);
-    const bool second = fq::commands::CanConnectMySQL(s);
-    for (const char* host : {"%", "localhost", "127.0.0.1"})
-        admin.Execute(QString("DROP USER '%1'@'%2'").arg(user, host));
-
-    QVERIFY(first);
-    QVERIFY(second);
-    const QRegularExpression connect("\\s(\\d+)\\s+Connect\\s+" + user + "@\\S+ on ");
-    QStringList ids;
-    for (const QString& line : log.linesSinceMark()) {
-        const auto m = connect.match(line);
-        if (m.hasMatch())
-            ids << m.captured(1);
-    }
-    QCOMPARE(ids.size(), 2); // two separate connections
-    // The server logs a Quit when the client says goodbye; it may write it a moment later.
-    const auto allQuit = [&] {
-        const QStringList lines = log.linesSinceMark();
-        return std::all_of(ids.begin(), ids.end(), [&](const QString& id) {
-            const QRegularExpression quit("\\s" + id + "\\s+Quit");
-            return std::any_of(lines.begin(), lines.end(),
-                               [&](const QString& l) { return quit.match(l).hasMatch(); });
-        });
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(allQuit(), 5000);
-}
 
 QTEST_GUILESS_MAIN(TestProbes)
 #include "tst_probes.moc"

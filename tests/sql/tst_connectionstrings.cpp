@@ -1,74 +1,17 @@
-// The connection strings as the driver sees them: built from the eight settings exactly as
-// typed, and the port FreeTDS needs for a bare SQL Server host.
+// The connection string as the driver gets it: the port FreeTDS needs for a bare SQL Server host
+// is added, and nothing else changes.
 
 #include "odbc/Connection.h"
-#include "sql/ConnectionStrings.h"
 
 #include <QTest>
-
-using fq::sql::ConnectionSettings;
 
 class TestConnectionStrings : public QObject {
     Q_OBJECT
 
 private slots:
-    void strings_data();
-    void strings();
     void driverString_data();
     void driverString();
 };
-
-void TestConnectionStrings::strings_data() {
-    QTest::addColumn<ConnectionSettings>("settings");
-    QTest::addColumn<QString>("mssql");
-    QTest::addColumn<QString>("mysqlTest");
-    QTest::addColumn<QString>("mysqlCommand");
-
-    QTest::newRow("all empty")
-        << ConnectionSettings{} << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=;USER=;DATABASE=;PASSWORD=;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=;DATABASE=;USER=;PASSWORD=;";
-
-    QTest::newRow("each value in its own place")
-        << ConnectionSettings{"myhost", "myuser", "mypass", "mydb",
-                              "mshost", "msuser", "mspass", "msdb"}
-        << "Driver={SQL Server};Server=mshost;Database=msdb;Uid=msuser;Pwd=mspass;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=myhost;USER=myuser;DATABASE=mydb;"
-           "PASSWORD=mypass;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=myhost;DATABASE=mydb;USER=myuser;"
-           "PASSWORD=mypass;";
-
-    QTest::newRow("leading and trailing blanks kept, in braces")
-        << ConnectionSettings{" h ", "  u", "p  ", " d", " H", "U ", " P ", "D  "}
-        << "Driver={SQL Server};Server={ H};Database={D  };Uid={U };Pwd={ P };"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER={ h };USER={  u};DATABASE={ d};PASSWORD={p  };"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER={ h };DATABASE={ d};USER={  u};PASSWORD={p  };";
-
-    QTest::newRow("semicolon and braces quoted")
-        << ConnectionSettings{"h", "u", "pa;ss", "d", "H", "U", "{P;w}", "D"}
-        << "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd={{P;w}}};"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD={pa;ss};"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;DATABASE=d;USER=u;PASSWORD={pa;ss};";
-
-    QTest::newRow("instance, port and non-ASCII as typed")
-        << ConnectionSettings{"127.0.0.1",        "Jürgen", "пароль",   "数据",
-                              "host\\SQLEXPRESS", "sa",     "Pässwörd", "db,1"}
-        << "Driver={SQL Server};Server=host\\SQLEXPRESS;Database=db,1;Uid=sa;Pwd=Pässwörd;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=127.0.0.1;USER=Jürgen;DATABASE=数据;"
-           "PASSWORD=пароль;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=127.0.0.1;DATABASE=数据;USER=Jürgen;"
-           "PASSWORD=пароль;";
-}
-
-void TestConnectionStrings::strings() {
-    QFETCH(ConnectionSettings, settings);
-    QFETCH(QString, mssql);
-    QFETCH(QString, mysqlTest);
-    QFETCH(QString, mysqlCommand);
-    QCOMPARE(fq::sql::MSSQLConnectionString(settings), mssql);
-    QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(settings), mysqlTest);
-    QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(settings), mysqlCommand);
-}
 
 void TestConnectionStrings::driverString_data() {
     QTest::addColumn<QString>("given");

@@ -1,199 +1,174 @@
+// Names and values as both servers must read them: the one quoting place, and a source value as
+// a literal for each target.
+#include "odbc/Value.h"
+#include "sql/Literals.h"
+#include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
 #include <QTest>
 
-using namespace fq;
+#include <limits>
 
-// Names and literals as both servers must read them.
+using namespace fq;
+using odbc::Value;
+using sql::ValueKind;
+
+Q_DECLARE_METATYPE(fq::odbc::Value)
+Q_DECLARE_METATYPE(fq::sql::ValueKind)
+
 class TestSqlText : public QObject {
     Q_OBJECT
 
 private slots:
-    void bareNames_data();
-    void bareNames();
-    void delimiters_data();
-    void delimiters();
-    void stringLiterals_data();
-    void stringLiterals();
-    void mysqlZeroCharacter();
-    void binaryLiterals_data();
-    void binaryLiterals();
+    // Where a statement writes a name bare: a plain identifier that is no reserved word stays
+    // bare, anything else is delimited with its own delimiter doubled.
+    void bareNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mysql");
+        QTest::addColumn<QString>("mssql");
+        const char* const rows[][4] = {
+            {"plain name", "_t2_x", "_t2_x", "_t2_x"},
+            {"leading digit", "2024sales", "`2024sales`", "[2024sales]"},
+            {"statement in a name", "x; DROP TABLE y", "`x; DROP TABLE y`", "[x; DROP TABLE y]"},
+            {"every delimiter doubled", "]`][``", "`]``][`````", "[]]`]][``]"},
+            {"non-ASCII letter", "café", "`café`", "[café]"},
+            {"reserved, mixed case", "Select", "`Select`", "[Select]"},
+            {"reserved in T-SQL only", "user", "`user`", "[user]"},
+            {"reserved in MySQL only", "rlike", "`rlike`", "[rlike]"},
+            {"first reserved word", "accessible", "`accessible`", "[accessible]"},
+            {"last reserved word", "zerofill", "`zerofill`", "[zerofill]"},
+            {"keyword that is not reserved", "name", "name", "name"},
+            {"reserved word as a prefix", "orders", "orders", "orders"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
+                                << QString::fromUtf8(r[3]);
+    }
+
+    void bareNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, mysql);
+        QFETCH(QString, mssql);
+        QCOMPARE(sql::mysqlBareName(name), mysql);
+        QCOMPARE(sql::mssqlBareName(name), mssql);
+    }
+
+    // Quotes doubled, backslashes as they stand; N only for SQL Server text outside ASCII, and
+    // always for names compared with the catalog.
+    void stringLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("mysql");
+        QTest::addColumn<QString>("mssql");
+        QTest::addColumn<QString>("mssqlUnicode");
+        const char* const rows[][5] = {
+            {"empty", "", "''", "''", "N''"},
+            {"only quotes", "''", "''''''", "''''''", "N''''''"},
+            {"backslash kept", "a\\'b", "'a\\''b'", "'a\\''b'", "N'a\\''b'"},
+            {"Latin-1 letter", "é", "'é'", "N'é'", "N'é'"},
+            {"DEL is still ASCII", "\x7f", "'\x7f'", "'\x7f'", "N'\x7f'"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
+                                << QString::fromUtf8(r[3]) << QString::fromUtf8(r[4]);
+    }
+
+    void stringLiterals() {
+        QFETCH(QString, text);
+        QFETCH(QString, mysql);
+        QFETCH(QString, mssql);
+        QFETCH(QString, mssqlUnicode);
+        QCOMPARE(sql::mysqlString(text), mysql);
+        QCOMPARE(sql::mssqlString(text), mssql);
+        QCOMPARE(sql::mssqlText(text), mssql);
+        QCOMPARE(sql::mssqlUnicodeString(text), mssqlUnicode);
+    }
+
+    // NULL as NULL, bytes as hexadecimal, everything else as quoted text; dates with a four-digit
+    // year, MySQL's zero date as NULL; a bit as 0 or 1 whatever form the driver gives it in; a
+    // text with a zero character (which ends a statement in either driver) as its bytes.
+    void literals_data() {
+        QTest::addColumn<Value>("value");
+        QTest::addColumn<ValueKind>("kind");
+        QTest::addColumn<QString>("mysql");
+        QTest::addColumn<QString>("mssql");
+        const auto row = [](const char* name, const Value& v, ValueKind kind, const char* mysql,
+                            const char* mssql) {
+            QTest::newRow(name) << v << kind << QString::fromUtf8(mysql)
+                                << QString::fromUtf8(mssql);
+        };
+        const auto text = [](const char* t) { return Value::fromText(QString::fromUtf8(t)); };
+        const auto P = ValueKind::Plain;
+        const auto T = ValueKind::Temporal;
+        const auto B = ValueKind::Bit;
+        row("NULL", Value::null(), P, "NULL", "NULL");
+        row("empty text", text(""), P, "''", "''");
+        row("number as quoted text", text("7"), P, "'7'", "'7'");
+        row("separator text is data", text("a|myseparaterz|b"), P, "'a|myseparaterz|b'",
+            "'a|myseparaterz|b'");
+        row("emoji", text("😀"), P, "'😀'", "N'😀'");
+        row("zero character",
+            Value::fromText(QStringLiteral("a") + QChar(0) + QStringLiteral("é'")), P,
+            "_utf8mb4 X'6100C3A927'", "CONVERT(nvarchar(max), 0x61000000E9002700)");
+        row("year 12", text("12-01-01"), T, "'0012-01-01'", "'0012-01-01'");
+        row("year 999 with offset", text("999-01-01 10:00:00.000 +01:00"), T,
+            "'0999-01-01 10:00:00.000 +01:00'", "'0999-01-01 10:00:00.000 +01:00'");
+        row("four-digit year", text("2026-12-06 19:13:00.123456"), T,
+            "'2026-12-06 19:13:00.123456'", "'2026-12-06 19:13:00.123456'");
+        row("time of day", text("12:00:00"), T, "'12:00:00'", "'12:00:00'");
+        row("zero date", text("0000-00-00"), T, "NULL", "NULL");
+        row("zero datetime", text("0000-00-00 00:00:00"), T, "NULL", "NULL");
+        row("zero date in a text column", text("0000-00-00"), P, "'0000-00-00'", "'0000-00-00'");
+        row("bytes", Value::fromBytes(QByteArray("\0\x01\xab", 3)), P, "X'0001AB'", "0x0001AB");
+        row("no bytes", Value::fromBytes({}), P, "X''", "0x");
+        row("double needing 17 digits", Value::fromDouble(0.1 + 0.2), P, "'0.30000000000000004'",
+            "'0.30000000000000004'");
+        row("largest double", Value::fromDouble(std::numeric_limits<double>::max()), P,
+            "'1.7976931348623157e+308'", "'1.7976931348623157e+308'");
+        row("negative zero", Value::fromDouble(-0.0), P, "'-0'", "'-0'");
+        row("bit as text", text("1"), B, "'1'", "'1'");
+        row("bit as byte 1", Value::fromBytes(QByteArray("\x01", 1)), B, "'1'", "'1'");
+        row("bit as byte 0", Value::fromBytes(QByteArray("\0", 1)), B, "'0'", "'0'");
+    }
+
+    void literals() {
+        QFETCH(Value, value);
+        QFETCH(ValueKind, kind);
+        QFETCH(QString, mysql);
+        QFETCH(QString, mssql);
+        QCOMPARE(sql::mysqlLiteral(value, kind), mysql);
+        QCOMPARE(sql::mssqlLiteral(value, kind), mssql);
+    }
+
+    // MySQL keeps six fractional digits of a second and would cut a seventh without a word: such
+    // a value is refused, naming it. Zeros in the seventh place are no loss.
+    void sevenFractionalDigits_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("mysql"); // empty: refused
+        const char* const rows[][3] = {
+            {"seventh digit zero", "2026-12-06 19:13:00.1234560", "'2026-12-06 19:13:00.1234560'"},
+            {"only the seventh digit", "2026-12-06 19:13:00.0000001", ""},
+            {"time, last moment of the day", "23:59:59.9999999", ""},
+            {"three digits", "2026-12-06 19:13:00.123", "'2026-12-06 19:13:00.123'"},
+            {"year 12, seventh digit zero", "12-01-01 00:00:00.5000000",
+             "'0012-01-01 00:00:00.5000000'"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
+    }
+
+    void sevenFractionalDigits() {
+        QFETCH(QString, text);
+        QFETCH(QString, mysql);
+        const Value v = Value::fromText(text);
+        if (!mysql.isEmpty()) {
+            QCOMPARE(sql::mysqlLiteral(v, ValueKind::SixDigitTemporal), mysql);
+            return;
+        }
+        try {
+            sql::mysqlLiteral(v, ValueKind::SixDigitTemporal);
+            QFAIL("a value with a seventh fractional digit went to MySQL");
+        } catch (const sql::Refusal& e) {
+            QVERIFY2(e.text().contains(text), qPrintable(e.text()));
+        }
+    }
 };
-
-void TestSqlText::bareNames_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("mysql");
-    QTest::addColumn<QString>("mssql");
-
-    QTest::newRow("plain name stays bare") << "Customer"
-                                           << "Customer"
-                                           << "Customer";
-    QTest::newRow("underscore and digits stay bare") << "_t2_x"
-                                                     << "_t2_x"
-                                                     << "_t2_x";
-    QTest::newRow("leading digit") << "2024sales"
-                                   << "`2024sales`"
-                                   << "[2024sales]";
-    QTest::newRow("space") << "my table"
-                           << "`my table`"
-                           << "[my table]";
-    QTest::newRow("statement in a name") << "x; DROP TABLE y"
-                                         << "`x; DROP TABLE y`"
-                                         << "[x; DROP TABLE y]";
-    QTest::newRow("closing bracket") << "a]b"
-                                     << "`a]b`"
-                                     << "[a]]b]";
-    QTest::newRow("backtick") << "a`b"
-                              << "`a``b`"
-                              << "[a`b]";
-    QTest::newRow("non-ASCII letter")
-        << QString::fromUtf8("café") << QString::fromUtf8("`café`") << QString::fromUtf8("[café]");
-    QTest::newRow("reserved in both, lower case") << "order"
-                                                  << "`order`"
-                                                  << "[order]";
-    QTest::newRow("reserved in both, mixed case") << "Select"
-                                                  << "`Select`"
-                                                  << "[Select]";
-    QTest::newRow("reserved in T-SQL only") << "user"
-                                            << "`user`"
-                                            << "[user]";
-    QTest::newRow("reserved in MySQL only") << "rlike"
-                                            << "`rlike`"
-                                            << "[rlike]";
-    QTest::newRow("reserved with underscore") << "current_date"
-                                              << "`current_date`"
-                                              << "[current_date]";
-    QTest::newRow("reserved with digit") << "int8"
-                                         << "`int8`"
-                                         << "[int8]";
-    QTest::newRow("reserved at the end of the list") << "zerofill"
-                                                     << "`zerofill`"
-                                                     << "[zerofill]";
-    QTest::newRow("reserved at the start of the list") << "accessible"
-                                                       << "`accessible`"
-                                                       << "[accessible]";
-    QTest::newRow("keyword that is not reserved") << "name"
-                                                  << "name"
-                                                  << "name";
-    QTest::newRow("reserved word as a prefix") << "orders"
-                                               << "orders"
-                                               << "orders";
-}
-
-void TestSqlText::bareNames() {
-    QFETCH(QString, name);
-    QFETCH(QString, mysql);
-    QFETCH(QString, mssql);
-    QCOMPARE(sql::mysqlBareName(name), mysql);
-    QCOMPARE(sql::mssqlBareName(name), mssql);
-}
-
-void TestSqlText::delimiters_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("backticked");
-    QTest::addColumn<QString>("bracketed");
-
-    QTest::newRow("plain") << "orders"
-                           << "`orders`"
-                           << "[orders]";
-    QTest::newRow("every delimiter doubled") << "]`][``"
-                                             << "`]``][`````"
-                                             << "[]]`]][``]";
-    QTest::newRow("opening bracket not doubled") << "[x"
-                                                 << "`[x`"
-                                                 << "[[x]";
-    QTest::newRow("quote untouched") << "O'Neil"
-                                     << "`O'Neil`"
-                                     << "[O'Neil]";
-}
-
-void TestSqlText::delimiters() {
-    QFETCH(QString, name);
-    QFETCH(QString, backticked);
-    QFETCH(QString, bracketed);
-    QCOMPARE(sql::backticked(name), backticked);
-    QCOMPARE(sql::bracketed(name), bracketed);
-}
-
-void TestSqlText::stringLiterals_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("quoted");
-    QTest::addColumn<QString>("mssql");
-    QTest::addColumn<QString>("mssqlUnicode");
-
-    QTest::newRow("empty") << ""
-                           << "''"
-                           << "''"
-                           << "N''";
-    QTest::newRow("quote doubled") << "O'Neil"
-                                   << "'O''Neil'"
-                                   << "'O''Neil'"
-                                   << "N'O''Neil'";
-    QTest::newRow("only quotes") << "''"
-                                 << "''''''"
-                                 << "''''''"
-                                 << "N''''''";
-    QTest::newRow("backslash kept") << "a\\'b"
-                                    << "'a\\''b'"
-                                    << "'a\\''b'"
-                                    << "N'a\\''b'";
-    QTest::newRow("CJK gets N") << QString::fromUtf8("東京") << QString::fromUtf8("'東京'")
-                                << QString::fromUtf8("N'東京'") << QString::fromUtf8("N'東京'");
-    QTest::newRow("Latin-1 letter gets N")
-        << QString::fromUtf8("é") << QString::fromUtf8("'é'") << QString::fromUtf8("N'é'")
-        << QString::fromUtf8("N'é'");
-    QTest::newRow("DEL is still ASCII")
-        << QString(QChar(0x7f)) << QString("'\x7f'") << QString("'\x7f'") << QString("N'\x7f'");
-    QTest::newRow("zero char kept")
-        << QString(QChar(0)) << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
-        << QStringLiteral("'") + QChar(0) + QStringLiteral("'")
-        << QStringLiteral("N'") + QChar(0) + QStringLiteral("'");
-}
-
-void TestSqlText::stringLiterals() {
-    QFETCH(QString, text);
-    QFETCH(QString, quoted);
-    QFETCH(QString, mssql);
-    QFETCH(QString, mssqlUnicode);
-    QCOMPARE(sql::quoted(text), quoted);
-    if (!text.contains(QChar(0)))
-        QCOMPARE(sql::mysqlString(text), quoted);
-    QCOMPARE(sql::mssqlString(text), mssql);
-    QCOMPARE(sql::mssqlUnicodeString(text), mssqlUnicode);
-}
-
-void TestSqlText::mysqlZeroCharacter() {
-    // The driver cuts a statement at U+0000: such a text travels as hex bytes in utf8mb4.
-    QCOMPARE(sql::mysqlString(QStringLiteral("a") + QChar(0) + QString::fromUtf8("é'")),
-             QStringLiteral("_utf8mb4 X'6100C3A927'"));
-    // FreeTDS cuts a batch at U+0000 too: UTF-16LE bytes converted on the server.
-    QCOMPARE(sql::mssqlText(QStringLiteral("a") + QChar(0) + QString::fromUtf8("東")),
-             QStringLiteral("CONVERT(nvarchar(max), 0x610000007167)"));
-    QCOMPARE(sql::mssqlText(QString::fromUtf8("東'")), QString::fromUtf8("N'東'''"));
-    QCOMPARE(sql::mssqlText(QStringLiteral("a")), QStringLiteral("'a'"));
-}
-
-void TestSqlText::binaryLiterals_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("mysql");
-    QTest::addColumn<QString>("mssql");
-
-    QTest::newRow("no bytes") << QByteArray() << "X''"
-                              << "0x";
-    QTest::newRow("zero bytes kept") << QByteArray("\0\0", 2) << "X'0000'"
-                                     << "0x0000";
-    QTest::newRow("every nibble") << QByteArray::fromHex("0123456789abcdefff")
-                                  << "X'0123456789ABCDEFFF'"
-                                  << "0x0123456789ABCDEFFF";
-}
-
-void TestSqlText::binaryLiterals() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, mysql);
-    QFETCH(QString, mssql);
-    QCOMPARE(sql::mysqlBinary(bytes), mysql);
-    QCOMPARE(sql::mssqlBinary(bytes), mssql);
-}
 
 QTEST_APPLESS_MAIN(TestSqlText)
 #include "tst_sqltext.moc"

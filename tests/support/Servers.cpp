@@ -1,12 +1,16 @@
 #include "support/Servers.h"
 
 #include "odbc/Connection.h"
+#include "odbc/DbError.h"
 #include "odbc/Recordset.h"
+#include "settings/SettingsStore.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
@@ -35,10 +39,6 @@ odbc::Connection open(Server server) {
     return c;
 }
 
-QString delimited(Server server, const QString& table) {
-    return server == Server::MySQL ? sql::backticked(table) : sql::bracketed(table);
-}
-
 // MariaDB's general log: "[yymmdd hh:mm:ss]\t\t    <id> <Command>\t<argument>", a statement that
 // spans lines continuing on lines of its own.
 QList<Session> parseMariaDb(const QStringList& lines) {
@@ -65,13 +65,12 @@ QList<Session> parseMariaDb(const QStringList& lines) {
                     Session& s = sessions[open.value(id)];
                     s.loggedIn = false;
                     s.closed = true;
-                    s.lastLine = i;
                     open.remove(id);
                 }
                 continue;
             }
             open.insert(id, sessions.size());
-            sessions.append(Session{id, argument.section(u'@', 0, 0), true, {}, false, i});
+            sessions.append(Session{id, argument.section(u'@', 0, 0), true, {}, false});
             continue;
         }
         if (!open.contains(id))
@@ -81,11 +80,9 @@ QList<Session> parseMariaDb(const QStringList& lines) {
             if (argument.startsWith(u"SET ") && !argument.contains(u"sql_mode="))
                 continue; // the driver's own session set-up
             s.statements.append(argument);
-            s.lastStatementLine = i;
             continuing = id;
         } else if (command == u"Quit") {
             s.closed = true;
-            s.lastLine = i;
             open.remove(id);
         }
     }
@@ -104,7 +101,7 @@ QList<Session> parseDouble(const QStringList& lines) {
         const QString& event = f.at(2);
         if (event == u"LOGIN" || event == u"LOGIN-FAILED") {
             const bool in = event == u"LOGIN";
-            sessions.append(Session{id, unescapeLogText(f.at(1)), in, {}, !in, i, -1, in ? -1 : i});
+            sessions.append(Session{id, unescapeLogText(f.at(1)), in, {}, !in});
             if (in)
                 open.insert(id, sessions.size() - 1);
             continue;
@@ -114,10 +111,8 @@ QList<Session> parseDouble(const QStringList& lines) {
         Session& s = sessions[open.value(id)];
         if ((event == u"BATCH" || event == u"RPC") && f.size() >= 4) {
             s.statements.append(unescapeLogText(f.mid(3).join(u'\t')));
-            s.lastStatementLine = i;
         } else if (event == u"LOGOUT") {
             s.closed = true;
-            s.lastLine = i;
             open.remove(id);
         }
     }
@@ -133,14 +128,20 @@ bool mentionsAny(const Session& s, const QStringList& names) {
 
 } // namespace
 
-ServerLog::ServerLog(Server server) : server_(server), log_(logPath(server)) {}
+ServerLog::ServerLog(Server server) : server_(server), path_(logPath(server)) {
+    mark();
+}
 
 void ServerLog::mark() {
-    log_.mark();
+    offset_ = QFileInfo(path_).size();
 }
 
 QList<Session> ServerLog::sessions() const {
-    const QStringList lines = log_.linesSinceMark();
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(offset_))
+        return {};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    lines.removeLast(); // after the last line's end
     return server_ == Server::MySQL ? parseMariaDb(lines) : parseDouble(lines);
 }
 
@@ -169,6 +170,30 @@ QList<Session> ServerLog::sessionsOf(const QString& login) const {
     return found;
 }
 
+const QString kSessionSetup =
+    QStringLiteral("SET SESSION sql_mode=CONCAT_WS(',', NULLIF(@@sql_mode, ''), "
+                   "'NO_BACKSLASH_ESCAPES', 'STRICT_ALL_TABLES')");
+const QString kServerLimits =
+    QStringLiteral("SELECT @@innodb_page_size, @@max_allowed_packet, (SELECT MAXLEN FROM "
+                   "information_schema.CHARACTER_SETS WHERE "
+                   "CHARACTER_SET_NAME=@@character_set_database)");
+
+QString columnsQuery(const QString& table) {
+    return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
+                          "NUMERIC_PRECISION, NUMERIC_SCALE, DATETIME_PRECISION FROM "
+                          "information_schema.Columns WHERE "
+                          "table_schema=OBJECT_SCHEMA_NAME(OBJECT_ID(N'%1')) AND "
+                          "table_name=N'%1' ORDER BY ORDINAL_POSITION")
+        .arg(table);
+}
+
+QStringList statementsOf(const QList<Session>& sessions) {
+    QStringList out;
+    for (const Session& s : sessions)
+        out += s.statements;
+    return out;
+}
+
 void exec(Server server, const QStringList& statements) {
     odbc::Connection c = open(server);
     for (const QString& s : statements)
@@ -178,6 +203,25 @@ void exec(Server server, const QStringList& statements) {
 void dropIfExists(Server server, const QString& table) {
     if (tables(server).contains(table))
         exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
+}
+
+QList<QStringList> textRows(Server server, const QString& table) {
+    odbc::Connection c = open(server);
+    QList<QStringList> out;
+    const QString query =
+        QStringLiteral("SELECT * FROM ") + delimited(server, table) + QStringLiteral(" ORDER BY 1");
+    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
+        QStringList row;
+        for (int i = 0; i < rs.FieldCount(); ++i) {
+            const odbc::Value& v = rs.Item(i);
+            row << (v.isNull() ? QStringLiteral("<NULL>")
+                    : v.kind() == odbc::Value::Kind::Binary
+                        ? QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper())
+                        : v.text());
+        }
+        out << row;
+    }
+    return out;
 }
 
 QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst) {
@@ -221,6 +265,42 @@ bool rootSql(const QString& sql) {
     return true;
 }
 
+Scratch::~Scratch() {
+    try {
+        QStringList drops;
+        for (const QString& n : std::as_const(names_))
+            drops << QStringLiteral("DROP TABLE IF EXISTS ") + sql::backticked(n);
+        exec(Server::MySQL, drops);
+        // On SQL Server a name may stand in the sales schema too (or only there).
+        const QStringList present = tables(Server::MSSQL);
+        for (const QString& n : std::as_const(names_)) {
+            for (qsizetype i = present.count(n); i > 0; --i) {
+                try {
+                    exec(Server::MSSQL, {QStringLiteral("DROP TABLE ") + sql::bracketed(n)});
+                } catch (const odbc::DbError&) {
+                    exec(Server::MSSQL, {QStringLiteral("DROP TABLE sales.") + sql::bracketed(n)});
+                }
+            }
+        }
+    } catch (const odbc::DbError& e) {
+        qWarning("leftover tables: %s", qPrintable(e.driverText()));
+    }
+}
+
+QString Scratch::name(const QString& prefix) {
+    names_ << uniqueName(prefix);
+    return names_.last();
+}
+
+void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s) {
+    const std::pair<const char*, const QString*> values[] = {
+        {"MyServer", &s.myServer},     {"MyUser", &s.myUser},        {"MyPassword", &s.myPassword},
+        {"MyDatabase", &s.myDatabase}, {"MSServer", &s.msServer},    {"MSUser", &s.msUser},
+        {"MSPassword", &s.msPassword}, {"MSDatabase", &s.msDatabase}};
+    for (const auto& [key, value] : values)
+        store.Write(QString::fromLatin1(key), *value);
+}
+
 commands::CommandContext TestWindow::context() {
     return commands::CommandContext{mysqlList, mssqlList, dialogs, pointer, [this] {
                                         ++settingsReads;
@@ -251,6 +331,16 @@ QStringList entriesOf(const ui::TableList& list) {
     for (int i = 0; i < list.ListCount(); ++i)
         out << list.List(i);
     return out;
+}
+
+QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>& placeholders) {
+    for (const auto& [from, to] : placeholders)
+        texts.replaceInStrings(from, to);
+    return texts;
+}
+
+QString delimited(Server server, const QString& name) {
+    return server == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
 }
 
 QStringList selectedOf(const ui::TableList& list) {

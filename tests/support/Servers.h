@@ -7,8 +7,13 @@
 #include "support/TestSupport.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
+
+namespace fq::settings {
+class SettingsStore;
+}
 
 // The harness of every test that runs commands against the local servers: the servers' logs as
 // the witnesses of what was sent, set-up and checks on the servers, and the table manager as the
@@ -24,13 +29,10 @@ struct Session {
     // set-up is kept).
     QStringList statements;
     bool closed = false;
-    // Lines of the log, counted from the mark: the login, the last statement, the logout.
-    int firstLine = -1;
-    int lastStatementLine = -1;
-    int lastLine = -1;
 };
 
-// A server's log from a mark on: MariaDB's general log, or the test double's statement log.
+// A server's log from a mark on: MariaDB's general log, or the test double's statement log. It
+// is marked when made.
 class ServerLog {
 public:
     explicit ServerLog(Server server);
@@ -47,14 +49,31 @@ public:
 
 private:
     Server server_;
-    LogWatcher log_;
+    QString path_;
+    qint64 offset_ = 0;
 };
+
+// The statements of the sessions, one after the other.
+QStringList statementsOf(const QList<Session>& sessions);
+
+// Statements of the program written out, for the tests that find them in the logs: what every
+// MySQL connection sends first, and the query that reads a SQL Server table's columns (for a
+// plain table name).
+extern const QString kSessionSetup;
+// The query a copy into MySQL reads the server's page size, packet limit and widest character
+// with, once, before its first table.
+extern const QString kServerLimits;
+QString columnsQuery(const QString& table);
 
 // Set-up and checks on a local server through the program's own database component; MySQL
 // connections run with backslashes as plain characters. A failure throws odbc::DbError.
 void exec(Server server, const QStringList& statements);
 void dropIfExists(Server server, const QString& table);
-// Every row, ordered by the first column (or as the server returns them).
+// Every row as texts, ordered by the first column: NULL as "<NULL>", bytes as "0x" and their
+// hexadecimal digits (0x00FF), everything else as the driver gives it.
+QList<QStringList> textRows(Server server, const QString& table);
+// Every row as the program's reader gives it, ordered by the first column (or as the server
+// returns them), and the number of rows.
 QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst = true);
 long long count(Server server, const QString& table);
 QStringList tables(Server server);
@@ -62,15 +81,35 @@ QStringList tables(Server server);
 // client's words when they fail.
 bool rootSql(const QString& sql);
 
+// Names of the tables a test makes, unique to the run. The tables of those names are dropped
+// from both servers (on SQL Server from the sales schema too) when it goes, however the test
+// ended.
+class Scratch {
+public:
+    Scratch() = default;
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    ~Scratch();
+    QString name(const QString& prefix);
+    // A name of the test's own choosing, dropped as well.
+    void keep(const QString& name) { names_ << name; }
+
+private:
+    QStringList names_;
+};
+
+// Puts all eight settings into a store, as a previous run would have left them.
+void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s);
+
 // The table manager as the commands see it, without widgets: both lists, boxes that answer from
 // a queue, the pointer, and the settings of the local servers.
 struct TestWindow {
     MemoryTableList mysqlList;
     MemoryTableList mssqlList;
     FakePointer pointer;
-    FakeDialogs dialogs{&pointer};
+    FakeDialogs dialogs;
     sql::ConnectionSettings settings = localServers();
-    int settingsReads = 0;
+    int settingsReads = 0; // connection strings built (nothing is opened without one)
 
     commands::CommandContext context();
     ui::TableList& list(Server server);
@@ -83,4 +122,12 @@ void fillList(ui::TableList& list, const QStringList& entries, const QStringList
 QStringList entriesOf(const ui::TableList& list);
 QStringList selectedOf(const ui::TableList& list);
 
+// The texts with each placeholder (first) replaced by its text (second).
+QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>& placeholders);
+
+// The name as a server delimits it: `name` on MySQL, [name] on SQL Server.
+QString delimited(Server server, const QString& name);
+
 } // namespace fq::test
+
+Q_DECLARE_METATYPE(fq::Server)

@@ -93,24 +93,6 @@ QString uniqueName(const QString& prefix) {
         .arg(++counter);
 }
 
-LogWatcher::LogWatcher(QString path) : path_(std::move(path)) {}
-
-void LogWatcher::mark() {
-    QFile f(path_);
-    offset_ = f.exists() ? f.size() : 0;
-}
-
-QStringList LogWatcher::linesSinceMark() const {
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    f.seek(offset_);
-    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 QString unescapeLogText(const QString& field) {
     QString out;
     out.reserve(field.size());
@@ -131,25 +113,13 @@ QString unescapeLogText(const QString& field) {
 
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
-    shown.append(Box{prompt,
-                     style,
-                     title,
-                     detail,
-                     false,
-                     {},
-                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
+    shown.append(Box{prompt, style, title, detail, false, {}});
     return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
 }
 
 QString FakeDialogs::InputBox(const QString& prompt, const QString& title,
                               const QString& defaultText) {
-    shown.append(Box{prompt,
-                     0,
-                     title,
-                     {},
-                     true,
-                     defaultText,
-                     pointer_ != nullptr ? pointer_->MousePointer() : -1});
+    shown.append(Box{prompt, 0, title, {}, true, defaultText});
     return inputs.isEmpty() ? QString() : inputs.dequeue();
 }
 

@@ -24,21 +24,8 @@ int unusedLoopbackPort();
 // A table name unique to this test run: prefix + process id + counter.
 QString uniqueName(const QString& prefix);
 
-// A server log read from a remembered position: mark() before the action, then
-// linesSinceMark() returns what the server logged meanwhile.
-class LogWatcher {
-public:
-    explicit LogWatcher(QString path);
-    void mark();
-    QStringList linesSinceMark() const;
-
-private:
-    QString path_;
-    qint64 offset_ = 0;
-};
-
-// A text field of the SQL Server test double's statement log as the server received it: the
-// log writes \\, \n, \r and \t for the characters that would break its lines.
+// A text field of the SQL Server test double's log as the server received it: the log writes \\,
+// \n, \r and \t for the characters that would break its lines.
 QString unescapeLogText(const QString& field);
 
 // A pointer that remembers every value it was set to.
@@ -49,8 +36,7 @@ public:
     void SetMousePointer(int value) override { history.append(value); }
 };
 
-// Message and input boxes that answer from a queue and record what was asked, with the window's
-// pointer at that moment when they are given the pointer to watch.
+// Message and input boxes that answer from a queue and record what was asked.
 class FakeDialogs final : public ui::Dialogs {
 public:
     struct Box {
@@ -60,10 +46,7 @@ public:
         QString detail;
         bool input = false;
         QString defaultText;
-        int pointer = -1; // the window's pointer while the box was shown (-1: not watched)
     };
-
-    explicit FakeDialogs(const ui::Pointer* pointer = nullptr) : pointer_(pointer) {}
 
     QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
     QQueue<QString> inputs; // for InputBox; an empty queue answers "" (cancel)
@@ -73,9 +56,6 @@ public:
                const QString& detail) override;
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
-
-private:
-    const ui::Pointer* pointer_;
 };
 
 } // namespace fq::test

@@ -1,6 +1,5 @@
-// The table lists of the table manager: sorting, selection, current item, and the two list
-// operations the transfers use, on the window's list and on the widget-free list alike.
-#include "support/MemoryTableList.h"
+// The table lists of the table manager: sorting, selection by click and space bar only, the
+// current item, and the two list operations the transfers use.
 #include "ui/TableList.h"
 #include "ui/qt/QtTableList.h"
 
@@ -10,9 +9,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
-
-using fq::test::MemoryTableList;
 using fq::ui::TableList;
 using fq::ui::qt::QtTableList;
 
@@ -25,12 +21,6 @@ QStringList entries(const TableList& list) {
     return out;
 }
 
-std::unique_ptr<TableList> makeList(bool widget) {
-    if (widget)
-        return std::make_unique<QtTableList>();
-    return std::make_unique<MemoryTableList>();
-}
-
 void fill(TableList& list, const QStringList& items) {
     for (const QString& s : items)
         list.AddItem(s);
@@ -38,8 +28,9 @@ void fill(TableList& list, const QStringList& items) {
 
 // One thing the user does to the window's list, and what the list shows afterwards. An input is
 // typed text in quotes ('st'), a key sequence (Space, Shift+End, Ctrl+A), or a mouse action on
-// entries named in quotes: click, right-click, double-click, drag (from one entry to another), with
-// an optional Shift+ or Ctrl+ in front; "below" stands for the empty area under the last entry.
+// entries named in quotes: click, right-click, double-click, drag (from one entry to another),
+// with an optional Shift+ or Ctrl+ in front; "below" stands for the empty area under the last
+// entry.
 struct Step {
     QString input;
     QStringList selected; // the selected entries, in list order
@@ -47,16 +38,9 @@ struct Step {
 };
 using Steps = QList<Step>;
 
-QString quoted(const QString& name) {
-    return u'\'' + name + u'\'';
-}
-
 QString shown(const QString& input, const QStringList& selected, const QString& focus) {
-    QStringList names;
-    for (const QString& name : selected)
-        names << quoted(name);
-    return QStringLiteral("after %1: selected [%2], focus %3")
-        .arg(input, names.join(u", "), focus.isEmpty() ? QStringLiteral("none") : quoted(focus));
+    return QStringLiteral("after %1: selected ['%2'], focus '%3'")
+        .arg(input, selected.join(QStringLiteral("', '")), focus);
 }
 
 QString shown(const QString& input, const QtTableList& list) {
@@ -65,71 +49,57 @@ QString shown(const QString& input, const QtTableList& list) {
         if (list.Selected(i))
             selected << list.List(i);
     }
-    const int focus = list.ListIndex();
-    return shown(input, selected, focus >= 0 ? list.List(focus) : QString());
-}
-
-int rowOf(const TableList& list, const QString& name) {
-    return static_cast<int>(entries(list).indexOf(name));
-}
-
-QPoint pointOf(const QtTableList& list, const QString& target) {
-    if (target == u"below") {
-        const QRect last = list.visualItemRect(list.item(list.count() - 1));
-        return {last.left() + 10, last.bottom() + 10};
-    }
-    const int row = rowOf(list, target);
-    return row >= 0 ? list.visualItemRect(list.item(row)).center() : QPoint(-1, -1);
+    return shown(input, selected, list.ListIndex() >= 0 ? list.List(list.ListIndex()) : QString());
 }
 
 bool perform(QtTableList& list, const QString& input) {
     static const QRegularExpression typed(QStringLiteral("^'(.*)'$"));
     static const QRegularExpression mouse(
-        QStringLiteral("^(?:(Shift|Ctrl)\\+)?(click|right-click|double-click|drag) (.*)$"));
+        QStringLiteral("^(Shift\\+|Ctrl\\+)?(click|right-click|double-click|drag) (.*)$"));
     static const QRegularExpression target(QStringLiteral("'([^']*)'|below"));
-
     if (const auto text = typed.match(input); text.hasMatch()) {
         QTest::keyClicks(&list, text.captured(1));
         return true;
     }
-    if (const auto action = mouse.match(input); action.hasMatch()) {
-        const Qt::KeyboardModifiers modifiers = action.captured(1) == u"Shift" ? Qt::ShiftModifier
-                                                : action.captured(1) == u"Ctrl"
-                                                    ? Qt::ControlModifier
-                                                    : Qt::NoModifier;
-        QList<QPoint> at;
-        for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
-            const auto m = it.next();
-            at << pointOf(list, m.hasCaptured(1) ? m.captured(1) : m.captured(0));
-        }
-        if (at.isEmpty() || at.contains(QPoint(-1, -1)))
+    const auto action = mouse.match(input);
+    if (!action.hasMatch()) {
+        const QKeySequence keys = QKeySequence::fromString(input);
+        if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
             return false;
-        QWidget* viewport = list.viewport();
-        const QString verb = action.captured(2);
-        if (verb == u"click") {
-            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
-        } else if (verb == u"right-click") {
-            QTest::mouseClick(viewport, Qt::RightButton, modifiers, at[0]);
-        } else if (verb == u"double-click") {
-            // What the platform delivers: press, release, press, double click, release.
-            QTest::mouseClick(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseDClick(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[0]);
-        } else {
-            if (at.size() != 2)
-                return false;
-            QTest::mousePress(viewport, Qt::LeftButton, modifiers, at[0]);
-            QTest::mouseMove(viewport, (at[0] + at[1]) / 2);
-            QTest::mouseMove(viewport, at[1]);
-            QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, at[1]);
-        }
+        QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
         return true;
     }
-    const QKeySequence keys = QKeySequence::fromString(input);
-    if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
+    const Qt::KeyboardModifiers mod = action.captured(1) == u"Shift+"  ? Qt::ShiftModifier
+                                      : action.captured(1) == u"Ctrl+" ? Qt::ControlModifier
+                                                                       : Qt::NoModifier;
+    QList<QPoint> at;
+    for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
+        const auto m = it.next();
+        const int row = m.hasCaptured(1) ? static_cast<int>(entries(list).indexOf(m.captured(1)))
+                                         : list.count() - 1;
+        if (row < 0)
+            return false;
+        const QRect r = list.visualItemRect(list.item(row));
+        at << (m.hasCaptured(1) ? r.center() : QPoint(r.left() + 10, r.bottom() + 10));
+    }
+    QWidget* view = list.viewport();
+    const QString verb = action.captured(2);
+    if (verb == u"click" || verb == u"right-click") {
+        QTest::mouseClick(view, verb == u"click" ? Qt::LeftButton : Qt::RightButton, mod, at[0]);
+    } else if (verb == u"double-click") {
+        // What the platform delivers: press, release, press, double click, release.
+        QTest::mouseClick(view, Qt::LeftButton, mod, at[0]);
+        QTest::mousePress(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseDClick(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseRelease(view, Qt::LeftButton, mod, at[0]);
+    } else if (at.size() == 2) {
+        QTest::mousePress(view, Qt::LeftButton, mod, at[0]);
+        QTest::mouseMove(view, (at[0] + at[1]) / 2);
+        QTest::mouseMove(view, at[1]);
+        QTest::mouseRelease(view, Qt::LeftButton, mod, at[1]);
+    } else {
         return false;
-    QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
+    }
     return true;
 }
 
@@ -143,7 +113,7 @@ void drive(const QStringList& names, const QString& focus, const Steps& steps) {
     list.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&list));
     QVERIFY(list.hasFocus());
-    list.SetListIndex(focus.isEmpty() ? -1 : rowOf(list, focus));
+    list.SetListIndex(static_cast<int>(entries(list).indexOf(focus)));
     QCOMPARE(shown(QStringLiteral("start"), list), shown(QStringLiteral("start"), {}, focus));
     for (const Step& step : steps) {
         QVERIFY2(perform(list, step.input),
@@ -166,310 +136,256 @@ class TableListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void sortedWithoutRegardToCase_data();
-    void sortedWithoutRegardToCase();
-    void listContains_data();
-    void listContains();
-    void listRemoveMatches_data();
-    void listRemoveMatches();
-    void currentItemFollowsItsEntry_data();
-    void currentItemFollowsItsEntry();
-    void keysSelectOnlyTheFocusedEntry_data();
-    void keysSelectOnlyTheFocusedEntry();
-    void mouseSelectsOnlyThePressedEntry_data();
-    void mouseSelectsOnlyThePressedEntry();
-    void currentItemIsSeparateFromSelection();
-};
 
-void TableListTest::initTestCase() {
-    // Every key of a test row counts as typed in one go, however slow the machine, so what the
-    // type-ahead search looks for does not depend on timing.
-    QApplication::setKeyboardInputInterval(60 * 60 * 1000);
-}
+    void initTestCase() {
+        // Every key of a test row counts as typed in one go, however slow the machine, so what the
+        // type-ahead search looks for does not depend on timing.
+        QApplication::setKeyboardInputInterval(60 * 60 * 1000);
+    }
 
-void TableListTest::sortedWithoutRegardToCase_data() {
-    QTest::addColumn<bool>("widget");
-    QTest::addColumn<QStringList>("added");
-    QTest::addColumn<QStringList>("shown");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: c, B, a", kind)
-            << widget << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
-        QTest::addRow("%s: B, c, a", kind)
-            << widget << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
-        QTest::addRow("%s: equal but for case keep their order", kind)
-            << widget << QStringList{"orders", "Orders", "ORDERS"}
+    void sortedWithoutRegardToCase_data() {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("c, B, a") << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
+        QTest::newRow("B, c, a") << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
+        QTest::newRow("equal but for case keep their order")
+            << QStringList{"orders", "Orders", "ORDERS"}
             << QStringList{"orders", "Orders", "ORDERS"};
-        QTest::addRow("%s: names with blanks and punctuation as given", kind)
-            << widget << QStringList{"my table", " lead", "a-b", "a_b"}
+        QTest::newRow("names with blanks and punctuation as given")
+            << QStringList{"my table", " lead", "a-b", "a_b"}
             << QStringList{" lead", "a-b", "a_b", "my table"};
-        QTest::addRow("%s: duplicates kept", kind)
-            << widget << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
+        QTest::newRow("duplicates kept")
+            << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"};
     }
-}
 
-void TableListTest::sortedWithoutRegardToCase() {
-    QFETCH(bool, widget);
-    QFETCH(QStringList, added);
-    QFETCH(QStringList, shown);
-    auto list = makeList(widget);
-    fill(*list, added);
-    QCOMPARE(entries(*list), shown);
-    for (int i = 0; i < list->ListCount(); ++i)
-        QVERIFY2(!list->Selected(i), "an added entry is not selected");
-    QCOMPARE(list->ListIndex(), -1);
-}
-
-void TableListTest::listContains_data() {
-    QTest::addColumn<bool>("widget");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("found");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: Orders vs orders", kind)
-            << widget << QStringList{"orders"} << "Orders" << false;
-        QTest::addRow("%s: orders vs orders", kind)
-            << widget << QStringList{"orders"} << "orders" << true;
-        QTest::addRow("%s: empty list", kind) << widget << QStringList{} << "a" << false;
-        QTest::addRow("%s: trailing blank differs", kind)
-            << widget << QStringList{"a "} << "a" << false;
-        QTest::addRow("%s: last entry", kind)
-            << widget << QStringList{"a", "b", "c"} << "c" << true;
+    void sortedWithoutRegardToCase() {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, shown);
+        QtTableList list;
+        fill(list, added);
+        QCOMPARE(entries(list), shown);
+        for (int i = 0; i < list.ListCount(); ++i)
+            QVERIFY2(!list.Selected(i), "an added entry is not selected");
+        QCOMPARE(list.ListIndex(), -1);
     }
-}
 
-void TableListTest::listContains() {
-    QFETCH(bool, widget);
-    QFETCH(QStringList, items);
-    QFETCH(QString, name);
-    QFETCH(bool, found);
-    auto list = makeList(widget);
-    fill(*list, items);
-    QCOMPARE(fq::ui::ListContains(name, *list), found);
-    QCOMPARE(entries(*list), items);
-}
-
-void TableListTest::listRemoveMatches_data() {
-    QTest::addColumn<bool>("widget");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("left");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
-        QTest::addRow("%s: a, a, b minus a", kind)
-            << widget << QStringList{"a", "a", "b"} << "a" << QStringList{"a", "b"};
-        QTest::addRow("%s: a, b minus c", kind)
-            << widget << QStringList{"a", "b"} << "c" << QStringList{"a", "b"};
-        QTest::addRow("%s: case must match", kind) << widget << QStringList{"Orders", "sales"}
-                                                   << "orders" << QStringList{"Orders", "sales"};
-        QTest::addRow("%s: only entry", kind) << widget << QStringList{"a"} << "a" << QStringList{};
-        QTest::addRow("%s: last entry", kind)
-            << widget << QStringList{"a", "b", "c"} << "c" << QStringList{"a", "b"};
-        QTest::addRow("%s: empty list", kind) << widget << QStringList{} << "a" << QStringList{};
+    // Both want the exact name, letter case and blanks included. ListRemoveMatches walks the list
+    // once from the top: of two equal entries side by side only the first goes.
+    void listContainsAndRemoveMatches_data() {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("Orders vs orders") << QStringList{"orders", "sales"} << "Orders" << false
+                                          << QStringList{"orders", "sales"};
+        QTest::newRow("trailing blank differs")
+            << QStringList{"a "} << "a" << false << QStringList{"a "};
+        QTest::newRow("twice") << QStringList{"a", "a", "b"} << "a" << true
+                               << QStringList{"a", "b"};
+        QTest::newRow("only entry") << QStringList{"a"} << "a" << true << QStringList{};
+        QTest::newRow("last entry")
+            << QStringList{"a", "b", "c"} << "c" << true << QStringList{"a", "b"};
+        QTest::newRow("empty list") << QStringList{} << "a" << false << QStringList{};
     }
-}
 
-void TableListTest::listRemoveMatches() {
-    QFETCH(bool, widget);
-    QFETCH(QStringList, items);
-    QFETCH(QString, name);
-    QFETCH(QStringList, left);
-    auto list = makeList(widget);
-    fill(*list, items);
-    fq::ui::ListRemoveMatches(*list, name);
-    QCOMPARE(entries(*list), left);
-}
+    void listContainsAndRemoveMatches() {
+        QFETCH(QStringList, items);
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QFETCH(QStringList, left);
+        QtTableList list;
+        fill(list, items);
+        QCOMPARE(fq::ui::ListContains(name, list), found);
+        QCOMPARE(entries(list), items);
+        fq::ui::ListRemoveMatches(list, name);
+        QCOMPARE(entries(list), left);
+    }
 
-void TableListTest::currentItemFollowsItsEntry_data() {
-    QTest::addColumn<bool>("widget");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("current");
-    for (const bool widget : {true, false}) {
-        const char* kind = widget ? "window list" : "memory list";
+    void currentItemFollowsItsEntry_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("current");
         // The list holds b, d, f with d (1) current.
-        QTest::addRow("%s: add before it", kind) << widget << "add a" << 2;
-        QTest::addRow("%s: add after it", kind) << widget << "add e" << 1;
-        QTest::addRow("%s: remove above it", kind) << widget << "remove 0" << 0;
-        QTest::addRow("%s: remove below it", kind) << widget << "remove 2" << 1;
-        QTest::addRow("%s: remove it", kind) << widget << "remove 1" << -1;
-        QTest::addRow("%s: clear", kind) << widget << "clear" << -1;
-        QTest::addRow("%s: set past the end", kind) << widget << "set 3" << -1;
-        QTest::addRow("%s: set -1", kind) << widget << "set -1" << -1;
+        QTest::newRow("add before it") << "add a" << 2;
+        QTest::newRow("add after it") << "add e" << 1;
+        QTest::newRow("remove above it") << "remove 0" << 0;
+        QTest::newRow("remove below it") << "remove 2" << 1;
+        QTest::newRow("remove it") << "remove 1" << -1;
+        QTest::newRow("clear") << "clear" << -1;
+        QTest::newRow("set past the end") << "set 3" << -1;
     }
-}
 
-void TableListTest::currentItemFollowsItsEntry() {
-    QFETCH(bool, widget);
-    QFETCH(QString, action);
-    QFETCH(int, current);
-    auto list = makeList(widget);
-    fill(*list, {"b", "d", "f"});
-    list->SetListIndex(1);
-    QCOMPARE(list->ListIndex(), 1);
-    const QStringList words = action.split(u' ');
-    if (words[0] == u"add")
-        list->AddItem(words[1]);
-    else if (words[0] == u"remove")
-        list->RemoveItem(words[1].toInt());
-    else if (words[0] == u"set")
-        list->SetListIndex(words[1].toInt());
-    else
-        list->Clear();
-    QCOMPARE(list->ListIndex(), current);
-    if (current >= 0)
-        QCOMPARE(list->List(current), QStringLiteral("d"));
-}
+    void currentItemFollowsItsEntry() {
+        QFETCH(QString, action);
+        QFETCH(int, current);
+        QtTableList list;
+        fill(list, {"b", "d", "f"});
+        list.SetListIndex(1);
+        const QStringList words = action.split(u' ');
+        if (words[0] == u"add")
+            list.AddItem(words[1]);
+        else if (words[0] == u"remove")
+            list.RemoveItem(words[1].toInt());
+        else if (words[0] == u"set")
+            list.SetListIndex(words[1].toInt());
+        else
+            list.Clear();
+        QCOMPARE(list.ListIndex(), current);
+        if (current >= 0)
+            QCOMPARE(list.List(current), QStringLiteral("d"));
+    }
 
-void TableListTest::keysSelectOnlyTheFocusedEntry_data() {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<Steps>("steps");
-    QTest::newRow("Space toggles the focused entry beside a blank-led name")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"},
-                 {"Space", {}, "scratch"},
-                 {"Space", {"scratch"}, "scratch"}};
-    QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
-        << kBlankLed << "scratch" << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
-    QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
-        << kBlankLed << "scratch"
-        << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
-    QTest::newRow("a blank-led entry is selected only by going to it")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"},
-                 {"Up", {"scratch"}, " archive"},
-                 {"Space", {" archive", "scratch"}, " archive"}};
-    QTest::newRow("typed letters move the focus and select nothing")
-        << kSameLetter << "sales"
-        << Steps{{"'s'", {}, "Scratch"},
-                 {"'t'", {}, "stock"},
-                 {"Space", {"stock"}, "stock"},
-                 {"Down", {"stock"}, "summary"},
-                 {"Space", {"stock", "summary"}, "summary"}};
-    QTest::newRow("a blank typed inside a name is the space bar: it toggles the focused entry")
-        << kBlanksOnly << "orders "
-        << Steps{{"'or'", {}, "or ders"},
-                 {"' '", {"or ders"}, "or ders"},
-                 {"'d'", {"or ders"}, "orders"}};
-    QTest::newRow("type-ahead keeps what was selected") << kSameLetter << "sales"
-                                                        << Steps{{"Space", {"sales"}, "sales"},
-                                                                 {"'sc'", {"sales"}, "Scratch"},
-                                                                 {"'x'", {"sales"}, "Scratch"}};
-    QTest::newRow("names that differ only in blanks: exactly the one reached is toggled")
-        << kBlanksOnly << " orders"
-        << Steps{{"'o'", {}, "or ders"},
-                 {"'r'", {}, "or ders"},
-                 {"'d'", {}, "orders"},
-                 {"Space", {"orders"}, "orders"},
-                 {"End", {"orders"}, "orders "},
-                 {"Space", {"orders", "orders "}, "orders "},
-                 {"Up", {"orders", "orders "}, "orders"},
-                 {"Space", {"orders "}, "orders"}};
-    QTest::newRow("arrows, Home, End, Page Up and Page Down move the focus only")
-        << kBlanksOnly << " orders"
-        << Steps{{"Up", {}, " orders"},   {"Down", {}, "or ders"}, {"Down", {}, "orders"},
-                 {"Left", {}, "orders"},  {"Right", {}, "orders"}, {"End", {}, "orders "},
-                 {"Down", {}, "orders "}, {"Home", {}, " orders"}, {"PgDown", {}, "orders "},
-                 {"PgUp", {}, " orders"}};
-    QTest::newRow("Shift and Ctrl with the movement keys move the focus only")
-        << kBlanksOnly << " orders"
-        << Steps{{"Space", {" orders"}, " orders"},
-                 {"Shift+Down", {" orders"}, "or ders"},
-                 {"Shift+End", {" orders"}, "orders "},
-                 {"Shift+PgUp", {" orders"}, " orders"},
-                 {"Ctrl+Down", {" orders"}, "or ders"},
-                 {"Shift+Down", {" orders"}, "orders"},
-                 {"Space", {" orders", "orders"}, "orders"},
-                 {"Shift+Home", {" orders", "orders"}, " orders"},
-                 {"Ctrl+End", {" orders", "orders"}, "orders "},
-                 {"Shift+PgDown", {" orders", "orders"}, "orders "}};
-    QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
-                                            << Steps{{"Ctrl+A", {}, "scratch"},
-                                                     {"Space", {"scratch"}, "scratch"},
-                                                     {"Ctrl+A", {"scratch"}, "scratch"}};
-    QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
-        << kBlankLed << "scratch"
-        << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
-                 {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
-                 {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
-                 {"Del", {"scratch"}, "scratch"}};
-    QTest::newRow("without a focused entry Space selects nothing")
-        << kBlankLed << ""
-        << Steps{{"Space", {}, ""}, {"Down", {}, " archive"}, {"Space", {" archive"}, " archive"}};
-}
+    void keysSelectOnlyTheFocusedEntry_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Steps>("steps");
+        QTest::newRow("Space toggles the focused entry beside a blank-led name")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"},
+                     {"Space", {}, "scratch"},
+                     {"Space", {"scratch"}, "scratch"}};
+        QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
+            << kBlankLed << "scratch"
+            << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
+        QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
+            << kBlankLed << "scratch"
+            << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
+        QTest::newRow("a blank-led entry is selected only by going to it")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"},
+                     {"Up", {"scratch"}, " archive"},
+                     {"Space", {" archive", "scratch"}, " archive"}};
+        QTest::newRow("typed letters move the focus and select nothing")
+            << kSameLetter << "sales"
+            << Steps{{"'s'", {}, "Scratch"},
+                     {"'t'", {}, "stock"},
+                     {"Space", {"stock"}, "stock"},
+                     {"Down", {"stock"}, "summary"},
+                     {"Space", {"stock", "summary"}, "summary"}};
+        QTest::newRow("a blank typed inside a name is the space bar: it toggles the focused entry")
+            << kBlanksOnly << "orders "
+            << Steps{{"'or'", {}, "or ders"},
+                     {"' '", {"or ders"}, "or ders"},
+                     {"'d'", {"or ders"}, "orders"}};
+        QTest::newRow("type-ahead keeps what was selected") << kSameLetter << "sales"
+                                                            << Steps{{"Space", {"sales"}, "sales"},
+                                                                     {"'sc'", {"sales"}, "Scratch"},
+                                                                     {"'x'", {"sales"}, "Scratch"}};
+        QTest::newRow("names that differ only in blanks: exactly the one reached is toggled")
+            << kBlanksOnly << " orders"
+            << Steps{{"'o'", {}, "or ders"},
+                     {"'r'", {}, "or ders"},
+                     {"'d'", {}, "orders"},
+                     {"Space", {"orders"}, "orders"},
+                     {"End", {"orders"}, "orders "},
+                     {"Space", {"orders", "orders "}, "orders "},
+                     {"Up", {"orders", "orders "}, "orders"},
+                     {"Space", {"orders "}, "orders"}};
+        QTest::newRow("arrows, Home, End, Page Up and Page Down move the focus only")
+            << kBlanksOnly << " orders"
+            << Steps{{"Up", {}, " orders"},   {"Down", {}, "or ders"}, {"Down", {}, "orders"},
+                     {"Left", {}, "orders"},  {"Right", {}, "orders"}, {"End", {}, "orders "},
+                     {"Down", {}, "orders "}, {"Home", {}, " orders"}, {"PgDown", {}, "orders "},
+                     {"PgUp", {}, " orders"}};
+        QTest::newRow("Shift and Ctrl with the movement keys move the focus only")
+            << kBlanksOnly << " orders"
+            << Steps{{"Space", {" orders"}, " orders"},
+                     {"Shift+Down", {" orders"}, "or ders"},
+                     {"Shift+End", {" orders"}, "orders "},
+                     {"Shift+PgUp", {" orders"}, " orders"},
+                     {"Ctrl+Down", {" orders"}, "or ders"},
+                     {"Shift+Down", {" orders"}, "orders"},
+                     {"Space", {" orders", "orders"}, "orders"},
+                     {"Shift+Home", {" orders", "orders"}, " orders"},
+                     {"Ctrl+End", {" orders", "orders"}, "orders "},
+                     {"Shift+PgDown", {" orders", "orders"}, "orders "}};
+        QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
+                                                << Steps{{"Ctrl+A", {}, "scratch"},
+                                                         {"Space", {"scratch"}, "scratch"},
+                                                         {"Ctrl+A", {"scratch"}, "scratch"}};
+        QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
+            << kBlankLed << "scratch"
+            << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
+                     {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
+                     {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
+                     {"Del", {"scratch"}, "scratch"}};
+        QTest::newRow("without a focused entry Space selects nothing")
+            << kBlankLed << ""
+            << Steps{{"Space", {}, ""},
+                     {"Down", {}, " archive"},
+                     {"Space", {" archive"}, " archive"}};
+    }
 
-void TableListTest::keysSelectOnlyTheFocusedEntry() {
-    QFETCH(QStringList, names);
-    QFETCH(QString, focus);
-    QFETCH(Steps, steps);
-    drive(names, focus, steps);
-}
+    void keysSelectOnlyTheFocusedEntry() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, focus);
+        QFETCH(Steps, steps);
+        drive(names, focus, steps);
+    }
 
-void TableListTest::mouseSelectsOnlyThePressedEntry_data() {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<Steps>("steps");
-    QTest::newRow("a click toggles the entry under the pointer")
-        << kSameLetter << "sales"
-        << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
-                 {"click 'stock'", {"Scratch", "stock"}, "stock"},
-                 {"click 'Scratch'", {"stock"}, "Scratch"}};
-    QTest::newRow("a drag toggles only the entry where it began")
-        << kSameLetter << "sales"
-        << Steps{{"drag 'sales' 'summary'", {"sales"}, "summary"},
-                 {"drag 'summary' 'Scratch'", {"sales", "summary"}, "Scratch"},
-                 {"drag 'sales' 'stock'", {"summary"}, "stock"}};
-    QTest::newRow("a drag from below the entries selects nothing")
-        << kSameLetter << "sales" << Steps{{"drag below 'Scratch'", {}, "Scratch"}};
-    QTest::newRow("a double click toggles twice, as two clicks do")
-        << kSameLetter << "sales"
-        << Steps{{"double-click 'stock'", {}, "stock"},
-                 {"click 'stock'", {"stock"}, "stock"},
-                 {"double-click 'stock'", {"stock"}, "stock"}};
-    QTest::newRow("Shift, Ctrl and the right button select no range")
-        << kSameLetter << "sales"
-        << Steps{{"click 'sales'", {"sales"}, "sales"},
-                 {"Shift+click 'stock'", {"sales", "stock"}, "stock"},
-                 {"Ctrl+click 'summary'", {"sales", "stock", "summary"}, "summary"},
-                 {"right-click 'Scratch'", {"sales", "stock", "summary"}, "Scratch"},
-                 {"Ctrl+click 'sales'", {"stock", "summary"}, "sales"}};
-    QTest::newRow("a click below the last entry changes nothing")
-        << kSameLetter << "stock"
-        << Steps{{"click below", {}, "stock"},
-                 {"click 'stock'", {"stock"}, "stock"},
-                 {"click below", {"stock"}, "stock"}};
-    QTest::newRow("after a click the keys act on the clicked entry")
-        << kBlankLed << "scratch"
-        << Steps{{"click ' archive'", {" archive"}, " archive"},
-                 {"Space", {}, " archive"},
-                 {"Down", {}, "scratch"},
-                 {"Space", {"scratch"}, "scratch"}};
-}
+    void mouseSelectsOnlyThePressedEntry_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Steps>("steps");
+        QTest::newRow("a click toggles the entry under the pointer")
+            << kSameLetter << "sales"
+            << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
+                     {"click 'stock'", {"Scratch", "stock"}, "stock"},
+                     {"click 'Scratch'", {"stock"}, "Scratch"}};
+        QTest::newRow("a drag toggles only the entry where it began")
+            << kSameLetter << "sales"
+            << Steps{{"drag 'sales' 'summary'", {"sales"}, "summary"},
+                     {"drag 'summary' 'Scratch'", {"sales", "summary"}, "Scratch"},
+                     {"drag 'sales' 'stock'", {"summary"}, "stock"}};
+        QTest::newRow("a drag from below the entries selects nothing")
+            << kSameLetter << "sales" << Steps{{"drag below 'Scratch'", {}, "Scratch"}};
+        QTest::newRow("a double click toggles twice, as two clicks do")
+            << kSameLetter << "sales"
+            << Steps{{"double-click 'stock'", {}, "stock"},
+                     {"click 'stock'", {"stock"}, "stock"},
+                     {"double-click 'stock'", {"stock"}, "stock"}};
+        QTest::newRow("Shift, Ctrl and the right button select no range")
+            << kSameLetter << "sales"
+            << Steps{{"click 'sales'", {"sales"}, "sales"},
+                     {"Shift+click 'stock'", {"sales", "stock"}, "stock"},
+                     {"Ctrl+click 'summary'", {"sales", "stock", "summary"}, "summary"},
+                     {"right-click 'Scratch'", {"sales", "stock", "summary"}, "Scratch"},
+                     {"Ctrl+click 'sales'", {"stock", "summary"}, "sales"}};
+        QTest::newRow("a click below the last entry changes nothing")
+            << kSameLetter << "stock"
+            << Steps{{"click below", {}, "stock"},
+                     {"click 'stock'", {"stock"}, "stock"},
+                     {"click below", {"stock"}, "stock"}};
+        QTest::newRow("after a click the keys act on the clicked entry")
+            << kBlankLed << "scratch"
+            << Steps{{"click ' archive'", {" archive"}, " archive"},
+                     {"Space", {}, " archive"},
+                     {"Down", {}, "scratch"},
+                     {"Space", {"scratch"}, "scratch"}};
+    }
 
-void TableListTest::mouseSelectsOnlyThePressedEntry() {
-    QFETCH(QStringList, names);
-    QFETCH(QString, focus);
-    QFETCH(Steps, steps);
-    drive(names, focus, steps);
-}
+    void mouseSelectsOnlyThePressedEntry() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, focus);
+        QFETCH(Steps, steps);
+        drive(names, focus, steps);
+    }
 
-void TableListTest::currentItemIsSeparateFromSelection() {
-    QtTableList list;
-    QCOMPARE(list.ListIndex(), -1);
-    fill(list, {"a", "b", "c"});
-    QCOMPARE(list.ListIndex(), -1);
-    list.SetListIndex(0);
-    QCOMPARE(list.ListIndex(), 0);
-    QVERIFY2(!list.Selected(0), "making an entry current does not select it");
-    list.SetSelected(2, true);
-    QCOMPARE(list.ListIndex(), 0);
-    QVERIFY(list.Selected(2));
-    list.SetSelected(2, false);
-    QVERIFY(!list.Selected(2));
-    QCOMPARE(list.ListIndex(), 0);
-}
+    void currentItemIsSeparateFromSelection() {
+        QtTableList list;
+        QCOMPARE(list.ListIndex(), -1);
+        fill(list, {"a", "b", "c"});
+        QCOMPARE(list.ListIndex(), -1);
+        list.SetListIndex(0);
+        QCOMPARE(list.ListIndex(), 0);
+        QVERIFY2(!list.Selected(0), "making an entry current does not select it");
+        list.SetSelected(2, true);
+        QCOMPARE(list.ListIndex(), 0);
+        QVERIFY(list.Selected(2));
+        list.SetSelected(2, false);
+        QVERIFY(!list.Selected(2));
+        QCOMPARE(list.ListIndex(), 0);
+    }
+};
 
 QTEST_MAIN(TableListTest)
 #include "tst_tablelist.moc"
