@@ -48,8 +48,7 @@ struct Direction {
                                        const sql::MysqlRowRules&);
     QString (*createTable)(const QString&, const QList<TargetColumn>&);
     QString (*selectAll)(const QString&);
-    QString (*literal)(const odbc::Value&, ValueKind);
-    QString (*insert)(const QString&, const QStringList&);
+    void (*literal)(QString&, const odbc::Value&, ValueKind);
 };
 
 enum class Step {
@@ -90,17 +89,20 @@ TargetLimits readMysqlLimits(odbc::Connection& mysql) {
 // A row whose INSERT the server would not take is not sent: the server would close the
 // connection on it. The refusal says how large the statement is, in which column its largest
 // value is, the server's limit, and what lets the row through.
-void refuseOversized(const QString& statement, const QStringList& literals,
+void refuseOversized(const QString& statement, const sql::InsertText& insert,
                      const QList<TargetColumn>& columns, const TargetLimits& limits) {
     if (!limits.largestStatement)
+        return;
+    // No character takes more than three bytes in UTF-8 (a pair of surrogates takes four).
+    if (statement.size() * 3 <= *limits.largestStatement)
         return;
     const long long bytes = sql::utf8Bytes(statement);
     if (bytes <= *limits.largestStatement)
         return;
     qsizetype largest = 0;
     long long largestBytes = -1;
-    for (qsizetype i = 0; i < literals.size(); ++i) {
-        if (const long long b = sql::utf8Bytes(literals[i]); b > largestBytes) {
+    for (qsizetype i = 0; i < insert.valueCount(); ++i) {
+        if (const long long b = sql::utf8Bytes(insert.literal(i)); b > largestBytes) {
             largest = i;
             largestBytes = b;
         }
@@ -322,13 +324,12 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     // Each row is written before the next one is fetched.
     p.step = Step::ReadingRows;
     odbc::Recordset rs = source.Execute(d.selectAll(name));
-    QStringList literals;
+    sql::InsertText insert(d.target, name); // every row's statement is built in it
     QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
     while (!rs.Eof()) {
         p.step = Step::CopyingRow;
         const int fields = rs.FieldCount();
-        literals.clear();
-        literals.reserve(fields);
+        insert.start();
         notDates.clear();
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
@@ -336,15 +337,15 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
             if (sql::notACalendarDate(value, kind))
                 notDates << i;
             try {
-                literals << d.literal(value, kind);
+                d.literal(insert.next(), value, kind);
             } catch (const sql::Refusal&) {
                 p.row = currentRow(rs);
                 p.refusedColumn = i;
                 throw;
             }
         }
-        const QString statement = d.insert(name, literals);
-        refuseOversized(statement, literals, columns, limits);
+        const QString& statement = insert.finish();
+        refuseOversized(statement, insert, columns, limits);
         try {
             target.Execute(statement);
         } catch (const odbc::DbError&) {
@@ -439,8 +440,7 @@ void SendTablesToMySQL(const CommandContext& ctx) {
                        .readColumns = &readMssqlColumns,
                        .createTable = &sql::mysqlCreateTable,
                        .selectAll = &sql::mssqlSelectAll,
-                       .literal = &sql::mysqlLiteral,
-                       .insert = &sql::mysqlInsert});
+                       .literal = &sql::appendMysqlLiteral});
 }
 
 void SendTablesToMSSQL(const CommandContext& ctx) {
@@ -455,8 +455,7 @@ void SendTablesToMSSQL(const CommandContext& ctx) {
                        .readColumns = &readMysqlColumns,
                        .createTable = &sql::mssqlCreateTable,
                        .selectAll = &sql::mysqlSelectAll,
-                       .literal = &sql::mssqlLiteral,
-                       .insert = &sql::mssqlInsert});
+                       .literal = &sql::appendMssqlLiteral});
 }
 
 } // namespace fq::commands

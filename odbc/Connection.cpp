@@ -126,14 +126,20 @@ void Connection::Open(const QString& connectionString) {
 Recordset Connection::Execute(const QString& statement) {
     if (!handle_)
         throw detail::notOpen();
-    auto stmt = std::make_unique<Statement>(handle_);
+    // A handle whose statement failed is not used again: the driver may hold more of its
+    // results.
+    std::unique_ptr<Statement> stmt =
+        spare_ ? std::move(spare_) : std::make_unique<Statement>(handle_);
     stmt->execute(statement, CursorLocation == kUseClient);
-    if (!stmt->hasResult())
+    if (!stmt->hasResult()) {
+        spare_ = std::move(stmt);
         return Recordset();
+    }
     return Recordset(std::move(stmt));
 }
 
 void Connection::Close() noexcept {
+    spare_.reset();
     handle_.reset();
 }
 

@@ -11,6 +11,7 @@ namespace fq::odbc {
 
 class Environment;
 class ConnectionHandle;
+class Statement;
 
 // One ODBC connection, opened from a connection string. Move-only; closes itself when
 // destroyed. Every failure is thrown as DbError.
@@ -32,7 +33,8 @@ public:
     // Opens the connection. A SQL Server string whose Server= value names neither a port
     // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows.
     void Open(const QString& connectionString);
-    // Runs one statement. Rows, if any, come back positioned on the first row.
+    // Runs one statement. Rows, if any, come back positioned on the first row. A statement
+    // without rows leaves its handle to the next one (an INSERT per row allocates nothing).
     Recordset Execute(const QString& statement);
     void Close() noexcept;
     // 1 while open, 0 otherwise.
@@ -44,6 +46,8 @@ public:
 
 private:
     std::shared_ptr<ConnectionHandle> handle_;
+    // The handle of the last statement that returned no rows, ready for the next one.
+    std::unique_ptr<Statement> spare_;
 };
 
 // The string handed to the driver: the connection string as given; for the "SQL Server" driver

@@ -42,6 +42,11 @@ void Statement::execute(const QString& sql, bool buffered) {
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The statement is too long."));
+    // A handle may run one statement after another: nothing of the last one's result stays.
+    reads_.clear();
+    rows_.clear();
+    position_ = 0;
+    atEnd_ = true;
     const SQLRETURN rc =
         SQLExecDirectW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
     if (rc == SQL_NO_DATA) {

@@ -29,6 +29,8 @@ public:
     // the bytes as Latin-1 (use bytes() for binary data), the empty text for NULL.
     QString text() const;
     const QByteArray& bytes() const noexcept { return bytes_; }
+    // The floating-point value (0 for other kinds).
+    double toDouble() const noexcept { return double_; }
 
     friend bool operator==(const Value&, const Value&) = default;
 

@@ -82,7 +82,7 @@ void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
     const bool single = kind == ValueKind::NormalSingle;
     const double smallest = single ? static_cast<double>(std::numeric_limits<float>::min())
                                    : std::numeric_limits<double>::min();
-    const double d = v.text().toDouble();
+    const double d = v.toDouble();
     if (d == 0 || std::fabs(d) >= smallest)
         return;
     throw Refusal(QStringLiteral("The value %1 is closer to zero than SQL Server's %2 holds "
@@ -94,20 +94,22 @@ void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
 
 // What differs between the two targets: how bytes and text are written.
 struct TargetForms {
-    QString (*binary)(const QByteArray&);
-    QString (*text)(const QString&);
+    void (*binary)(QString&, const QByteArray&);
+    void (*text)(QString&, const QString&);
 };
 
-QString literal(const odbc::Value& value, ValueKind kind, const TargetForms& forms) {
+void appendLiteral(QString& out, const odbc::Value& value, ValueKind kind,
+                   const TargetForms& forms) {
     if (value.isNull() || notACalendarDate(value, kind))
-        return kNull;
-    if (kind == ValueKind::Bit)
-        return quoted(bitText(value));
-    if (value.kind() == odbc::Value::Kind::Binary)
-        return forms.binary(value.bytes());
-    if (kind == ValueKind::Temporal)
-        return quoted(paddedYear(value.text()));
-    return forms.text(value.text());
+        out += kNull;
+    else if (kind == ValueKind::Bit)
+        appendQuoted(out, bitText(value));
+    else if (value.kind() == odbc::Value::Kind::Binary)
+        forms.binary(out, value.bytes());
+    else if (kind == ValueKind::Temporal)
+        appendQuoted(out, paddedYear(value.text()));
+    else
+        forms.text(out, value.text());
 }
 
 } // namespace
@@ -138,22 +140,34 @@ bool notACalendarDate(const odbc::Value& value, ValueKind kind) {
 }
 
 QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
+    QString out;
+    appendMysqlLiteral(out, value, kind);
+    return out;
+}
+
+void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal) {
         if (!value.isNull())
             refuseSeventhDigit(value.text());
         kind = ValueKind::Temporal;
     }
-    return literal(value, kind, TargetForms{&mysqlBinary, &mysqlString});
+    appendLiteral(out, value, kind, TargetForms{&appendMysqlBinary, &appendMysqlString});
 }
 
 QString mssqlLiteral(const odbc::Value& value, ValueKind kind) {
+    QString out;
+    appendMssqlLiteral(out, value, kind);
+    return out;
+}
+
+void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal)
         kind = ValueKind::Temporal;
     if (kind == ValueKind::NormalSingle || kind == ValueKind::NormalDouble) {
         refuseBelowNormal(value, kind);
         kind = ValueKind::Plain;
     }
-    return literal(value, kind, TargetForms{&mssqlBinary, &mssqlText});
+    appendLiteral(out, value, kind, TargetForms{&appendMssqlBinary, &appendMssqlText});
 }
 
 } // namespace fq::sql

@@ -21,7 +21,11 @@ bool notACalendarDate(const odbc::Value& value, ValueKind kind);
 // For MySQL (the session runs with NO_BACKSLASH_ESCAPES, so only quotes are doubled; a text
 // with a zero character goes as a hexadecimal utf8mb4 literal).
 QString mysqlLiteral(const odbc::Value& value, ValueKind kind);
+// The same literal, appended to the end of a statement being built. A refused value (a Refusal)
+// may leave part of it behind.
+void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 // For SQL Server (N'...' for text outside ASCII).
 QString mssqlLiteral(const odbc::Value& value, ValueKind kind);
+void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 
 } // namespace fq::sql

@@ -75,21 +75,45 @@ bool isAsciiDigit(QChar c) {
     return u >= u'0' && u <= u'9';
 }
 
+// Appends the text between the two delimiters, every closing delimiter in it doubled.
+void appendDelimited(QString& out, const QString& name, QChar open, QChar close) {
+    out += open;
+    qsizetype from = 0;
+    for (qsizetype at = name.indexOf(close); at >= 0; at = name.indexOf(close, from)) {
+        out.append(QStringView(name).mid(from, at + 1 - from));
+        out += close;
+        from = at + 1;
+    }
+    out.append(QStringView(name).mid(from));
+    out += close;
+}
+
 QString delimited(const QString& name, QChar open, QChar close) {
     QString out;
     out.reserve(name.size() + 2);
-    out += open;
-    for (QChar c : name) {
-        out += c;
-        if (c == close)
-            out += c;
-    }
-    out += close;
+    appendDelimited(out, name, open, close);
     return out;
 }
 
-QString hexDigits(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toHex().toUpper());
+// Appends the bytes as upper-case hexadecimal digits.
+void appendHexDigits(QString& out, const QByteArray& bytes) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size() * 2);
+    QChar* d = out.data() + start;
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        *d++ = QChar(kDigits[u >> 4]);
+        *d++ = QChar(kDigits[u & 0xf]);
+    }
+}
+
+bool isAscii(const QString& text) {
+    for (QChar c : text) {
+        if (c.unicode() > 0x7f)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -133,30 +157,58 @@ QString quoted(const QString& text) {
     return delimited(text, u'\'', u'\'');
 }
 
+void appendQuoted(QString& out, const QString& text) {
+    appendDelimited(out, text, u'\'', u'\'');
+}
+
 QString mysqlString(const QString& text) {
-    if (!text.contains(QChar(u'\0')))
-        return quoted(text);
-    return QStringLiteral("_utf8mb4 X'") + hexDigits(text.toUtf8()) + u'\'';
+    QString out;
+    appendMysqlString(out, text);
+    return out;
+}
+
+void appendMysqlString(QString& out, const QString& text) {
+    if (!text.contains(QChar(u'\0'))) {
+        appendQuoted(out, text);
+        return;
+    }
+    out += QLatin1String("_utf8mb4 X'");
+    appendHexDigits(out, text.toUtf8());
+    out += u'\'';
 }
 
 QString mssqlString(const QString& text) {
-    for (QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return u'N' + quoted(text);
-    }
-    return quoted(text);
+    QString out;
+    appendMssqlString(out, text);
+    return out;
+}
+
+void appendMssqlString(QString& out, const QString& text) {
+    if (!isAscii(text))
+        out += u'N';
+    appendQuoted(out, text);
 }
 
 QString mssqlText(const QString& text) {
-    if (!text.contains(QChar(u'\0')))
-        return mssqlString(text);
+    QString out;
+    appendMssqlText(out, text);
+    return out;
+}
+
+void appendMssqlText(QString& out, const QString& text) {
+    if (!text.contains(QChar(u'\0'))) {
+        appendMssqlString(out, text);
+        return;
+    }
     QByteArray utf16le;
     utf16le.reserve(text.size() * 2);
     for (QChar c : text) {
         utf16le.append(static_cast<char>(c.unicode() & 0xff));
         utf16le.append(static_cast<char>(c.unicode() >> 8));
     }
-    return QStringLiteral("CONVERT(nvarchar(max), ") + mssqlBinary(utf16le) + u')';
+    out += QLatin1String("CONVERT(nvarchar(max), ");
+    appendMssqlBinary(out, utf16le);
+    out += u')';
 }
 
 QString mssqlUnicodeString(const QString& text) {
@@ -164,11 +216,26 @@ QString mssqlUnicodeString(const QString& text) {
 }
 
 QString mssqlBinary(const QByteArray& bytes) {
-    return QStringLiteral("0x") + hexDigits(bytes);
+    QString out;
+    appendMssqlBinary(out, bytes);
+    return out;
+}
+
+void appendMssqlBinary(QString& out, const QByteArray& bytes) {
+    out += QLatin1String("0x");
+    appendHexDigits(out, bytes);
 }
 
 QString mysqlBinary(const QByteArray& bytes) {
-    return QStringLiteral("X'") + hexDigits(bytes) + u'\'';
+    QString out;
+    appendMysqlBinary(out, bytes);
+    return out;
+}
+
+void appendMysqlBinary(QString& out, const QByteArray& bytes) {
+    out += QLatin1String("X'");
+    appendHexDigits(out, bytes);
+    out += u'\'';
 }
 
 } // namespace fq::sql

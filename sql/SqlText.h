@@ -24,17 +24,24 @@ QString mysqlBareName(const QString& name);
 
 // 'text' with every single quote doubled.
 QString quoted(const QString& text);
+void appendQuoted(QString& out, const QString& text);
+
+// The literals below each come in two forms: the text itself, and appended to the end of a
+// statement being built (the same characters, without a text of their own on the way).
 // A MySQL string literal for a session with NO_BACKSLASH_ESCAPES: quoted(); a text that holds
 // U+0000 is written as _utf8mb4 X'...' instead, since the driver ends a statement at a zero
 // character.
 QString mysqlString(const QString& text);
+void appendMysqlString(QString& out, const QString& text);
 // A SQL Server string literal: quoted(), with the N prefix when the text holds any character
 // outside ASCII, so it does not pass through the database's code page.
 QString mssqlString(const QString& text);
+void appendMssqlString(QString& out, const QString& text);
 // A SQL Server text value: mssqlString(); a text that holds U+0000 is written as
 // CONVERT(nvarchar(max), 0x...) of its UTF-16LE bytes instead, since FreeTDS ends a batch at a
 // zero character.
 QString mssqlText(const QString& text);
+void appendMssqlText(QString& out, const QString& text);
 // A SQL Server Unicode string literal, N'text', whatever the text holds: for names compared
 // with the catalog's nvarchar columns and passed to OBJECT_ID.
 QString mssqlUnicodeString(const QString& text);
@@ -45,6 +52,8 @@ QString mssqlUnicodeString(const QString& text);
 // of 0x80 or more would arrive as the two bytes of its character, and a zero byte would end the
 // statement.
 QString mssqlBinary(const QByteArray& bytes);
+void appendMssqlBinary(QString& out, const QByteArray& bytes);
 QString mysqlBinary(const QByteArray& bytes);
+void appendMysqlBinary(QString& out, const QByteArray& bytes);
 
 } // namespace fq::sql

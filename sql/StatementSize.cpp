@@ -2,7 +2,7 @@
 
 namespace fq::sql {
 
-long long utf8Bytes(const QString& text) {
+long long utf8Bytes(QStringView text) {
     long long bytes = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {

@@ -18,9 +18,14 @@ QString createTable(const QString& table, const QList<TargetColumn>& columns, De
     return s + u')';
 }
 
+const QString kValueSeparator = QStringLiteral(", ");
+
+QString insertHead(const QString& table, Delimit delimit) {
+    return QStringLiteral("INSERT INTO ") + delimit(table) + QStringLiteral(" VALUES(");
+}
+
 QString insert(const QString& table, const QStringList& literals, Delimit delimit) {
-    return QStringLiteral("INSERT INTO ") + delimit(table) + QStringLiteral(" VALUES(") +
-           literals.join(QStringLiteral(", ")) + u')';
+    return insertHead(table, delimit) + literals.join(kValueSeparator) + u')';
 }
 
 } // namespace
@@ -98,6 +103,34 @@ QString mysqlInsert(const QString& table, const QStringList& literals) {
 
 QString mssqlInsert(const QString& table, const QStringList& literals) {
     return insert(table, literals, &bracketed);
+}
+
+InsertText::InsertText(Server target, const QString& table)
+    : text_(insertHead(table, target == Server::MySQL ? &backticked : &bracketed)),
+      head_(text_.size()) {}
+
+void InsertText::start() {
+    text_.truncate(head_);
+    starts_.clear();
+}
+
+QString& InsertText::next() {
+    if (!starts_.isEmpty())
+        text_ += kValueSeparator;
+    starts_.append(text_.size());
+    return text_;
+}
+
+const QString& InsertText::finish() {
+    text_ += u')';
+    return text_;
+}
+
+QStringView InsertText::literal(qsizetype index) const {
+    const qsizetype from = starts_.at(index);
+    const qsizetype to = index + 1 < starts_.size() ? starts_.at(index + 1) - kValueSeparator.size()
+                                                    : text_.size() - 1;
+    return QStringView(text_).mid(from, to - from);
 }
 
 } // namespace fq::sql

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sql/Server.h"
 #include "sql/TypeMap.h"
 
 #include <QList>
@@ -54,5 +55,27 @@ QString mssqlSelectAll(const QString& table);
 // "INSERT INTO `name` VALUES('7', 'O''Brien', NULL)": the literals joined by comma and space.
 QString mysqlInsert(const QString& table, const QStringList& literals);
 QString mssqlInsert(const QString& table, const QStringList& literals);
+
+// The INSERTs of one table's rows, each built in the same buffer, so that a row costs no text of
+// its own: start(), then each value's literal appended to next(), then finish(), which gives
+// exactly mysqlInsert's or mssqlInsert's text for those literals.
+class InsertText {
+public:
+    InsertText(Server target, const QString& table);
+
+    void start();
+    // The statement, to append the next value's literal to.
+    QString& next();
+    const QString& finish();
+
+    // Of the statement last finished: its values' literals, in order.
+    qsizetype valueCount() const noexcept { return starts_.size(); }
+    QStringView literal(qsizetype index) const;
+
+private:
+    QString text_;
+    qsizetype head_ = 0;
+    QList<qsizetype> starts_;
+};
 
 } // namespace fq::sql
