@@ -143,10 +143,9 @@ bool Statement::fetchRow(std::vector<Value>& row) {
     }
     if (!detail::succeeded(rc))
         fail(rc, "SQLFetch");
-    row.clear();
-    row.reserve(reads_.size());
+    row.resize(reads_.size());
     for (std::size_t i = 0; i < reads_.size(); ++i)
-        row.push_back(readValue(static_cast<SQLUSMALLINT>(i + 1), reads_[i]));
+        readValue(static_cast<SQLUSMALLINT>(i + 1), reads_[i], row[i]);
     return true;
 }
 
@@ -162,19 +161,28 @@ void Statement::readRemainingResults() {
     }
 }
 
-Value Statement::readValue(SQLUSMALLINT column, Read how) {
+void Statement::readValue(SQLUSMALLINT column, Read how, Value& value) {
     switch (how) {
     case Read::Text:
-        return connection_->textAsUtf8() ? readUtf8Text(column) : readText(column);
+        if (connection_->textAsUtf8())
+            readUtf8Text(column, value);
+        else
+            readText(column, value);
+        return;
     case Read::Binary:
-        return readBinary(column);
+        readBinary(column, value);
+        return;
     case Read::Double: {
         double d = 0;
         SQLLEN indicator = 0;
         const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_DOUBLE, &d, sizeof d, &indicator);
         if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
-        return indicator == SQL_NULL_DATA ? Value::null() : Value::fromDouble(d);
+        if (indicator == SQL_NULL_DATA)
+            value.setNull();
+        else
+            value.setDouble(d);
+        return;
     }
     case Read::Float: {
         float f = 0;
@@ -186,14 +194,21 @@ Value Statement::readValue(SQLUSMALLINT column, Read how) {
         // (0.10000000149011612 for 0.1f) reads back, as a double and so as a float, to exactly
         // the same bits; a shorter text (0.1, or 3.4028235e+38 for the largest float) would read
         // back as a double that is not a float, and above the largest float for the largest.
-        return indicator == SQL_NULL_DATA ? Value::null()
-                                          : Value::fromDouble(static_cast<double>(f));
+        if (indicator == SQL_NULL_DATA)
+            value.setNull();
+        else
+            value.setDouble(static_cast<double>(f));
+        return;
     }
     }
-    return Value::null();
 }
 
-Value Statement::readText(SQLUSMALLINT column) {
+// Long values: a first call into the reused buffer, which holds most values whole; then, when
+// the driver says how much is left, one call for all of the rest (at most kLargestChunk at a
+// time), and when it does not, calls with a buffer twice as large each time. No value is read
+// in many small pieces.
+
+void Statement::readText(SQLUSMALLINT column, Value& value) {
     QString text;
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
@@ -203,8 +218,13 @@ Value Statement::readText(SQLUSMALLINT column) {
             break; // the calls before read all of it
         if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return first ? Value::null() : Value::fromText(text);
+        if (indicator == SQL_NULL_DATA) {
+            if (first)
+                value.setNull();
+            else
+                value.setText(std::move(text));
+            return;
+        }
         // Room for this many characters besides the terminating NUL.
         const auto room = static_cast<SQLLEN>(textBuffer_.size()) - 1;
         const bool known = indicator != SQL_NO_TOTAL;
@@ -216,6 +236,10 @@ Value Statement::readText(SQLUSMALLINT column) {
             else // fitted, length not given: up to the terminating NUL
                 got = std::find(textBuffer_.begin(), textBuffer_.begin() + room, SQLWCHAR{0}) -
                       textBuffer_.begin();
+            if (first) {
+                value.setText(reinterpret_cast<const char16_t*>(textBuffer_.data()), got);
+                return;
+            }
             text.append(detail::fromWide(textBuffer_.data(), got));
             break;
         }
@@ -226,10 +250,10 @@ Value Statement::readText(SQLUSMALLINT column) {
         if (wanted > textBuffer_.size())
             textBuffer_.resize(std::min(wanted, kLargestChunk));
     }
-    return Value::fromText(std::move(text));
+    value.setText(std::move(text));
 }
 
-Value Statement::readUtf8Text(SQLUSMALLINT column) {
+void Statement::readUtf8Text(SQLUSMALLINT column, Value& value) {
     QByteArray utf8;
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
@@ -239,8 +263,13 @@ Value Statement::readUtf8Text(SQLUSMALLINT column) {
             break;
         if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return first ? Value::null() : Value::fromText(QString::fromUtf8(utf8));
+        if (indicator == SQL_NULL_DATA) {
+            if (first)
+                value.setNull();
+            else
+                value.setText(QString::fromUtf8(utf8));
+            return;
+        }
         // Room for this many bytes besides the terminating NUL.
         const auto room = static_cast<SQLLEN>(byteBuffer_.size()) - 1;
         const bool known = indicator != SQL_NO_TOTAL;
@@ -251,6 +280,10 @@ Value Statement::readUtf8Text(SQLUSMALLINT column) {
             else
                 got = std::find(byteBuffer_.begin(), byteBuffer_.begin() + room, '\0') -
                       byteBuffer_.begin();
+            if (first) {
+                value.setUtf8Text(byteBuffer_.data(), got);
+                return;
+            }
             utf8.append(byteBuffer_.data(), static_cast<qsizetype>(got));
             break;
         }
@@ -261,10 +294,10 @@ Value Statement::readUtf8Text(SQLUSMALLINT column) {
             byteBuffer_.resize(std::min(wanted, kLargestChunk));
     }
     // Whole before decoding: a character split between chunks is joined again.
-    return Value::fromText(QString::fromUtf8(utf8));
+    value.setText(QString::fromUtf8(utf8));
 }
 
-Value Statement::readBinary(SQLUSMALLINT column) {
+void Statement::readBinary(SQLUSMALLINT column, Value& value) {
     QByteArray bytes;
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
@@ -275,11 +308,20 @@ Value Statement::readBinary(SQLUSMALLINT column) {
             break;
         if (!detail::succeeded(rc))
             fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return first ? Value::null() : Value::fromBytes(bytes);
+        if (indicator == SQL_NULL_DATA) {
+            if (first)
+                value.setNull();
+            else
+                value.setBytes(std::move(bytes));
+            return;
+        }
         const bool known = indicator != SQL_NO_TOTAL;
         if (rc == SQL_SUCCESS || (known && indicator <= room)) {
             const SQLLEN got = known ? std::min(indicator, room) : room;
+            if (first) {
+                value.setBytes(byteBuffer_.data(), got);
+                return;
+            }
             bytes.append(byteBuffer_.data(), static_cast<qsizetype>(got));
             break;
         }
@@ -289,7 +331,7 @@ Value Statement::readBinary(SQLUSMALLINT column) {
         if (wanted > byteBuffer_.size())
             byteBuffer_.resize(std::min(wanted, kLargestChunk));
     }
-    return Value::fromBytes(std::move(bytes));
+    value.setBytes(std::move(bytes));
 }
 
 bool Statement::eof() const noexcept {

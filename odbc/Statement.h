@@ -47,12 +47,14 @@ private:
 
     void openResult(bool buffered);
     void describe(SQLSMALLINT columns);
+    // Fetches the next row into `row`, whose values are set in place.
     bool fetchRow(std::vector<Value>& row);
     void readRemainingResults();
-    Value readValue(SQLUSMALLINT column, Read how);
-    Value readText(SQLUSMALLINT column);
-    Value readUtf8Text(SQLUSMALLINT column);
-    Value readBinary(SQLUSMALLINT column);
+    // Each reads the column of the current row into the value, in place.
+    void readValue(SQLUSMALLINT column, Read how, Value& value);
+    void readText(SQLUSMALLINT column, Value& value);
+    void readUtf8Text(SQLUSMALLINT column, Value& value);
+    void readBinary(SQLUSMALLINT column, Value& value);
     [[noreturn]] void fail(SQLRETURN rc, const char* function) const;
 
     std::shared_ptr<ConnectionHandle> connection_;

@@ -1,5 +1,7 @@
 #include "odbc/Value.h"
 
+#include <QStringDecoder>
+
 #include <array>
 #include <charconv>
 #include <utility>
@@ -25,6 +27,56 @@ Value Value::fromDouble(double d) {
     v.kind_ = Kind::Double;
     v.double_ = d;
     return v;
+}
+
+// Set in place, the other storage keeps its room but holds nothing (equal values stay equal).
+void Value::setNull() noexcept {
+    kind_ = Kind::Null;
+    text_.truncate(0);
+    bytes_.truncate(0);
+    double_ = 0.0;
+}
+
+void Value::setText(const char16_t* text, qsizetype length) {
+    setNull();
+    kind_ = Kind::Text;
+    text_.append(reinterpret_cast<const QChar*>(text), length);
+}
+
+void Value::setUtf8Text(const char* utf8, qsizetype length) {
+    setNull();
+    kind_ = Kind::Text;
+    // UTF-8 never takes fewer bytes than UTF-16 takes units.
+    text_.resize(length);
+    // A byte order mark at the start is a character of the text like any other.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = decoder.appendToBuffer(text_.data(), QByteArrayView(utf8, length));
+    text_.truncate(end - text_.constData());
+}
+
+void Value::setText(QString text) {
+    setNull();
+    kind_ = Kind::Text;
+    text_ = std::move(text);
+}
+
+void Value::setBytes(const char* bytes, qsizetype length) {
+    setNull();
+    kind_ = Kind::Binary;
+    bytes_.append(bytes, length);
+}
+
+void Value::setBytes(QByteArray bytes) {
+    setNull();
+    kind_ = Kind::Binary;
+    bytes_ = std::move(bytes);
+}
+
+void Value::setDouble(double d) noexcept {
+    setNull();
+    kind_ = Kind::Double;
+    double_ = d;
 }
 
 QString Value::text() const {

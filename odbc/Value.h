@@ -22,6 +22,16 @@ public:
     static Value fromBytes(QByteArray bytes);
     static Value fromDouble(double d);
 
+    // The same values set in place: the storage of the value before is used again where it can
+    // be, so that reading row after row into the same values allocates nothing.
+    void setNull() noexcept;
+    void setText(const char16_t* text, qsizetype length);
+    void setUtf8Text(const char* utf8, qsizetype length);
+    void setText(QString text);
+    void setBytes(const char* bytes, qsizetype length);
+    void setBytes(QByteArray bytes);
+    void setDouble(double d) noexcept;
+
     Kind kind() const noexcept { return kind_; }
     bool isNull() const noexcept { return kind_ == Kind::Null; }
 
