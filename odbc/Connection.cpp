@@ -5,6 +5,9 @@
 #include "odbc/Odbc.h"
 #include "odbc/Statement.h"
 
+#include <QStringList>
+
+#include <atomic>
 #include <optional>
 
 namespace fq::odbc {
@@ -88,7 +91,29 @@ QString freeTdsConnectionString(const std::vector<Attribute>& all) {
     return result;
 }
 
+// The keys that make MariaDB's driver stream results, and whether the driver of this process takes
+// them: -1 not known yet, 0 no, 1 yes.
+const QString kStreamingKeys = QStringLiteral("NO_CACHE=1;FORWARDONLY=1;");
+std::atomic<int> mariadbTakesStreamingKeys{-1};
+
+QString withStreamingKeys(const QString& s) {
+    QString result = s;
+    if (!result.isEmpty() && !result.endsWith(u';'))
+        result.append(u';');
+    return result + kStreamingKeys;
+}
+
 } // namespace
+
+bool mariadbStreams(const QString& driverVersion) {
+    const QStringList parts = driverVersion.trimmed().split(u'.');
+    if (parts.size() < 3)
+        return false;
+    const int major = parts[0].toInt();
+    const int minor = parts[1].toInt();
+    const int patch = parts[2].toInt();
+    return major > 3 || (major == 3 && (minor > 1 || (minor == 1 && patch >= 17)));
+}
 
 QString driverConnectionString(const QString& connectionString) {
     const std::vector<Attribute> all = attributes(connectionString);
@@ -118,8 +143,25 @@ void Connection::Open(const QString& connectionString) {
         throw DbError(kGenericFailure, QStringLiteral("08002"), 0,
                       QStringLiteral("The connection is already open."));
     }
+    QString driverString = driverConnectionString(connectionString);
+    const std::vector<Attribute> all = attributes(connectionString);
+    const bool streamingKeysGiven = attribute(all, QLatin1String("NO_CACHE")).has_value();
+    if (!streamingKeysGiven && mariadbTakesStreamingKeys.load() == 1)
+        driverString = withStreamingKeys(driverString);
     auto handle = std::make_shared<ConnectionHandle>();
-    handle->connect(driverConnectionString(connectionString));
+    handle->connect(driverString);
+    if (handle->textAsUtf8() && mariadbTakesStreamingKeys.load() == -1) {
+        const bool streams = mariadbStreams(handle->driverVersion());
+        mariadbTakesStreamingKeys.store(streams ? 1 : 0);
+        if (streams && !streamingKeysGiven) {
+            handle.reset();
+            handle = std::make_shared<ConnectionHandle>();
+            handle->connect(withStreamingKeys(driverString));
+        }
+    }
+    streams_ = !handle->textAsUtf8() ||
+               (mariadbStreams(handle->driverVersion()) &&
+                (streamingKeysGiven || mariadbTakesStreamingKeys.load() == 1));
     handle_ = std::move(handle);
 }
 
@@ -141,6 +183,10 @@ Recordset Connection::Execute(const QString& statement) {
 void Connection::Close() noexcept {
     spare_.reset();
     handle_.reset();
+}
+
+bool Connection::streamsResults() const noexcept {
+    return handle_ && streams_;
 }
 
 int Connection::State() const noexcept {

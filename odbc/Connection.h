@@ -31,7 +31,10 @@ public:
     int CursorLocation = kUseServer;
 
     // Opens the connection. A SQL Server string whose Server= value names neither a port
-    // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows.
+    // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows. A
+    // MySQL string gets NO_CACHE=1;FORWARDONLY=1 appended where MariaDB's driver is one that
+    // then streams results (3.1.17 and later: the first connection of the process with such a
+    // driver tells, and is opened again with them).
     void Open(const QString& connectionString);
     // Runs one statement. Rows, if any, come back positioned on the first row. A statement
     // without rows leaves its handle to the next one (an INSERT per row allocates nothing).
@@ -39,6 +42,11 @@ public:
     void Close() noexcept;
     // 1 while open, 0 otherwise.
     int State() const noexcept;
+
+    // True when a result's rows come from the server as they are read, and false when the
+    // driver loads every row of a result into memory at Execute (MariaDB's driver before
+    // 3.1.17, or opened without NO_CACHE).
+    bool streamsResults() const noexcept;
 
     // The catalog's tables by bare name, in the catalog's order: user tables and views,
     // without the system schemas sys and INFORMATION_SCHEMA.
@@ -48,6 +56,7 @@ private:
     std::shared_ptr<ConnectionHandle> handle_;
     // The handle of the last statement that returned no rows, ready for the next one.
     std::unique_ptr<Statement> spare_;
+    bool streams_ = false;
 };
 
 // The string handed to the driver: the connection string as given; for the "SQL Server" driver
@@ -55,5 +64,9 @@ private:
 // value has no port or instance. Throws DbError for a SQL Server value that FreeTDS cannot read
 // whole (one that holds "};").
 QString driverConnectionString(const QString& connectionString);
+
+// True for a MariaDB Connector/ODBC version (SQL_DRIVER_VER, "03.01.0017") that streams a
+// result's rows with NO_CACHE=1;FORWARDONLY=1 instead of loading them all at once.
+bool mariadbStreams(const QString& driverVersion);
 
 } // namespace fq::odbc

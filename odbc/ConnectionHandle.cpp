@@ -23,6 +23,17 @@ ConnectionHandle::~ConnectionHandle() {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
 }
 
+QString ConnectionHandle::infoText(SQLUSMALLINT what) const {
+    std::vector<SQLWCHAR> text(256);
+    SQLSMALLINT bytes = 0;
+    const SQLRETURN rc = SQLGetInfoW(dbc_, what, text.data(),
+                                     static_cast<SQLSMALLINT>(text.size() * sizeof(SQLWCHAR)), &bytes);
+    if (!detail::succeeded(rc))
+        return {};
+    const auto length = std::min<qsizetype>(bytes / 2, static_cast<qsizetype>(text.size()) - 1);
+    return detail::fromWide(text.data(), std::max<qsizetype>(length, 0));
+}
+
 void ConnectionHandle::connect(const QString& driverString) {
     if (driverString.size() > std::numeric_limits<SQLSMALLINT>::max()) {
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
@@ -51,6 +62,7 @@ void ConnectionHandle::connect(const QString& driverString) {
         textAsUtf8_ = detail::fromWide(name.data(), std::max<qsizetype>(length, 0))
                           .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
     }
+    driverVersion_ = infoText(SQL_DRIVER_VER);
 }
 
 } // namespace fq::odbc

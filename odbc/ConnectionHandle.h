@@ -26,12 +26,18 @@ public:
     // UTF-8 (the connection's character set), which keeps every character.
     bool textAsUtf8() const noexcept { return textAsUtf8_; }
     SQLHDBC handle() const noexcept { return dbc_; }
+    // The driver's SQL_DRIVER_VER ("03.01.0015"); empty when it does not say.
+    const QString& driverVersion() const noexcept { return driverVersion_; }
 
 private:
+    // A text of SQLGetInfoW; empty when the driver does not give it.
+    QString infoText(SQLUSMALLINT what) const;
+
     std::shared_ptr<Environment> env_;
     SQLHDBC dbc_ = nullptr;
     bool connected_ = false;
     bool textAsUtf8_ = false;
+    QString driverVersion_;
 };
 
 } // namespace fq::odbc
