@@ -2,6 +2,7 @@
 
 #include "commands/NullDates.h"
 #include "commands/RefusedValues.h"
+#include "commands/SourceRows.h"
 
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
@@ -136,7 +137,7 @@ struct Progress {
 };
 
 // The values of the row the cursor stands on.
-QList<odbc::Value> currentRow(const odbc::Recordset& rs) {
+QList<odbc::Value> currentRow(const SourceRows& rs) {
     QList<odbc::Value> row;
     for (int i = 0; i < rs.FieldCount(); ++i)
         row << rs.Item(i);
@@ -213,6 +214,17 @@ QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& tab
     if (columns.isEmpty())
         throw noColumns(kMySql, table);
     return sql::mssqlColumnsFor(columns);
+}
+
+// MySQL's estimate of the table's rows; -1 when it gives none (a view) or cannot be asked.
+long long mysqlRowEstimate(odbc::Connection& mysql, const QString& table) {
+    try {
+        odbc::Recordset rs = mysql.Execute(sql::mysqlRowEstimate(table));
+        const auto n = rs.Eof() ? std::nullopt : number(rs.Item(0));
+        return n && *n >= 0 ? *n : -1;
+    } catch (const odbc::DbError&) {
+        return -1;
+    }
 }
 
 QString rows(long long n) {
@@ -323,7 +335,11 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
 
     // Each row is written before the next one is fetched.
     p.step = Step::ReadingRows;
-    odbc::Recordset rs = source.Execute(d.selectAll(name));
+    // A MySQL driver that loads a whole result into memory reads a large table in pages.
+    const long long estimate = d.source == Server::MySQL && !source.streamsResults()
+                                   ? mysqlRowEstimate(source, name)
+                                   : -1;
+    SourceRows rs(source, d.source, name, d.selectAll(name), estimate);
     sql::InsertText insert(d.target, name); // every row's statement is built in it
     QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
     while (!rs.Eof()) {

@@ -97,6 +97,60 @@ QString mssqlSelectAll(const QString& table) {
     return QStringLiteral("SELECT * FROM ") + mssqlBareName(table);
 }
 
+QString mysqlRowEstimate(const QString& table) {
+    return QStringLiteral("SELECT TABLE_ROWS FROM information_schema.TABLES "
+                          "WHERE TABLE_SCHEMA=DATABASE() AND TABLE_NAME=") +
+           mysqlString(table);
+}
+
+QString mysqlUniqueKeys(const QString& table) {
+    return QStringLiteral("SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, "
+                          "s.SUB_PART FROM information_schema.STATISTICS s "
+                          "JOIN information_schema.COLUMNS c ON c.TABLE_SCHEMA=s.TABLE_SCHEMA "
+                          "AND c.TABLE_NAME=s.TABLE_NAME AND c.COLUMN_NAME=s.COLUMN_NAME "
+                          "WHERE s.TABLE_SCHEMA=DATABASE() AND s.TABLE_NAME=") +
+           mysqlString(table) +
+           QStringLiteral(" AND s.NON_UNIQUE=0 "
+                          "ORDER BY s.INDEX_NAME<>'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX");
+}
+
+QString mysqlSnapshotIsolation() {
+    return QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+}
+
+QString mysqlStartSnapshot() {
+    return QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT");
+}
+
+QString mysqlEndSnapshot() {
+    return QStringLiteral("COMMIT");
+}
+
+QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
+                        const QStringList& after, long long rows) {
+    QStringList columns;
+    for (const QString& c : keyColumns)
+        columns << backticked(c);
+    QString s = QStringLiteral("SELECT *, ") + columns.join(QStringLiteral(", ")) +
+                QStringLiteral(" FROM ") + mysqlBareName(table);
+    if (!after.isEmpty()) {
+        // (a > x) OR (a = x AND b > y) OR ...: the rows after (x, y) in key order, in a form the
+        // server reads as a range of the key.
+        QStringList alternatives;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            QStringList terms;
+            for (qsizetype j = 0; j < i; ++j)
+                terms << columns[j] + QStringLiteral(" = ") + after[j];
+            terms << columns[i] + QStringLiteral(" > ") + after[i];
+            alternatives << (terms.size() == 1 ? terms[0]
+                                               : u'(' + terms.join(QStringLiteral(" AND ")) + u')');
+        }
+        s += QStringLiteral(" WHERE (") + alternatives.join(QStringLiteral(" OR ")) + u')';
+    }
+    return s + QStringLiteral(" ORDER BY ") + columns.join(QStringLiteral(", ")) +
+           QStringLiteral(" LIMIT %1").arg(rows);
+}
+
 QString mysqlInsert(const QString& table, const QStringList& literals) {
     return insert(table, literals, &backticked);
 }

@@ -52,6 +52,29 @@ QString mssqlCreateTable(const QString& table, const QList<TargetColumn>& column
 QString mysqlSelectAll(const QString& table);
 QString mssqlSelectAll(const QString& table);
 
+// The server's own cheap estimate of a table's rows: rows of one number each, to be added up (no
+// row, or NULL, when it has none). MySQL's information_schema.TABLES.TABLE_ROWS of the table in
+// the current database (NULL for a view).
+QString mysqlRowEstimate(const QString& table);
+
+// A large MySQL table is read in pages along a unique key whose columns are all NOT NULL, all
+// pages inside one transaction that reads the table as it was when it began.
+// The table's unique keys, one row per column: key name, column name, its data type, "YES" when
+// it may be NULL, and the length of a key on a prefix of the column (NULL for the whole column);
+// the primary key first, each key's columns in their order.
+QString mysqlUniqueKeys(const QString& table);
+// "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ", "START TRANSACTION WITH CONSISTENT
+// SNAPSHOT" and "COMMIT".
+QString mysqlSnapshotIsolation();
+QString mysqlStartSnapshot();
+QString mysqlEndSnapshot();
+// One page: every column, then the key's columns again, of the rows after the given key values
+// (literals, one per key column; none for the first page), in key order:
+// "SELECT *, `a`, `b` FROM name WHERE (`a` > 1 OR (`a` = 1 AND `b` > 'x')) ORDER BY `a`, `b`
+// LIMIT 10000".
+QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
+                        const QStringList& after, long long rows);
+
 // "INSERT INTO `name` VALUES('7', 'O''Brien', NULL)": the literals joined by comma and space.
 QString mysqlInsert(const QString& table, const QStringList& literals);
 QString mssqlInsert(const QString& table, const QStringList& literals);

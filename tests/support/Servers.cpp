@@ -77,7 +77,8 @@ QList<Session> parseMariaDb(const QStringList& lines) {
             continue;
         Session& s = sessions[open.value(id)];
         if (command == u"Query" || command == u"Execute") {
-            if (argument.startsWith(u"SET ") && !argument.contains(u"sql_mode="))
+            if (argument.startsWith(u"SET ") && !argument.contains(u"sql_mode=") &&
+                !argument.startsWith(u"SET TRANSACTION"))
                 continue; // the driver's own session set-up
             s.statements.append(argument);
             continuing = id;

@@ -26,7 +26,7 @@ struct Session {
     QString login;
     bool loggedIn = true; // false when the server refused the login
     // In the order sent; the drivers' own SET statements are left out (the program's sql_mode
-    // set-up is kept).
+    // set-up and its SET TRANSACTION are kept).
     QStringList statements;
     bool closed = false;
 };
