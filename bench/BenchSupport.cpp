@@ -1,0 +1,177 @@
+#include "BenchSupport.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace fq::bench {
+
+namespace {
+
+long statusKiB(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(static_cast<qsizetype>(std::strlen(key)))
+                .trimmed()
+                .split(' ')
+                .value(0)
+                .toLong();
+    }
+    return -1;
+}
+
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    std::string all;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR text[1024] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text,
+                                         &length)))
+            break;
+        all += std::string(reinterpret_cast<char*>(state)) + " " +
+               reinterpret_cast<char*>(text) + "\n";
+    }
+    return all;
+}
+
+} // namespace
+
+pid_t serverPid(Server server) {
+    // The pid file lies beside the socket (MariaDB) or the statement log (the test double).
+    const QString beside = test::localServerValue(
+        server == Server::MySQL ? QStringLiteral("MYSQL_SOCKET")
+                                : QStringLiteral("MSSQL_STATEMENT_LOG"));
+    const QString dir = QFileInfo(beside).absolutePath();
+    QFile f(dir + (server == Server::MySQL ? QStringLiteral("/mariadbd.pid")
+                                           : QStringLiteral("/tds.pid")));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const int pid = QString::fromLatin1(f.readAll()).trimmed().toInt(&ok);
+    return ok ? pid : -1;
+}
+
+bool pinProcess(pid_t pid, int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (cpu >= 0) {
+        CPU_SET(static_cast<std::size_t>(cpu), &set);
+    } else {
+        for (long c = 0; c < sysconf(_SC_NPROCESSORS_ONLN); ++c)
+            CPU_SET(static_cast<std::size_t>(c), &set);
+    }
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    bool all = !tasks.isEmpty();
+    for (const QString& task : tasks) {
+        if (sched_setaffinity(task.toInt(), sizeof set, &set) != 0)
+            all = false;
+    }
+    return all;
+}
+
+int allowedCpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    return CPU_COUNT(&set);
+}
+
+long peakKiB() {
+    return statusKiB("VmHWM:");
+}
+
+long residentKiB() {
+    return statusKiB("VmRSS:");
+}
+
+void resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double cpuSeconds() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+double loadAverage() {
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+double replay(Server, const QString& connectionString, const QStringList& statements) {
+    // Every text in the form the driver takes, made before the clock starts.
+    std::vector<std::u16string> texts;
+    texts.reserve(static_cast<std::size_t>(statements.size()));
+    for (const QString& s : statements)
+        texts.emplace_back(reinterpret_cast<const char16_t*>(s.utf16()),
+                           static_cast<std::size_t>(s.size()));
+    const std::u16string connect(reinterpret_cast<const char16_t*>(connectionString.utf16()),
+                                 static_cast<std::size_t>(connectionString.size()));
+
+    SQLHENV env = nullptr;
+    SQLHDBC dbc = nullptr;
+    SQLHSTMT stmt = nullptr;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+
+    QElapsedTimer timer;
+    timer.start();
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    SQLRETURN rc = SQLDriverConnectW(
+        dbc, nullptr, reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(connect.data())),
+        static_cast<SQLSMALLINT>(connect.size()), out, 1024, &outLength, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc))
+        throw std::runtime_error("replay: connect: " + diagnostics(SQL_HANDLE_DBC, dbc));
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    for (std::u16string& t : texts) {
+        rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(t.data()),
+                            static_cast<SQLINTEGER>(t.size()));
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            throw std::runtime_error("replay: " + diagnostics(SQL_HANDLE_STMT, stmt));
+        SQLFreeStmt(stmt, SQL_CLOSE);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    SQLDisconnect(dbc);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return seconds;
+}
+
+} // namespace fq::bench

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "sql/Server.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+#include <vector>
+
+// What the benchmarks share: the local servers' processes and where they run, the process's
+// memory, medians, and a bare ODBC client that replays statements.
+namespace fq::bench {
+
+// The process of a local server started by scripts/servers, from its pid file; -1 when it is not
+// running.
+pid_t serverPid(Server server);
+
+// Puts every thread of the process on the one CPU (or on all CPUs for -1). False when the
+// process or its threads could not be moved.
+bool pinProcess(pid_t pid, int cpu);
+// The number of CPUs this process may run on.
+int allowedCpus();
+
+// The process's peak resident memory (VmHWM) and resident memory now (VmRSS), in KiB.
+long peakKiB();
+long residentKiB();
+// Starts the peak over from the memory resident now.
+void resetPeak();
+
+double median(std::vector<double> values);
+
+// CPU time (user and system) this process has used, in seconds.
+double cpuSeconds();
+
+// The load average over the last minute.
+double loadAverage();
+
+// A bare client of a server's ODBC driver: the connection string Fernquill's copy uses, one
+// statement handle, SQLExecDirectW for each statement. Timed from before the login to after the
+// logout. Throws std::runtime_error with the driver's words when a statement fails.
+double replay(Server server, const QString& connectionString, const QStringList& statements);
+
+} // namespace fq::bench
