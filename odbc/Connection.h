@@ -32,8 +32,9 @@ public:
     // Opens the connection. A SQL Server string whose Server= value names neither a port
     // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows.
     void Open(const QString& connectionString);
-    // Runs one statement. Rows, if any, come back positioned on the first row.
-    Recordset Execute(const QString& statement);
+    // Runs one statement. Rows, if any, come back positioned on the first row. When asked, the
+    // number of rows the statement inserted, updated or deleted (-1 when the driver cannot tell).
+    Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
     void Close() noexcept;
     // 1 while open, 0 otherwise.
     int State() const noexcept;
@@ -46,8 +47,10 @@ private:
     std::shared_ptr<ConnectionHandle> handle_;
 };
 
-// The string handed to the driver: the connection string as given, plus FreeTDS's Port=1433
-// when the string is for the "SQL Server" driver and its Server= value has no port or instance.
+// The string handed to the driver: the connection string as given, plus, for the "SQL Server"
+// driver (FreeTDS), Port=1433 when its Server= value has no port or instance and TDS_Version=7.4
+// (without which FreeTDS ignores the login timeout), and for the "MySQL ODBC 3.51 Driver"
+// (MariaDB) CONN_TIMEOUT, the login timeout of limits().
 QString driverConnectionString(const QString& connectionString);
 
 } // namespace fq::odbc
