@@ -73,6 +73,7 @@ const std::vector<SystemObject>& InfoSchema::systemObjects() {
                                  u"indexes",
                                  u"key_constraints",
                                  u"objects",
+                                 u"partitions",
                                  u"schemas",
                                  u"sql_modules",
                                  u"system_columns",
@@ -331,6 +332,17 @@ bool InfoSchema::view(const Database& db, std::u16string_view schema, std::u16st
             const SchemaInfo* s = db.schema(t->schema);
             rows->push_back({nvalue(t->name), ivalue(t->objectId()), ivalue(s ? s->id : 1),
                              cvalue("U "), nvalue(u"USER_TABLE")});
+        }
+    } else if (text::equalsCi(schema, u"sys") && text::equalsCi(name, u"partitions")) {
+        // Every table is a heap of one partition (index_id 0) whose rows are counted exactly.
+        out.columns = {col(u"partition_id", Type::BigInt, 0, false),
+                       col(u"object_id", Type::Int, 0, false),
+                       col(u"index_id", Type::Int, 0, false),
+                       col(u"partition_number", Type::Int, 0, false), col(u"rows", Type::BigInt)};
+        for (const auto& t : db.tables()) {
+            rows->push_back({ivalue(static_cast<std::int64_t>(t->objectId()) << 16),
+                             ivalue(t->objectId()), ivalue(0), ivalue(1),
+                             ivalue(static_cast<std::int64_t>(t->rowCount()))});
         }
     } else if (text::equalsCi(schema, u"sys") && text::equalsCi(name, u"schemas")) {
         out.columns = {sysname(u"name", false), col(u"schema_id", Type::Int, 0, false),
