@@ -30,6 +30,10 @@ bool runOnce(const CommandContext& ctx, std::optional<odbc::Connection>& connect
         connection->Execute(statement);
     } catch (const odbc::DbError& e) {
         connection.reset();
+        if (e.interruption() == odbc::Interruption::StoppedAnswering)
+            whatFailed = QStringLiteral("%1 stopped answering when asked to %2; whether it did is "
+                                        "not known.")
+                             .arg(capitalized(target.serverName), work);
         reportFailure(ctx.dialogs, whatFailed, refusedBy(e));
         return false;
     }
@@ -72,6 +76,9 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
     for (int p = count - 1; p >= 0; --p) {
         if (!list.Selected(p))
             continue;
+        // Asked to stop (the program is ending): what was dropped stays dropped, the rest stays.
+        if (stopRequested(ctx))
+            return false;
         const QString name = list.List(p);
         if (!runOnce(ctx, connection, target, dropStatement(name),
                      QStringLiteral("drop the table \"%1\"").arg(name)))

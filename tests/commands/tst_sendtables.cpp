@@ -10,9 +10,9 @@
 #include <QTest>
 
 using namespace fq;
+using fq::Server;
 using test::entriesOf;
 using test::fillList;
-using fq::Server;
 using test::TransferHarness;
 
 namespace {
@@ -203,12 +203,14 @@ void TestSendTables::workedExampleToMySQL() {
                  sql::mysqlSessionSetup(), QStringLiteral("DROP TABLE `%1`").arg(name),
                  QStringLiteral("CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))").arg(name),
                  QStringLiteral("INSERT INTO `%1` VALUES('Smith', 'AB-1    ')").arg(name),
-                 QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name)}));
+                 QStringLiteral("INSERT INTO `%1` VALUES('O''Neil', NULL)").arg(name),
+                 sql::mysqlCountRows(name)}));
     const auto ms = h.sessionsMentioning(Server::MSSQL, {name});
     QCOMPARE(ms.size(), 1);
     QVERIFY(ms[0].closed);
-    QCOMPARE(ms[0].statements, (QStringList{sql::mssqlColumnsQuery(name),
-                                            QStringLiteral("SELECT * FROM %1").arg(name)}));
+    QCOMPARE(ms[0].statements,
+             (QStringList{sql::mssqlColumnsQuery(name), sql::mssqlRowEstimate(name),
+                          QStringLiteral("SELECT * FROM %1").arg(name)}));
 
     QCOMPARE(textRows(TransferHarness::rows(Server::MySQL, name)),
              (QList<QStringList>{{"O'Neil", "<NULL>"}, {"Smith", "AB-1"}}));
@@ -246,13 +248,15 @@ void TestSendTables::workedExampleToMSSQL() {
                  QStringLiteral(
                      "CREATE TABLE [%1]([id] int,[customer] nvarchar(40),[placed] datetime2(0))")
                      .arg(name),
-                 QStringLiteral("INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)").arg(name)}));
+                 QStringLiteral("INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)").arg(name),
+                 sql::mssqlCountRows(name)}));
     const auto my = h.sessionsMentioning(Server::MySQL, {name});
     QCOMPARE(my.size(), 1);
     QVERIFY(my[0].closed);
-    QCOMPARE(my[0].statements,
-             (QStringList{sql::mysqlSessionSetup(), QStringLiteral("describe %1").arg(name),
-                          QStringLiteral("SELECT * FROM %1").arg(name)}));
+    QCOMPARE(
+        my[0].statements,
+        (QStringList{sql::mysqlSessionSetup(), QStringLiteral("describe %1").arg(name),
+                     sql::mysqlRowEstimate(name), QStringLiteral("SELECT * FROM %1").arg(name)}));
 
     QCOMPARE(textRows(TransferHarness::rows(Server::MSSQL, name)),
              (QList<QStringList>{{"7", "O'Brien", "<NULL>"}}));
@@ -388,6 +392,7 @@ void TestSendTables::emptyTable() {
                            "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)")
                            .arg(name)
                      : QStringLiteral("CREATE TABLE [%1]([id] int,[v] nvarchar(80))").arg(name));
+    expected << (way.toMySql ? sql::mysqlCountRows(name) : sql::mssqlCountRows(name));
     QCOMPARE(sessions[0].statements, expected);
     QCOMPARE(entriesOf(way.targetList(h)), QStringList{name});
     QCOMPARE(TransferHarness::count(way.target(), name), 0LL);
