@@ -19,7 +19,7 @@ constexpr std::chrono::milliseconds kTick{100};
 
 } // namespace
 
-CommandRunner::CommandRunner(ui::Dialogs& dialogs) : dialogs_(dialogs, *this) {
+CommandRunner::CommandRunner(ui::Dialogs& dialogs) : dialogs_(dialogs, uiThread_) {
     // A box asked for by the worker takes the place of the progress window while it is open.
     dialogs_.setAroundBox([this](bool showing) {
         boxShown_ = showing;
@@ -67,9 +67,7 @@ void CommandRunner::run(QWidget& owner, Kind kind, const std::function<void()>& 
             thrown = std::current_exception();
         }
         done.store(true);
-        // Wakes the wait below.
-        QMetaObject::invokeMethod(
-            this, [] {}, Qt::QueuedConnection);
+        uiThread_.wakeUp(); // the wait below
     });
     worker_ = worker.get_id();
 
@@ -78,9 +76,12 @@ void CommandRunner::run(QWidget& owner, Kind kind, const std::function<void()>& 
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { tick(owner, kind, clock); });
     ticker.start(kTick);
-    // The window goes on painting and handling its events; the blocker drops its input.
-    while (!done.load())
+    // The window goes on painting and handling its events; the blocker drops its input. The
+    // worker's calls on the window's thread are carried out here.
+    while (!done.load()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        uiThread_.runPending();
+    }
     ticker.stop();
     worker.join();
     worker_ = {};
@@ -119,6 +120,7 @@ void CommandRunner::tick(QWidget& owner, Kind kind, const QElapsedTimer& clock) 
                         std::chrono::duration_cast<std::chrono::seconds>(wait->silent).count())};
             },
             &owner);
+        progressWindow_->setFont(owner.font());
         connect(progressWindow_.data(), &ui::qt::ProgressWindow::cancelPressed, this,
                 &CommandRunner::cancel);
     }

@@ -23,12 +23,14 @@ class ProgressWindow;
 
 namespace fq::app {
 
-// Runs the windows' commands on a worker thread, one at a time. While a command runs the
+// Runs the windows' commands on a worker thread, one at a time, and waits for each on the
+// window's thread in a loop that goes on handling the windows' events. While a command runs the
 // windows keep painting but take no input: a click or key made meanwhile is dropped, so it can
 // never run a command afterwards. The command's message and input boxes, list changes, pointer
-// changes and reads of the settings boxes are carried out on the window's thread while the
-// worker waits for them, so the commands keep their order of statements, questions and list
-// updates. A copy that has run for about a second gets the progress window, with Cancel.
+// changes and reads of the settings boxes are handed over to the window's thread (uiThread())
+// while the worker waits for them, so the commands keep their order of statements, questions
+// and list updates. A copy that has run for about a second gets the progress window, with
+// Cancel.
 class CommandRunner final : public QObject {
     Q_OBJECT
 public:
@@ -57,11 +59,13 @@ public:
     // The program is ending: no box is shown any more, the command stops after the statement it
     // is waiting for, and the program ends once it has. Ends it at once when nothing runs.
     void endProgram();
+    bool ending() const { return ending_; }
 
-    // What the worker uses: the program's boxes, shown on the window's thread, and the progress
-    // of the running command.
+    // What the worker uses: the program's boxes, shown on the window's thread, the progress of
+    // the running command, and the hand-over of its other calls to the window's thread.
     ui::Dialogs& dialogs() { return dialogs_; }
     ui::ProgressState& progress() { return progress_; }
+    ui::qt::UiThread& uiThread() { return uiThread_; }
 
     // The progress window of the running copy, once it has appeared.
     ui::qt::ProgressWindow* progressWindow() const;
@@ -73,6 +77,7 @@ private:
     void tick(QWidget& owner, Kind kind, const QElapsedTimer& clock);
     void cancel();
 
+    ui::qt::UiThread uiThread_;
     ui::qt::UiThreadDialogs dialogs_;
     ui::ProgressState progress_;
     QList<QPointer<QWidget>> windows_;

@@ -175,7 +175,7 @@ sql::ConnectionSettings Form1::currentSettings() const {
 }
 
 commands::SettingsSource Form1::settingsSource() {
-    return [this] { return ui::qt::onThreadOf(*this, [this] { return currentSettings(); }); };
+    return [this] { return runner_.uiThread().call([this] { return currentSettings(); }); };
 }
 
 bool Form1::bothProbesSucceed(const sql::ConnectionSettings& s) {
@@ -236,7 +236,8 @@ void Form1::storeSetting(const QString& key, const QString& value) {
 }
 
 void Form1::okPressed() {
-    if (bothProbesSucceed(currentSettings()))
+    // Closed while the probes ran: the program ends instead.
+    if (bothProbesSucceed(currentSettings()) && !runner_.ending())
         showTableManager();
 }
 

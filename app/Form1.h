@@ -82,9 +82,9 @@ private:
     ui::Dialogs& dialogs_;
     QString appFolder_;
     ui::qt::WindowPointer pointer_;
-    ui::qt::UiThreadPointer workerPointer_{pointer_, *this};
-    ui::qt::HoverRules* hover_ = nullptr;
     CommandRunner runner_{dialogs_};
+    ui::qt::UiThreadPointer workerPointer_{pointer_, runner_.uiThread()};
+    ui::qt::HoverRules* hover_ = nullptr;
     std::unique_ptr<Form2> form2_;
 
     // Each control's objectName is its name of old (Frame1, Text1, Check3, ...).

@@ -41,8 +41,10 @@ Form2::Form2(Form1& setup, ui::Dialogs& dialogs, QString appFolder)
     setWindowIcon(fernquillIcon());
     setFont(arial9(false));
     buildControls();
-    workerMysqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mysqlList_, *this);
-    workerMssqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mssqlList_, *this);
+    ui::qt::UiThread& ui = setup_.runner().uiThread();
+    workerPointer_ = std::make_unique<ui::qt::UiThreadPointer>(pointer_, ui);
+    workerMysqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mysqlList_, ui);
+    workerMssqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mssqlList_, ui);
     workerSettings_ = setup_.settingsSource();
     setup_.runner().addWindow(*this);
     connectCommands();
@@ -133,7 +135,7 @@ void Form2::buildControls() {
 commands::CommandContext Form2::workerContext() {
     CommandRunner& runner = setup_.runner();
     return commands::CommandContext{*workerMysqlList_, *workerMssqlList_, runner.dialogs(),
-                                    workerPointer_,    workerSettings_,   &runner.progress()};
+                                    *workerPointer_,   workerSettings_,   &runner.progress()};
 }
 
 void Form2::connectCommands() {

@@ -57,7 +57,7 @@ private:
     ui::Dialogs& dialogs_;
     QString appFolder_;
     ui::qt::WindowPointer pointer_;
-    ui::qt::UiThreadPointer workerPointer_{pointer_, *this};
+    std::unique_ptr<ui::qt::UiThreadPointer> workerPointer_;
     std::unique_ptr<ui::qt::UiThreadTableList> workerMysqlList_;
     std::unique_ptr<ui::qt::UiThreadTableList> workerMssqlList_;
     commands::SettingsSource workerSettings_;

@@ -1,56 +1,102 @@
 #include "ui/qt/UiThread.h"
 
+#include <QAbstractEventDispatcher>
+
 namespace fq::ui::qt {
 
+UiThread::UiThread()
+    : thread_(QThread::currentThread()), dispatcher_(QAbstractEventDispatcher::instance()) {}
+
+void UiThread::hand(std::function<void()> run) {
+    Task task{std::move(run), nullptr, false};
+    {
+        const std::lock_guard lock(mutex_);
+        pending_.push_back(&task);
+    }
+    wakeUp();
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&task] { return task.done; });
+    if (task.thrown)
+        std::rethrow_exception(task.thrown);
+}
+
+void UiThread::runPending() {
+    for (;;) {
+        Task* task = nullptr;
+        {
+            const std::lock_guard lock(mutex_);
+            if (pending_.empty())
+                return;
+            task = pending_.front();
+            pending_.pop_front();
+        }
+        std::exception_ptr thrown;
+        try {
+            task->run();
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            task->thrown = thrown;
+            task->done = true;
+        }
+        finished_.notify_all();
+    }
+}
+
+void UiThread::wakeUp() {
+    if (dispatcher_ != nullptr)
+        dispatcher_->wakeUp();
+}
+
 int UiThreadTableList::ListCount() const {
-    return onThreadOf(context_, [this] { return list_.ListCount(); });
+    return ui_.call([this] { return list_.ListCount(); });
 }
 
 QString UiThreadTableList::List(int index) const {
-    return onThreadOf(context_, [this, index] { return list_.List(index); });
+    return ui_.call([this, index] { return list_.List(index); });
 }
 
 bool UiThreadTableList::Selected(int index) const {
-    return onThreadOf(context_, [this, index] { return list_.Selected(index); });
+    return ui_.call([this, index] { return list_.Selected(index); });
 }
 
 void UiThreadTableList::SetSelected(int index, bool selected) {
-    onThreadOf(context_, [this, index, selected] { list_.SetSelected(index, selected); });
+    ui_.call([this, index, selected] { list_.SetSelected(index, selected); });
 }
 
 int UiThreadTableList::ListIndex() const {
-    return onThreadOf(context_, [this] { return list_.ListIndex(); });
+    return ui_.call([this] { return list_.ListIndex(); });
 }
 
 void UiThreadTableList::SetListIndex(int index) {
-    onThreadOf(context_, [this, index] { list_.SetListIndex(index); });
+    ui_.call([this, index] { list_.SetListIndex(index); });
 }
 
 void UiThreadTableList::Clear() {
-    onThreadOf(context_, [this] { list_.Clear(); });
+    ui_.call([this] { list_.Clear(); });
 }
 
 void UiThreadTableList::AddItem(const QString& entry) {
-    onThreadOf(context_, [this, &entry] { list_.AddItem(entry); });
+    ui_.call([this, &entry] { list_.AddItem(entry); });
 }
 
 void UiThreadTableList::RemoveItem(int index) {
-    onThreadOf(context_, [this, index] { list_.RemoveItem(index); });
+    ui_.call([this, index] { list_.RemoveItem(index); });
 }
 
 int UiThreadPointer::MousePointer() const {
-    return onThreadOf(context_, [this] { return pointer_.MousePointer(); });
+    return ui_.call([this] { return pointer_.MousePointer(); });
 }
 
 void UiThreadPointer::SetMousePointer(int value) {
-    onThreadOf(context_, [this, value] { pointer_.SetMousePointer(value); });
+    ui_.call([this, value] { pointer_.SetMousePointer(value); });
 }
 
 int UiThreadDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                             const QString& detail) {
-    if (quiet_.load())
-        return style == kYesNo ? kAnswerNo : kAnswerOk;
-    return onThreadOf(context_, [&] {
+    return ui_.call([&] {
         if (quiet_.load())
             return style == kYesNo ? kAnswerNo : kAnswerOk;
         if (aroundBox_)
@@ -64,9 +110,7 @@ int UiThreadDialogs::MsgBox(const QString& prompt, int style, const QString& tit
 
 QString UiThreadDialogs::InputBox(const QString& prompt, const QString& title,
                                   const QString& defaultText) {
-    if (quiet_.load())
-        return {};
-    return onThreadOf(context_, [&] {
+    return ui_.call([&] {
         if (quiet_.load())
             return QString();
         if (aroundBox_)
