@@ -5,14 +5,18 @@
 #include "app/CommandRunner.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
+#include "odbc/Waiting.h"
 #include "settings/SettingsStore.h"
 #include "sql/SqlText.h"
 #include "support/Servers.h"
+#include "support/StoppedServer.h"
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/ProgressWindow.h"
 #include "ui/qt/QtTableList.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -25,6 +29,7 @@
 #include <memory>
 
 using namespace fq;
+using namespace std::chrono_literals;
 using fq::app::CommandRunner;
 using fq::app::Form1;
 using fq::app::Form2;
@@ -185,6 +190,8 @@ private slots:
     void clicksAndKeysDuringACommandNeverRunLater();
     void overwriteQuestionThenFailureMidCopy();
     void closingDuringACopyAsksNothingAndStops();
+    void cancelWhileWaitingForAStoppedServer();
+    void stalledListingAtStartShowsItsMessage();
 
 private:
     QList<std::pair<Server, QString>> made_;
@@ -427,6 +434,95 @@ void TestCommandThread::closingDuringACopyAsksNothingAndStops() {
     QCOMPARE(sessions.size(), 1);
     QVERIFY(sessions[0].closed);
     QVERIFY(test::count(way.target(), name) < 100000);
+}
+
+void TestCommandThread::cancelWhileWaitingForAStoppedServer() {
+    // The bound stays at its 60 s: what ends the wait here is Cancel.
+    const Way way{false};
+    const QString name = test::uniqueName(QStringLiteral("waiting"));
+    createNumbered(way.source(), made(way.source(), name), 100000);
+    made(way.target(), name);
+    Program p;
+    Form2& f = p.manager();
+    Program::selectOnly(way.sourceList(f), name);
+    std::unique_ptr<test::StoppedServer> stopped;
+    QString waitingLine;
+    bool cancelled = false;
+    whileRunning(
+        p.runner(), [&] { QTest::mouseClick(p.button(way.sendButton()), Qt::LeftButton); },
+        [&] {
+            ProgressWindow* w = p.runner().progressWindow();
+            if (w == nullptr || cancelled)
+                return;
+            if (stopped == nullptr) {
+                stopped = std::make_unique<test::StoppedServer>(way.target());
+                return;
+            }
+            const QString line = w->findChild<QLabel*>(QStringLiteral("Waiting"))->text();
+            if (line.startsWith(QStringLiteral("Waiting for SQL Server"))) {
+                waitingLine = line;
+                cancelled = true;
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cancel")),
+                                  Qt::LeftButton);
+            }
+        });
+    QVERIFY(stopped != nullptr);
+    stopped->resume();
+
+    QVERIFY2(waitingLine.contains(QRegularExpression(QStringLiteral("\u2026 \\d+ s$"))),
+             qPrintable(waitingLine));
+    QCOMPARE(p.dialogs.shown().size(), 1);
+    static const QRegularExpression said(
+        QStringLiteral("^Copying the table (\\S+) to SQL Server was stopped on request while "
+                       "copying row (\\d+)\\. The table is on SQL Server with the (\\d+) rows "
+                       "copied\\. Row \\2 was being sent and may have arrived as well\\. Nothing "
+                       "more was sent\\.$"));
+    const auto m = said.match(p.dialogs.shown()[0].prompt);
+    QVERIFY2(m.hasMatch(), qPrintable(p.dialogs.shown()[0].prompt));
+    const long long copied = m.captured(3).toLongLong();
+    QCOMPARE(m.captured(2).toLongLong(), copied + 1);
+    QTRY_VERIFY(test::count(way.target(), name) == copied ||
+                test::count(way.target(), name) == copied + 1);
+    QVERIFY(ui::ListContains(name, way.targetList(f)));
+    // The window works again.
+    QTest::mouseClick(p.button(way.deselectSourceButton()), Qt::LeftButton);
+    QVERIFY(test::selectedOf(way.sourceList(f)).isEmpty());
+}
+
+void TestCommandThread::stalledListingAtStartShowsItsMessage() {
+    // The SQL Server stops between the probes and the listing of the table manager.
+    odbc::setLimits(odbc::Limits{2s, 2s});
+    const QString name = test::uniqueName(QStringLiteral("listed"));
+    createNumbered(Server::MySQL, made(Server::MySQL, name), 0);
+    QTemporaryDir dir;
+    settings::SettingsStore store(dir.path());
+    NotingDialogs dialogs;
+    Form1 form1(store, dialogs, dir.path());
+    const sql::ConnectionSettings s = test::localServers();
+    const std::pair<const char*, QString> boxes[] = {
+        {"Text1", s.myServer},   {"Text2", s.myUser},    {"Text3", s.myPassword},
+        {"Text4", s.myDatabase}, {"Text5", s.msServer},  {"Text6", s.msUser},
+        {"Text7", s.msPassword}, {"Text8", s.msDatabase}};
+    for (const auto& [box, value] : boxes)
+        form1.findChild<QLineEdit*>(QString::fromLatin1(box))->setText(value);
+    QElapsedTimer clock;
+    {
+        test::StoppedServer stopped(Server::MSSQL);
+        clock.start();
+        form1.showTableManager();
+    }
+    const qint64 took = clock.elapsed();
+    odbc::setLimits(odbc::Limits{});
+    QVERIFY2(took < 2000 + 10000, qPrintable(QString::number(took)));
+    Form2* manager = form1.tableManager();
+    QVERIFY(manager != nullptr && manager->isVisible());
+    QCOMPARE(dialogs.shown().size(), 1);
+    QVERIFY2(dialogs.shown()[0].prompt.startsWith(
+                 QStringLiteral("The tables of the MS SQL Server database could not be listed.")),
+             qPrintable(dialogs.shown()[0].prompt));
+    QCOMPARE(manager->mssqlList().ListCount(), 0);
+    QVERIFY(ui::ListContains(name, manager->mysqlList()));
+    manager->close();
 }
 
 QTEST_MAIN(TestCommandThread)
