@@ -8,6 +8,8 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -17,7 +19,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -31,49 +32,53 @@ std::int64_t steadyNanoseconds(std::chrono::steady_clock::time_point t) {
 
 #ifdef __linux__
 
-// The process's TCP sockets that are connected to a peer: (descriptor, inode).
-std::vector<std::pair<int, ino_t>> connectedTcpSockets() {
-    std::vector<std::pair<int, ino_t>> found;
+// The process's sockets: (descriptor, inode), read from the names of the entries of
+// /proc/self/fd ("socket:[12345]") without touching the descriptors themselves, which other
+// threads may be using.
+std::vector<std::pair<int, unsigned long>> sockets() {
+    std::vector<std::pair<int, unsigned long>> found;
     DIR* dir = ::opendir("/proc/self/fd");
     if (dir == nullptr)
         return found;
-    const int own = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         char* end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == own)
+        if (end == entry->d_name || *end != '\0')
             continue;
-        const int descriptor = static_cast<int>(fd);
-        struct stat st {};
-        if (::fstat(descriptor, &st) != 0 || !S_ISSOCK(st.st_mode))
-            continue;
-        int type = 0;
-        socklen_t typeLength = sizeof type;
-        if (::getsockopt(descriptor, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 ||
-            type != SOCK_STREAM)
-            continue;
-        sockaddr_storage peer{};
-        socklen_t peerLength = sizeof peer;
-        if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
-            continue;
-        if (peer.ss_family != AF_INET && peer.ss_family != AF_INET6)
-            continue;
-        found.emplace_back(descriptor, st.st_ino);
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%ld", fd);
+        char target[64] = {};
+        const ssize_t length = ::readlink(path, target, sizeof target - 1);
+        unsigned long inode = 0;
+        if (length > 0 && std::sscanf(target, "socket:[%lu]", &inode) == 1)
+            found.emplace_back(static_cast<int>(fd), inode);
     }
     ::closedir(dir);
     return found;
+}
+
+bool isConnectedTcp(int fd) {
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_STREAM)
+        return false;
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
+        return false;
+    return peer.ss_family == AF_INET || peer.ss_family == AF_INET6;
 }
 
 // The socket the driver opened while connecting: the one connected TCP socket that was not
 // there before. A duplicate of it is kept, so that it can be shut down later whatever the
 // driver does with its own descriptor; -1 when it cannot be told (none, or several opened at
 // once by other threads).
-int duplicateNewSocket(const std::vector<std::pair<int, ino_t>>& before) {
+int duplicateNewSocket(const std::vector<std::pair<int, unsigned long>>& before) {
     int newOne = -1;
-    for (const auto& [fd, inode] : connectedTcpSockets()) {
+    for (const auto& [fd, inode] : sockets()) {
         const bool old = std::any_of(before.cbegin(), before.cend(),
                                      [inode = inode](const auto& b) { return b.second == inode; });
-        if (old)
+        if (old || !isConnectedTcp(fd))
             continue;
         if (newOne != -1)
             return -1;
@@ -133,7 +138,7 @@ void ConnectionHandle::connect(const QString& driverString, const QString& drive
                   SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr");
 
 #ifdef __linux__
-    const auto before = connectedTcpSockets();
+    const auto before = sockets();
 #endif
     // The completed string the driver reports back is not needed, but some drivers insist on
     // somewhere to write it.
