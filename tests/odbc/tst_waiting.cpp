@@ -99,12 +99,12 @@ void TestWaiting::addServers() {
 QString TestWaiting::newTable(Server server, int rows) {
     const QString name = fq::test::uniqueName("fq_waiting");
     Connection c = open(server);
-    c.Execute("CREATE TABLE " + delimited(server, name) + " (i int, t varchar(200))");
+    c.Execute("CREATE TABLE " + delimited(server, name) + " (i int, t varchar(1000))");
     tables_.append({server, name});
     for (int i = 0; i < rows; i += 100) {
         QStringList values;
         for (int j = i; j < std::min(rows, i + 100); ++j)
-            values << QString("(%1, '%2')").arg(j).arg(QString(150, QChar(u'a' + j % 26)));
+            values << QString("(%1, '%2')").arg(j).arg(QString(1000, QChar(u'a' + j % 26)));
         c.Execute("INSERT INTO " + delimited(server, name) + " VALUES " + values.join(", "));
     }
     return name;
@@ -116,6 +116,7 @@ void TestWaiting::silentServerIsCutAtTheBound_data() {
     QTest::newRow("MySQL, an INSERT") << Server::MySQL << false;
     QTest::newRow("SQL Server, an INSERT") << Server::MSSQL << false;
     // FreeTDS hands out rows as they come; MariaDB's driver has them all before Execute returns.
+    // The 20 MB of rows are more than the sockets' buffers hold once the server has stopped.
     QTest::newRow("SQL Server, rows being read") << Server::MSSQL << true;
 }
 

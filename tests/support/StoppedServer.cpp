@@ -2,7 +2,10 @@
 
 #include "support/TestSupport.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include <csignal>
 #include <cstdio>
@@ -10,6 +13,29 @@
 #include <unistd.h>
 
 namespace fq::test {
+
+namespace {
+
+// True when every thread of the process is in the stopped state ('T' in /proc/<pid>/task/*/stat).
+bool allThreadsStopped(pid_t pid) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QStringList ids = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (ids.isEmpty())
+        return false;
+    for (const QString& id : ids) {
+        QFile stat(tasks.filePath(id + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue; // the thread has ended
+        // "<tid> (<name>) <state> ...": the state follows the last closing parenthesis.
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        if (close < 0 || close + 2 >= line.size() || line.at(close + 2) != 'T')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 pid_t StoppedServer::pidOf(Server server) {
     const QString file =
@@ -50,6 +76,11 @@ StoppedServer::StoppedServer(pid_t pid) {
     guardian_ = fds[1];
     pid_ = pid;
     ::kill(pid_, SIGSTOP);
+    // The signal is delivered in its own time: wait until every thread of the server has stopped,
+    // so that nothing sent from here on is answered.
+    QDeadlineTimer deadline(5000);
+    while (!allThreadsStopped(pid_) && !deadline.hasExpired())
+        QThread::msleep(1);
 }
 
 StoppedServer::~StoppedServer() {
