@@ -32,8 +32,9 @@ public:
     // Opens the connection. A SQL Server string whose Server= value names neither a port
     // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows.
     void Open(const QString& connectionString);
-    // Runs one statement. Rows, if any, come back positioned on the first row.
-    Recordset Execute(const QString& statement);
+    // Runs one statement. Rows, if any, come back positioned on the first row. When asked, the
+    // number of rows the statement inserted, updated or deleted (-1 when the driver cannot tell).
+    Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
     void Close() noexcept;
     // 1 while open, 0 otherwise.
     int State() const noexcept;
@@ -47,9 +48,11 @@ private:
 };
 
 // The string handed to the driver: the connection string as given; for the "SQL Server" driver
-// (FreeTDS) each value in braces written as FreeTDS reads it, and Port=1433 added when its Server=
-// value has no port or instance. Throws DbError for a SQL Server value that FreeTDS cannot read
-// whole (one that holds "};").
+// (FreeTDS) each value in braces written as FreeTDS reads it, Port=1433 added when its Server=
+// value has no port or instance, and TDS_Version=7.4 (without which FreeTDS ignores the login
+// timeout); for the "MySQL ODBC 3.51 Driver" (MariaDB) CONN_TIMEOUT, the login timeout of
+// limits(). Throws DbError for a SQL Server value that FreeTDS cannot read whole (one that holds
+// "};").
 QString driverConnectionString(const QString& connectionString);
 
 } // namespace fq::odbc

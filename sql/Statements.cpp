@@ -92,6 +92,25 @@ QString mssqlSelectAll(const QString& table) {
     return QStringLiteral("SELECT * FROM ") + mssqlBareName(table);
 }
 
+QString mysqlRowEstimate(const QString& table) {
+    return QStringLiteral("SELECT TABLE_ROWS FROM information_schema.TABLES "
+                          "WHERE TABLE_SCHEMA=DATABASE() AND TABLE_NAME=") +
+           mysqlString(table);
+}
+
+QString mssqlRowEstimate(const QString& table) {
+    return QStringLiteral("SELECT rows FROM sys.partitions WHERE object_id=OBJECT_ID(") +
+           mssqlUnicodeString(mssqlBareName(table)) + QStringLiteral(") AND index_id < 2");
+}
+
+QString mysqlCountRows(const QString& table) {
+    return QStringLiteral("SELECT COUNT(*) FROM ") + backticked(table);
+}
+
+QString mssqlCountRows(const QString& table) {
+    return QStringLiteral("SELECT COUNT(*) FROM ") + bracketed(table);
+}
+
 QString mysqlInsert(const QString& table, const QStringList& literals) {
     return insert(table, literals, &backticked);
 }

@@ -51,6 +51,17 @@ QString mssqlCreateTable(const QString& table, const QList<TargetColumn>& column
 QString mysqlSelectAll(const QString& table);
 QString mssqlSelectAll(const QString& table);
 
+// The server's own cheap estimate of a table's rows: rows of one number each, to be added up (no
+// row, or NULL, when it has none). MySQL's information_schema.TABLES.TABLE_ROWS of the table in
+// the current database; SQL Server's row counts of the partitions of the table's heap or
+// clustered index in sys.partitions.
+QString mysqlRowEstimate(const QString& table);
+QString mssqlRowEstimate(const QString& table);
+
+// "SELECT COUNT(*) FROM `name`" / "SELECT COUNT(*) FROM [name]": the rows a copied table holds.
+QString mysqlCountRows(const QString& table);
+QString mssqlCountRows(const QString& table);
+
 // "INSERT INTO `name` VALUES('7', 'O''Brien', NULL)": the literals joined by comma and space.
 QString mysqlInsert(const QString& table, const QStringList& literals);
 QString mssqlInsert(const QString& table, const QStringList& literals);
