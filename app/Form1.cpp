@@ -63,6 +63,7 @@ Form1::Form1(settings::SettingsStore& store, ui::Dialogs& dialogs, QString appFo
     setFont(arial9(false));
     paintWhite(*this);
     buildControls();
+    runner_.addWindow(*this);
     const double dpi = ui::qt::logicalDpi(this);
     setFixedSize(ui::qt::twipsToPixels(kClientWidth, dpi),
                  ui::qt::twipsToPixels(kClientHeight, dpi));
@@ -129,12 +130,14 @@ void Form1::buildControls() {
     okButton_ = button("Check2", "OK", this);
     setTwipsGeometry(*okButton_, 120, 6120, 6135, 375);
 
-    testMysqlButton_->onPress(this, [this] {
-        commands::TestConnection(Server::MySQL, currentSettings(), dialogs_, pointer_);
-    });
-    testMssqlButton_->onPress(this, [this] {
-        commands::TestConnection(Server::MSSQL, currentSettings(), dialogs_, pointer_);
-    });
+    const auto testConnection = [this](Server server) {
+        const sql::ConnectionSettings s = currentSettings();
+        runner_.run(*this, CommandRunner::Kind::Plain, [this, server, &s] {
+            commands::TestConnection(server, s, runner_.dialogs(), workerPointer_);
+        });
+    };
+    testMysqlButton_->onPress(this, [testConnection] { testConnection(Server::MySQL); });
+    testMssqlButton_->onPress(this, [testConnection] { testConnection(Server::MSSQL); });
     okButton_->onPress(this, [this] { okPressed(); });
 
     // Keyboard focus: the MySQL boxes, its test button, OK, then the SQL Server boxes and their
@@ -171,8 +174,16 @@ sql::ConnectionSettings Form1::currentSettings() const {
     return s;
 }
 
-commands::SettingsSource Form1::settingsSource() const {
-    return [this] { return currentSettings(); };
+commands::SettingsSource Form1::settingsSource() {
+    return [this] { return runner_.uiThread().call([this] { return currentSettings(); }); };
+}
+
+bool Form1::bothProbesSucceed(const sql::ConnectionSettings& s) {
+    bool both = false;
+    runner_.run(*this, CommandRunner::Kind::Plain, [&both, &s] {
+        both = commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s);
+    });
+    return both;
 }
 
 void Form1::Load() {
@@ -187,12 +198,9 @@ void Form1::Load() {
     const bool complete = !boxes_[0]->text().isEmpty() && !boxes_[1]->text().isEmpty() &&
                           !boxes_[2]->text().isEmpty() && !boxes_[3]->text().isEmpty() &&
                           !boxes_[4]->text().isEmpty();
-    if (complete) {
-        const sql::ConnectionSettings s = currentSettings();
-        if (commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s)) {
-            showTableManager();
-            opened = true;
-        }
+    if (complete && bothProbesSucceed(currentSettings())) {
+        showTableManager();
+        opened = true;
     }
     setFinalWidth();
     if (!opened)
@@ -229,8 +237,13 @@ void Form1::storeSetting(const QString& key, const QString& value) {
 
 void Form1::okPressed() {
     // Settings that do not work leave this window as it is, with a message that names the
-    // database that failed.
-    if (commands::ConfirmConnections(currentSettings(), dialogs_))
+    // database that failed. Closed while the probes ran: the program ends instead.
+    const sql::ConnectionSettings s = currentSettings();
+    bool confirmed = false;
+    runner_.run(*this, CommandRunner::Kind::Plain, [this, &confirmed, &s] {
+        confirmed = commands::ConfirmConnections(s, runner_.dialogs());
+    });
+    if (confirmed && !runner_.ending())
         showTableManager();
 }
 
@@ -244,10 +257,10 @@ void Form1::showTableManager() {
 }
 
 void Form1::endProgram() {
-    // Every window of the program goes, shown or hidden.
+    // Every window of the program goes, shown or hidden; nothing is asked.
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
-    QCoreApplication::quit();
+    runner_.endProgram();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

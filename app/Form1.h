@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/CommandRunner.h"
 #include "commands/CommandContext.h"
 #include "sql/ConnectionSettings.h"
+#include "ui/qt/UiThread.h"
 #include "ui/qt/WindowPointer.h"
 
 #include <QWidget>
@@ -45,7 +47,12 @@ public:
 
     // The boxes' text right now.
     sql::ConnectionSettings currentSettings() const;
-    commands::SettingsSource settingsSource() const;
+    // The boxes' text at the moment it is called, read on this window's thread from whichever
+    // thread calls it.
+    commands::SettingsSource settingsSource();
+
+    // Runs the commands of both windows.
+    CommandRunner& runner() { return runner_; }
 
     ui::qt::WindowPointer& pointer() { return pointer_; }
     // The table manager, once it was first shown; null before.
@@ -53,7 +60,8 @@ public:
 
     // Shows the table manager (creating and loading it the first time) and hides this window.
     void showTableManager();
-    // Ends the program: both windows go.
+    // Ends the program: both windows go at once; a command that is running stops after the
+    // statement it is waiting for, and then the program ends.
     void endProgram();
 
 protected:
@@ -61,6 +69,8 @@ protected:
 
 private:
     void buildControls();
+    // Both probes, on the command runner: MySQL first, SQL Server only when MySQL answered.
+    bool bothProbesSucceed(const sql::ConnectionSettings& s);
     void okPressed();
     // Writes one box's text through to its key; a store that cannot be written is reported once.
     void storeSetting(const QString& key, const QString& value);
@@ -72,6 +82,8 @@ private:
     ui::Dialogs& dialogs_;
     QString appFolder_;
     ui::qt::WindowPointer pointer_;
+    CommandRunner runner_{dialogs_};
+    ui::qt::UiThreadPointer workerPointer_{pointer_, runner_.uiThread()};
     ui::qt::HoverRules* hover_ = nullptr;
     std::unique_ptr<Form2> form2_;
 

@@ -41,6 +41,12 @@ Form2::Form2(Form1& setup, ui::Dialogs& dialogs, QString appFolder)
     setWindowIcon(fernquillIcon());
     setFont(arial9(false));
     buildControls();
+    ui::qt::UiThread& ui = setup_.runner().uiThread();
+    workerPointer_ = std::make_unique<ui::qt::UiThreadPointer>(pointer_, ui);
+    workerMysqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mysqlList_, ui);
+    workerMssqlList_ = std::make_unique<ui::qt::UiThreadTableList>(*mssqlList_, ui);
+    workerSettings_ = setup_.settingsSource();
+    setup_.runner().addWindow(*this);
     connectCommands();
     const double dpi = ui::qt::logicalDpi(this);
     setFixedSize(ui::qt::twipsToPixels(kClientWidth, dpi),
@@ -126,21 +132,31 @@ void Form2::buildControls() {
     hover_->add(*this, HoverRules::Rule::Set, ui::kPointerArrow, false);
 }
 
+commands::CommandContext Form2::workerContext() {
+    CommandRunner& runner = setup_.runner();
+    return commands::CommandContext{*workerMysqlList_, *workerMssqlList_, runner.dialogs(),
+                                    *workerPointer_,   workerSettings_,   &runner.progress()};
+}
+
 void Form2::connectCommands() {
-    const auto context = [this] {
-        return commands::CommandContext{*mysqlList_, *mssqlList_, dialogs_, pointer_,
-                                        setup_.settingsSource()};
+    using Command = void (*)(const commands::CommandContext&);
+    const auto onWorker = [this](CommandRunner::Kind kind, Command command) {
+        return [this, kind, command] {
+            setup_.runner().run(*this, kind, [this, command] { command(workerContext()); });
+        };
     };
+    const auto copy = CommandRunner::Kind::Copy;
+    const auto plain = CommandRunner::Kind::Plain;
     selectAllMysqlButton_->onPress(this, [this] { selectAll(*mysqlList_, true); });
     deselectAllMysqlButton_->onPress(this, [this] { selectAll(*mysqlList_, false); });
     selectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, true); });
     deselectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, false); });
-    sendToMssqlButton_->onPress(this, [context] { commands::SendTablesToMSSQL(context()); });
-    deleteMysqlButton_->onPress(this, [context] { commands::DropMySQLTables(context()); });
-    renameMysqlButton_->onPress(this, [context] { commands::RenameMySQLTable(context()); });
-    sendToMysqlButton_->onPress(this, [context] { commands::SendTablesToMySQL(context()); });
-    deleteMssqlButton_->onPress(this, [context] { commands::DropMSSQLTables(context()); });
-    renameMssqlButton_->onPress(this, [context] { commands::RenameMSSQLTable(context()); });
+    sendToMssqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMSSQL));
+    deleteMysqlButton_->onPress(this, onWorker(plain, &commands::DropMySQLTables));
+    renameMysqlButton_->onPress(this, onWorker(plain, &commands::RenameMySQLTable));
+    sendToMysqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMySQL));
+    deleteMssqlButton_->onPress(this, onWorker(plain, &commands::DropMSSQLTables));
+    renameMssqlButton_->onPress(this, onWorker(plain, &commands::RenameMSSQLTable));
     // Back to the setup window: this window stays loaded, with its lists as they are.
     setupButton_->onPress(this, [this] {
         setup_.show();
@@ -153,8 +169,11 @@ void Form2::Load() {
     ui::qt::LoadHandPointer(pointer_, appFolder_);
     setWindowTitle(QStringLiteral("Fernquill"));
     const sql::ConnectionSettings s = setup_.currentSettings();
-    listing_.LoadMSSQLTables(*mssqlList_, s, dialogs_);
-    listing_.LoadMySQLTables(*mysqlList_, s, dialogs_);
+    CommandRunner& runner = setup_.runner();
+    runner.run(*this, CommandRunner::Kind::Plain, [this, &s, &runner] {
+        listing_.LoadMSSQLTables(*workerMssqlList_, s, runner.dialogs());
+        listing_.LoadMySQLTables(*workerMysqlList_, s, runner.dialogs());
+    });
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

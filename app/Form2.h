@@ -1,10 +1,14 @@
 #pragma once
 
+#include "commands/CommandContext.h"
 #include "commands/Listing.h"
+#include "ui/qt/UiThread.h"
 #include "ui/qt/WindowPointer.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <memory>
 
 class QGroupBox;
 
@@ -31,7 +35,8 @@ public:
     Form2(Form1& setup, ui::Dialogs& dialogs, QString appFolder = {});
     ~Form2() override;
 
-    // The load: centre, hand pointer, caption, then the SQL Server list and the MySQL list.
+    // The load: centre, hand pointer, caption, then the SQL Server list and the MySQL list, read
+    // on the command runner's worker.
     void Load();
 
     ui::qt::WindowPointer& pointer() { return pointer_; }
@@ -44,11 +49,18 @@ protected:
 private:
     void buildControls();
     void connectCommands();
+    // What a command running on the worker thread touches: the lists, pointer and boxes through
+    // seams that act on this window's thread.
+    commands::CommandContext workerContext();
 
     Form1& setup_;
     ui::Dialogs& dialogs_;
     QString appFolder_;
     ui::qt::WindowPointer pointer_;
+    std::unique_ptr<ui::qt::UiThreadPointer> workerPointer_;
+    std::unique_ptr<ui::qt::UiThreadTableList> workerMysqlList_;
+    std::unique_ptr<ui::qt::UiThreadTableList> workerMssqlList_;
+    commands::SettingsSource workerSettings_;
     ui::qt::HoverRules* hover_ = nullptr;
     // The listing connection stays open, idle, as long as the table manager.
     commands::TableListing listing_;

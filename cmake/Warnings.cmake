@@ -14,3 +14,9 @@ if(FERNQUILL_SANITIZE)
                                                  -Wno-maybe-uninitialized)
     target_link_options(fq_warnings INTERFACE -fsanitize=address,undefined)
 endif()
+if(FERNQUILL_TSAN)
+    # The worker threads of the windows' commands and the watch over waiting connections.
+    target_compile_options(fq_warnings INTERFACE -fsanitize=thread -fno-omit-frame-pointer
+                                                 -Wno-maybe-uninitialized)
+    target_link_options(fq_warnings INTERFACE -fsanitize=thread)
+endif()

@@ -10,6 +10,7 @@ namespace fq::ui {
 class TableList;
 class Dialogs;
 class Pointer;
+class Progress;
 } // namespace fq::ui
 namespace fq::odbc {
 class DbError;
@@ -25,17 +26,23 @@ namespace fq::commands {
 using SettingsSource = std::function<sql::ConnectionSettings()>;
 
 // What a table manager command touches: both lists, the boxes, the connection settings of the
-// moment, and the window's pointer. The commands never see a widget.
+// moment, the window's pointer, and where long work reports its progress and learns that it is
+// to stop (none: nothing is shown and nothing stops it). The commands never see a widget.
 struct CommandContext {
     ui::TableList& mysqlList; // List3
     ui::TableList& mssqlList; // List1
     ui::Dialogs& dialogs;
     ui::Pointer& pointer;
     SettingsSource settings;
+    ui::Progress* progress = nullptr;
 };
 
+// True once the user has asked the running command to stop (Cancel, or closing the window).
+bool stopRequested(const CommandContext& ctx);
+
 // What was refused, in words: a server's own words with its SQLSTATE and native error number as
-// the details, or the program's own refusal, which has no details.
+// the details, or the program's own refusal, which has no details. A connection cut because its
+// server stopped answering says so, with the driver's words as the details.
 struct Refused {
     QString words;
     QString detail;
@@ -44,8 +51,9 @@ Refused refusedBy(const odbc::DbError& error);
 Refused refusedBy(const sql::Refusal& refusal);
 
 // The one way a command reports a failure: a message box (OK) whose text says what failed
-// (naming the table and the step) followed by the words of whoever refused, and then the note,
-// when there is one, of what the command did before it stopped that the user must learn of.
+// (naming the table and the step) followed by the words of whoever refused, if anyone did, and
+// then the note, when there is one, of what the command did before it stopped that the user must
+// learn of.
 void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused,
                    const QString& note = {});
 

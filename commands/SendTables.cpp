@@ -15,8 +15,10 @@
 #include "sql/TypeMap.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
+#include "ui/Progress.h"
 #include "ui/TableList.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace fq::commands {
@@ -48,8 +50,10 @@ struct Direction {
     QList<TargetColumn> (*readColumns)(odbc::Connection&, const QString&,
                                        const sql::MysqlRowRules&);
     QString (*createTable)(const QString&, const QList<TargetColumn>&);
+    QString (*rowEstimate)(const QString&);
     QString (*selectAll)(const QString&);
     void (*literal)(QString&, const odbc::Value&, ValueKind);
+    QString (*countRows)(const QString&);
 };
 
 enum class Step {
@@ -59,8 +63,10 @@ enum class Step {
     Dropping,
     ReadingColumns,
     Creating,
+    Estimating,
     ReadingRows,
-    CopyingRow
+    CopyingRow,
+    Counting
 };
 
 // What a copy into MySQL takes from the server at its start: the numbers of the row size rule
@@ -124,7 +130,10 @@ struct Progress {
     Step step = Step::ConnectingMssql;
     QString table;
     bool created = false;
-    long long copied = 0;
+    long long copied = 0; // INSERTs that added their row
+    long long read = 0;   // rows read from the source
+    int number = 0;       // of the table among those selected, from 1
+    int count = 0;
     // The refused row: the target's columns, the row's values, and the column the program itself
     // refused (-1 when a server refused the row).
     QList<TargetColumn> columns;
@@ -134,6 +143,16 @@ struct Progress {
     // catalog shows one of that name in any letter case.
     bool nameTaken = false;
     QString inTheWay;
+};
+
+// The user asked the copy to stop (Cancel, or closing the window).
+struct StopRequested {};
+
+// After the last row, the target holds another number of rows than were read from the source.
+struct RowsMissing {
+    long long read = 0;
+    long long onTarget = 0;
+    bool counted = false; // onTarget comes from SELECT COUNT(*), not from the INSERTs
 };
 
 // The values of the row the cursor stands on.
@@ -216,19 +235,119 @@ QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& tab
     return sql::mssqlColumnsFor(columns);
 }
 
-// MySQL's estimate of the table's rows; -1 when it gives none (a view) or cannot be asked.
-long long mysqlRowEstimate(odbc::Connection& mysql, const QString& table) {
-    try {
-        odbc::Recordset rs = mysql.Execute(sql::mysqlRowEstimate(table));
-        const auto n = rs.Eof() ? std::nullopt : number(rs.Item(0));
-        return n && *n >= 0 ? *n : -1;
-    } catch (const odbc::DbError&) {
-        return -1;
+QString rows(long long n) {
+    return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
+}
+
+// The server a step talks to.
+const QString& serverOf(const Direction& d, Step step) {
+    switch (step) {
+    case Step::ConnectingMssql:
+        return kSqlServer;
+    case Step::ConnectingMysql:
+    case Step::PreparingMysql:
+        return kMySql;
+    case Step::ReadingColumns:
+    case Step::Estimating:
+    case Step::ReadingRows:
+        return d.sourceServer;
+    default:
+        return d.targetServer;
     }
 }
 
-QString rows(long long n) {
-    return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
+// What the step was doing, as the end of "... while <doing>".
+QString doing(const Direction& d, const Progress& p) {
+    switch (p.step) {
+    case Step::Dropping:
+        return QStringLiteral("dropping the existing table on %1").arg(d.targetServer);
+    case Step::ReadingColumns:
+        return QStringLiteral("reading its columns from %1").arg(d.sourceServer);
+    case Step::Creating:
+        return QStringLiteral("creating it on %1").arg(d.targetServer);
+    case Step::Estimating:
+    case Step::ReadingRows:
+        return p.copied == 0
+                   ? QStringLiteral("reading its rows from %1").arg(d.sourceServer)
+                   : QStringLiteral("reading row %1 from %2").arg(p.copied + 1).arg(d.sourceServer);
+    case Step::Counting:
+        return QStringLiteral("counting its rows on %1").arg(d.targetServer);
+    default:
+        return QStringLiteral("copying row %1").arg(p.copied + 1);
+    }
+}
+
+// What a statement that was cut off may still have done: the server may carry it out when it
+// answers again.
+QString unknownOutcome(const Direction& d, const Progress& p) {
+    switch (p.step) {
+    case Step::Dropping:
+        return QStringLiteral(" Whether the table was dropped on %1 is not known.")
+            .arg(d.targetServer);
+    case Step::Creating:
+        return QStringLiteral(" Whether the table was created on %1 is not known.")
+            .arg(d.targetServer);
+    case Step::CopyingRow:
+        return QStringLiteral(" Row %1 was being sent and may have arrived as well.")
+            .arg(p.copied + 1);
+    default:
+        return {};
+    }
+}
+
+// " The table is on MySQL with the 3 rows copied before." (or "with no rows copied"), when the
+// copy created it.
+QString tableIsThere(const Direction& d, const Progress& p) {
+    if (!p.created)
+        return {};
+    if (p.copied == 0)
+        return QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
+    return QStringLiteral(" The table is on %1 with the %2 copied before.")
+        .arg(d.targetServer, rows(p.copied));
+}
+
+QString stoppedAnsweringText(const Direction& d, const Progress& p) {
+    const QString& server = serverOf(d, p.step);
+    if (p.step == Step::ConnectingMssql || p.step == Step::ConnectingMysql ||
+        p.step == Step::PreparingMysql)
+        return QStringLiteral("%1 stopped answering while Fernquill connected to it; nothing was "
+                              "copied.")
+            .arg(server);
+    return QStringLiteral("Copying the table %1 to %2 stopped: %3 stopped answering while %4.")
+               .arg(p.table, d.targetServer, server, doing(d, p)) +
+           tableIsThere(d, p) + unknownOutcome(d, p) + QStringLiteral(" Nothing more was sent.");
+}
+
+QString stoppedOnRequestText(const Direction& d, const Progress& p, bool cutOff) {
+    if (p.table.isEmpty())
+        return QStringLiteral("Copying to %1 was stopped on request; nothing was copied.")
+            .arg(d.targetServer);
+    if (!p.created && !cutOff)
+        return QStringLiteral("Copying to %1 was stopped on request before the table %2. "
+                              "Nothing more was sent.")
+            .arg(d.targetServer, p.table);
+    QString text = QStringLiteral("Copying the table %1 to %2 was stopped on request")
+                       .arg(p.table, d.targetServer);
+    if (cutOff)
+        text += QStringLiteral(" while %1").arg(doing(d, p));
+    text += u'.';
+    if (p.created && p.copied == 0)
+        text += QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
+    else if (p.created)
+        text += QStringLiteral(" The table is on %1 with the %2 copied.")
+                    .arg(d.targetServer, rows(p.copied));
+    if (cutOff)
+        text += unknownOutcome(d, p);
+    return text + QStringLiteral(" Nothing more was sent.");
+}
+
+QString rowsMissingText(const Direction& d, const Progress& p, const RowsMissing& m) {
+    const QString what =
+        m.counted ? QStringLiteral("the table on %1 holds %2").arg(d.targetServer, rows(m.onTarget))
+                  : QStringLiteral("only %1 added on %2").arg(rows(m.onTarget), d.targetServer);
+    return QStringLiteral("Copying the table %1 to %2 lost rows: %3 read from %4, but %5. The "
+                          "table stays on %2 as it is.")
+        .arg(p.table, d.targetServer, rows(m.read), d.sourceServer, what);
 }
 
 // ", at the value '100:00:00' of column tm", ", at one of the values ... (column a), ...", or
@@ -285,21 +404,53 @@ QString failureText(const Direction& d, const Progress& p, const std::optional<R
                         .arg(d.targetServer, p.inTheWay);
         what += u'.';
         break;
+    case Step::Estimating:
     case Step::ReadingRows:
         what = QStringLiteral("reading its rows from %1.").arg(d.sourceServer);
+        break;
+    case Step::Counting:
+        what = QStringLiteral("counting its rows on %1.").arg(d.targetServer);
         break;
     default:
         what = QStringLiteral("copying row %1").arg(p.copied + 1) +
                refusedValueText(d, p, refused, nativeError) + u'.';
         break;
     }
-    QString after;
-    if (p.created && p.copied == 0)
-        after = QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
-    else if (p.created)
-        after = QStringLiteral(" The table is on %1 with the %2 copied before.")
-                    .arg(d.targetServer, rows(p.copied));
-    return head + what + after + QStringLiteral(" Nothing more was sent.");
+    return head + what + tableIsThere(d, p) + QStringLiteral(" Nothing more was sent.");
+}
+
+void stopIfRequested(const CommandContext& ctx) {
+    if (stopRequested(ctx))
+        throw StopRequested{};
+}
+
+// The source's estimate of the table's rows, -1 when it gives none. Only a cut connection
+// stops the copy here; any other failure just leaves the copy without an estimate.
+long long estimateRows(const Direction& d, odbc::Connection& source, const QString& name) {
+    try {
+        long long sum = -1;
+        for (odbc::Recordset rs = source.Execute(d.rowEstimate(name)); !rs.Eof(); rs.MoveNext()) {
+            const auto n = number(rs.Item(0));
+            if (n && *n >= 0)
+                sum = std::max(sum, 0LL) + *n;
+        }
+        return sum;
+    } catch (const odbc::DbError& e) {
+        if (e.interruption() != odbc::Interruption::None)
+            throw;
+        return -1;
+    }
+}
+
+// Rows read, INSERTs that added their row, and the rows the target holds must all agree.
+void checkRowCount(const Direction& d, odbc::Connection& target, Progress& p) {
+    if (p.copied != p.read)
+        throw RowsMissing{p.read, p.copied, false};
+    p.step = Step::Counting;
+    odbc::Recordset rs = target.Execute(d.countRows(p.table));
+    const auto onTarget = rs.Eof() ? std::nullopt : number(rs.Item(0));
+    if (onTarget && *onTarget != p.read)
+        throw RowsMissing{p.read, *onTarget, true};
 }
 
 void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
@@ -332,17 +483,21 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     }
     p.created = true;
     p.columns = columns;
+    stopIfRequested(ctx);
+
+    p.step = Step::Estimating;
+    const long long estimate = estimateRows(d, source, name);
+    if (ctx.progress != nullptr)
+        ctx.progress->beginTable(p.number, p.count, name, estimate);
 
     // Each row is written before the next one is fetched.
     p.step = Step::ReadingRows;
     // A MySQL driver that loads a whole result into memory reads a large table in pages.
-    const long long estimate = d.source == Server::MySQL && !source.streamsResults()
-                                   ? mysqlRowEstimate(source, name)
-                                   : -1;
     SourceRows rs(source, d.source, name, d.selectAll(name), estimate);
     sql::InsertText insert(d.target, name); // every row's statement is built in it
     QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
     while (!rs.Eof()) {
+        ++p.read;
         p.step = Step::CopyingRow;
         const int fields = rs.FieldCount();
         insert.start();
@@ -362,8 +517,9 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         }
         const QString& statement = insert.finish();
         refuseOversized(statement, insert, columns, limits);
+        long long added = -1;
         try {
-            target.Execute(statement);
+            target.Execute(statement, &added);
         } catch (const odbc::DbError&) {
             // The row as it was sent: a value that went as NULL can't be the one refused.
             p.row = currentRow(rs);
@@ -374,11 +530,16 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         // Counted once the row has arrived: a refused row's values never did.
         for (const int i : notDates)
             nullDates.add(name, i, columns[i].name, rs.Item(i).text());
-        ++p.copied;
+        // A driver that cannot tell (-1) is taken at its word that the row went in.
+        if (added != 0)
+            ++p.copied;
+        if (ctx.progress != nullptr && !ctx.progress->update(p.copied))
+            throw StopRequested{};
         p.step = Step::ReadingRows;
         rs.MoveNext();
     }
     rs.Close();
+    checkRowCount(d, target, p);
     d.targetList.AddItem(name);
     p.created = false;
 }
@@ -391,6 +552,7 @@ void run(const CommandContext& ctx, const Direction& d) {
     Progress p;
     NullDates nullDates;
     std::optional<Refused> failure;
+    std::optional<QString> stopped; // a message of its own: cancelled, cut off, rows missing
     long nativeError = 0;
     {
         const ui::PointerGuard hourglass(ctx.pointer);
@@ -407,10 +569,15 @@ void run(const CommandContext& ctx, const Direction& d) {
 
             odbc::Connection& source = d.source == Server::MSSQL ? mssql : mysql;
             odbc::Connection& target = d.source == Server::MSSQL ? mysql : mssql;
+            int count = 0;
+            for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos)
+                count += d.sourceList.Selected(pos) ? 1 : 0;
+            int tableNumber = 0;
             std::optional<TargetLimits> limits; // read when the first table is reached
             for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
                 if (!d.sourceList.Selected(pos))
                     continue;
+                stopIfRequested(ctx);
                 if (!limits) {
                     p.step = Step::PreparingMysql;
                     limits = d.source == Server::MSSQL ? readMysqlLimits(mysql) : TargetLimits{};
@@ -418,26 +585,45 @@ void run(const CommandContext& ctx, const Direction& d) {
                 p = Progress{};
                 p.step = Step::ReadingColumns;
                 p.table = d.sourceList.List(pos);
+                p.number = ++tableNumber;
+                p.count = count;
                 copyTable(d, ctx, source, target, *limits, p, nullDates);
             }
         } catch (const odbc::DbError& e) {
-            failure = refusedBy(e);
-            nativeError = e.nativeError();
+            switch (e.interruption()) {
+            case odbc::Interruption::StoppedAnswering:
+                stopped = stoppedAnsweringText(d, p);
+                failure = refusedBy(e);
+                break;
+            case odbc::Interruption::Cancelled:
+                stopped = stoppedOnRequestText(d, p, true);
+                break;
+            case odbc::Interruption::None:
+                failure = refusedBy(e);
+                nativeError = e.nativeError();
+                break;
+            }
         } catch (const sql::Refusal& e) {
             failure = refusedBy(e);
+        } catch (const StopRequested&) {
+            stopped = stoppedOnRequestText(d, p, false);
+        } catch (const RowsMissing& m) {
+            stopped = rowsMissingText(d, p, m);
         }
         // A table that was created stays, with the rows that arrived: the list shows it.
-        if (failure && p.created)
+        if ((failure || stopped) && p.created)
             d.targetList.AddItem(p.table);
         mysql.Close();
         mssql.Close();
     }
-    // Values that arrived as NULL are told of in any case: with the failure, or on their own.
-    if (failure)
-        reportFailure(ctx.dialogs, failureText(d, p, failure, nativeError), *failure,
-                      nullDates.isEmpty()
-                          ? QString()
-                          : QStringLiteral("Before the copy stopped:\n") + nullDates.text());
+    // Values that arrived as NULL are told of in any case: with the stop, or on their own.
+    const QString note = nullDates.isEmpty()
+                             ? QString()
+                             : QStringLiteral("Before the copy stopped:\n") + nullDates.text();
+    if (stopped)
+        reportFailure(ctx.dialogs, *stopped, failure.value_or(Refused{}), note);
+    else if (failure)
+        reportFailure(ctx.dialogs, failureText(d, p, failure, nativeError), *failure, note);
     else if (!nullDates.isEmpty())
         ctx.dialogs.MsgBox(nullDates.text(), ui::kOkOnly);
 }
@@ -455,8 +641,10 @@ void SendTablesToMySQL(const CommandContext& ctx) {
                        .dropTable = &sql::mysqlDropTable,
                        .readColumns = &readMssqlColumns,
                        .createTable = &sql::mysqlCreateTable,
+                       .rowEstimate = &sql::mssqlRowEstimate,
                        .selectAll = &sql::mssqlSelectAll,
-                       .literal = &sql::appendMysqlLiteral});
+                       .literal = &sql::appendMysqlLiteral,
+                       .countRows = &sql::mysqlCountRows});
 }
 
 void SendTablesToMSSQL(const CommandContext& ctx) {
@@ -470,8 +658,10 @@ void SendTablesToMSSQL(const CommandContext& ctx) {
                        .dropTable = &sql::mssqlDropTable,
                        .readColumns = &readMysqlColumns,
                        .createTable = &sql::mssqlCreateTable,
+                       .rowEstimate = &sql::mysqlRowEstimate,
                        .selectAll = &sql::mysqlSelectAll,
-                       .literal = &sql::appendMssqlLiteral});
+                       .literal = &sql::appendMssqlLiteral,
+                       .countRows = &sql::mssqlCountRows});
 }
 
 } // namespace fq::commands

@@ -36,6 +36,10 @@ std::optional<Failure> runOnce(const CommandContext& ctx,
         connection->Execute(statement);
     } catch (const odbc::DbError& e) {
         connection.reset();
+        if (e.interruption() == odbc::Interruption::StoppedAnswering)
+            whatFailed = QStringLiteral("%1 stopped answering when asked to %2; whether it did is "
+                                        "not known.")
+                             .arg(capitalized(target.serverName), work);
         return Failure{whatFailed, e};
     }
     connection->Close();
@@ -77,6 +81,9 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
     for (int p = count - 1; p >= 0; --p) {
         if (!list.Selected(p))
             continue;
+        // Asked to stop (the program is ending): what was dropped stays dropped, the rest stays.
+        if (stopRequested(ctx))
+            return false;
         const QString name = list.List(p);
         const std::optional<Failure> failure =
             runOnce(ctx, connection, target, dropStatement(name),

@@ -4,6 +4,7 @@
 #include "odbc/DbError.h"
 #include "odbc/Odbc.h"
 #include "odbc/Statement.h"
+#include "odbc/Waiting.h"
 
 #include <QStringList>
 
@@ -91,16 +92,21 @@ QString freeTdsConnectionString(const std::vector<Attribute>& all) {
     return result;
 }
 
+QString withKey(const QString& connectionString, const QString& pair) {
+    QString result = connectionString;
+    if (!result.isEmpty() && !result.endsWith(u';'))
+        result.append(u';');
+    result.append(pair);
+    result.append(u';');
+    return result;
+}
+
 // The keys that make MariaDB's driver stream results, and whether the driver of this process takes
 // them: -1 not known yet, 0 no, 1 yes.
-const QString kStreamingKeys = QStringLiteral("NO_CACHE=1;FORWARDONLY=1;");
 std::atomic<int> mariadbTakesStreamingKeys{-1};
 
 QString withStreamingKeys(const QString& s) {
-    QString result = s;
-    if (!result.isEmpty() && !result.endsWith(u';'))
-        result.append(u';');
-    return result + kStreamingKeys;
+    return withKey(withKey(s, QStringLiteral("NO_CACHE=1")), QStringLiteral("FORWARDONLY=1"));
 }
 
 } // namespace
@@ -118,18 +124,31 @@ bool mariadbStreams(const QString& driverVersion) {
 QString driverConnectionString(const QString& connectionString) {
     const std::vector<Attribute> all = attributes(connectionString);
     const std::optional<QString> driver = attribute(all, QLatin1String("Driver"));
-    if (!driver || driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
+    if (!driver)
+        return connectionString;
+    if (driver->trimmed().compare(QLatin1String("MySQL ODBC 3.51 Driver"), Qt::CaseInsensitive) ==
+        0) {
+        // MariaDB's driver does not apply the login timeout attribute to the server's greeting,
+        // only its own key: without it a server that accepts the connection and then says
+        // nothing holds the login for ever.
+        if (attribute(all, QLatin1String("CONN_TIMEOUT")))
+            return connectionString;
+        return withKey(connectionString,
+                       QStringLiteral("CONN_TIMEOUT=%1").arg(limits().login.count()));
+    }
+    if (driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
         return connectionString;
     QString result = freeTdsConnectionString(all);
-    if (attribute(all, QLatin1String("Port")))
-        return result;
     const QString server = attribute(all, QLatin1String("Server")).value_or(QString());
-    // host,port and host\instance find their port themselves.
-    if (server.contains(u',') || server.contains(u'\\'))
-        return result;
-    // FreeTDS leaves the port of a bare host unset and cannot connect; SQL Server's own
-    // driver uses the default port 1433.
-    result.append(QLatin1String("Port=1433;"));
+    // host,port and host\instance find their port themselves. FreeTDS leaves the port of a
+    // bare host unset and cannot connect; SQL Server's own driver uses the default port 1433.
+    if (!attribute(all, QLatin1String("Port")) && !server.contains(u',') && !server.contains(u'\\'))
+        result = withKey(result, QStringLiteral("Port=1433"));
+    // FreeTDS's own choice of protocol version logs in with 7.4 as well, but with it the login
+    // timeout does not apply: a server that accepts the connection and then says nothing holds
+    // the login for ever.
+    if (!attribute(all, QLatin1String("TDS_Version")))
+        result = withKey(result, QStringLiteral("TDS_Version=7.4"));
     return result;
 }
 
@@ -149,30 +168,31 @@ void Connection::Open(const QString& connectionString) {
     if (!streamingKeysGiven && mariadbTakesStreamingKeys.load() == 1)
         driverString = withStreamingKeys(driverString);
     auto handle = std::make_shared<ConnectionHandle>();
-    handle->connect(driverString);
+    const QString driver = attribute(all, QLatin1String("Driver")).value_or(QString()).trimmed();
+    handle->connect(driverString, driver);
     if (handle->textAsUtf8() && mariadbTakesStreamingKeys.load() == -1) {
         const bool streams = mariadbStreams(handle->driverVersion());
         mariadbTakesStreamingKeys.store(streams ? 1 : 0);
         if (streams && !streamingKeysGiven) {
             handle.reset();
             handle = std::make_shared<ConnectionHandle>();
-            handle->connect(withStreamingKeys(driverString));
+            handle->connect(withStreamingKeys(driverString), driver);
         }
     }
-    streams_ = !handle->textAsUtf8() ||
-               (mariadbStreams(handle->driverVersion()) &&
-                (streamingKeysGiven || mariadbTakesStreamingKeys.load() == 1));
+    streams_ =
+        !handle->textAsUtf8() || (mariadbStreams(handle->driverVersion()) &&
+                                  (streamingKeysGiven || mariadbTakesStreamingKeys.load() == 1));
     handle_ = std::move(handle);
 }
 
-Recordset Connection::Execute(const QString& statement) {
+Recordset Connection::Execute(const QString& statement, long long* recordsAffected) {
     if (!handle_)
         throw detail::notOpen();
     // A handle whose statement failed is not used again: the driver may hold more of its
     // results.
     std::unique_ptr<Statement> stmt =
         spare_ ? std::move(spare_) : std::make_unique<Statement>(handle_);
-    stmt->execute(statement, CursorLocation == kUseClient);
+    stmt->execute(statement, CursorLocation == kUseClient, recordsAffected);
     if (!stmt->hasResult()) {
         spare_ = std::move(stmt);
         return Recordset();

@@ -36,9 +36,11 @@ public:
     // then streams results (3.1.17 and later: the first connection of the process with such a
     // driver tells, and is opened again with them).
     void Open(const QString& connectionString);
-    // Runs one statement. Rows, if any, come back positioned on the first row. A statement
-    // without rows leaves its handle to the next one (an INSERT per row allocates nothing).
-    Recordset Execute(const QString& statement);
+    // Runs one statement. Rows, if any, come back positioned on the first row. When asked, the
+    // number of rows the statement inserted, updated or deleted (-1 when the driver cannot tell).
+    // A statement without rows leaves its handle to the next one (an INSERT per row allocates
+    // nothing).
+    Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
     void Close() noexcept;
     // 1 while open, 0 otherwise.
     int State() const noexcept;
@@ -60,9 +62,11 @@ private:
 };
 
 // The string handed to the driver: the connection string as given; for the "SQL Server" driver
-// (FreeTDS) each value in braces written as FreeTDS reads it, and Port=1433 added when its Server=
-// value has no port or instance. Throws DbError for a SQL Server value that FreeTDS cannot read
-// whole (one that holds "};").
+// (FreeTDS) each value in braces written as FreeTDS reads it, Port=1433 added when its Server=
+// value has no port or instance, and TDS_Version=7.4 (without which FreeTDS ignores the login
+// timeout); for the "MySQL ODBC 3.51 Driver" (MariaDB) CONN_TIMEOUT, the login timeout of
+// limits(). Throws DbError for a SQL Server value that FreeTDS cannot read whole (one that holds
+// "};").
 QString driverConnectionString(const QString& connectionString);
 
 // True for a MariaDB Connector/ODBC version (SQL_DRIVER_VER, "03.01.0017") that streams a

@@ -1,13 +1,104 @@
 #include "odbc/ConnectionHandle.h"
 
+#include "odbc/CallWatch.h"
 #include "odbc/Environment.h"
 #include "odbc/Odbc.h"
+#include "odbc/Waiting.h"
+
+#include <sqlext.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
+#ifdef __linux__
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace fq::odbc {
+
+namespace {
+
+std::int64_t steadyNanoseconds(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+#ifdef __linux__
+
+// The process's sockets: (descriptor, inode), read from the names of the entries of
+// /proc/self/fd ("socket:[12345]") without touching the descriptors themselves, which other
+// threads may be using.
+std::vector<std::pair<int, unsigned long>> sockets() {
+    std::vector<std::pair<int, unsigned long>> found;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr)
+        return found;
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0')
+            continue;
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%ld", fd);
+        char target[64] = {};
+        const ssize_t length = ::readlink(path, target, sizeof target - 1);
+        unsigned long inode = 0;
+        if (length > 0 && std::sscanf(target, "socket:[%lu]", &inode) == 1)
+            found.emplace_back(static_cast<int>(fd), inode);
+    }
+    ::closedir(dir);
+    return found;
+}
+
+bool isConnectedTcp(int fd) {
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_STREAM)
+        return false;
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
+        return false;
+    return peer.ss_family == AF_INET || peer.ss_family == AF_INET6;
+}
+
+// The socket the driver opened while connecting: the one connected TCP socket that was not
+// there before. A duplicate of it is kept, so that it can be shut down later whatever the
+// driver does with its own descriptor; -1 when it cannot be told (none, or several opened at
+// once by other threads).
+int duplicateNewSocket(const std::vector<std::pair<int, unsigned long>>& before) {
+    int newOne = -1;
+    for (const auto& [fd, inode] : sockets()) {
+        const bool old = std::any_of(before.cbegin(), before.cend(),
+                                     [inode = inode](const auto& b) { return b.second == inode; });
+        if (old || !isConnectedTcp(fd))
+            continue;
+        if (newOne != -1)
+            return -1;
+        newOne = fd;
+    }
+    return newOne == -1 ? -1 : ::fcntl(newOne, F_DUPFD_CLOEXEC, 0);
+}
+
+// How long ago the socket last received data; nothing when the kernel cannot tell.
+std::optional<std::chrono::milliseconds> sinceLastReceived(int socket) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(info.tcpi_last_data_recv);
+}
+
+#endif
+
+} // namespace
 
 ConnectionHandle::ConnectionHandle() : env_(Environment::shared()) {
     SQLHDBC dbc = nullptr;
@@ -18,38 +109,65 @@ ConnectionHandle::ConnectionHandle() : env_(Environment::shared()) {
 }
 
 ConnectionHandle::~ConnectionHandle() {
-    if (connected_)
+    if (connected_) {
+        const Call call(*this);
         SQLDisconnect(dbc_);
+    }
+    if (watched_)
+        detail::CallWatch::remove(*this);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+#ifdef __linux__
+    if (socket_ >= 0)
+        ::close(socket_);
+#endif
 }
 
 QString ConnectionHandle::infoText(SQLUSMALLINT what) const {
     std::vector<SQLWCHAR> text(256);
     SQLSMALLINT bytes = 0;
-    const SQLRETURN rc = SQLGetInfoW(dbc_, what, text.data(),
-                                     static_cast<SQLSMALLINT>(text.size() * sizeof(SQLWCHAR)), &bytes);
+    const SQLRETURN rc = SQLGetInfoW(
+        dbc_, what, text.data(), static_cast<SQLSMALLINT>(text.size() * sizeof(SQLWCHAR)), &bytes);
     if (!detail::succeeded(rc))
         return {};
     const auto length = std::min<qsizetype>(bytes / 2, static_cast<qsizetype>(text.size()) - 1);
     return detail::fromWide(text.data(), std::max<qsizetype>(length, 0));
 }
 
-void ConnectionHandle::connect(const QString& driverString) {
+void ConnectionHandle::connect(const QString& driverString, const QString& driver) {
     if (driverString.size() > std::numeric_limits<SQLSMALLINT>::max()) {
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The connection string is too long (%1 characters).")
                           .arg(driverString.size()));
     }
+    driver_ = driver;
+    detail::CallWatch::add(*this);
+    watched_ = true;
+
+    const auto loginSeconds = static_cast<SQLULEN>(limits().login.count());
+    detail::check(SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                                    reinterpret_cast<SQLPOINTER>(loginSeconds), SQL_IS_UINTEGER),
+                  SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr");
+
+#ifdef __linux__
+    const auto before = sockets();
+#endif
     // The completed string the driver reports back is not needed, but some drivers insist on
     // somewhere to write it.
     std::vector<SQLWCHAR> completed(1024);
     SQLSMALLINT completedLength = 0;
-    const SQLRETURN rc = SQLDriverConnectW(
-        dbc_, nullptr, detail::wide(driverString), static_cast<SQLSMALLINT>(driverString.size()),
-        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
-        SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQL_ERROR;
+    {
+        const Call call(*this);
+        rc = SQLDriverConnectW(dbc_, nullptr, detail::wide(driverString),
+                               static_cast<SQLSMALLINT>(driverString.size()), completed.data(),
+                               static_cast<SQLSMALLINT>(completed.size()), &completedLength,
+                               SQL_DRIVER_NOPROMPT);
+    }
     detail::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
     connected_ = true;
+#ifdef __linux__
+    socket_ = duplicateNewSocket(before);
+#endif
 
     std::vector<SQLWCHAR> name(256);
     SQLSMALLINT nameBytes = 0;
@@ -63,6 +181,47 @@ void ConnectionHandle::connect(const QString& driverString) {
                           .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
     }
     driverVersion_ = infoText(SQL_DRIVER_VER);
+}
+
+ConnectionHandle::Call::Call(ConnectionHandle& connection) : connection_(connection) {
+    connection_.caller_.store(std::this_thread::get_id());
+    connection_.callStart_.store(steadyNanoseconds(std::chrono::steady_clock::now()));
+}
+
+ConnectionHandle::Call::~Call() {
+    connection_.callStart_.store(0);
+}
+
+std::optional<ConnectionHandle::Silence>
+ConnectionHandle::silence(std::chrono::steady_clock::time_point now) const {
+    const std::int64_t start = callStart_.load();
+    if (start == 0)
+        return std::nullopt;
+    auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::nanoseconds(std::max<std::int64_t>(0, steadyNanoseconds(now) - start)));
+#ifdef __linux__
+    // Data arriving during the call (a long result being read) is an answer.
+    if (const int s = socket_.load(); s >= 0) {
+        if (const auto received = sinceLastReceived(s))
+            silent = std::min(silent, *received);
+    }
+#endif
+    return Silence{caller_.load(), silent};
+}
+
+bool ConnectionHandle::cut(Interruption why) noexcept {
+#ifdef __linux__
+    const int s = socket_.load();
+    if (s < 0)
+        return false;
+    int expected = static_cast<int>(Interruption::None);
+    interruption_.compare_exchange_strong(expected, static_cast<int>(why));
+    ::shutdown(s, SHUT_RDWR);
+    return true;
+#else
+    (void)why;
+    return false;
+#endif
 }
 
 } // namespace fq::odbc

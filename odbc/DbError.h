@@ -11,6 +11,11 @@ namespace fq::odbc {
 inline constexpr long kLoginRefused = -2147217843;   // 0x80040E4D
 inline constexpr long kGenericFailure = -2147467259; // 0x80004005
 
+// Why a call ended early without the server refusing anything: the connection was cut because
+// nothing came back from the server for too long, or because the user cancelled the waiting
+// call.
+enum class Interruption { None, StoppedAnswering, Cancelled };
+
 // One failure of the database layer, with everything the driver said about it.
 class DbError : public std::runtime_error {
 public:
@@ -23,11 +28,16 @@ public:
     // The driver's and server's own words (all diagnostic records, one per line).
     const QString& driverText() const noexcept { return driverText_; }
 
+    // None unless the call was cut off (the driver's words then tell only of a lost connection).
+    Interruption interruption() const noexcept { return interruption_; }
+    void setInterruption(Interruption interruption) noexcept { interruption_ = interruption; }
+
 private:
     long number_;
     QString sqlState_;
     long nativeError_;
     QString driverText_;
+    Interruption interruption_ = Interruption::None;
 };
 
 } // namespace fq::odbc

@@ -35,10 +35,12 @@ Statement::~Statement() {
 }
 
 void Statement::fail(SQLRETURN rc, const char* function) const {
-    throw detail::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
+    DbError error = detail::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
+    error.setInterruption(connection_->interruption());
+    throw error;
 }
 
-void Statement::execute(const QString& sql, bool buffered) {
+void Statement::execute(const QString& sql, bool buffered, long long* recordsAffected) {
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The statement is too long."));
@@ -47,8 +49,15 @@ void Statement::execute(const QString& sql, bool buffered) {
     rows_.clear();
     position_ = 0;
     atEnd_ = true;
+    const ConnectionHandle::Call call(*connection_);
     const SQLRETURN rc =
         SQLExecDirectW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (recordsAffected != nullptr) {
+        SQLLEN count = -1;
+        if (detail::succeeded(rc) && !detail::succeeded(SQLRowCount(stmt_, &count)))
+            count = -1;
+        *recordsAffected = rc == SQL_NO_DATA ? 0 : count;
+    }
     if (rc == SQL_NO_DATA) {
         // A searched UPDATE or DELETE that touched no row: no result here, but a batch may
         // have more to come.
@@ -64,6 +73,7 @@ void Statement::execute(const QString& sql, bool buffered) {
 }
 
 void Statement::tables(const QString& types) {
+    const ConnectionHandle::Call call(*connection_);
     const SQLRETURN rc = SQLTablesW(stmt_, nullptr, 0, nullptr, 0, nullptr, 0, detail::wide(types),
                                     static_cast<SQLSMALLINT>(types.size()));
     if (!detail::succeeded(rc))
@@ -346,6 +356,7 @@ void Statement::moveNext() {
     if (buffered_) {
         ++position_;
     } else {
+        const ConnectionHandle::Call call(*connection_);
         atEnd_ = true; // stays so when the fetch throws
         atEnd_ = !fetchRow(current_);
     }

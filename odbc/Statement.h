@@ -26,7 +26,8 @@ public:
 
     // Runs the statement text and moves to its first result that has columns, skipping row
     // counts before it. Throws DbError for every error the driver reports on the way.
-    void execute(const QString& sql, bool buffered);
+    // recordsAffected, when given, gets the statement's row count (-1 when unknown).
+    void execute(const QString& sql, bool buffered, long long* recordsAffected = nullptr);
     // The catalog's tables of the given types ("TABLE,VIEW"), all rows read at once.
     void tables(const QString& types);
 

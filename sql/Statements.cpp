@@ -151,6 +151,19 @@ QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
            QStringLiteral(" LIMIT %1").arg(rows);
 }
 
+QString mssqlRowEstimate(const QString& table) {
+    return QStringLiteral("SELECT rows FROM sys.partitions WHERE object_id=OBJECT_ID(") +
+           mssqlUnicodeString(mssqlBareName(table)) + QStringLiteral(") AND index_id < 2");
+}
+
+QString mysqlCountRows(const QString& table) {
+    return QStringLiteral("SELECT COUNT(*) FROM ") + backticked(table);
+}
+
+QString mssqlCountRows(const QString& table) {
+    return QStringLiteral("SELECT COUNT(*) FROM ") + bracketed(table);
+}
+
 QString mysqlInsert(const QString& table, const QStringList& literals) {
     return insert(table, literals, &backticked);
 }

@@ -54,8 +54,14 @@ QString mssqlSelectAll(const QString& table);
 
 // The server's own cheap estimate of a table's rows: rows of one number each, to be added up (no
 // row, or NULL, when it has none). MySQL's information_schema.TABLES.TABLE_ROWS of the table in
-// the current database (NULL for a view).
+// the current database; SQL Server's row counts of the partitions of the table's heap or
+// clustered index in sys.partitions.
 QString mysqlRowEstimate(const QString& table);
+QString mssqlRowEstimate(const QString& table);
+
+// "SELECT COUNT(*) FROM `name`" / "SELECT COUNT(*) FROM [name]": the rows a copied table holds.
+QString mysqlCountRows(const QString& table);
+QString mssqlCountRows(const QString& table);
 
 // A large MySQL table is read in pages along a unique key whose columns are all NOT NULL, all
 // pages inside one transaction that reads the table as it was when it began.

@@ -224,8 +224,10 @@ private slots:
         QTest::addColumn<QStringList>("mssqlStatements");
         QTest::newRow("Check4: Send Table(s) to MS SQL Server")
             << "Check4" << Server::MySQL
-            << QStringList{test::kSessionSetup, "describe %1", "SELECT * FROM %1"}
-            << QStringList{"CREATE TABLE [%1]([id] int)", "INSERT INTO [%1] VALUES('1')"};
+            << QStringList{test::kSessionSetup, "describe %1", test::mysqlEstimate("%1"),
+                           "SELECT * FROM %1"}
+            << QStringList{"CREATE TABLE [%1]([id] int)", "INSERT INTO [%1] VALUES('1')",
+                           "SELECT COUNT(*) FROM [%1]"};
         QTest::newRow("Check5: Delete Table(s) of MySQL")
             << "Check5" << Server::MySQL << QStringList{"DROP TABLE `%1`"} << QStringList();
         QTest::newRow("Check7: Rename Table of MySQL")
@@ -234,8 +236,8 @@ private slots:
         QTest::newRow("Check3: Send Table(s) to MySQL")
             << "Check3" << Server::MSSQL
             << QStringList{test::kSessionSetup, test::kServerLimits, "CREATE TABLE `%1`(`id` int)",
-                           "INSERT INTO `%1` VALUES('1')"}
-            << QStringList{test::columnsQuery("%1"), "SELECT * FROM %1"};
+                           "INSERT INTO `%1` VALUES('1')", "SELECT COUNT(*) FROM `%1`"}
+            << QStringList{test::columnsQuery("%1"), test::mssqlEstimate("%1"), "SELECT * FROM %1"};
         QTest::newRow("Check1: Delete Table(s) of SQL Server")
             << "Check1" << Server::MSSQL << QStringList() << QStringList{"DROP TABLE [%1];"};
         QTest::newRow("Check6: Rename Table of SQL Server")

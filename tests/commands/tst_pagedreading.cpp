@@ -17,9 +17,7 @@ using test::replaced;
 
 namespace {
 
-const QString kEstimate = QStringLiteral(
-    "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA=DATABASE() AND "
-    "TABLE_NAME='%1'");
+const QString kEstimate = test::mysqlEstimate(QStringLiteral("%1"));
 const QString kKeys = QStringLiteral(
     "SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, s.SUB_PART FROM "
     "information_schema.STATISTICS s JOIN information_schema.COLUMNS c ON "
@@ -33,7 +31,8 @@ const QString kCommit = QStringLiteral("COMMIT");
 // Pages of `rows` rows for every base table, for as long as it lives.
 class SmallPages {
 public:
-    explicit SmallPages(long long rows, long long largeTable = 0) : before_(commands::pagedReading()) {
+    explicit SmallPages(long long rows, long long largeTable = 0)
+        : before_(commands::pagedReading()) {
         commands::setPagedReading({largeTable, rows});
     }
     ~SmallPages() { commands::setPagedReading(before_); }
@@ -77,8 +76,8 @@ QList<QStringList> readAll(commands::SourceRows& rows) {
 QList<QStringList> ordered(const QString& table, const QString& orderBy) {
     odbc::Connection c = openMySql();
     QList<QStringList> out;
-    for (odbc::Recordset rs = c.Execute(QStringLiteral("SELECT * FROM `%1` ORDER BY %2")
-                                            .arg(table, orderBy));
+    for (odbc::Recordset rs =
+             c.Execute(QStringLiteral("SELECT * FROM `%1` ORDER BY %2").arg(table, orderBy));
          !rs.Eof(); rs.MoveNext()) {
         QStringList row;
         for (int i = 0; i < rs.FieldCount(); ++i)
@@ -104,13 +103,13 @@ private slots:
         QTest::addColumn<QString>("orderBy");
         QTest::newRow("int primary key, rows not in key order")
             << "id int PRIMARY KEY, v varchar(20)"
-            << QStringList{"(5, 'five')", "(-3, NULL)", "(1, 'it''s')", "(2, '')", "(4, 'x')",
-                           "(0, 'zero')", "(2147483647, 'max')"}
+            << QStringList{"(5, 'five')", "(-3, NULL)",  "(1, 'it''s')",       "(2, '')",
+                           "(4, 'x')",    "(0, 'zero')", "(2147483647, 'max')"}
             << "id";
         QTest::newRow("bigint past a double's integers")
             << "id bigint PRIMARY KEY, v int"
-            << QStringList{"(9007199254740993, 1)", "(9007199254740992, 2)",
-                           "(9007199254740994, 3)", "(9007199254740995, 4)",
+            << QStringList{"(9007199254740993, 1)",     "(9007199254740992, 2)",
+                           "(9007199254740994, 3)",     "(9007199254740995, 4)",
                            "(-9223372036854775808, 5)", "(9223372036854775807, 6)"}
             << "id";
         QTest::newRow("unsigned bigint above the signed range")
@@ -125,8 +124,8 @@ private slots:
             << "d";
         QTest::newRow("varchar in a collation blind to letter case")
             << "t varchar(20) PRIMARY KEY, n int"
-            << QStringList{"('b', 1)", "('A', 2)", "('c''s', 3)", "('a b', 4)", "('D ', 5)",
-                           "('é', 6)", "('東京', 7)", "(CONCAT('z', CHAR(0), 'z'), 8)",
+            << QStringList{"('b', 1)",  "('A', 2)", "('c''s', 3)", "('a b', 4)",
+                           "('D ', 5)", "('é', 6)", "('東京', 7)", "(CONCAT('z', CHAR(0), 'z'), 8)",
                            "('_%', 9)"}
             << "t";
         QTest::newRow("two columns, groups across pages")
@@ -147,8 +146,8 @@ private slots:
             << "t";
         QTest::newRow("varbinary with every kind of byte")
             << "b varbinary(8) PRIMARY KEY"
-            << QStringList{"(X'00')", "(X'0000')", "(X'FF')", "(X'80')", "(X'7F27')",
-                           "(X'5C00')", "(X'')", "(X'C328')"}
+            << QStringList{"(X'00')",   "(X'0000')", "(X'FF')", "(X'80')",
+                           "(X'7F27')", "(X'5C00')", "(X'')",   "(X'C328')"}
             << "b";
     }
     void everyRowOnceAlongAnyKey() {
@@ -210,8 +209,8 @@ private slots:
         QCOMPARE(test::textRows(Server::MSSQL, name), test::textRows(Server::MySQL, name));
         QCOMPARE(test::count(Server::MSSQL, name), static_cast<long long>(rows));
         QCOMPARE(sessions.size(), 1);
-        QStringList expected{kSessionSetup, QStringLiteral("describe %1"), kEstimate, kKeys,
-                             kIsolation, kSnapshot};
+        QStringList expected{
+            kSessionSetup, QStringLiteral("describe %1"), kEstimate, kKeys, kIsolation, kSnapshot};
         expected << pages << kCommit;
         QCOMPARE(sessions[0].statements, replaced(expected, {{"%1", name}}));
     }
@@ -223,9 +222,9 @@ private slots:
         QTest::addColumn<long long>("largeTable");
         QTest::addColumn<QStringList>("statements");
         const QStringList rowsOfT{"INSERT INTO `%1` VALUES(1, 'a'), (2, 'b'), (3, 'c')"};
-        QTest::newRow("no key")
-            << (QStringList{"CREATE TABLE `%1` (id int, v varchar(5))"} + rowsOfT) << 0LL
-            << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
+        QTest::newRow("no key") << (QStringList{"CREATE TABLE `%1` (id int, v varchar(5))"} +
+                                    rowsOfT)
+                                << 0LL << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
         QTest::newRow("only a nullable unique key")
             << (QStringList{"CREATE TABLE `%1` (id int UNIQUE, v varchar(5))"} + rowsOfT) << 0LL
             << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};

@@ -18,11 +18,6 @@ using test::selectedOf;
 
 namespace {
 
-// MySQL's estimate of the table's rows, read before its rows: a large table is read in pages.
-const QString kRowEstimate = QStringLiteral(
-    "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA=DATABASE() AND "
-    "TABLE_NAME='%1'");
-
 // One direction of the copy: which server and list is the source, which the target.
 struct Way {
     bool toMySql = true;
@@ -113,39 +108,45 @@ private slots:
                            "INSERT INTO [%1] VALUES('Smith', 'AB-1')",
                            "INSERT INTO [%1] VALUES('O''Neil', NULL)"}
             << QStringList{"CREATE TABLE `%1` (old int)"} << QStringList{"%1"} << true
-            << QStringList{columnsQuery("%1"), "SELECT * FROM %1"}
+            << QStringList{columnsQuery("%1"), test::mssqlEstimate("%1"), "SELECT * FROM %1"}
             << QStringList{kSessionSetup,
                            kServerLimits,
                            "DROP TABLE `%1`",
                            "CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))",
                            "INSERT INTO `%1` VALUES('Smith', 'AB-1    ')",
-                           "INSERT INTO `%1` VALUES('O''Neil', NULL)"}
+                           "INSERT INTO `%1` VALUES('O''Neil', NULL)",
+                           "SELECT COUNT(*) FROM `%1`"}
             << QList<QStringList>{{"O'Neil", "<NULL>"}, {"Smith", "AB-1"}} << QStringList{"%1"};
         QTest::newRow("worked example to SQL Server")
             << Way{false}
             << QStringList{"CREATE TABLE `%1` (id int(11), customer varchar(40), placed datetime)",
                            "INSERT INTO `%1` VALUES(7, 'O''Brien', NULL)"}
             << QStringList{"CREATE TABLE [%1] (old int)"} << QStringList{"%1"} << true
-            << QStringList{kSessionSetup, "describe %1", kRowEstimate, "SELECT * FROM %1"}
+            << QStringList{kSessionSetup, "describe %1", test::mysqlEstimate("%1"),
+                           "SELECT * FROM %1"}
             << QStringList{"DROP TABLE [%1]",
                            "CREATE TABLE [%1]([id] int,[customer] nvarchar(40),[placed] "
                            "datetime2(0))",
-                           "INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)"}
+                           "INSERT INTO [%1] VALUES('7', 'O''Brien', NULL)",
+                           "SELECT COUNT(*) FROM [%1]"}
             << QList<QStringList>{{"7", "O'Brien", "<NULL>"}} << QStringList{"%1"};
         // The overwrite question wants the exact name: a listed name in capitals is another.
         QTest::newRow("empty table to MySQL, its name listed in capitals")
             << Way{true} << QStringList{"CREATE TABLE [%1] (id int, v nvarchar(80))"}
             << QStringList() << QStringList{"%2"} << false
-            << QStringList{columnsQuery("%1"), "SELECT * FROM %1"}
+            << QStringList{columnsQuery("%1"), test::mssqlEstimate("%1"), "SELECT * FROM %1"}
             << QStringList{kSessionSetup, kServerLimits,
-                           "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)"}
+                           "CREATE TABLE `%1`(`id` int,`v` varchar(80) CHARACTER SET utf8mb4)",
+                           "SELECT COUNT(*) FROM `%1`"}
             << QList<QStringList>() << QStringList{"%2", "%1"};
         QTest::newRow("empty table to SQL Server, its name listed in capitals")
             << Way{false} << QStringList{"CREATE TABLE `%1` (id int, v varchar(80))"}
             << QStringList() << QStringList{"%2"} << false
-            << QStringList{kSessionSetup, "describe %1", kRowEstimate, "SELECT * FROM %1"}
-            << QStringList{"CREATE TABLE [%1]([id] int,[v] nvarchar(80))"} << QList<QStringList>()
-            << QStringList{"%2", "%1"};
+            << QStringList{kSessionSetup, "describe %1", test::mysqlEstimate("%1"),
+                           "SELECT * FROM %1"}
+            << QStringList{"CREATE TABLE [%1]([id] int,[v] nvarchar(80))",
+                           "SELECT COUNT(*) FROM [%1]"}
+            << QList<QStringList>() << QStringList{"%2", "%1"};
     }
 
     void copies() {

@@ -17,29 +17,35 @@ void TestConnectionStrings::driverString_data() {
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("handedToDriver");
 
+    // FreeTDS applies the login timeout only when the protocol version is named.
+    const QString tds = "TDS_Version=7.4;";
     const QString bare = "Driver={SQL Server};Server=127.0.0.1;Database=d;Uid=u;Pwd=p;";
-    QTest::newRow("bare host gets port 1433") << bare << bare + "Port=1433;";
+    QTest::newRow("bare host gets port 1433") << bare << bare + "Port=1433;" + tds;
     QTest::newRow("empty server gets port 1433")
         << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;"
-        << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;Port=1433;";
+        << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;Port=1433;" + tds;
     QTest::newRow("host,port kept")
         << "Driver={SQL Server};Server=127.0.0.1,14330;Database=d;Uid=u;Pwd=p;"
-        << "Driver={SQL Server};Server=127.0.0.1,14330;Database=d;Uid=u;Pwd=p;";
+        << "Driver={SQL Server};Server=127.0.0.1,14330;Database=d;Uid=u;Pwd=p;" + tds;
     QTest::newRow("host\\instance kept")
         << "Driver={SQL Server};Server=db1\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;"
-        << "Driver={SQL Server};Server=db1\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;";
+        << "Driver={SQL Server};Server=db1\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;" + tds;
     QTest::newRow("explicit Port key kept") << "Driver={SQL Server};Server=h;Port=2000;"
-                                            << "Driver={SQL Server};Server=h;Port=2000;";
+                                            << "Driver={SQL Server};Server=h;Port=2000;" + tds;
+    QTest::newRow("explicit TDS version kept") << "Driver={SQL Server};Server=h,1;TDS_Version=7.2;"
+                                               << "Driver={SQL Server};Server=h,1;TDS_Version=7.2;";
     QTest::newRow("key names in any case") << "driver={sql server};SERVER=h;"
-                                           << "driver={sql server};SERVER=h;Port=1433;";
+                                           << "driver={sql server};SERVER=h;Port=1433;" + tds;
     QTest::newRow("missing final semicolon") << "Driver={SQL Server};Server=h"
-                                             << "Driver={SQL Server};Server=h;Port=1433;";
+                                             << "Driver={SQL Server};Server=h;Port=1433;" + tds;
     QTest::newRow("comma in the password does not count as a port")
         << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;"
-        << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;Port=1433;";
-    QTest::newRow("MySQL string unchanged")
+        << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;Port=1433;" + tds;
+    // MariaDB's driver bounds the wait for the server's greeting only through its own key.
+    QTest::newRow("MySQL string gets the login timeout")
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;";
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
+           "CONN_TIMEOUT=15;";
     QTest::newRow("other SQL Server driver unchanged")
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;"
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;";

@@ -388,11 +388,12 @@ void TestConnectionValues::sqlServerDriverString_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("handedToDriver");
     const QString head = "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd=";
-    QTest::newRow("plain value as it stands") << "p" << head + "p;";
-    QTest::newRow("semicolon in braces") << "a;b" << head + "{a;b};";
-    QTest::newRow("closing brace once, as FreeTDS reads it") << "a}b" << head + "{a}b};";
-    QTest::newRow("closing brace last") << "ab}" << head + "{ab}};";
-    QTest::newRow("braces around") << "{a;b}" << head + "{{a;b}};";
+    QTest::newRow("plain value as it stands") << "p" << head + "p;TDS_Version=7.4;";
+    QTest::newRow("semicolon in braces") << "a;b" << head + "{a;b};TDS_Version=7.4;";
+    QTest::newRow("closing brace once, as FreeTDS reads it")
+        << "a}b" << head + "{a}b};TDS_Version=7.4;";
+    QTest::newRow("closing brace last") << "ab}" << head + "{ab}};TDS_Version=7.4;";
+    QTest::newRow("braces around") << "{a;b}" << head + "{{a;b}};TDS_Version=7.4;";
 }
 
 // FreeTDS ends a braced value at the first "};" and reads "}}" as two characters: the string it
@@ -402,10 +403,11 @@ void TestConnectionValues::sqlServerDriverString() {
     QFETCH(QString, handedToDriver);
     ConnectionSettings s{"h", "u", "p", "d", "h,1", "u", password, "d"};
     QCOMPARE(fq::odbc::driverConnectionString(fq::sql::MSSQLConnectionString(s)), handedToDriver);
-    // The MySQL driver reads ODBC's own rule: its string is handed over as written.
+    // The MySQL driver reads ODBC's own rule: its string is handed over as written, with only
+    // the login timeout added.
     s.myPassword = password;
     const QString mysql = fq::sql::MySQLConnectionStringTestOrder(s);
-    QCOMPARE(fq::odbc::driverConnectionString(mysql), mysql);
+    QCOMPARE(fq::odbc::driverConnectionString(mysql), mysql + QStringLiteral("CONN_TIMEOUT=15;"));
 }
 
 // A SQL Server value with "};" would end early for FreeTDS, and its rest would become keys of

@@ -179,6 +179,18 @@ const QString kServerLimits =
                    "information_schema.CHARACTER_SETS WHERE "
                    "CHARACTER_SET_NAME=@@character_set_database)");
 
+QString mssqlEstimate(const QString& table) {
+    return QStringLiteral("SELECT rows FROM sys.partitions WHERE object_id=OBJECT_ID(N'%1') AND "
+                          "index_id < 2")
+        .arg(table);
+}
+
+QString mysqlEstimate(const QString& table) {
+    return QStringLiteral("SELECT TABLE_ROWS FROM information_schema.TABLES WHERE "
+                          "TABLE_SCHEMA=DATABASE() AND TABLE_NAME='%1'")
+        .arg(table);
+}
+
 QString columnsQuery(const QString& table) {
     return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
                           "NUMERIC_PRECISION, NUMERIC_SCALE, DATETIME_PRECISION FROM "

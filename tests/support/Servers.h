@@ -64,6 +64,10 @@ extern const QString kSessionSetup;
 // with, once, before its first table.
 extern const QString kServerLimits;
 QString columnsQuery(const QString& table);
+// How a copy asks each source, before it reads the rows, for its estimate of the table's rows
+// (for a plain table name).
+QString mssqlEstimate(const QString& table);
+QString mysqlEstimate(const QString& table);
 
 // Set-up and checks on a local server through the program's own database component; MySQL
 // connections run with backslashes as plain characters. A failure throws odbc::DbError.

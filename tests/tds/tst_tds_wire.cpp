@@ -194,15 +194,15 @@ void TdsWireTest::catalog() {
         return out;
     };
     const QString db = database();
-    QCOMPARE(
-        listed("", "", "", "TABLE,VIEW"),
-        (QStringList{db + " | dbo | a | TABLE | NULL", db + " | dbo | b_1 | TABLE | NULL",
-                     db + " | sales | a | TABLE | NULL",
-                     db + " | INFORMATION_SCHEMA | COLUMNS | VIEW | NULL",
-                     db + " | INFORMATION_SCHEMA | TABLES | VIEW | NULL",
-                     db + " | INFORMATION_SCHEMA | VIEWS | VIEW | NULL",
-                     db + " | sys | columns | VIEW | NULL", db + " | sys | objects | VIEW | NULL",
-                     db + " | sys | tables | VIEW | NULL"}));
+    QCOMPARE(listed("", "", "", "TABLE,VIEW"),
+             (QStringList{
+                 db + " | dbo | a | TABLE | NULL", db + " | dbo | b_1 | TABLE | NULL",
+                 db + " | sales | a | TABLE | NULL",
+                 db + " | INFORMATION_SCHEMA | COLUMNS | VIEW | NULL",
+                 db + " | INFORMATION_SCHEMA | TABLES | VIEW | NULL",
+                 db + " | INFORMATION_SCHEMA | VIEWS | VIEW | NULL",
+                 db + " | sys | columns | VIEW | NULL", db + " | sys | objects | VIEW | NULL",
+                 db + " | sys | partitions | VIEW | NULL", db + " | sys | tables | VIEW | NULL"}));
     QCOMPARE(listed(db, "%", "_", ""),
              (QStringList{db + " | dbo | a | TABLE | NULL", db + " | sales | a | TABLE | NULL"}));
     QCOMPARE(listed("", "", "B_1", ""), QStringList{db + " | dbo | b_1 | TABLE | NULL"});

@@ -1,6 +1,7 @@
 #pragma once
 
-// The catalog as clients read it: the view INFORMATION_SCHEMA.COLUMNS, the rows of sp_columns,
+// The catalog as clients read it: the views INFORMATION_SCHEMA.COLUMNS and sys.partitions, the
+// rows of sp_columns,
 // and the system views sp_tables lists beside the user tables.
 
 #include <string>
@@ -21,6 +22,11 @@ public:
     // INFORMATION_SCHEMA.COLUMNS, for every column of every table. Needs db.mutex() held.
     static void columnsView(const Database& db, std::vector<Column>& columns,
                             std::vector<Row>& rows);
+
+    // sys.partitions, one heap partition a table with its exact row count (Fernquill's estimate
+    // of a table's rows). Needs db.mutex() held.
+    static void partitionsView(const Database& db, std::vector<Column>& columns,
+                               std::vector<Row>& rows);
 
     // sp_columns: its result columns, and the row of one column of a table (ordinal from 1).
     static std::vector<Column> spColumnsColumns();

@@ -109,11 +109,17 @@ std::optional<Message> resolveSource(const SessionImpl& session, const ObjectNam
         out.table = ref.table;
         return std::nullopt;
     }
-    if (text::equalsCi(name.schema(), u"INFORMATION_SCHEMA") &&
-        text::equalsCi(name.object(), u"COLUMNS")) {
+    const bool columns = text::equalsCi(name.schema(), u"INFORMATION_SCHEMA") &&
+                         text::equalsCi(name.object(), u"COLUMNS");
+    const bool partitions =
+        text::equalsCi(name.schema(), u"sys") && text::equalsCi(name.object(), u"partitions");
+    if (columns || partitions) {
         auto rows = std::make_shared<std::vector<Row>>();
         std::shared_lock lock(session.db().mutex());
-        InfoSchema::columnsView(session.db(), out.columns, *rows);
+        if (columns)
+            InfoSchema::columnsView(session.db(), out.columns, *rows);
+        else
+            InfoSchema::partitionsView(session.db(), out.columns, *rows);
         out.count = rows->size();
         out.rows = std::move(rows);
         return std::nullopt;

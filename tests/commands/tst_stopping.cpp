@@ -1,0 +1,459 @@
+// How the commands stop other than by a refusal, against MariaDB and the SQL Server test double:
+// a copy cancelled after a row, rows that go missing on the target, and a server that stops
+// answering (SIGSTOP) during a copy, a drop, a rename, a listing, a Test Connection and a probe.
+// The waits are bounded at 2 s here (the program waits 15 s for a login, 60 s for an answer).
+#include "commands/DropTables.h"
+#include "commands/Listing.h"
+#include "commands/Probes.h"
+#include "commands/RenameTable.h"
+#include "commands/SendTables.h"
+#include "odbc/Waiting.h"
+#include "sql/SqlText.h"
+#include "sql/Statements.h"
+#include "support/Servers.h"
+#include "support/StoppedServer.h"
+#include "ui/Progress.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace fq;
+using namespace std::chrono_literals;
+using test::entriesOf;
+using test::fillList;
+
+namespace {
+
+constexpr auto kBound = 2s;
+// Room beyond the bound for a loaded machine: the check is that the message comes within the
+// bound, not how fast.
+constexpr qint64 kWithinBoundMs = 2000 + 10000;
+
+struct Way {
+    bool toMySql;
+    Server source() const { return toMySql ? Server::MSSQL : Server::MySQL; }
+    Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
+    QString targetName() const { return toMySql ? "MySQL" : "SQL Server"; }
+    QString sourceName() const { return toMySql ? "SQL Server" : "MySQL"; }
+    void send(test::TestWindow& w) const {
+        if (toMySql)
+            commands::SendTablesToMySQL(w.context());
+        else
+            commands::SendTablesToMSSQL(w.context());
+    }
+    ui::TableList& sourceList(test::TestWindow& w) const { return w.list(source()); }
+    ui::TableList& targetList(test::TestWindow& w) const { return w.list(target()); }
+};
+
+QString delimited(Server s, const QString& name) {
+    return s == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
+}
+
+// A table of `rows` numbered rows (id 1..rows) on the server.
+void createNumbered(Server s, const QString& name, int rows) {
+    test::dropIfExists(s, name);
+    QStringList statements{
+        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(delimited(s, name))};
+    for (int i = 1; i <= rows; i += 200) {
+        QStringList values;
+        for (int j = i; j < std::min(rows + 1, i + 200); ++j)
+            values << QStringLiteral("(%1, 'row %1')").arg(j);
+        statements << QStringLiteral("INSERT INTO %1 VALUES %2")
+                          .arg(delimited(s, name), values.join(QStringLiteral(", ")));
+    }
+    test::exec(s, statements);
+}
+
+// Progress that runs a hook at chosen moments of the copy, on the copy's own thread.
+class HookedProgress final : public ui::Progress {
+public:
+    std::function<void(const QString&)> onBeginTable;
+    std::function<bool(long long)> onUpdate; // false: cancel
+    QList<long long> updates;
+
+    void beginTable(int, int, const QString& name, long long estimate) override {
+        estimates << estimate;
+        if (onBeginTable)
+            onBeginTable(name);
+    }
+    bool update(long long done) override {
+        updates << done;
+        if (onUpdate && !onUpdate(done))
+            cancelled_ = true;
+        return !cancelled_;
+    }
+    bool cancelled() const override { return cancelled_; }
+
+    QList<long long> estimates;
+
+private:
+    bool cancelled_ = false;
+};
+
+int insertsInto(const QList<test::Session>& sessions, const QString& table) {
+    int n = 0;
+    for (const auto& s : sessions)
+        for (const QString& statement : s.statements)
+            if (statement.startsWith(QStringLiteral("INSERT INTO")) && statement.contains(table))
+                ++n;
+    return n;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Way)
+
+class TestStopping : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void cancelStopsAfterTheRowBeingSent_data();
+    void cancelStopsAfterTheRowBeingSent();
+    void rowsGoingMissingAreReported_data();
+    void rowsGoingMissingAreReported();
+    void targetStopsAnsweringMidCopy_data();
+    void targetStopsAnsweringMidCopy();
+    void sourceStopsAnsweringMidCopy_data();
+    void sourceStopsAnsweringMidCopy();
+    void dropAndRenameWithAStoppedServer_data();
+    void dropAndRenameWithAStoppedServer();
+    void listingWithAStoppedServer_data();
+    void listingWithAStoppedServer();
+    void testConnectionAndProbesWithAStoppedServer_data();
+    void testConnectionAndProbesWithAStoppedServer();
+
+private:
+    QList<std::pair<Server, QString>> made_;
+    QString made(Server s, const QString& name) {
+        made_.append({s, name});
+        return name;
+    }
+};
+
+namespace {
+void addWays() {
+    QTest::addColumn<Way>("way");
+    QTest::newRow("SQL Server to MySQL") << Way{true};
+    QTest::newRow("MySQL to SQL Server") << Way{false};
+}
+void addServers() {
+    QTest::addColumn<Server>("server");
+    QTest::newRow("MySQL") << Server::MySQL;
+    QTest::newRow("SQL Server") << Server::MSSQL;
+}
+} // namespace
+
+void TestStopping::init() {
+    odbc::setLimits(odbc::Limits{kBound, kBound});
+}
+
+void TestStopping::cleanup() {
+    odbc::setLimits(odbc::Limits{});
+    for (const auto& [server, name] : std::as_const(made_))
+        test::dropIfExists(server, name);
+    made_.clear();
+}
+
+void TestStopping::cancelStopsAfterTheRowBeingSent_data() {
+    addWays();
+}
+
+void TestStopping::cancelStopsAfterTheRowBeingSent() {
+    QFETCH(Way, way);
+    const QString name = test::uniqueName(QStringLiteral("cancel"));
+    createNumbered(way.source(), made(way.source(), name), 300);
+    made(way.target(), name);
+    test::TestWindow w;
+    HookedProgress progress;
+    progress.onUpdate = [](long long done) { return done < 120; };
+    fillList(way.sourceList(w), {name}, {name}, name);
+    test::ServerLog targetLog(way.target());
+    test::ServerLog sourceLog(way.source());
+    targetLog.mark();
+    sourceLog.mark();
+    auto ctx = w.context();
+    ctx.progress = &progress;
+    if (way.toMySql)
+        commands::SendTablesToMySQL(ctx);
+    else
+        commands::SendTablesToMSSQL(ctx);
+
+    // One message like any other stop: the table, on request, the rows on the target.
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QCOMPARE(w.dialogs.shown[0].prompt,
+             QStringLiteral("Copying the table %1 to %2 was stopped on request. The table is on "
+                            "%2 with the 120 rows copied. Nothing more was sent.")
+                 .arg(name, way.targetName()));
+    QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
+    QCOMPARE(progress.updates.last(), 120LL);
+    // The estimate the source gave for the table.
+    QCOMPARE(progress.estimates, QList<long long>{300});
+    // Nothing was sent after that row, and both connections were closed.
+    const auto targetSessions = targetLog.sessionsMentioning({name});
+    QCOMPARE(targetSessions.size(), 1);
+    QVERIFY(targetSessions[0].closed);
+    QCOMPARE(insertsInto(targetSessions, name), 120);
+    QVERIFY(targetSessions[0].statements.last().startsWith(QStringLiteral("INSERT INTO")));
+    const auto sourceSessions = sourceLog.sessionsMentioning({name});
+    QCOMPARE(sourceSessions.size(), 1);
+    QVERIFY(sourceSessions[0].closed);
+    QCOMPARE(test::count(way.target(), name), 120LL);
+    // The lists show what exists.
+    QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
+    QCOMPARE(entriesOf(way.sourceList(w)), QStringList{name});
+    QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+}
+
+void TestStopping::rowsGoingMissingAreReported_data() {
+    addWays();
+}
+
+void TestStopping::rowsGoingMissingAreReported() {
+    QFETCH(Way, way);
+    const QString name = test::uniqueName(QStringLiteral("missing"));
+    createNumbered(way.source(), made(way.source(), name), 40);
+    made(way.target(), name);
+    test::TestWindow w;
+    HookedProgress progress;
+    // Someone else puts an empty table in place of the one being filled, after 10 rows have
+    // arrived (the test double knows no DELETE), while the copy goes on.
+    progress.onUpdate = [&](long long done) {
+        if (done == 10)
+            test::exec(way.target(),
+                       {QStringLiteral("DROP TABLE %1").arg(delimited(way.target(), name)),
+                        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))")
+                            .arg(delimited(way.target(), name))});
+        return true;
+    };
+    fillList(way.sourceList(w), {name}, {name}, name);
+    auto ctx = w.context();
+    ctx.progress = &progress;
+    if (way.toMySql)
+        commands::SendTablesToMySQL(ctx);
+    else
+        commands::SendTablesToMSSQL(ctx);
+
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QCOMPARE(w.dialogs.shown[0].prompt,
+             QStringLiteral("Copying the table %1 to %2 lost rows: 40 rows read from %3, but the "
+                            "table on %2 holds 30 rows. The table stays on %2 as it is.")
+                 .arg(name, way.targetName(), way.sourceName()));
+    QCOMPARE(test::count(way.target(), name), 30LL);
+    QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
+}
+
+void TestStopping::targetStopsAnsweringMidCopy_data() {
+    addWays();
+}
+
+void TestStopping::targetStopsAnsweringMidCopy() {
+    QFETCH(Way, way);
+    const QString name = test::uniqueName(QStringLiteral("stall"));
+    createNumbered(way.source(), made(way.source(), name), 200);
+    made(way.target(), name);
+    test::TestWindow w;
+    HookedProgress progress;
+    std::unique_ptr<test::StoppedServer> stopped;
+    progress.onUpdate = [&](long long done) {
+        if (done == 30)
+            stopped = std::make_unique<test::StoppedServer>(way.target());
+        return true;
+    };
+    fillList(way.sourceList(w), {name}, {name}, name);
+    auto ctx = w.context();
+    ctx.progress = &progress;
+    QElapsedTimer clock;
+    clock.start();
+    if (way.toMySql)
+        commands::SendTablesToMySQL(ctx);
+    else
+        commands::SendTablesToMSSQL(ctx);
+    const qint64 took = clock.elapsed();
+    QVERIFY(stopped != nullptr);
+    stopped->resume();
+
+    QVERIFY2(took < kWithinBoundMs, qPrintable(QString::number(took)));
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    const QString prompt = w.dialogs.shown[0].prompt;
+    QVERIFY2(prompt.startsWith(
+                 QStringLiteral("Copying the table %1 to %2 stopped: %2 stopped answering while "
+                                "copying row 31. The table is on %2 with the 30 rows copied "
+                                "before. Row 31 was being sent and may have arrived as well. "
+                                "Nothing more was sent.\n\nNothing came back from the server "
+                                "for 2 seconds, so the connection was closed.")
+                     .arg(name, way.targetName())),
+             qPrintable(prompt));
+    QVERIFY(w.dialogs.shown[0].detail.contains(QStringLiteral("SQLSTATE")));
+    // What the message says is on the target, once the server goes on: 30 rows, or 31 if it
+    // carried out the INSERT it had received.
+    QTRY_VERIFY(test::count(way.target(), name) == 30 || test::count(way.target(), name) == 31);
+    QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
+    QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+
+    // The server works again: the same copy goes through, over the table left behind.
+    test::TestWindow again;
+    fillList(way.sourceList(again), {name}, {name}, name);
+    fillList(way.targetList(again), {name}, {}, name);
+    again.dialogs.answers.enqueue(ui::kAnswerYes);
+    way.send(again);
+    QCOMPARE(again.dialogs.shown.size(), 1); // the overwrite question only
+    QCOMPARE(test::count(way.target(), name), 200LL);
+}
+
+void TestStopping::sourceStopsAnsweringMidCopy_data() {
+    addWays();
+}
+
+void TestStopping::sourceStopsAnsweringMidCopy() {
+    QFETCH(Way, way);
+    // The source stops just before it is asked for the rows. (A source stopping while its rows
+    // stream in is cut the same way; the odbc tests show it.)
+    const QString name = test::uniqueName(QStringLiteral("srcstall"));
+    createNumbered(way.source(), made(way.source(), name), 50);
+    made(way.target(), name);
+    test::TestWindow w;
+    HookedProgress progress;
+    std::unique_ptr<test::StoppedServer> stopped;
+    progress.onBeginTable = [&](const QString&) {
+        stopped = std::make_unique<test::StoppedServer>(way.source());
+    };
+    fillList(way.sourceList(w), {name}, {name}, name);
+    auto ctx = w.context();
+    ctx.progress = &progress;
+    QElapsedTimer clock;
+    clock.start();
+    if (way.toMySql)
+        commands::SendTablesToMySQL(ctx);
+    else
+        commands::SendTablesToMSSQL(ctx);
+    const qint64 took = clock.elapsed();
+    QVERIFY(stopped != nullptr);
+    stopped->resume();
+
+    QVERIFY2(took < kWithinBoundMs, qPrintable(QString::number(took)));
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    const QString prompt = w.dialogs.shown[0].prompt;
+    QVERIFY2(prompt.startsWith(QStringLiteral("Copying the table %1 to %2 stopped: %3 stopped "
+                                              "answering while reading its rows from %3. The "
+                                              "table is on %2 with no rows copied. "
+                                              "Nothing more was sent.\n\n")
+                                   .arg(name, way.targetName(), way.sourceName())),
+             qPrintable(prompt));
+    // Exactly what the message says: the table, created and empty.
+    QCOMPARE(test::count(way.target(), name), 0LL);
+    QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
+}
+
+void TestStopping::dropAndRenameWithAStoppedServer_data() {
+    addServers();
+}
+
+void TestStopping::dropAndRenameWithAStoppedServer() {
+    QFETCH(Server, server);
+    const QString name = test::uniqueName(QStringLiteral("keep"));
+    createNumbered(server, made(server, name), 1);
+    const QString serverName = server == Server::MySQL ? "the MySQL server" : "the MS SQL Server";
+    const auto drop =
+        server == Server::MySQL ? &commands::DropMySQLTables : &commands::DropMSSQLTables;
+    const auto rename =
+        server == Server::MySQL ? &commands::RenameMySQLTable : &commands::RenameMSSQLTable;
+    {
+        test::StoppedServer stopped(server);
+        for (const auto command : {drop, rename}) {
+            test::TestWindow w;
+            fillList(w.list(server), {name}, {name}, name);
+            w.dialogs.inputs.enqueue(name + QStringLiteral("_new"));
+            QElapsedTimer clock;
+            clock.start();
+            command(w.context());
+            QVERIFY2(clock.elapsed() < kWithinBoundMs,
+                     qPrintable(QString::number(clock.elapsed())));
+            const auto& last = w.dialogs.shown.last();
+            QVERIFY2(last.prompt.startsWith(
+                         QStringLiteral("Could not connect to %1 to ").arg(serverName)),
+                     qPrintable(last.prompt));
+            QCOMPARE(entriesOf(w.list(server)), QStringList{name});
+            QCOMPARE(w.pointer.history.last(), ui::kPointerArrow);
+        }
+    }
+    // Nothing happened meanwhile, and the same commands work again.
+    QVERIFY(test::tables(server).contains(name));
+    test::TestWindow w;
+    fillList(w.list(server), {name}, {name}, name);
+    w.dialogs.inputs.enqueue(made(server, name + QStringLiteral("_new")));
+    rename(w.context());
+    QVERIFY(w.dialogs.shown.last().input);
+    QCOMPARE(entriesOf(w.list(server)), QStringList{name + QStringLiteral("_new")});
+}
+
+void TestStopping::listingWithAStoppedServer_data() {
+    addServers();
+}
+
+void TestStopping::listingWithAStoppedServer() {
+    QFETCH(Server, server);
+    test::TestWindow w;
+    commands::TableListing listing;
+    fillList(w.list(server), {QStringLiteral("stale")}, {}, QStringLiteral("stale"));
+    {
+        test::StoppedServer stopped(server);
+        QElapsedTimer clock;
+        clock.start();
+        if (server == Server::MySQL)
+            listing.LoadMySQLTables(w.list(server), w.settings, w.dialogs);
+        else
+            listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
+        QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
+    }
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QVERIFY2(w.dialogs.shown[0].prompt.startsWith(
+                 server == Server::MySQL
+                     ? QStringLiteral("The tables of the MySQL database could not be listed.")
+                     : QStringLiteral("The tables of the MS SQL Server database could not be "
+                                      "listed.")),
+             qPrintable(w.dialogs.shown[0].prompt));
+    QCOMPARE(w.list(server).ListCount(), 0);
+    QCOMPARE(w.list(server).ListIndex(), -1);
+    // Once the server goes on, a listing works again.
+    const QString name = test::uniqueName(QStringLiteral("listed"));
+    createNumbered(server, made(server, name), 0);
+    if (server == Server::MySQL)
+        listing.LoadMySQLTables(w.list(server), w.settings, w.dialogs);
+    else
+        listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QVERIFY(ui::ListContains(name, w.list(server)));
+}
+
+void TestStopping::testConnectionAndProbesWithAStoppedServer_data() {
+    addServers();
+}
+
+void TestStopping::testConnectionAndProbesWithAStoppedServer() {
+    QFETCH(Server, server);
+    test::TestWindow w;
+    {
+        test::StoppedServer stopped(server);
+        QElapsedTimer clock;
+        clock.start();
+        commands::TestConnection(server, w.settings, w.dialogs, w.pointer);
+        QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
+        clock.restart();
+        QVERIFY(!(server == Server::MySQL ? commands::CanConnectMySQL(w.settings)
+                                          : commands::CanConnectMSSQL(w.settings)));
+        QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
+    }
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QVERIFY(w.dialogs.shown[0].prompt.startsWith(QStringLiteral("Could not connect.")));
+    QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+    QVERIFY(server == Server::MySQL ? commands::CanConnectMySQL(w.settings)
+                                    : commands::CanConnectMSSQL(w.settings));
+}
+
+QTEST_GUILESS_MAIN(TestStopping)
+#include "tst_stopping.moc"

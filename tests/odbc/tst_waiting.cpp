@@ -1,0 +1,228 @@
+// Waiting for a server that stops answering, through the real drivers: the local MariaDB or the
+// SQL Server test double is stopped (SIGSTOP) while a connection waits for it. The bound cuts the
+// connection, Cancel cuts a waiting call, a login gives up, and what is waiting can be seen from
+// another thread. The bounds are shortened here; the program waits 15 s for a login and 60 s
+// for an answer.
+
+#include "odbc/Connection.h"
+#include "odbc/DbError.h"
+#include "odbc/Waiting.h"
+#include "sql/ConnectionStrings.h"
+#include "sql/Server.h"
+#include "support/StoppedServer.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <atomic>
+#include <optional>
+#include <thread>
+
+using fq::Server;
+using fq::odbc::Connection;
+using fq::odbc::DbError;
+using fq::odbc::Interruption;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(fq::Server)
+
+namespace {
+
+constexpr auto kLogin = 2s;
+constexpr auto kAnswer = 2s;
+// Generous room beyond a bound, for a loaded machine: a check that the bound holds, not a
+// measure of speed.
+constexpr qint64 kSlackMs = 10000;
+
+QString connectionString(Server server) {
+    const auto s = fq::test::localServers();
+    return server == Server::MSSQL ? fq::sql::MSSQLConnectionString(s)
+                                   : fq::sql::MySQLConnectionStringCommandOrder(s);
+}
+
+QString delimited(Server server, const QString& name) {
+    return server == Server::MSSQL ? "[" + name + "]" : "`" + name + "`";
+}
+
+Connection open(Server server) {
+    Connection c;
+    c.Open(connectionString(server));
+    return c;
+}
+
+// What a call on another thread ended with.
+struct Outcome {
+    std::atomic<bool> done{false};
+    std::optional<DbError> error;
+};
+
+} // namespace
+
+class TestWaiting : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void silentServerIsCutAtTheBound_data();
+    void silentServerIsCutAtTheBound();
+    void cancelCutsTheWaitingCall_data();
+    void cancelCutsTheWaitingCall();
+    void loginGivesUp_data();
+    void loginGivesUp();
+    void answeredCallsAreLeftAlone();
+
+private:
+    void addServers();
+    QString newTable(Server server, int rows);
+    QList<std::pair<Server, QString>> tables_;
+};
+
+void TestWaiting::init() {
+    fq::odbc::setLimits(fq::odbc::Limits{kLogin, kAnswer});
+}
+
+void TestWaiting::cleanup() {
+    fq::odbc::setLimits(fq::odbc::Limits{});
+    for (const auto& [server, name] : std::as_const(tables_))
+        open(server).Execute("DROP TABLE " + delimited(server, name));
+    tables_.clear();
+}
+
+void TestWaiting::addServers() {
+    QTest::addColumn<Server>("server");
+    QTest::newRow("MySQL") << Server::MySQL;
+    QTest::newRow("SQL Server") << Server::MSSQL;
+}
+
+QString TestWaiting::newTable(Server server, int rows) {
+    const QString name = fq::test::uniqueName("fq_waiting");
+    Connection c = open(server);
+    c.Execute("CREATE TABLE " + delimited(server, name) + " (i int, t varchar(1000))");
+    tables_.append({server, name});
+    for (int i = 0; i < rows; i += 100) {
+        QStringList values;
+        for (int j = i; j < std::min(rows, i + 100); ++j)
+            values << QString("(%1, '%2')").arg(j).arg(QString(1000, QChar(u'a' + j % 26)));
+        c.Execute("INSERT INTO " + delimited(server, name) + " VALUES " + values.join(", "));
+    }
+    return name;
+}
+
+void TestWaiting::silentServerIsCutAtTheBound_data() {
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<bool>("whileReading");
+    QTest::newRow("MySQL, an INSERT") << Server::MySQL << false;
+    QTest::newRow("SQL Server, an INSERT") << Server::MSSQL << false;
+    // FreeTDS hands out rows as they come; MariaDB's driver has them all before Execute returns.
+    // The 20 MB of rows are more than the sockets' buffers hold once the server has stopped.
+    QTest::newRow("SQL Server, rows being read") << Server::MSSQL << true;
+}
+
+void TestWaiting::silentServerIsCutAtTheBound() {
+    QFETCH(Server, server);
+    QFETCH(bool, whileReading);
+    const QString table = newTable(server, whileReading ? 20000 : 0);
+    Connection c = open(server);
+    std::optional<fq::odbc::Recordset> rs;
+    if (whileReading)
+        rs = c.Execute("SELECT * FROM " + delimited(server, table));
+    long long read = 0;
+    std::optional<DbError> error;
+    QElapsedTimer clock;
+    {
+        fq::test::StoppedServer stopped(server);
+        clock.start();
+        try {
+            if (whileReading) {
+                for (; !rs->Eof(); rs->MoveNext())
+                    ++read;
+            } else {
+                c.Execute("INSERT INTO " + delimited(server, table) + " VALUES (1, 'x')");
+            }
+        } catch (const DbError& e) {
+            error = e;
+        }
+    }
+    QVERIFY2(error.has_value(), "the call came back without the server");
+    QCOMPARE(error->interruption(), Interruption::StoppedAnswering);
+    QVERIFY(clock.elapsed() >= std::chrono::milliseconds(kAnswer).count() - 200);
+    QVERIFY2(clock.elapsed() < std::chrono::milliseconds(kAnswer).count() + kSlackMs,
+             qPrintable(QString::number(clock.elapsed())));
+    if (whileReading)
+        QVERIFY2(read < 20000, qPrintable(QString::number(read)));
+    // The cut connection stays cut; the server itself goes on serving new ones.
+    QVERIFY_THROWS_EXCEPTION(DbError, c.Execute("SELECT 1"));
+    Connection again = open(server);
+    QCOMPARE(again.Execute("SELECT 42").Item(0).text(), QString("42"));
+}
+
+void TestWaiting::cancelCutsTheWaitingCall_data() {
+    addServers();
+}
+
+void TestWaiting::cancelCutsTheWaitingCall() {
+    QFETCH(Server, server);
+    // The bound is far away: what ends the call here is the cancel.
+    fq::odbc::setLimits(fq::odbc::Limits{kLogin, 600s});
+    const QString table = newTable(server, 0);
+    Connection c = open(server);
+    const QString insert = "INSERT INTO " + delimited(server, table) + " VALUES (1, 'x')";
+    fq::test::StoppedServer stopped(server);
+    Outcome outcome;
+    std::thread caller([&] {
+        try {
+            c.Execute(insert);
+        } catch (const DbError& e) {
+            outcome.error = e;
+        }
+        outcome.done = true;
+    });
+    const std::thread::id id = caller.get_id();
+    // What waits, seen from here: the driver of the connection, and time going by.
+    QTRY_VERIFY(fq::odbc::longestWait(id).has_value() &&
+                fq::odbc::longestWait(id)->silent >= 300ms);
+    const auto wait = fq::odbc::longestWait(id);
+    QCOMPARE(wait->driver,
+             server == Server::MSSQL ? QString("SQL Server") : QString("MySQL ODBC 3.51 Driver"));
+    QVERIFY(!fq::odbc::longestWait(std::this_thread::get_id()).has_value());
+    // A call that has waited less than asked is left alone; this one has waited long enough.
+    QCOMPARE(fq::odbc::cancelWaitingCalls(id, 600s), 0);
+    QCOMPARE(fq::odbc::cancelWaitingCalls(id, 200ms), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(outcome.done.load(), 10000);
+    caller.join();
+    QVERIFY(outcome.error.has_value());
+    QCOMPARE(outcome.error->interruption(), Interruption::Cancelled);
+    QVERIFY(!fq::odbc::longestWait(id).has_value());
+}
+
+void TestWaiting::loginGivesUp_data() {
+    addServers();
+}
+
+void TestWaiting::loginGivesUp() {
+    QFETCH(Server, server);
+    fq::test::StoppedServer stopped(server);
+    QElapsedTimer clock;
+    clock.start();
+    Connection c;
+    QVERIFY_THROWS_EXCEPTION(DbError, c.Open(connectionString(server)));
+    QVERIFY2(clock.elapsed() < std::chrono::milliseconds(kLogin).count() + kSlackMs,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(c.State(), 0);
+    stopped.resume();
+    Connection again = open(server);
+    QCOMPARE(again.State(), 1);
+}
+
+void TestWaiting::answeredCallsAreLeftAlone() {
+    // A statement that takes longer than a tick of the watch but gets its answer within the
+    // bound goes through.
+    Connection c = open(Server::MySQL);
+    QCOMPARE(c.Execute("SELECT SLEEP(1) + 41").Item(0).text(), QString("41"));
+    QCOMPARE(c.Execute("SELECT 42").Item(0).text(), QString("42"));
+}
+
+QTEST_GUILESS_MAIN(TestWaiting)
+#include "tst_waiting.moc"
