@@ -45,11 +45,11 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         SQLINTEGER native = 0;
         SQLCHAR text[1024] = {};
         SQLSMALLINT length = 0;
-        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text,
-                                         &length)))
+        if (!SQL_SUCCEEDED(
+                SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text, &length)))
             break;
-        all += std::string(reinterpret_cast<char*>(state)) + " " +
-               reinterpret_cast<char*>(text) + "\n";
+        all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text) +
+               "\n";
     }
     return all;
 }
@@ -58,9 +58,9 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 pid_t serverPid(Server server) {
     // The pid file lies beside the socket (MariaDB) or the statement log (the test double).
-    const QString beside = test::localServerValue(
-        server == Server::MySQL ? QStringLiteral("MYSQL_SOCKET")
-                                : QStringLiteral("MSSQL_STATEMENT_LOG"));
+    const QString beside =
+        test::localServerValue(server == Server::MySQL ? QStringLiteral("MYSQL_SOCKET")
+                                                       : QStringLiteral("MSSQL_STATEMENT_LOG"));
     const QString dir = QFileInfo(beside).absolutePath();
     QFile f(dir + (server == Server::MySQL ? QStringLiteral("/mariadbd.pid")
                                            : QStringLiteral("/tds.pid")));

@@ -1,6 +1,7 @@
 // A copy's speed each way against a bare client of the same driver replaying the same statements.
 //
-//   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_speed [rows] [rounds] [--no-pin]
+//   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_speed [rows] [rounds]
+//   [--no-pin]
 //
 // A table of `rows` rows (100,000) is copied MySQL -> SQL Server and SQL Server -> MySQL by the
 // commands the buttons run, and the target's statements of that copy (taken from the server's
@@ -37,8 +38,8 @@ struct Way {
     Server target;
     QString table; // on the source; the copy makes it on the target
     QStringList replayed;
-    std::vector<double> copy;   // rows per second
-    std::vector<double> replay; // rows per second
+    std::vector<double> copy;      // rows per second
+    std::vector<double> replay;    // rows per second
     std::vector<double> copyCpu;   // microseconds of this process's CPU per row
     std::vector<double> replayCpu; // microseconds of this process's CPU per row
 };
@@ -103,10 +104,24 @@ int main(int argc, char** argv) {
     const int rounds = args.value(1, QStringLiteral("5")).toInt();
     const sql::ConnectionSettings settings = test::localServers();
 
-    Way toMssql{"MySQL -> SQL Server", Server::MySQL, Server::MSSQL,
-                test::uniqueName(QStringLiteral("speed_my")), {}, {}, {}, {}, {}};
-    Way toMysql{"SQL Server -> MySQL", Server::MSSQL, Server::MySQL,
-                test::uniqueName(QStringLiteral("speed_ms")), {}, {}, {}, {}, {}};
+    Way toMssql{"MySQL -> SQL Server",
+                Server::MySQL,
+                Server::MSSQL,
+                test::uniqueName(QStringLiteral("speed_my")),
+                {},
+                {},
+                {},
+                {},
+                {}};
+    Way toMysql{"SQL Server -> MySQL",
+                Server::MSSQL,
+                Server::MySQL,
+                test::uniqueName(QStringLiteral("speed_ms")),
+                {},
+                {},
+                {},
+                {},
+                {}};
     int status = 0;
     try {
         // The MySQL table; its copy on SQL Server, renamed, is the other way's source.
@@ -157,8 +172,8 @@ int main(int argc, char** argv) {
                 w->replayCpu.push_back(p.cpu * 1e6 / n);
                 std::printf("round %d %s: Fernquill %.2f s (%.0f rows/s, %.1f us CPU a row), "
                             "replay %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f\n",
-                            r + 1, w->title, c.seconds, n / c.seconds, c.cpu * 1e6 / n,
-                            p.seconds, n / p.seconds, p.cpu * 1e6 / n, p.seconds / c.seconds);
+                            r + 1, w->title, c.seconds, n / c.seconds, c.cpu * 1e6 / n, p.seconds,
+                            n / p.seconds, p.cpu * 1e6 / n, p.seconds / c.seconds);
                 std::fflush(stdout);
             }
         }

@@ -99,8 +99,8 @@ void SourceRows::findKey(const QString& table) {
             keys.append(Key{name, {}, true});
         Key& key = keys.last();
         const auto form = keyForm(textOf(rs.Item(2)));
-        const bool nullable = textOf(rs.Item(3)).trimmed().compare(
-                                  QLatin1String("NO"), Qt::CaseInsensitive) != 0;
+        const bool nullable =
+            textOf(rs.Item(3)).trimmed().compare(QLatin1String("NO"), Qt::CaseInsensitive) != 0;
         const bool prefix = !rs.Item(4).isNull();
         if (!form || nullable || prefix)
             key.usable = false;
@@ -112,8 +112,8 @@ void SourceRows::findKey(const QString& table) {
     for (const Key& k : keys) {
         if (!k.usable || k.columns.isEmpty())
             continue;
-        if (best == nullptr || (best->name != QLatin1String("PRIMARY") &&
-                                k.columns.size() < best->columns.size()))
+        if (best == nullptr ||
+            (best->name != QLatin1String("PRIMARY") && k.columns.size() < best->columns.size()))
             best = &k;
         if (k.name == QLatin1String("PRIMARY"))
             break;
@@ -148,9 +148,8 @@ QStringList SourceRows::keyOfCurrentRow() const {
             literals << sql::mysqlString(v.text());
             break;
         case KeyForm::Bytes:
-            literals << sql::mysqlBinary(v.kind() == odbc::Value::Kind::Binary
-                                             ? v.bytes()
-                                             : v.text().toUtf8());
+            literals << sql::mysqlBinary(v.kind() == odbc::Value::Kind::Binary ? v.bytes()
+                                                                               : v.text().toUtf8());
             break;
         }
     }
