@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "commands/SendTables.h"
+#include "support/Servers.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -172,6 +174,27 @@ double replay(Server, const QString& connectionString, const QStringList& statem
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return seconds;
+}
+
+Run copyTable(Server source, const QString& table, long long rows) {
+    const Server target = source == Server::MySQL ? Server::MSSQL : Server::MySQL;
+    test::dropIfExists(target, table);
+    test::TestWindow window;
+    test::fillList(window.list(source), {table}, {table}, table);
+    const commands::CommandContext ctx = window.context();
+    const double cpu = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    if (target == Server::MSSQL)
+        commands::SendTablesToMSSQL(ctx);
+    else
+        commands::SendTablesToMySQL(ctx);
+    const Run run{static_cast<double>(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
+    for (const auto& box : window.dialogs.shown)
+        throw std::runtime_error("the copy said: " + box.prompt.toStdString());
+    if (test::count(target, table) != rows)
+        throw std::runtime_error("the copy's target does not hold every row");
+    return run;
 }
 
 } // namespace fq::bench

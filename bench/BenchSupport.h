@@ -42,4 +42,15 @@ double loadAverage();
 // logout. Throws std::runtime_error with the driver's words when a statement fails.
 double replay(Server server, const QString& connectionString, const QStringList& statements);
 
+// The seconds and this process's CPU seconds of one run.
+struct Run {
+    double seconds = 0;
+    double cpu = 0;
+};
+
+// Fernquill's copy of a source table to the other server, by the command its button runs (the
+// target's table dropped first). Throws std::runtime_error when the copy shows a message or the
+// target does not hold `rows` rows.
+Run copyTable(Server source, const QString& table, long long rows);
+
 } // namespace fq::bench

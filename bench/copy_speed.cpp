@@ -44,10 +44,7 @@ struct Way {
     std::vector<double> replayCpu; // microseconds of this process's CPU per row
 };
 
-struct Run {
-    double seconds = 0;
-    double cpu = 0;
-};
+using bench::Run;
 
 void pinFor(const Way& w, bool pin) {
     if (!pin)
@@ -64,23 +61,7 @@ QString connectionString(Server server, const sql::ConnectionSettings& s) {
 
 // Fernquill's copy of the way's table.
 Run copy(const Way& w, long rows) {
-    test::dropIfExists(w.target, w.table);
-    test::TestWindow window;
-    test::fillList(window.list(w.source), {w.table}, {w.table}, w.table);
-    const commands::CommandContext ctx = window.context();
-    const double cpu = bench::cpuSeconds();
-    QElapsedTimer timer;
-    timer.start();
-    if (w.target == Server::MSSQL)
-        commands::SendTablesToMSSQL(ctx);
-    else
-        commands::SendTablesToMySQL(ctx);
-    const Run run{static_cast<double>(timer.nsecsElapsed()) / 1e9, bench::cpuSeconds() - cpu};
-    for (const auto& box : window.dialogs.shown)
-        throw std::runtime_error("the copy said: " + box.prompt.toStdString());
-    if (test::count(w.target, w.table) != rows)
-        throw std::runtime_error("the copy's target does not hold every row");
-    return run;
+    return bench::copyTable(w.source, w.table, rows);
 }
 
 Run replay(const Way& w, const sql::ConnectionSettings& s, long rows) {
