@@ -303,8 +303,9 @@ void Statement::readUtf8Text(SQLUSMALLINT column, Value& value) {
         if (wanted > byteBuffer_.size())
             byteBuffer_.resize(std::min(wanted, kLargestChunk));
     }
-    // Whole before decoding: a character split between chunks is joined again.
-    value.setText(QString::fromUtf8(utf8));
+    // Whole before decoding: a character split between chunks is joined again. Decoded as the
+    // first chunk is, so that a leading U+FEFF stays whatever the value's size.
+    value.setUtf8Text(utf8.constData(), utf8.size());
 }
 
 void Statement::readBinary(SQLUSMALLINT column, Value& value) {
