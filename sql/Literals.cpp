@@ -82,7 +82,7 @@ void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
     const bool single = kind == ValueKind::NormalSingle;
     const double smallest = single ? static_cast<double>(std::numeric_limits<float>::min())
                                    : std::numeric_limits<double>::min();
-    const double d = v.toDouble();
+    const double d = v.kind() == odbc::Value::Kind::Double ? v.toDouble() : v.text().toDouble();
     if (d == 0 || std::fabs(d) >= smallest)
         return;
     throw Refusal(QStringLiteral("The value %1 is closer to zero than SQL Server's %2 holds "
