@@ -3,6 +3,7 @@
 #include "commands/SendTables.h"
 #include "support/Servers.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace fq;
@@ -80,6 +81,32 @@ private slots:
             << QList<QStringList>{{"-1.5000000047566153e-30", "-2.2250738585072014e-308"},
                                   {"3.0000000054977558e+38", "1.7976931348623157e+308"},
                                   {"1.100000023841858", "0.30000000000000004"}};
+        // Single precision, bit for bit: the extremes, both zeros (MySQL keeps no sign of a
+        // zero), the smallest normal values and values with no short decimal form, each written
+        // as the shortest text of its exact value.
+        const QStringList floats{"0",
+                                 "-0",
+                                 "3.4028234663852886e+38",
+                                 "-3.4028234663852886e+38",
+                                 "1.1754943508222875e-38",
+                                 "-1.1754943508222875e-38",
+                                 "1.175494490952134e-38",
+                                 "3.4028232635611926e+38",
+                                 "0.10000000149011612",
+                                 "0.3333333432674408",
+                                 "16777218",
+                                 "1234.5670166015625"};
+        QList<QStringList> floatsArrived;
+        for (const QString& f : floats)
+            floatsArrived << QStringList{f == u"-0" ? QStringLiteral("0") : f};
+        QTest::newRow("from MySQL: single precision")
+            << my << "f float"
+            << QStringList(floats).replaceInStrings(QRegularExpression("^|$"), "'")
+            << floatsArrived;
+        QTest::newRow("from SQL Server: single precision")
+            << ms << "re real"
+            << QStringList(floats).replaceInStrings(QRegularExpression("^|$"), "'")
+            << floatsArrived;
         QTest::newRow("from MySQL: bits") << my << "b1 bit(1), b9 bit(9)"
                                           << QStringList{"b'0', b'000000000'", "b'1', b'100000001'"}
                                           << QList<QStringList>{{"0", "0x0000"}, {"1", "0x0101"}};
