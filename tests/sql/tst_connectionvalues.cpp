@@ -8,13 +8,9 @@
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
+#include "tds/TestServerProcess.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 using fq::odbc::Connection;
 using fq::odbc::DbError;
@@ -52,65 +48,20 @@ QString sqlQuoted(const QString& s) {
     return u'\'' + q + u'\'';
 }
 
-// A private SQL Server test double on the local servers' address, on a free port, with the
-// test's accounts and databases.
-class PrivateDouble {
-public:
-    bool start(const QStringList& accounts, const QStringList& databases) {
-        QStringList args{QStringLiteral("--address"),    address(),
-                         QStringLiteral("--port"),       QStringLiteral("0"),
-                         QStringLiteral("--log"),        dir_.filePath(QStringLiteral("log")),
-                         QStringLiteral("--ready-file"), dir_.filePath(QStringLiteral("ready"))};
-        for (const QString& a : accounts)
-            args << QStringLiteral("--account") << a;
-        for (const QString& d : databases)
-            args << QStringLiteral("--database") << d;
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(QStringLiteral(FQ_TDS_TEST_SERVER), args);
-        QFile ready(dir_.filePath(QStringLiteral("ready")));
-        const QDeadlineTimer deadline(20000);
-        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-            if (ready.open(QIODevice::ReadOnly)) {
-                port_ = ready.readAll().trimmed().toInt();
-                if (port_ > 0)
-                    return true;
-                ready.close();
-            }
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    ~PrivateDouble() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            process_.waitForFinished(10000);
-        }
-    }
-    static QString address() { return fq::test::localServers().msServer.section(u',', 0, 0); }
-    QString server() const { return QStringLiteral("%1,%2").arg(address()).arg(port_); }
-    QStringList logLines() const {
-        QFile f(dir_.filePath(QStringLiteral("log")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-    // "<login> <database>" of the last login the server took.
-    QString lastLogin() const {
-        QString found;
-        for (const QString& line : logLines()) {
-            const QStringList f = line.split(u'\t');
-            if (f.size() >= 4 && f.at(2) == u"LOGIN")
-                found =
-                    fq::test::unescapeLogText(f.at(1)) + u' ' + fq::test::unescapeLogText(f.at(3));
-        }
-        return found;
-    }
+QString address() {
+    return fq::test::localServers().msServer.section(u',', 0, 0);
+}
 
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    int port_ = 0;
-};
+// "<login> <database>" of the last login the server took.
+QString lastLogin(const fq::test::TestServerProcess& server) {
+    QString found;
+    for (const QString& line : server.logLines()) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() >= 4 && f.at(2) == u"LOGIN")
+            found = fq::test::unescapeLogText(f.at(1)) + u' ' + fq::test::unescapeLogText(f.at(3));
+    }
+    return found;
+}
 
 QString firstValue(Connection& c, const QString& query) {
     return c.Execute(query).Item(0).text();
@@ -133,7 +84,8 @@ private slots:
     void valueFreeTdsCannotReadIsRefused();
 
 private:
-    PrivateDouble double_;
+    fq::test::TestServerProcess double_;
+    QString doubleServer() const { return address() + u',' + QString::number(double_.port()); }
     const QString database_ = QStringLiteral("fqv;db=x");
 };
 
@@ -152,12 +104,14 @@ void TestConnectionValues::initTestCase() {
     sql << QStringLiteral("CREATE DATABASE IF NOT EXISTS `%1`").arg(database_);
     QVERIFY(fq::test::rootSql(sql.join(QStringLiteral(";\n"))));
 
-    QStringList accounts;
-    for (const Account& a : kAccounts)
-        accounts << QString::fromLatin1(a.user) + u':' + QString::fromUtf16(a.password);
     const ConnectionSettings local = fq::test::localServers();
-    accounts << local.msUser + u':' + local.msPassword;
-    QVERIFY(double_.start(accounts, {database_}));
+    QStringList arguments{"--address", address(), "--account",
+                          local.msUser + u':' + local.msPassword};
+    for (const Account& a : kAccounts)
+        arguments << "--account"
+                  << QString::fromLatin1(a.user) + u':' + QString::fromUtf16(a.password);
+    double_.databaseName = database_;
+    QVERIFY2(double_.start(arguments), qPrintable(double_.error()));
 }
 
 void TestConnectionValues::cleanupTestCase() {
@@ -245,7 +199,7 @@ void TestConnectionValues::passwords() {
     s.myUser = s.msUser = user;
     s.myPassword = s.msPassword = password;
     s.myDatabase = s.msDatabase = database_;
-    s.msServer = double_.server();
+    s.msServer = doubleServer();
     QStringList strings{fq::sql::MSSQLConnectionString(s)};
     if (mysql)
         strings << fq::sql::MySQLConnectionStringTestOrder(s)
@@ -258,7 +212,7 @@ void TestConnectionValues::passwords() {
             QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
         }
         if (string.startsWith(u"Driver={SQL Server}")) {
-            QCOMPARE(double_.lastLogin(), user + u' ' + database_);
+            QCOMPARE(lastLogin(double_), user + u' ' + database_);
             continue;
         }
         QCOMPARE(firstValue(c, QStringLiteral("SELECT CURRENT_USER()")).section(u'@', 0, 0), user);
@@ -278,11 +232,11 @@ void TestConnectionValues::valueCannotRedirect() {
     QFETCH(bool, mssql);
     const int nowhere = fq::test::unusedLoopbackPort();
     ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
+    s.msServer = doubleServer();
     s.msDatabase = database_;
     QString string;
     if (mssql) {
-        s.msPassword += QStringLiteral(";Server=%1,%2").arg(PrivateDouble::address()).arg(nowhere);
+        s.msPassword += QStringLiteral(";Server=%1,%2").arg(address()).arg(nowhere);
         string = fq::sql::MSSQLConnectionString(s);
     } else {
         s.myPassword += QStringLiteral(";PORT=%1").arg(nowhere);
@@ -311,10 +265,9 @@ void TestConnectionValues::valueCannotRedirect() {
 // their own: no connection is tried, and the message names the key, not the value.
 void TestConnectionValues::valueFreeTdsCannotReadIsRefused() {
     ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
-    const QString secret = QStringLiteral("x};Server=%1,%2")
-                               .arg(PrivateDouble::address())
-                               .arg(fq::test::unusedLoopbackPort());
+    s.msServer = doubleServer();
+    const QString secret =
+        QStringLiteral("x};Server=%1,%2").arg(address()).arg(fq::test::unusedLoopbackPort());
     s.msPassword = secret;
     const qsizetype loggedBefore = double_.logLines().size();
     Connection c;
