@@ -151,6 +151,18 @@ private slots:
                                    "2000-01-01 00:00:00.000001", "1901"},
                                   {"9999-12-31", "23:59:59.999999", "9999-12-31 23:59:59.999999",
                                    "2038-01-19 03:14:07.999999", "2155"}};
+        // Real dates only, the far ones included, arrive without a word (FreeTDS reads a year
+        // below 1000 without its leading zeros).
+        QTest::newRow("from MySQL: real dates only")
+            << my << "d date, dt datetime(6)"
+            << QStringList{"'0001-01-01', '0001-01-01 00:00:00'",
+                           "'9999-12-31', '9999-12-31 23:59:59.999999'",
+                           "'2000-02-29', '2024-02-29 23:59:59'",
+                           "'1900-02-28', '1900-03-01 00:00:00.000001'"}
+            << QList<QStringList>{{"1-01-01", "1-01-01 00:00:00.000000"},
+                                  {"9999-12-31", "9999-12-31 23:59:59.999999"},
+                                  {"2000-02-29", "2024-02-29 23:59:59.000000"},
+                                  {"1900-02-28", "1900-03-01 00:00:00.000001"}};
         QTest::newRow("from MySQL: geometry as its bytes")
             << my << "g geometry" << QStringList{"ST_GeomFromText('POINT(1 2)')"}
             << QList<QStringList>{{"0x000000000101000000000000000000F03F0000000000000040"}};
