@@ -169,8 +169,11 @@ void TestStopping::cancelStopsAfterTheRowBeingSent() {
                  .arg(name, way.targetName()));
     QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
     QCOMPARE(progress.updates.last(), 120LL);
-    // The estimate the source gave for the table.
-    QCOMPARE(progress.estimates, QList<long long>{300});
+    // The estimate the source gave for the table: SQL Server's count, or InnoDB's statistics,
+    // which may be a little off.
+    QCOMPARE(progress.estimates.size(), 1);
+    QVERIFY2(way.toMySql ? progress.estimates[0] == 300 : qAbs(progress.estimates[0] - 300) <= 30,
+             qPrintable(QString::number(progress.estimates[0])));
     // Nothing was sent after that row, and both connections were closed.
     const auto targetSessions = targetLog.sessionsMentioning({name});
     QCOMPARE(targetSessions.size(), 1);
