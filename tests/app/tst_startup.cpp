@@ -153,6 +153,7 @@ private slots:
         QCOMPARE(sessions.size(), 1); // the probe, with the new user; no list was read again
         QCOMPARE(sessions[0].login, noPassword_);
         QCOMPARE(sessions[0].statements, QStringList());
+        QTRY_VERIFY(log.sessions().value(0).closed); // a probe keeps nothing open
         manager->close();
         QVERIFY(!manager->isVisible() && !p.form1->isVisible());
     }
