@@ -7,7 +7,6 @@
 #include "app/Form2.h"
 #include "odbc/Waiting.h"
 #include "settings/SettingsStore.h"
-#include "sql/SqlText.h"
 #include "support/Servers.h"
 #include "support/StoppedServer.h"
 #include "ui/qt/PopupButton.h"
@@ -55,18 +54,14 @@ struct Way {
     }
 };
 
-QString delimited(Server s, const QString& name) {
-    return s == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
-}
-
 void createNumbered(Server s, const QString& name, int rows) {
     test::dropIfExists(s, name);
     QStringList statements{
-        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(delimited(s, name))};
+        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(test::delimited(s, name))};
     if (s == Server::MySQL && rows > 0) {
         statements << QStringLiteral("INSERT INTO %1 SELECT seq, CONCAT('row ', seq) FROM "
                                      "seq_1_to_%2")
-                          .arg(delimited(s, name))
+                          .arg(test::delimited(s, name))
                           .arg(rows);
     } else {
         for (int i = 1; i <= rows; i += 500) {
@@ -74,7 +69,7 @@ void createNumbered(Server s, const QString& name, int rows) {
             for (int j = i; j < std::min(rows + 1, i + 500); ++j)
                 values << QStringLiteral("(%1, 'row %1')").arg(j);
             statements << QStringLiteral("INSERT INTO %1 VALUES %2")
-                              .arg(delimited(s, name), values.join(QStringLiteral(", ")));
+                              .arg(test::delimited(s, name), values.join(QStringLiteral(", ")));
         }
     }
     test::exec(s, statements);
@@ -128,13 +123,7 @@ struct Program {
     std::unique_ptr<Form1> form1;
 
     Program() {
-        const sql::ConnectionSettings s = test::localServers();
-        const std::pair<const char*, QString> values[] = {
-            {"MyServer", s.myServer},     {"MyUser", s.myUser},        {"MyPassword", s.myPassword},
-            {"MyDatabase", s.myDatabase}, {"MSServer", s.msServer},    {"MSUser", s.msUser},
-            {"MSPassword", s.msPassword}, {"MSDatabase", s.msDatabase}};
-        for (const auto& [key, value] : values)
-            store.Write(QString::fromLatin1(key), value);
+        test::storeSettings(store, test::localServers());
         form1 = std::make_unique<Form1>(store, dialogs, dir.path());
         form1->Load();
         if (form1->tableManager() != nullptr)
@@ -199,6 +188,12 @@ private:
         made_.append({s, name});
         return name;
     }
+    // A table of 100,000 rows on the way's source, dropped from both servers at the end.
+    QString bigTable(const Way& way, const char* prefix) {
+        const QString name = test::uniqueName(QString::fromLatin1(prefix));
+        createNumbered(way.source(), made(way.source(), name), 100000);
+        return made(way.target(), name);
+    }
 };
 
 void TestCommandThread::initTestCase() {
@@ -221,9 +216,7 @@ void TestCommandThread::progressWindowCountsAndCancels_data() {
 
 void TestCommandThread::progressWindowCountsAndCancels() {
     QFETCH(Way, way);
-    const QString name = test::uniqueName(QStringLiteral("progress"));
-    createNumbered(way.source(), made(way.source(), name), 100000);
-    made(way.target(), name);
+    const QString name = bigTable(way, "progress");
     Program p;
     Form2& f = p.manager();
     ui::qt::QtTableList& source = way.sourceList(f);
@@ -288,11 +281,9 @@ void TestCommandThread::progressWindowCountsAndCancels() {
 
 void TestCommandThread::clicksAndKeysDuringACommandNeverRunLater() {
     const Way way{false}; // MySQL to SQL Server
-    const QString name = test::uniqueName(QStringLiteral("busy"));
+    const QString name = bigTable(way, "busy");
     const QString bystander = test::uniqueName(QStringLiteral("bystander"));
-    createNumbered(way.source(), made(way.source(), name), 100000);
     createNumbered(way.target(), made(way.target(), bystander), 1);
-    made(way.target(), name);
     Program p;
     Form2& f = p.manager();
     ui::qt::QtTableList& source = way.sourceList(f);
@@ -409,9 +400,7 @@ void TestCommandThread::overwriteQuestionThenFailureMidCopy() {
 
 void TestCommandThread::closingDuringACopyAsksNothingAndStops() {
     const Way way{false};
-    const QString name = test::uniqueName(QStringLiteral("closing"));
-    createNumbered(way.source(), made(way.source(), name), 100000);
-    made(way.target(), name);
+    const QString name = bigTable(way, "closing");
     Program p;
     Form2& f = p.manager();
     Program::selectOnly(way.sourceList(f), name);
@@ -441,9 +430,7 @@ void TestCommandThread::closingDuringACopyAsksNothingAndStops() {
 void TestCommandThread::cancelWhileWaitingForAStoppedServer() {
     // The bound stays at its 60 s: what ends the wait here is Cancel.
     const Way way{false};
-    const QString name = test::uniqueName(QStringLiteral("waiting"));
-    createNumbered(way.source(), made(way.source(), name), 100000);
-    made(way.target(), name);
+    const QString name = bigTable(way, "waiting");
     Program p;
     Form2& f = p.manager();
     Program::selectOnly(way.sourceList(f), name);

@@ -15,12 +15,16 @@
 #include <QTest>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 using namespace fq;
 using fq::app::Form1;
 using fq::app::Form2;
+using Change = std::function<void(fq::sql::ConnectionSettings&)>;
+
+Q_DECLARE_METATYPE(Change)
 
 namespace {
 
@@ -149,43 +153,83 @@ private slots:
         QCOMPARE(sessions.size(), 1); // the probe, with the new user; no list was read again
         QCOMPARE(sessions[0].login, noPassword_);
         QCOMPARE(sessions[0].statements, QStringList());
+        QTRY_VERIFY(log.sessions().value(0).closed); // a probe keeps nothing open
         manager->close();
         QVERIFY(!manager->isVisible() && !p.form1->isVisible());
     }
 
-    // Settings the quick check turns down stay on the setup window at start-up; "OK" lets the
-    // probes decide. When the MySQL probe fails the SQL Server one is not tried.
+    // Settings that do not work stay on the setup window at start-up (an empty MySQL password
+    // is not even tried); "OK" lets the probes decide. A failure is one message naming the
+    // server, in the words of Test Connection, with the driver's words as details, and the setup
+    // window stays as it was. When the MySQL probe fails the SQL Server one is not tried.
     void okLetsTheProbesDecide_data() {
-        QTest::addColumn<bool>("wrongPassword"); // else an account without a password
-        QTest::newRow("MySQL refuses the password") << true;
-        QTest::newRow("a MySQL account without a password") << false;
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("prompt"); // empty: the table manager opens
+        QTest::addColumn<QString>("driverWords");
+        QTest::addColumn<bool>("sqlServerTried"); // on "OK"
+        const QString advice = QStringLiteral(
+            "Please check server, username, password, database with your administrator. For "
+            "help, write to support@fernquill.example.");
+        const QString mysql = "Could not connect to the MySQL database. " + advice;
+        const QString mssql = "Could not connect to the MS SQL Server database. " + advice;
+        QTest::newRow("MySQL refuses the password")
+            << Change([](sql::ConnectionSettings& s) { s.myPassword = "not the password"; })
+            << mysql << "Access denied" << false;
+        QTest::newRow("both wrong: MySQL is named, SQL Server not tried")
+            << Change([](sql::ConnectionSettings& s) {
+                   s.myUser = "fq_nobody";
+                   s.msPassword += "-wrong";
+               })
+            << mysql << "Access denied" << false;
+        QTest::newRow("SQL Server refuses the password")
+            << Change([](sql::ConnectionSettings& s) { s.msPassword += "-wrong"; }) << mssql
+            << "Login failed" << true;
+        QTest::newRow("SQL Server unreachable") << Change([](sql::ConnectionSettings& s) {
+            s.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
+        }) << mssql << "" << false;
+        QTest::newRow("a MySQL account without a password")
+            << Change([this](sql::ConnectionSettings& s) {
+                   s.myUser = noPassword_;
+                   s.myPassword.clear();
+               })
+            << ""
+            << "" << true;
     }
 
     void okLetsTheProbesDecide() {
-        QFETCH(bool, wrongPassword);
+        QFETCH(Change, change);
+        QFETCH(QString, prompt);
+        QFETCH(QString, driverWords);
+        QFETCH(bool, sqlServerTried);
         sql::ConnectionSettings stored = servers_;
-        stored.myUser = wrongPassword ? stored.myUser : noPassword_;
-        stored.myPassword = wrongPassword ? QStringLiteral("not the password") : QString();
+        change(stored);
         test::ServerLog mssql(Server::MSSQL);
         Program p(stored);
         QVERIFY(p.onSetup());
-        QVERIFY(mssql.sessions().isEmpty());
+        QCOMPARE(!mssql.sessions().isEmpty(), sqlServerTried && !stored.myPassword.isEmpty());
         verifyFinalWidth(*p.form1);
+        mssql.mark();
         Program::press(p.form1.get(), QStringLiteral("Check2"));
-        // "OK" says which database failed.
-        QCOMPARE(p.dialogs.shown.size(), wrongPassword ? 1 : 0);
-        if (wrongPassword)
-            QVERIFY(p.dialogs.shown[0].prompt.startsWith(
-                QStringLiteral("Could not connect to the MySQL database.")));
         QCOMPARE(p.form1->pointer().MousePointer(), 0);
-        QCOMPARE(mssql.sessions().isEmpty(), wrongPassword);
-        QCOMPARE(p.onSetup(), wrongPassword);
-        if (!wrongPassword) {
+        QCOMPARE(!mssql.sessions().isEmpty(), sqlServerTried);
+        QCOMPARE(p.onSetup(), !prompt.isEmpty());
+        if (prompt.isEmpty()) {
+            QVERIFY(p.dialogs.shown.isEmpty());
             Form2* manager = p.form1->tableManager();
             QVERIFY(manager->isVisible() && !p.form1->isVisible());
             QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
             QVERIFY(ui::ListContains(mssqlTable_, manager->mssqlList()));
+            return;
         }
+        QCOMPARE(p.dialogs.shown.size(), 1);
+        const auto& box = p.dialogs.shown[0];
+        QCOMPARE(box.prompt, prompt);
+        QCOMPARE(box.style, ui::kOkOnly);
+        QVERIFY(box.title.isEmpty()); // the application's title
+        QVERIFY2(box.detail.contains(driverWords) &&
+                     box.detail.contains(QStringLiteral("SQLSTATE")),
+                 qPrintable(box.detail));
+        QCOMPARE(p.form1->findChild<ui::qt::PopupButton*>(QStringLiteral("Check2"))->Value(), 0);
     }
 
     // The SQL Server goes away between the probes and the load of the table manager: the table

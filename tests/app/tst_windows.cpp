@@ -1,5 +1,5 @@
 // The two windows without servers: the hover rules, the boxes' write-through, the selection
-// buttons, the program's hand pointer, and closing.
+// buttons, the program's hand pointer, closing, and the look of every pop-up button.
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "settings/SettingsStore.h"
@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -188,6 +189,57 @@ private slots:
         closeSetup ? w.form1.close() : w.form2.close();
         QVERIFY(!w.form1.isVisible());
         QVERIFY(!w.form2.isVisible());
+    }
+
+    // Every pop-up button of both windows looks like the first: a square picture of the same
+    // size in the middle of its height, the program's type (Arial, bold), and the whole caption
+    // right of the picture, the two together in the middle of the button's contents.
+    void everyButtonLooksAlike_data() {
+        QTest::addColumn<bool>("manager");
+        QTest::addColumn<QString>("name");
+        for (int i = 1; i <= 3; ++i)
+            QTest::addRow("Form1.Check%d", i) << false << QStringLiteral("Check%1").arg(i);
+        for (int i = 1; i <= 11; ++i)
+            QTest::addRow("Form2.Check%d", i) << true << QStringLiteral("Check%1").arg(i);
+    }
+
+    void everyButtonLooksAlike() {
+        QFETCH(bool, manager);
+        QFETCH(QString, name);
+        Windows w;
+        const auto* first = w.form1.findChild<PopupButton*>(QStringLiteral("Check1"));
+        const auto* b =
+            (manager ? static_cast<QWidget&>(w.form2) : w.form1).findChild<PopupButton*>(name);
+        QVERIFY(b != nullptr);
+        QCOMPARE(b->font(), first->font());
+        QCOMPARE(b->font().family(), QStringLiteral("Arial"));
+        QVERIFY(b->font().bold());
+        const QRect picture = b->pictureRect();
+        QVERIFY(!picture.isEmpty());
+        QCOMPARE(picture.size(), first->pictureRect().size());
+        QCOMPARE(picture.width(), picture.height());
+        // Where the style lets a push button draw its contents (inside its bevel).
+        QStyleOptionButton option;
+        option.initFrom(b);
+        option.rect = b->rect();
+        const QRect contents =
+            b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
+        QVERIFY(qAbs(picture.center().y() - contents.center().y()) <= 1);
+        const QRect caption = b->captionRect();
+        const int needed =
+            b->fontMetrics().horizontalAdvance(QString(b->text()).replace("&&", "&"));
+        QVERIFY2(caption.width() >= needed && contents.contains(caption),
+                 qPrintable(QStringLiteral("%1 needs %2 pixels, has %3 at %4 of %5")
+                                .arg(b->text())
+                                .arg(needed)
+                                .arg(caption.width())
+                                .arg(caption.x())
+                                .arg(contents.width())));
+        QVERIFY(contents.contains(picture) && picture.right() < caption.left());
+        const int leftRoom = picture.left() - contents.left();
+        const int rightRoom = contents.right() - (caption.left() + needed - 1);
+        QVERIFY2(qAbs(leftRoom - rightRoom) <= 1,
+                 qPrintable(QStringLiteral("%1 left, %2 right").arg(leftRoom).arg(rightRoom)));
     }
 };
 

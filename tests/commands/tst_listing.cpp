@@ -1,6 +1,6 @@
 // The two table listings against the local MariaDB and the SQL Server test double: names exactly
-// as the servers report them, the current item, the listing connection, and what the user sees
-// when a listing fails.
+// as the servers report them, the current item and the listing connection. (A listing that fails
+// is in the stopping test.)
 #include "commands/Listing.h"
 #include "odbc/Connection.h"
 #include "sql/ConnectionStrings.h"
@@ -112,39 +112,6 @@ private slots:
             QTRY_VERIFY(mssql.sessionsOf(s.msUser).value(0).closed);
         }
         QTRY_COMPARE(openOnScratch(), QStringLiteral("0"));
-    }
-
-    // One box naming the server, with the driver's words and the error codes; the list is left
-    // empty.
-    void failedListing_data() {
-        QTest::addColumn<Server>("server");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("MySQL refuses the login")
-            << Server::MySQL << "The tables of the MySQL database could not be listed.\n\n";
-        QTest::newRow("nothing listens for SQL Server")
-            << Server::MSSQL << "The tables of the MS SQL Server database could not be listed.\n\n";
-    }
-
-    void failedListing() {
-        QFETCH(Server, server);
-        QFETCH(QString, prompt);
-        sql::ConnectionSettings s = test::localServers();
-        s.myPassword = QStringLiteral("not the password");
-        s.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
-        test::FakeDialogs dialogs;
-        QtTableList list;
-        test::fillList(list, {QStringLiteral("stale")}, {}, QStringLiteral("stale"));
-        commands::TableListing listing;
-        server == Server::MySQL ? listing.LoadMySQLTables(list, s, dialogs)
-                                : listing.LoadMSSQLTables(list, s, dialogs);
-        QCOMPARE(dialogs.shown.size(), 1);
-        const auto& box = dialogs.shown.first();
-        QVERIFY2(box.prompt.startsWith(prompt) && box.prompt.size() > prompt.size(),
-                 qPrintable(box.prompt));
-        QVERIFY2(box.detail.startsWith(QStringLiteral("SQLSTATE ")), qPrintable(box.detail));
-        QCOMPARE(box.style, ui::kOkOnly);
-        QCOMPARE(list.ListCount(), 0);
-        QCOMPARE(list.ListIndex(), -1);
     }
 };
 

@@ -43,17 +43,6 @@ QList<QStringList> textRows(Server server, const QString& table) {
     return out;
 }
 
-// The tables of one test, dropped on both servers when it ends, also when it fails.
-struct Tables {
-    QStringList names;
-    ~Tables() {
-        for (const QString& n : names) {
-            test::dropIfExists(Server::MySQL, n);
-            test::dropIfExists(Server::MSSQL, n);
-        }
-    }
-};
-
 } // namespace
 
 // MySQL dates that are not calendar dates, copied to SQL Server: they arrive as NULL, the copy
@@ -63,15 +52,14 @@ class TestNonDates : public QObject {
 
 private slots:
     void oddDatesArriveAsNull();
-    void realDatesOnlyEndSilently();
     void severalTablesOneMessage();
     void failureStillTellsOfNulls();
 };
 
 void TestNonDates::oddDatesArriveAsNull() {
     test::TestWindow w;
-    const QString name = test::uniqueName(QStringLiteral("nd_orders"));
-    const Tables drop{{name}};
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("nd_orders"));
     createLoose(name,
                 QStringLiteral("id int PRIMARY KEY, placed date, shipped datetime(6), "
                                "stamped timestamp(6) NULL, opens time, founded year"),
@@ -115,40 +103,14 @@ void TestNonDates::oddDatesArriveAsNull() {
     QCOMPARE(test::entriesOf(w.mssqlList), QStringList{name});
 }
 
-void TestNonDates::realDatesOnlyEndSilently() {
-    test::TestWindow w;
-    const QString name = test::uniqueName(QStringLiteral("nd_real"));
-    const Tables drop{{name}};
-    createLoose(name, QStringLiteral("id int PRIMARY KEY, d date, dt datetime(6)"),
-                {
-                    "1, '0001-01-01', '0001-01-01 00:00:00'",
-                    "2, '9999-12-31', '9999-12-31 23:59:59.999999'",
-                    "3, '2000-02-29', '2024-02-29 23:59:59'",
-                    "4, '1900-02-28', '1900-03-01 00:00:00.000001'",
-                    "5, '2009-04-30', '2009-12-31 12:00:00'",
-                });
-    fillList(w.mysqlList, {name}, {name}, name);
-    commands::SendTablesToMSSQL(w.context());
-
-    const QList<QStringList> expected{
-        {"1", "0001-01-01", "0001-01-01 00:00:00.000000"},
-        {"2", "9999-12-31", "9999-12-31 23:59:59.999999"},
-        {"3", "2000-02-29", "2024-02-29 23:59:59.000000"},
-        {"4", "1900-02-28", "1900-03-01 00:00:00.000001"},
-        {"5", "2009-04-30", "2009-12-31 12:00:00.000000"},
-    };
-    QCOMPARE(textRows(Server::MSSQL, name), expected);
-    QCOMPARE(w.dialogs.shown.size(), 0);
-}
-
 // The tables are copied from the bottom of the list up; the message follows that order, one line
 // a table, and a table without such values has no line.
 void TestNonDates::severalTablesOneMessage() {
     test::TestWindow w;
-    const QString a = test::uniqueName(QStringLiteral("nd_a"));
-    const QString b = test::uniqueName(QStringLiteral("nd_b"));
-    const QString c = test::uniqueName(QStringLiteral("nd_c"));
-    const Tables drop{{a, b, c}};
+    test::Scratch scratch;
+    const QString a = scratch.name(QStringLiteral("nd_a"));
+    const QString b = scratch.name(QStringLiteral("nd_b"));
+    const QString c = scratch.name(QStringLiteral("nd_c"));
     createLoose(a, QStringLiteral("id int PRIMARY KEY, due date"),
                 {"1, '2023-02-29'", "2, '2023-03-01'"});
     createLoose(b, QStringLiteral("id int PRIMARY KEY, d date"), {"1, '2023-03-01'"});
@@ -176,9 +138,9 @@ void TestNonDates::severalTablesOneMessage() {
 void TestNonDates::failureStillTellsOfNulls() {
     test::TestWindow w;
     // Copied from the bottom of the list up: b whole first, then a, which stops.
-    const QString a = test::uniqueName(QStringLiteral("nd_fa"));
-    const QString b = test::uniqueName(QStringLiteral("nd_fb"));
-    const Tables drop{{a, b}};
+    test::Scratch scratch;
+    const QString a = scratch.name(QStringLiteral("nd_fa"));
+    const QString b = scratch.name(QStringLiteral("nd_fb"));
     createLoose(b, QStringLiteral("id int PRIMARY KEY, d date, t time"),
                 {"1, '2010-11-31', '10:00:00'", "2, '2010-11-30', '10:00:00'"});
     // Row 3's time is past what SQL Server's time holds: the copy stops there.

@@ -3,6 +3,7 @@
 #include "commands/SendTables.h"
 #include "support/Servers.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace fq;
@@ -80,6 +81,32 @@ private slots:
             << QList<QStringList>{{"-1.5000000047566153e-30", "-2.2250738585072014e-308"},
                                   {"3.0000000054977558e+38", "1.7976931348623157e+308"},
                                   {"1.100000023841858", "0.30000000000000004"}};
+        // Single precision, bit for bit: the extremes, both zeros (MySQL keeps no sign of a
+        // zero), the smallest normal values and values with no short decimal form, each written
+        // as the shortest text of its exact value.
+        const QStringList floats{"0",
+                                 "-0",
+                                 "3.4028234663852886e+38",
+                                 "-3.4028234663852886e+38",
+                                 "1.1754943508222875e-38",
+                                 "-1.1754943508222875e-38",
+                                 "1.175494490952134e-38",
+                                 "3.4028232635611926e+38",
+                                 "0.10000000149011612",
+                                 "0.3333333432674408",
+                                 "16777218",
+                                 "1234.5670166015625"};
+        QList<QStringList> floatsArrived;
+        for (const QString& f : floats)
+            floatsArrived << QStringList{f == u"-0" ? QStringLiteral("0") : f};
+        QTest::newRow("from MySQL: single precision")
+            << my << "f float"
+            << QStringList(floats).replaceInStrings(QRegularExpression("^|$"), "'")
+            << floatsArrived;
+        QTest::newRow("from SQL Server: single precision")
+            << ms << "re real"
+            << QStringList(floats).replaceInStrings(QRegularExpression("^|$"), "'")
+            << floatsArrived;
         QTest::newRow("from MySQL: bits") << my << "b1 bit(1), b9 bit(9)"
                                           << QStringList{"b'0', b'000000000'", "b'1', b'100000001'"}
                                           << QList<QStringList>{{"0", "0x0000"}, {"1", "0x0101"}};
@@ -124,6 +151,18 @@ private slots:
                                    "2000-01-01 00:00:00.000001", "1901"},
                                   {"9999-12-31", "23:59:59.999999", "9999-12-31 23:59:59.999999",
                                    "2038-01-19 03:14:07.999999", "2155"}};
+        // Real dates only, the far ones included, arrive without a word (FreeTDS reads a year
+        // below 1000 without its leading zeros).
+        QTest::newRow("from MySQL: real dates only")
+            << my << "d date, dt datetime(6)"
+            << QStringList{"'0001-01-01', '0001-01-01 00:00:00'",
+                           "'9999-12-31', '9999-12-31 23:59:59.999999'",
+                           "'2000-02-29', '2024-02-29 23:59:59'",
+                           "'1900-02-28', '1900-03-01 00:00:00.000001'"}
+            << QList<QStringList>{{"1-01-01", "1-01-01 00:00:00.000000"},
+                                  {"9999-12-31", "9999-12-31 23:59:59.999999"},
+                                  {"2000-02-29", "2024-02-29 23:59:59.000000"},
+                                  {"1900-02-28", "1900-03-01 00:00:00.000001"}};
         QTest::newRow("from MySQL: geometry as its bytes")
             << my << "g geometry" << QStringList{"ST_GeomFromText('POINT(1 2)')"}
             << QList<QStringList>{{"0x000000000101000000000000000000F03F0000000000000040"}};

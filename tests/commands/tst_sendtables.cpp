@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <tuple>
+
 using namespace fq;
 using test::columnsQuery;
 using test::entriesOf;
@@ -303,14 +305,67 @@ private slots:
             QStringLiteral("Copying the table %b to %1 stopped while %2 Nothing more was sent.");
         QTest::newRow("to SQL Server: the target refuses a value in row 3")
             << Way{false}
-            << QStringList{"CREATE TABLE `%b` (id int, tm time)",
-                           "INSERT INTO `%b` VALUES(1, '01:00:00'), (2, '02:00:00'), "
-                           "(3, '100:00:00'), (4, '03:00:00')"}
+            << QStringList{"CREATE TABLE `%b` (id int, note varchar(20), tm time)",
+                           "INSERT INTO `%b` VALUES(1, 'N1', '01:00:00'), (2, 'N2', '02:00:00'), "
+                           "(3, 'N3', '100:00:00'), (4, 'N4', '03:00:00')"}
             << QStringList() << 0
             << stopped.arg("SQL Server", "copying row 3, at the value '100:00:00' of column tm. "
                                          "The table is on SQL Server with the 2 rows copied "
                                          "before.")
             << "" << QStringList{"%b", "%c"} << 2;
+        // SQL Server's conversion errors name no column: the values of the columns whose type
+        // can fail that way are named, NULLs not.
+        QTest::newRow("to SQL Server: the first row refused")
+            << Way{false}
+            << QStringList{"CREATE TABLE `%b` (id int, tm time)",
+                           "INSERT INTO `%b` VALUES(1, '-01:00:00'), (2, '02:00:00')"}
+            << QStringList() << 0
+            << stopped.arg("SQL Server", "copying row 1, at the value '-01:00:00' of column tm. "
+                                         "The table is on SQL Server with no rows copied.")
+            << "" << QStringList{"%b", "%c"} << 0;
+        QTest::newRow("to SQL Server: two date and time columns, both named")
+            << Way{false}
+            << QStringList{"CREATE TABLE `%b` (id int, d date, tm time)",
+                           "INSERT INTO `%b` VALUES(1, '2024-02-29', '101:00:00')"}
+            << QStringList() << 0
+            << stopped.arg("SQL Server", "copying row 1, at one of the values '2024-02-29' "
+                                         "(column d), '101:00:00' (column tm). The table is on "
+                                         "SQL Server with no rows copied.")
+            << "" << QStringList{"%b", "%c"} << 0;
+        QTest::newRow("to SQL Server: a NULL date is not named")
+            << Way{false}
+            << QStringList{"CREATE TABLE `%b` (id int, d date, tm time)",
+                           "INSERT INTO `%b` VALUES(1, NULL, '102:00:00')"}
+            << QStringList() << 0
+            << stopped.arg("SQL Server", "copying row 1, at the value '102:00:00' of column tm. "
+                                         "The table is on SQL Server with no rows copied.")
+            << "" << QStringList{"%b", "%c"} << 0;
+        // SQL Server would store a value closer to zero than its type's smallest normal as 0.
+        for (const auto& [type, value, holds] : {std::tuple{"float", "-1.401298464324817e-45",
+                                                            "real holds (its smallest is "
+                                                            "1.1754944e-38)"},
+                                                 std::tuple{"float", "1.1754942106924411e-38",
+                                                            "real holds (its smallest is "
+                                                            "1.1754944e-38)"},
+                                                 std::tuple{"double", "5e-324",
+                                                            "float holds (its smallest is "
+                                                            "2.2250738585072014e-308)"}}) {
+            QTest::addRow("to SQL Server: %s %s", type, value)
+                << Way{false}
+                << QStringList{QStringLiteral("CREATE TABLE `%b` (id int, f %1)").arg(type),
+                               QStringLiteral("INSERT INTO `%b` VALUES(1, 1.5), (2, '%1'), "
+                                              "(3, 2.5)")
+                                   .arg(value)}
+                << QStringList() << 0
+                << stopped.arg("SQL Server", QStringLiteral("copying row 2, at the value '%1' of "
+                                                            "column f. The table is on SQL Server "
+                                                            "with the 1 row copied before.")
+                                                 .arg(value))
+                << QStringLiteral("The value %1 is closer to zero than SQL Server's %2; it would "
+                                  "arrive as 0.")
+                       .arg(value, holds)
+                << QStringList{"%b", "%c"} << 1;
+        }
         // MySQL keeps six fractional digits of a second: a seventh is not cut.
         QTest::newRow("to MySQL: a seventh fractional digit in row 2")
             << Way{true}
@@ -332,6 +387,17 @@ private slots:
             << stopped.arg("SQL Server",
                            "creating it on SQL Server: SQL Server already has a table named %b.")
             << "" << QStringList{"%c"} << 3;
+        QTest::newRow("to SQL Server: the table is there in other letters")
+            << Way{false} << QStringList{"CREATE TABLE `%b` (id int)"}
+            << QStringList{"CREATE TABLE [%B] (id int)", "INSERT INTO [%B] VALUES(1)"} << 0
+            << stopped.arg("SQL Server", "creating it on SQL Server: SQL Server already has a "
+                                         "table named %B, and names there ignore letter case.")
+            << "" << QStringList{"%c"} << -1; // not listed by its name
+        QTest::newRow("to MySQL: the table is on the target, not in its list")
+            << Way{true} << QStringList{"CREATE TABLE [%b] (id int)"}
+            << QStringList{"CREATE TABLE `%b` (id int)", "INSERT INTO `%b` VALUES(1), (2)"} << 0
+            << stopped.arg("MySQL", "creating it on MySQL: MySQL already has a table named %b.")
+            << "" << QStringList{"%c"} << 2;
         QTest::newRow("to SQL Server: the table is gone from MySQL")
             << Way{false} << QStringList() << QStringList() << 0
             << stopped.arg("SQL Server", "reading its columns from MySQL.") << ""
@@ -366,7 +432,8 @@ private slots:
         const QString a = scratch.name(QStringLiteral("stop_a"));
         const QString b = scratch.name(QStringLiteral("stop_b"));
         const QString c = scratch.name(QStringLiteral("stop_c"));
-        const QList<std::pair<QString, QString>> names{{"%b", b}, {"%c", c}};
+        scratch.keep(b.toUpper());
+        const QList<std::pair<QString, QString>> names{{"%b", b}, {"%c", c}, {"%B", b.toUpper()}};
         createSmall(way.source(), a, 1);
         createSmall(way.source(), c, 1);
         test::exec(way.source(), replaced(sourceSql, names));

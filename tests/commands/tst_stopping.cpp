@@ -8,7 +8,6 @@
 #include "commands/RenameTable.h"
 #include "commands/SendTables.h"
 #include "odbc/Waiting.h"
-#include "sql/SqlText.h"
 #include "sql/Statements.h"
 #include "support/Servers.h"
 #include "support/StoppedServer.h"
@@ -38,31 +37,24 @@ struct Way {
     Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
     QString targetName() const { return toMySql ? "MySQL" : "SQL Server"; }
     QString sourceName() const { return toMySql ? "SQL Server" : "MySQL"; }
-    void send(test::TestWindow& w) const {
-        if (toMySql)
-            commands::SendTablesToMySQL(w.context());
-        else
-            commands::SendTablesToMSSQL(w.context());
+    void send(const commands::CommandContext& ctx) const {
+        toMySql ? commands::SendTablesToMySQL(ctx) : commands::SendTablesToMSSQL(ctx);
     }
     ui::TableList& sourceList(test::TestWindow& w) const { return w.list(source()); }
     ui::TableList& targetList(test::TestWindow& w) const { return w.list(target()); }
 };
 
-QString delimited(Server s, const QString& name) {
-    return s == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
-}
-
 // A table of `rows` numbered rows (id 1..rows) on the server.
 void createNumbered(Server s, const QString& name, int rows) {
     test::dropIfExists(s, name);
     QStringList statements{
-        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(delimited(s, name))};
+        QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(test::delimited(s, name))};
     for (int i = 1; i <= rows; i += 200) {
         QStringList values;
         for (int j = i; j < std::min(rows + 1, i + 200); ++j)
             values << QStringLiteral("(%1, 'row %1')").arg(j);
         statements << QStringLiteral("INSERT INTO %1 VALUES %2")
-                          .arg(delimited(s, name), values.join(QStringLiteral(", ")));
+                          .arg(test::delimited(s, name), values.join(QStringLiteral(", ")));
     }
     test::exec(s, statements);
 }
@@ -116,16 +108,10 @@ private slots:
     void cancelStopsAfterTheRowBeingSent();
     void rowsGoingMissingAreReported_data();
     void rowsGoingMissingAreReported();
-    void targetStopsAnsweringMidCopy_data();
-    void targetStopsAnsweringMidCopy();
-    void sourceStopsAnsweringMidCopy_data();
-    void sourceStopsAnsweringMidCopy();
-    void dropAndRenameWithAStoppedServer_data();
-    void dropAndRenameWithAStoppedServer();
-    void listingWithAStoppedServer_data();
-    void listingWithAStoppedServer();
-    void testConnectionAndProbesWithAStoppedServer_data();
-    void testConnectionAndProbesWithAStoppedServer();
+    void serverStopsAnsweringMidCopy_data();
+    void serverStopsAnsweringMidCopy();
+    void commandsWithAStoppedServer_data();
+    void commandsWithAStoppedServer();
 
 private:
     QList<std::pair<Server, QString>> made_;
@@ -140,11 +126,6 @@ void addWays() {
     QTest::addColumn<Way>("way");
     QTest::newRow("SQL Server to MySQL") << Way{true};
     QTest::newRow("MySQL to SQL Server") << Way{false};
-}
-void addServers() {
-    QTest::addColumn<Server>("server");
-    QTest::newRow("MySQL") << Server::MySQL;
-    QTest::newRow("SQL Server") << Server::MSSQL;
 }
 } // namespace
 
@@ -178,10 +159,7 @@ void TestStopping::cancelStopsAfterTheRowBeingSent() {
     sourceLog.mark();
     auto ctx = w.context();
     ctx.progress = &progress;
-    if (way.toMySql)
-        commands::SendTablesToMySQL(ctx);
-    else
-        commands::SendTablesToMSSQL(ctx);
+    way.send(ctx);
 
     // One message like any other stop: the table, on request, the rows on the target.
     QCOMPARE(w.dialogs.shown.size(), 1);
@@ -191,8 +169,11 @@ void TestStopping::cancelStopsAfterTheRowBeingSent() {
                  .arg(name, way.targetName()));
     QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
     QCOMPARE(progress.updates.last(), 120LL);
-    // The estimate the source gave for the table.
-    QCOMPARE(progress.estimates, QList<long long>{300});
+    // The estimate the source gave for the table: SQL Server's count, or InnoDB's statistics,
+    // which may be a little off.
+    QCOMPARE(progress.estimates.size(), 1);
+    QVERIFY2(way.toMySql ? progress.estimates[0] == 300 : qAbs(progress.estimates[0] - 300) <= 30,
+             qPrintable(QString::number(progress.estimates[0])));
     // Nothing was sent after that row, and both connections were closed.
     const auto targetSessions = targetLog.sessionsMentioning({name});
     QCOMPARE(targetSessions.size(), 1);
@@ -225,18 +206,15 @@ void TestStopping::rowsGoingMissingAreReported() {
     progress.onUpdate = [&](long long done) {
         if (done == 10)
             test::exec(way.target(),
-                       {QStringLiteral("DROP TABLE %1").arg(delimited(way.target(), name)),
+                       {QStringLiteral("DROP TABLE %1").arg(test::delimited(way.target(), name)),
                         QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))")
-                            .arg(delimited(way.target(), name))});
+                            .arg(test::delimited(way.target(), name))});
         return true;
     };
     fillList(way.sourceList(w), {name}, {name}, name);
     auto ctx = w.context();
     ctx.progress = &progress;
-    if (way.toMySql)
-        commands::SendTablesToMySQL(ctx);
-    else
-        commands::SendTablesToMSSQL(ctx);
+    way.send(ctx);
 
     QCOMPARE(w.dialogs.shown.size(), 1);
     QCOMPARE(w.dialogs.shown[0].prompt,
@@ -247,32 +225,55 @@ void TestStopping::rowsGoingMissingAreReported() {
     QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
 }
 
-void TestStopping::targetStopsAnsweringMidCopy_data() {
-    addWays();
+void TestStopping::serverStopsAnsweringMidCopy_data() {
+    QTest::addColumn<Way>("way");
+    QTest::addColumn<bool>("targetStops"); // after 30 rows; else the source, before its rows
+    QTest::addColumn<QString>("said");     // %1 the table, %2 the target, %3 the source
+    QTest::addColumn<int>("rows");         // on the target, or one more
+    const QString target = QStringLiteral(
+        "Copying the table %1 to %2 stopped: %2 stopped answering while copying row 31. The "
+        "table is on %2 with the 30 rows copied before. Row 31 was being sent and may have "
+        "arrived as well. Nothing more was sent.\n\nNothing came back from the server for 2 "
+        "seconds, so the connection was closed.");
+    // (A source stopping while its rows stream in is cut the same way; the odbc tests show it.)
+    const QString source = QStringLiteral(
+        "Copying the table %1 to %2 stopped: %3 stopped answering while reading its rows from "
+        "%3. The table is on %2 with no rows copied. Nothing more was sent.\n\n");
+    for (const bool toMySql : {true, false}) {
+        const char* way = toMySql ? "to MySQL" : "to SQL Server";
+        QTest::addRow("%s, the target stops", way) << Way{toMySql} << true << target << 30;
+        QTest::addRow("%s, the source stops", way) << Way{toMySql} << false << source << 0;
+    }
 }
 
-void TestStopping::targetStopsAnsweringMidCopy() {
+void TestStopping::serverStopsAnsweringMidCopy() {
     QFETCH(Way, way);
+    QFETCH(bool, targetStops);
+    QFETCH(QString, said);
+    QFETCH(int, rows);
     const QString name = test::uniqueName(QStringLiteral("stall"));
     createNumbered(way.source(), made(way.source(), name), 200);
     made(way.target(), name);
     test::TestWindow w;
     HookedProgress progress;
     std::unique_ptr<test::StoppedServer> stopped;
-    progress.onUpdate = [&](long long done) {
-        if (done == 30)
-            stopped = std::make_unique<test::StoppedServer>(way.target());
-        return true;
-    };
+    if (targetStops) {
+        progress.onUpdate = [&](long long done) {
+            if (done == 30)
+                stopped = std::make_unique<test::StoppedServer>(way.target());
+            return true;
+        };
+    } else {
+        progress.onBeginTable = [&](const QString&) {
+            stopped = std::make_unique<test::StoppedServer>(way.source());
+        };
+    }
     fillList(way.sourceList(w), {name}, {name}, name);
     auto ctx = w.context();
     ctx.progress = &progress;
     QElapsedTimer clock;
     clock.start();
-    if (way.toMySql)
-        commands::SendTablesToMySQL(ctx);
-    else
-        commands::SendTablesToMSSQL(ctx);
+    way.send(ctx);
     const qint64 took = clock.elapsed();
     QVERIFY(stopped != nullptr);
     stopped->resume();
@@ -280,18 +281,15 @@ void TestStopping::targetStopsAnsweringMidCopy() {
     QVERIFY2(took < kWithinBoundMs, qPrintable(QString::number(took)));
     QCOMPARE(w.dialogs.shown.size(), 1);
     const QString prompt = w.dialogs.shown[0].prompt;
-    QVERIFY2(prompt.startsWith(
-                 QStringLiteral("Copying the table %1 to %2 stopped: %2 stopped answering while "
-                                "copying row 31. The table is on %2 with the 30 rows copied "
-                                "before. Row 31 was being sent and may have arrived as well. "
-                                "Nothing more was sent.\n\nNothing came back from the server "
-                                "for 2 seconds, so the connection was closed.")
-                     .arg(name, way.targetName())),
+    QVERIFY2(prompt.startsWith(QString(said)
+                                   .replace(QStringLiteral("%3"), way.sourceName())
+                                   .arg(name, way.targetName())),
              qPrintable(prompt));
     QVERIFY(w.dialogs.shown[0].detail.contains(QStringLiteral("SQLSTATE")));
-    // What the message says is on the target, once the server goes on: 30 rows, or 31 if it
-    // carried out the INSERT it had received.
-    QTRY_VERIFY(test::count(way.target(), name) == 30 || test::count(way.target(), name) == 31);
+    // What the message says is on the target, once the server goes on (one more row if it
+    // carried out the INSERT it had received).
+    QTRY_VERIFY(test::count(way.target(), name) == rows ||
+                (targetStops && test::count(way.target(), name) == rows + 1));
     QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
     QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
 
@@ -300,159 +298,88 @@ void TestStopping::targetStopsAnsweringMidCopy() {
     fillList(way.sourceList(again), {name}, {name}, name);
     fillList(way.targetList(again), {name}, {}, name);
     again.dialogs.answers.enqueue(ui::kAnswerYes);
-    way.send(again);
+    way.send(again.context());
     QCOMPARE(again.dialogs.shown.size(), 1); // the overwrite question only
     QCOMPARE(test::count(way.target(), name), 200LL);
 }
 
-void TestStopping::sourceStopsAnsweringMidCopy_data() {
-    addWays();
+void TestStopping::commandsWithAStoppedServer_data() {
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<int>("command");  // 0 drop, 1 rename, 2 listing, 3 Test Connection and probe
+    QTest::addColumn<QString>("said"); // how the message begins
+    for (const Server server : {Server::MySQL, Server::MSSQL}) {
+        const bool my = server == Server::MySQL;
+        const char* on = my ? "MySQL" : "SQL Server";
+        const QString connect = my ? "Could not connect to the MySQL server to "
+                                   : "Could not connect to the MS SQL Server to ";
+        QTest::addRow("%s: drop", on) << server << 0 << connect;
+        QTest::addRow("%s: rename", on) << server << 1 << connect;
+        QTest::addRow("%s: listing", on)
+            << server << 2
+            << QStringLiteral("The tables of the %1 database could not be listed.")
+                   .arg(my ? "MySQL" : "MS SQL Server");
+        QTest::addRow("%s: Test Connection and probe", on)
+            << server << 3 << QStringLiteral("Could not connect.");
+    }
 }
 
-void TestStopping::sourceStopsAnsweringMidCopy() {
-    QFETCH(Way, way);
-    // The source stops just before it is asked for the rows. (A source stopping while its rows
-    // stream in is cut the same way; the odbc tests show it.)
-    const QString name = test::uniqueName(QStringLiteral("srcstall"));
-    createNumbered(way.source(), made(way.source(), name), 50);
-    made(way.target(), name);
-    test::TestWindow w;
-    HookedProgress progress;
-    std::unique_ptr<test::StoppedServer> stopped;
-    progress.onBeginTable = [&](const QString&) {
-        stopped = std::make_unique<test::StoppedServer>(way.source());
-    };
-    fillList(way.sourceList(w), {name}, {name}, name);
-    auto ctx = w.context();
-    ctx.progress = &progress;
-    QElapsedTimer clock;
-    clock.start();
-    if (way.toMySql)
-        commands::SendTablesToMySQL(ctx);
-    else
-        commands::SendTablesToMSSQL(ctx);
-    const qint64 took = clock.elapsed();
-    QVERIFY(stopped != nullptr);
-    stopped->resume();
-
-    QVERIFY2(took < kWithinBoundMs, qPrintable(QString::number(took)));
-    QCOMPARE(w.dialogs.shown.size(), 1);
-    const QString prompt = w.dialogs.shown[0].prompt;
-    QVERIFY2(prompt.startsWith(QStringLiteral("Copying the table %1 to %2 stopped: %3 stopped "
-                                              "answering while reading its rows from %3. The "
-                                              "table is on %2 with no rows copied. "
-                                              "Nothing more was sent.\n\n")
-                                   .arg(name, way.targetName(), way.sourceName())),
-             qPrintable(prompt));
-    // Exactly what the message says: the table, created and empty.
-    QCOMPARE(test::count(way.target(), name), 0LL);
-    QCOMPARE(entriesOf(way.targetList(w)), QStringList{name});
-}
-
-void TestStopping::dropAndRenameWithAStoppedServer_data() {
-    addServers();
-}
-
-void TestStopping::dropAndRenameWithAStoppedServer() {
+// The command gives its message within the bound and leaves the list as the server has it;
+// once the server goes on, the same command works.
+void TestStopping::commandsWithAStoppedServer() {
     QFETCH(Server, server);
+    QFETCH(int, command);
+    QFETCH(QString, said);
     const QString name = test::uniqueName(QStringLiteral("keep"));
     createNumbered(server, made(server, name), 1);
-    const QString serverName = server == Server::MySQL ? "the MySQL server" : "the MS SQL Server";
-    const auto drop =
-        server == Server::MySQL ? &commands::DropMySQLTables : &commands::DropMSSQLTables;
-    const auto rename =
-        server == Server::MySQL ? &commands::RenameMySQLTable : &commands::RenameMSSQLTable;
-    {
-        test::StoppedServer stopped(server);
-        for (const auto command : {drop, rename}) {
-            test::TestWindow w;
-            fillList(w.list(server), {name}, {name}, name);
-            w.dialogs.inputs.enqueue(name + QStringLiteral("_new"));
-            QElapsedTimer clock;
-            clock.start();
-            command(w.context());
-            QVERIFY2(clock.elapsed() < kWithinBoundMs,
-                     qPrintable(QString::number(clock.elapsed())));
-            const auto& last = w.dialogs.shown.last();
-            QVERIFY2(last.prompt.startsWith(
-                         QStringLiteral("Could not connect to %1 to ").arg(serverName)),
-                     qPrintable(last.prompt));
-            QCOMPARE(entriesOf(w.list(server)), QStringList{name});
-            QCOMPARE(w.pointer.history.last(), ui::kPointerArrow);
-        }
-    }
-    // Nothing happened meanwhile, and the same commands work again.
-    QVERIFY(test::tables(server).contains(name));
-    test::TestWindow w;
-    fillList(w.list(server), {name}, {name}, name);
-    w.dialogs.inputs.enqueue(made(server, name + QStringLiteral("_new")));
-    rename(w.context());
-    QVERIFY(w.dialogs.shown.last().input);
-    QCOMPARE(entriesOf(w.list(server)), QStringList{name + QStringLiteral("_new")});
-}
-
-void TestStopping::listingWithAStoppedServer_data() {
-    addServers();
-}
-
-void TestStopping::listingWithAStoppedServer() {
-    QFETCH(Server, server);
-    test::TestWindow w;
+    const bool my = server == Server::MySQL;
     commands::TableListing listing;
-    fillList(w.list(server), {QStringLiteral("stale")}, {}, QStringLiteral("stale"));
-    {
-        test::StoppedServer stopped(server);
-        QElapsedTimer clock;
-        clock.start();
-        if (server == Server::MySQL)
-            listing.LoadMySQLTables(w.list(server), w.settings, w.dialogs);
-        else
-            listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
-        QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
-    }
-    QCOMPARE(w.dialogs.shown.size(), 1);
-    QVERIFY2(w.dialogs.shown[0].prompt.startsWith(
-                 server == Server::MySQL
-                     ? QStringLiteral("The tables of the MySQL database could not be listed.")
-                     : QStringLiteral("The tables of the MS SQL Server database could not be "
-                                      "listed.")),
-             qPrintable(w.dialogs.shown[0].prompt));
-    QCOMPARE(w.list(server).ListCount(), 0);
-    QCOMPARE(w.list(server).ListIndex(), -1);
-    // Once the server goes on, a listing works again.
-    const QString name = test::uniqueName(QStringLiteral("listed"));
-    createNumbered(server, made(server, name), 0);
-    if (server == Server::MySQL)
-        listing.LoadMySQLTables(w.list(server), w.settings, w.dialogs);
-    else
-        listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
-    QCOMPARE(w.dialogs.shown.size(), 1);
-    QVERIFY(ui::ListContains(name, w.list(server)));
-}
-
-void TestStopping::testConnectionAndProbesWithAStoppedServer_data() {
-    addServers();
-}
-
-void TestStopping::testConnectionAndProbesWithAStoppedServer() {
-    QFETCH(Server, server);
+    const auto run = [&](test::TestWindow& w) {
+        fillList(w.list(server), {name}, {name}, name);
+        w.dialogs.inputs.enqueue(made(server, name + QStringLiteral("_new")));
+        if (command == 0)
+            my ? commands::DropMySQLTables(w.context()) : commands::DropMSSQLTables(w.context());
+        else if (command == 1)
+            my ? commands::RenameMySQLTable(w.context()) : commands::RenameMSSQLTable(w.context());
+        else if (command == 2)
+            my ? listing.LoadMySQLTables(w.list(server), w.settings, w.dialogs)
+               : listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
+        else if (!(my ? commands::CanConnectMySQL(w.settings)
+                      : commands::CanConnectMSSQL(w.settings)))
+            w.dialogs.MsgBox(QStringLiteral("the probe failed"), ui::kOkOnly, {}, {});
+        if (command == 3)
+            commands::TestConnection(server, w.settings, w.dialogs, w.pointer);
+    };
     test::TestWindow w;
     {
         test::StoppedServer stopped(server);
         QElapsedTimer clock;
         clock.start();
-        commands::TestConnection(server, w.settings, w.dialogs, w.pointer);
-        QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
-        clock.restart();
-        QVERIFY(!(server == Server::MySQL ? commands::CanConnectMySQL(w.settings)
-                                          : commands::CanConnectMSSQL(w.settings)));
+        run(w);
         QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
     }
-    QCOMPARE(w.dialogs.shown.size(), 1);
-    QVERIFY(w.dialogs.shown[0].prompt.startsWith(QStringLiteral("Could not connect.")));
-    QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
-    QVERIFY(server == Server::MySQL ? commands::CanConnectMySQL(w.settings)
-                                    : commands::CanConnectMSSQL(w.settings));
+    // One box with the server's or the driver's words after the message, its codes as details.
+    const auto& box = w.dialogs.shown.last();
+    QVERIFY2(box.prompt.startsWith(said) && box.prompt.size() > said.size() + 2,
+             qPrintable(box.prompt));
+    QVERIFY2(box.detail.contains(QStringLiteral("SQLSTATE")), qPrintable(box.detail));
+    QCOMPARE(box.style, ui::kOkOnly);
+    if (command == 3)
+        QCOMPARE(w.dialogs.shown[0].prompt, QStringLiteral("the probe failed"));
+    QCOMPARE(entriesOf(w.list(server)), command == 2 ? QStringList() : QStringList{name});
+    QCOMPARE(w.list(server).ListIndex(), command == 2 ? -1 : 0);
+    if (command != 2)
+        QCOMPARE(w.pointer.history.last(), ui::kPointerArrow);
+    QVERIFY(test::tables(server).contains(name));
+
+    test::TestWindow again;
+    run(again);
+    for (const auto& shown : std::as_const(again.dialogs.shown))
+        QVERIFY2(shown.input || shown.prompt == u"Connection successful.",
+                 qPrintable(shown.prompt));
+    if (command == 2)
+        QVERIFY(ui::ListContains(name, again.list(server)));
+    else if (command < 2)
+        QVERIFY(!test::tables(server).contains(name));
 }
 
 QTEST_GUILESS_MAIN(TestStopping)

@@ -41,11 +41,22 @@ void TestConnectionStrings::driverString_data() {
     QTest::newRow("comma in the password does not count as a port")
         << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;"
         << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;Port=1433;" + tds;
+    // FreeTDS ends a braced value at the first "};" and reads "}}" as two characters: the string
+    // it is handed has each braced value as it stands.
+    const QString head = "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd=";
+    QTest::newRow("semicolon in braces") << head + "{a;b};" << head + "{a;b};" + tds;
+    QTest::newRow("closing brace once, as FreeTDS reads it")
+        << head + "{a}}b};" << head + "{a}b};" + tds;
+    QTest::newRow("closing brace last") << head + "{ab}}};" << head + "{ab}};" + tds;
+    QTest::newRow("braces around") << head + "{{a;b}}};" << head + "{{a;b}};" + tds;
     // MariaDB's driver bounds the wait for the server's greeting only through its own key.
     QTest::newRow("MySQL string gets the login timeout")
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
            "CONN_TIMEOUT=15;";
+    QTest::newRow("MySQL string with braced values as written")
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};CONN_TIMEOUT=15;";
     QTest::newRow("other SQL Server driver unchanged")
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;"
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;";

@@ -8,13 +8,9 @@
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
+#include "tds/TestServerProcess.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 using fq::odbc::Connection;
 using fq::odbc::DbError;
@@ -52,65 +48,20 @@ QString sqlQuoted(const QString& s) {
     return u'\'' + q + u'\'';
 }
 
-// A private SQL Server test double on the local servers' address, on a free port, with the
-// test's accounts and databases.
-class PrivateDouble {
-public:
-    bool start(const QStringList& accounts, const QStringList& databases) {
-        QStringList args{QStringLiteral("--address"),    address(),
-                         QStringLiteral("--port"),       QStringLiteral("0"),
-                         QStringLiteral("--log"),        dir_.filePath(QStringLiteral("log")),
-                         QStringLiteral("--ready-file"), dir_.filePath(QStringLiteral("ready"))};
-        for (const QString& a : accounts)
-            args << QStringLiteral("--account") << a;
-        for (const QString& d : databases)
-            args << QStringLiteral("--database") << d;
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(QStringLiteral(FQ_TDS_TEST_SERVER), args);
-        QFile ready(dir_.filePath(QStringLiteral("ready")));
-        const QDeadlineTimer deadline(20000);
-        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-            if (ready.open(QIODevice::ReadOnly)) {
-                port_ = ready.readAll().trimmed().toInt();
-                if (port_ > 0)
-                    return true;
-                ready.close();
-            }
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    ~PrivateDouble() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            process_.waitForFinished(10000);
-        }
-    }
-    static QString address() { return fq::test::localServers().msServer.section(u',', 0, 0); }
-    QString server() const { return QStringLiteral("%1,%2").arg(address()).arg(port_); }
-    QStringList logLines() const {
-        QFile f(dir_.filePath(QStringLiteral("log")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-    // "<login> <database>" of the last login the server took.
-    QString lastLogin() const {
-        QString found;
-        for (const QString& line : logLines()) {
-            const QStringList f = line.split(u'\t');
-            if (f.size() >= 4 && f.at(2) == u"LOGIN")
-                found =
-                    fq::test::unescapeLogText(f.at(1)) + u' ' + fq::test::unescapeLogText(f.at(3));
-        }
-        return found;
-    }
+QString address() {
+    return fq::test::localServers().msServer.section(u',', 0, 0);
+}
 
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    int port_ = 0;
-};
+// "<login> <database>" of the last login the server took.
+QString lastLogin(const fq::test::TestServerProcess& server) {
+    QString found;
+    for (const QString& line : server.logLines()) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() >= 4 && f.at(2) == u"LOGIN")
+            found = fq::test::unescapeLogText(f.at(1)) + u' ' + fq::test::unescapeLogText(f.at(3));
+    }
+    return found;
+}
 
 QString firstValue(Connection& c, const QString& query) {
     return c.Execute(query).Item(0).text();
@@ -126,20 +77,15 @@ private slots:
     void cleanupTestCase();
     void written_data();
     void written();
-    void mysqlPasswords_data();
-    void mysqlPasswords();
-    void mssqlPasswords_data();
-    void mssqlPasswords();
-    void mysqlDatabaseWithSemicolon();
-    void mssqlDatabaseWithSemicolon();
+    void passwords_data();
+    void passwords();
     void valueCannotRedirect_data();
     void valueCannotRedirect();
-    void sqlServerDriverString_data();
-    void sqlServerDriverString();
     void valueFreeTdsCannotReadIsRefused();
 
 private:
-    PrivateDouble double_;
+    fq::test::TestServerProcess double_;
+    QString doubleServer() const { return address() + u',' + QString::number(double_.port()); }
     const QString database_ = QStringLiteral("fqv;db=x");
 };
 
@@ -158,12 +104,14 @@ void TestConnectionValues::initTestCase() {
     sql << QStringLiteral("CREATE DATABASE IF NOT EXISTS `%1`").arg(database_);
     QVERIFY(fq::test::rootSql(sql.join(QStringLiteral(";\n"))));
 
-    QStringList accounts;
-    for (const Account& a : kAccounts)
-        accounts << QString::fromLatin1(a.user) + u':' + QString::fromUtf16(a.password);
     const ConnectionSettings local = fq::test::localServers();
-    accounts << local.msUser + u':' + local.msPassword;
-    QVERIFY(double_.start(accounts, {database_}));
+    QStringList arguments{"--address", address(), "--account",
+                          local.msUser + u':' + local.msPassword};
+    for (const Account& a : kAccounts)
+        arguments << "--account"
+                  << QString::fromLatin1(a.user) + u':' + QString::fromUtf16(a.password);
+    double_.databaseName = database_;
+    QVERIFY2(double_.start(arguments), qPrintable(double_.error()));
 }
 
 void TestConnectionValues::cleanupTestCase() {
@@ -180,21 +128,12 @@ void TestConnectionValues::cleanupTestCase() {
 void TestConnectionValues::written_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("written");
-
     QTest::newRow("plain") << "Fq_Secret1"
                            << "Fq_Secret1";
     QTest::newRow("empty") << ""
                            << "";
-    QTest::newRow("equals sign and comma as typed") << "a=b,c"
-                                                    << "a=b,c";
-    QTest::newRow("blank inside as typed") << "a b"
-                                           << "a b";
-    QTest::newRow("backslash and instance as typed") << "host\\SQLEXPRESS"
-                                                     << "host\\SQLEXPRESS";
-    QTest::newRow("non-ASCII as typed") << "Pässwörd"
-                                        << "Pässwörd";
-    QTest::newRow("semicolon") << "a;b"
-                               << "{a;b}";
+    QTest::newRow("equals, comma, blank, backslash, non-ASCII as typed") << "a=b,c d\\x Pä"
+                                                                         << "a=b,c d\\x Pä";
     QTest::newRow("semicolon then a key") << "x;SERVER=elsewhere"
                                           << "{x;SERVER=elsewhere}";
     QTest::newRow("closing brace doubled") << "a}b"
@@ -215,132 +154,70 @@ void TestConnectionValues::written_data() {
                                   << "{a\t}";
 }
 
-// Each value in each of its places, in all three strings.
+// Each value in each of the eight places, in all three strings.
 void TestConnectionValues::written() {
     QFETCH(QString, value);
     QFETCH(QString, written);
-    const auto check = [&](void (*put)(ConnectionSettings&, const QString&), const QString& ms,
-                           const QString& myTest, const QString& myCommand) {
+    QString ConnectionSettings::*const places[] = {
+        &ConnectionSettings::myServer,   &ConnectionSettings::myUser,
+        &ConnectionSettings::myPassword, &ConnectionSettings::myDatabase,
+        &ConnectionSettings::msServer,   &ConnectionSettings::msUser,
+        &ConnectionSettings::msPassword, &ConnectionSettings::msDatabase};
+    for (int i = 0; i < 8; ++i) {
         ConnectionSettings s{"h", "u", "p", "d", "H", "U", "P", "D"};
-        put(s, value);
-        if (QTest::currentTestFailed())
-            return;
-        QCOMPARE(fq::sql::MSSQLConnectionString(s), ms);
-        QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(s), myTest);
-        QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(s), myCommand);
-    };
-    const QString v = written;
-    const QString my = QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};");
-    check([](ConnectionSettings& s, const QString& x) { s.myServer = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
-          my + "SERVER=" + v + ";USER=u;DATABASE=d;PASSWORD=p;",
-          my + "SERVER=" + v + ";DATABASE=d;USER=u;PASSWORD=p;");
-    check([](ConnectionSettings& s, const QString& x) { s.myUser = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
-          my + "SERVER=h;USER=" + v + ";DATABASE=d;PASSWORD=p;",
-          my + "SERVER=h;DATABASE=d;USER=" + v + ";PASSWORD=p;");
-    check([](ConnectionSettings& s, const QString& x) { s.myPassword = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
-          my + "SERVER=h;USER=u;DATABASE=d;PASSWORD=" + v + ";",
-          my + "SERVER=h;DATABASE=d;USER=u;PASSWORD=" + v + ";");
-    check([](ConnectionSettings& s, const QString& x) { s.myDatabase = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=P;",
-          my + "SERVER=h;USER=u;DATABASE=" + v + ";PASSWORD=p;",
-          my + "SERVER=h;DATABASE=" + v + ";USER=u;PASSWORD=p;");
-    const QString myTest = my + "SERVER=h;USER=u;DATABASE=d;PASSWORD=p;";
-    const QString myCommand = my + "SERVER=h;DATABASE=d;USER=u;PASSWORD=p;";
-    check([](ConnectionSettings& s, const QString& x) { s.msServer = x; },
-          "Driver={SQL Server};Server=" + v + ";Database=D;Uid=U;Pwd=P;", myTest, myCommand);
-    check([](ConnectionSettings& s, const QString& x) { s.msDatabase = x; },
-          "Driver={SQL Server};Server=H;Database=" + v + ";Uid=U;Pwd=P;", myTest, myCommand);
-    check([](ConnectionSettings& s, const QString& x) { s.msUser = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=" + v + ";Pwd=P;", myTest, myCommand);
-    check([](ConnectionSettings& s, const QString& x) { s.msPassword = x; },
-          "Driver={SQL Server};Server=H;Database=D;Uid=U;Pwd=" + v + ";", myTest, myCommand);
-}
-
-void TestConnectionValues::mysqlPasswords_data() {
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    for (const Account& a : kAccounts) {
-        if (a.mysql)
-            QTest::newRow(a.row) << QString::fromLatin1(a.user) << QString::fromUtf16(a.password);
+        s.*places[i] = value;
+        QStringList f{"h", "u", "p", "d", "H", "U", "P", "D"};
+        f[i] = written;
+        const QString my = QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};SERVER=") + f[0];
+        QCOMPARE(fq::sql::MSSQLConnectionString(s),
+                 QStringLiteral("Driver={SQL Server};Server=%1;Database=%2;Uid=%3;Pwd=%4;")
+                     .arg(f[4], f[7], f[5], f[6]));
+        QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(s),
+                 my + QStringLiteral(";USER=%1;DATABASE=%2;PASSWORD=%3;").arg(f[1], f[3], f[2]));
+        QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(s),
+                 my + QStringLiteral(";DATABASE=%1;USER=%2;PASSWORD=%3;").arg(f[3], f[1], f[2]));
     }
 }
 
-// Both key orders log in with the whole password, to the database the settings name.
-void TestConnectionValues::mysqlPasswords() {
+void TestConnectionValues::passwords_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("mysql");
+    for (const Account& a : kAccounts)
+        QTest::newRow(a.row) << QString::fromLatin1(a.user) << QString::fromUtf16(a.password)
+                             << a.mysql;
+}
+
+// Both MySQL key orders and the SQL Server string log in with the whole password, to the
+// database the settings name (its name holds a semicolon and an equals sign: the keys after it
+// stay).
+void TestConnectionValues::passwords() {
     QFETCH(QString, user);
     QFETCH(QString, password);
+    QFETCH(bool, mysql);
     ConnectionSettings s = fq::test::localServers();
-    s.myUser = user;
-    s.myPassword = password;
-    for (const QString& string : {fq::sql::MySQLConnectionStringTestOrder(s),
-                                  fq::sql::MySQLConnectionStringCommandOrder(s)}) {
+    s.myUser = s.msUser = user;
+    s.myPassword = s.msPassword = password;
+    s.myDatabase = s.msDatabase = database_;
+    s.msServer = doubleServer();
+    QStringList strings{fq::sql::MSSQLConnectionString(s)};
+    if (mysql)
+        strings << fq::sql::MySQLConnectionStringTestOrder(s)
+                << fq::sql::MySQLConnectionStringCommandOrder(s);
+    for (const QString& string : std::as_const(strings)) {
         Connection c;
         try {
             c.Open(string);
         } catch (const DbError& e) {
             QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
+        }
+        if (string.startsWith(u"Driver={SQL Server}")) {
+            QCOMPARE(lastLogin(double_), user + u' ' + database_);
+            continue;
         }
         QCOMPARE(firstValue(c, QStringLiteral("SELECT CURRENT_USER()")).section(u'@', 0, 0), user);
-        QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), s.myDatabase);
-    }
-}
-
-void TestConnectionValues::mssqlPasswords_data() {
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    for (const Account& a : kAccounts)
-        QTest::newRow(a.row) << QString::fromLatin1(a.user) << QString::fromUtf16(a.password);
-}
-
-void TestConnectionValues::mssqlPasswords() {
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
-    s.msDatabase = database_;
-    s.msUser = user;
-    s.msPassword = password;
-    Connection c;
-    try {
-        c.Open(fq::sql::MSSQLConnectionString(s));
-    } catch (const DbError& e) {
-        QFAIL(
-            qPrintable(fq::sql::MSSQLConnectionString(s) + QStringLiteral(": ") + e.driverText()));
-    }
-    QCOMPARE(double_.lastLogin(), user + u' ' + database_);
-}
-
-// A database name with a semicolon and an equals sign is one value: the keys after it stay.
-void TestConnectionValues::mysqlDatabaseWithSemicolon() {
-    ConnectionSettings s = fq::test::localServers();
-    s.myDatabase = database_;
-    for (const QString& string : {fq::sql::MySQLConnectionStringTestOrder(s),
-                                  fq::sql::MySQLConnectionStringCommandOrder(s)}) {
-        Connection c;
-        try {
-            c.Open(string);
-        } catch (const DbError& e) {
-            QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
-        }
         QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), database_);
     }
-}
-
-void TestConnectionValues::mssqlDatabaseWithSemicolon() {
-    ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
-    s.msDatabase = database_;
-    Connection c;
-    try {
-        c.Open(fq::sql::MSSQLConnectionString(s));
-    } catch (const DbError& e) {
-        QFAIL(
-            qPrintable(fq::sql::MSSQLConnectionString(s) + QStringLiteral(": ") + e.driverText()));
-    }
-    QCOMPARE(double_.lastLogin(), s.msUser + u' ' + database_);
 }
 
 void TestConnectionValues::valueCannotRedirect_data() {
@@ -355,11 +232,11 @@ void TestConnectionValues::valueCannotRedirect() {
     QFETCH(bool, mssql);
     const int nowhere = fq::test::unusedLoopbackPort();
     ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
+    s.msServer = doubleServer();
     s.msDatabase = database_;
     QString string;
     if (mssql) {
-        s.msPassword += QStringLiteral(";Server=%1,%2").arg(PrivateDouble::address()).arg(nowhere);
+        s.msPassword += QStringLiteral(";Server=%1,%2").arg(address()).arg(nowhere);
         string = fq::sql::MSSQLConnectionString(s);
     } else {
         s.myPassword += QStringLiteral(";PORT=%1").arg(nowhere);
@@ -384,40 +261,13 @@ void TestConnectionValues::valueCannotRedirect() {
     }
 }
 
-void TestConnectionValues::sqlServerDriverString_data() {
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("handedToDriver");
-    const QString head = "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd=";
-    QTest::newRow("plain value as it stands") << "p" << head + "p;TDS_Version=7.4;";
-    QTest::newRow("semicolon in braces") << "a;b" << head + "{a;b};TDS_Version=7.4;";
-    QTest::newRow("closing brace once, as FreeTDS reads it")
-        << "a}b" << head + "{a}b};TDS_Version=7.4;";
-    QTest::newRow("closing brace last") << "ab}" << head + "{ab}};TDS_Version=7.4;";
-    QTest::newRow("braces around") << "{a;b}" << head + "{{a;b}};TDS_Version=7.4;";
-}
-
-// FreeTDS ends a braced value at the first "};" and reads "}}" as two characters: the string it
-// is handed has each braced value as it stands.
-void TestConnectionValues::sqlServerDriverString() {
-    QFETCH(QString, password);
-    QFETCH(QString, handedToDriver);
-    ConnectionSettings s{"h", "u", "p", "d", "h,1", "u", password, "d"};
-    QCOMPARE(fq::odbc::driverConnectionString(fq::sql::MSSQLConnectionString(s)), handedToDriver);
-    // The MySQL driver reads ODBC's own rule: its string is handed over as written, with only
-    // the login timeout added.
-    s.myPassword = password;
-    const QString mysql = fq::sql::MySQLConnectionStringTestOrder(s);
-    QCOMPARE(fq::odbc::driverConnectionString(mysql), mysql + QStringLiteral("CONN_TIMEOUT=15;"));
-}
-
 // A SQL Server value with "};" would end early for FreeTDS, and its rest would become keys of
 // their own: no connection is tried, and the message names the key, not the value.
 void TestConnectionValues::valueFreeTdsCannotReadIsRefused() {
     ConnectionSettings s = fq::test::localServers();
-    s.msServer = double_.server();
-    const QString secret = QStringLiteral("x};Server=%1,%2")
-                               .arg(PrivateDouble::address())
-                               .arg(fq::test::unusedLoopbackPort());
+    s.msServer = doubleServer();
+    const QString secret =
+        QStringLiteral("x};Server=%1,%2").arg(address()).arg(fq::test::unusedLoopbackPort());
     s.msPassword = secret;
     const qsizetype loggedBefore = double_.logLines().size();
     Connection c;

@@ -32,7 +32,7 @@ bool TestServerProcess::start(const QStringList& extraArguments) {
         QStringLiteral("--account"),
         QStringLiteral("second:Other_pw2"),
         QStringLiteral("--database"),
-        QString::fromLatin1(kDatabase),
+        databaseName,
         QStringLiteral("--log"),
         logPath(),
         QStringLiteral("--ready-file"),

@@ -20,6 +20,8 @@ public:
     TestServerProcess(const TestServerProcess&) = delete;
     TestServerProcess& operator=(const TestServerProcess&) = delete;
 
+    // The server's one database.
+    QString databaseName = QString::fromLatin1(kDatabase);
     // Starts the server and waits for its ready file; false with the reason in error().
     bool start(const QStringList& extraArguments = {});
     // Sends SIGTERM and waits; true when the server ended by itself with status 0.

@@ -234,7 +234,7 @@ private slots:
             QCOMPARE(list.List(current), QStringLiteral("d"));
     }
 
-    void keysSelectOnlyTheFocusedEntry_data() {
+    void onlyTheEntryActedOnIsSelected_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Steps>("steps");
@@ -313,19 +313,7 @@ private slots:
             << Steps{{"Space", {}, ""},
                      {"Down", {}, " archive"},
                      {"Space", {" archive"}, " archive"}};
-    }
-
-    void keysSelectOnlyTheFocusedEntry() {
-        QFETCH(QStringList, names);
-        QFETCH(QString, focus);
-        QFETCH(Steps, steps);
-        drive(names, focus, steps);
-    }
-
-    void mouseSelectsOnlyThePressedEntry_data() {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<Steps>("steps");
+        // The mouse: only the pressed entry.
         QTest::newRow("a click toggles the entry under the pointer")
             << kSameLetter << "sales"
             << Steps{{"click 'Scratch'", {"Scratch"}, "Scratch"},
@@ -363,7 +351,7 @@ private slots:
                      {"Space", {"scratch"}, "scratch"}};
     }
 
-    void mouseSelectsOnlyThePressedEntry() {
+    void onlyTheEntryActedOnIsSelected() {
         QFETCH(QStringList, names);
         QFETCH(QString, focus);
         QFETCH(Steps, steps);

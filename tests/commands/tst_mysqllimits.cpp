@@ -1,3 +1,7 @@
+// The limits of a MySQL target: SQL Server tables too wide for one InnoDB row as they are copy
+// with every value, the widest short columns becoming text, and a table that fits keeps its
+// columns; MySQL closes the connection on a statement longer than its max_allowed_packet allows,
+// so a copy sends a row up to that size and stops before a larger one, saying why and what helps.
 #include "commands/SendTables.h"
 #include "odbc/Connection.h"
 #include "odbc/Recordset.h"
@@ -9,23 +13,85 @@
 #include <QCryptographicHash>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace fq;
 using test::fillList;
 
 namespace {
 
-constexpr long long kPacket = 1024 * 1024;
+QString column(int i) {
+    return QStringLiteral("c%1").arg(i + 1);
+}
 
-// The tables of one test, dropped on both servers when it ends, also when it fails.
-struct Tables {
-    QStringList names;
-    ~Tables() {
-        for (const QString& n : names) {
-            test::dropIfExists(Server::MySQL, n);
-            test::dropIfExists(Server::MSSQL, n);
-        }
+// The value a test row holds in a column of the source table, as SQL Server literal text:
+// full-width values in the first row, NULLs, empty texts, quotes and backslashes in the others.
+QString sourceLiteral(const QString& type, int row, int i) {
+    if (type == u"int") {
+        if (row == 1)
+            return i % 7 == 6 ? QStringLiteral("NULL")
+                   : i % 2    ? QStringLiteral("2147483647")
+                              : QStringLiteral("-2147483648");
+        return QString::number(row == 0 ? i : -i - 1);
     }
-};
+    const int width = type.startsWith(u"nvarchar") ? 60 : 50;
+    QString v;
+    if (row == 0) {
+        // Every character the column holds; in nvarchar 3 bytes each in UTF-8.
+        v = QStringLiteral("r0%1-").arg(column(i));
+        v += QString(width - v.size(), type.startsWith(u'n') ? QChar(0x4e2d) : QChar(u'x'));
+    } else if (row == 1) {
+        if (i % 3 == 1)
+            return QStringLiteral("NULL");
+        if (i % 3 == 2)
+            return QStringLiteral("''");
+        v = type.startsWith(u'n') ? QStringLiteral("\U0001F600").repeated(width / 2)
+                                  : QStringLiteral("ab");
+    } else {
+        v = QStringLiteral("It's a \\ in %1").arg(column(i));
+    }
+    return (type.startsWith(u'n') ? QStringLiteral("N") : QString()) + sql::quoted(v);
+}
+
+void createSource(const QString& name, int columns, const QString& type) {
+    QStringList defs;
+    for (int i = 0; i < columns; ++i)
+        defs << column(i) + u' ' + type;
+    QStringList statements{
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(sql::bracketed(name), defs.join(u", "))};
+    for (int row = 0; row < 3; ++row) {
+        QStringList values;
+        for (int i = 0; i < columns; ++i)
+            values << sourceLiteral(type, row, i);
+        statements << QStringLiteral("INSERT INTO %1 VALUES(%2)")
+                          .arg(sql::bracketed(name), values.join(u", "));
+    }
+    test::exec(Server::MSSQL, statements);
+}
+
+QStringList texts(const QList<odbc::Value>& row) {
+    QStringList out;
+    for (const odbc::Value& v : row)
+        out << (v.isNull() ? QStringLiteral("<NULL>") : v.text());
+    return out;
+}
+
+// Rows in the order of their texts, so both servers' answers compare whatever order they use.
+QList<QStringList> sortedRows(Server server, const QString& table) {
+    QList<QStringList> out;
+    for (const auto& r : test::rows(server, table, false))
+        out << texts(r);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+QString trimmedRight(QString t) {
+    while (t.endsWith(u' '))
+        t.chop(1);
+    return t;
+}
+
+constexpr long long kPacket = 1024 * 1024;
 
 long long globalPacket() {
     odbc::Connection c;
@@ -99,17 +165,88 @@ BigValue bigValue(Shape shape, const QString& table, long long statement) {
 
 Q_DECLARE_METATYPE(Shape)
 
-// MySQL closes the connection on a statement longer than its max_allowed_packet allows: a copy
-// sends a row up to that size and stops before a larger one, saying why and what helps.
-class TestPacketLimit : public QObject {
+class TestMySqlLimits : public QObject {
     Q_OBJECT
 
 private slots:
+    void wideTableCopies_data();
+    void wideTableCopies();
     void largeValue_data();
     void largeValue();
 };
 
-void TestPacketLimit::largeValue_data() {
+void TestMySqlLimits::wideTableCopies_data() {
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QString>("sourceType");
+    QTest::addColumn<int>("kept");         // how many leading columns keep their short type
+    QTest::addColumn<QString>("keptType"); // in the CREATE TABLE sent to MySQL
+    QTest::addColumn<QString>("givenType");
+
+    const QString u8 = QStringLiteral(" CHARACTER SET utf8mb4");
+    const QString v60 = QStringLiteral("varchar(60)") + u8;
+    const QString text8 = QStringLiteral("text") + u8;
+    QTest::newRow("33 nvarchar(60) just fit") << 33 << "nvarchar(60)" << 33 << v60 << text8;
+    QTest::newRow("34 nvarchar(60)") << 34 << "nvarchar(60)" << 33 << v60 << text8;
+    QTest::newRow("40 nvarchar(60)") << 40 << "nvarchar(60)" << 32 << v60 << text8;
+    QTest::newRow("200 nvarchar(60)") << 200 << "nvarchar(60)" << 17 << v60 << text8;
+    QTest::newRow("100 char(50)") << 100 << "char(50)" << 33 << "char(50)"
+                                  << "text";
+    QTest::newRow("1000 int") << 1000 << "int" << 1000 << "int"
+                              << "";
+}
+
+void TestMySqlLimits::wideTableCopies() {
+    QFETCH(int, columns);
+    QFETCH(QString, sourceType);
+    QFETCH(int, kept);
+    QFETCH(QString, keptType);
+    QFETCH(QString, givenType);
+
+    test::TestWindow w;
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("wide"));
+    createSource(name, columns, sourceType);
+    fillList(w.mssqlList, {name}, {name}, name);
+    test::ServerLog log(Server::MySQL);
+    log.mark();
+    commands::SendTablesToMySQL(w.context());
+
+    for (const auto& box : w.dialogs.shown)
+        qWarning("message: %s", qPrintable(box.prompt));
+    QCOMPARE(w.dialogs.shown.size(), 0);
+    QCOMPARE(test::entriesOf(w.mysqlList), QStringList{name});
+
+    // The table as it was created.
+    QStringList defs;
+    for (int i = 0; i < columns; ++i)
+        defs << sql::backticked(column(i)) + u' ' + (i < kept ? keptType : givenType);
+    const QString create =
+        QStringLiteral("CREATE TABLE %1(%2)").arg(sql::backticked(name), defs.join(u','));
+    QStringList creates;
+    for (const test::Session& s : log.sessionsMentioning({name})) {
+        for (const QString& statement : s.statements) {
+            if (statement.startsWith(u"CREATE TABLE"))
+                creates << statement;
+        }
+    }
+    QCOMPARE(creates, QStringList{create});
+
+    // Every value: text columns keep a char value's padding, which a MySQL char drops when read.
+    QList<QStringList> expected;
+    for (const auto& row : test::rows(Server::MSSQL, name, false)) {
+        QStringList t = texts(row);
+        if (sourceType.startsWith(u"char")) {
+            for (int i = 0; i < kept; ++i)
+                t[i] = trimmedRight(t[i]);
+        }
+        expected << t;
+    }
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(expected.size(), 3);
+    QCOMPARE(sortedRows(Server::MySQL, name), expected);
+}
+
+void TestMySqlLimits::largeValue_data() {
     QTest::addColumn<Shape>("shape");
     QTest::addColumn<long long>("over"); // bytes past the longest statement the server takes
 
@@ -121,10 +258,11 @@ void TestPacketLimit::largeValue_data() {
     QTest::newRow("binary, two bytes more") << Shape::Binary << 2LL;
 }
 
-void TestPacketLimit::largeValue() {
+void TestMySqlLimits::largeValue() {
     QFETCH(Shape, shape);
     QFETCH(long long, over);
 
+    test::Scratch scratch;
     QString name = test::uniqueName(QStringLiteral("pkt"));
     // Two hexadecimal digits a byte: a name of the right parity lets the statement reach the
     // exact size.
@@ -132,7 +270,7 @@ void TestPacketLimit::largeValue() {
         QStringLiteral("INSERT INTO %1 VALUES('2', X'')").arg(sql::backticked(name)).size() % 2 !=
             (kPacket - 2 + over) % 2)
         name += u'_';
-    const Tables drop{{name}};
+    scratch.keep(name);
     // The server takes a statement of up to max_allowed_packet - 2 bytes.
     const BigValue big = bigValue(shape, name, kPacket - 2 + over);
     QCOMPARE(big.statementBytes, kPacket - 2 + over);
@@ -210,5 +348,5 @@ void TestPacketLimit::largeValue() {
     QCOMPARE(box.prompt, expected);
 }
 
-QTEST_GUILESS_MAIN(TestPacketLimit)
-#include "tst_packetlimit.moc"
+QTEST_GUILESS_MAIN(TestMySqlLimits)
+#include "tst_mysqllimits.moc"
