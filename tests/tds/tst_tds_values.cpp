@@ -101,14 +101,11 @@ void TdsValuesTest::numbers_data() {
     row("bit from 'true'", "bit", "'true'", "1");
     row("bit from 'yes'", "bit", "'yes'",
         "245 Conversion failed when converting the varchar value 'yes' to data type bit.");
-    row("tinyint max", "tinyint", "255", "255");
     row("literal overflows tinyint", "tinyint", "300",
         "220 Arithmetic overflow error for data type tinyint, value = 300.");
     row("text overflows tinyint", "tinyint", "'300'",
         "244 The conversion of the varchar value '300' overflowed an INT1 column. Use a larger "
         "integer column.");
-    row("smallint min", "smallint", "-32768", "-32768");
-    row("int min", "int", "-2147483648", "-2147483648");
     row("empty text into int is 0", "int", "''", "0");
     row("letters into int", "int", "N'abc'",
         "245 Conversion failed when converting the nvarchar value 'abc' to data type int.");
@@ -129,8 +126,6 @@ void TdsValuesTest::numbers_data() {
     row("numeric in 9 bytes", "numeric(19,2)", "-12345678901234567.89", "-12345678901234567.89");
     row("decimal in 13 bytes", "decimal(28,0)", "'9999999999999999999999999999'",
         "9999999999999999999999999999");
-    row("decimal(38,10) largest", "decimal(38,10)", "9999999999999999999999999999.9999999999",
-        "9999999999999999999999999999.9999999999");
     row("39 digits", "decimal(38,0)", "123456789012345678901234567890123456789",
         "1007 The number '123456789012345678901234567890123456789' is out of the range for "
         "numeric representation (maximum precision 38).");
@@ -140,18 +135,15 @@ void TdsValuesTest::numbers_data() {
         "8115 Arithmetic overflow error converting varchar to data type numeric.");
     row("literal overflows decimal", "decimal(3,1)", "1234.5",
         "8115 Arithmetic overflow error converting numeric to data type numeric.");
-    row("money min", "money", "-922337203685477.5808", "-922337203685477.5808");
     row("money rounds to four places", "money", "'0.12345'", "0.1235");
     row("letters into money", "money", "'abc'",
         "235 Cannot convert a char value to money. The char value has incorrect syntax.");
     row("digits overflow money", "money", "'1000000000000000'",
         "236 The conversion from char data type to money resulted in a money overflow error.");
-    row("smallmoney min", "smallmoney", "-214748.3648", "-214748.3648");
     row("text overflows smallmoney", "smallmoney", "'214748.3648'",
         "294 The conversion from char data type to smallmoney data type resulted in a "
         "smallmoney overflow error.");
     // Floating point: the exact values, in 8 and 4 bytes.
-    row("float 17 digits", "float", "0.30000000000000004", "0.30000000000000004");
     row("float smallest subnormal", "float", "4.9406564584124654E-324", "4.9406564584124654E-324");
     row("float largest from text", "float", "'1.7976931348623157e+308'", "1.7976931348623157e+308");
     row("letters into float", "float", "'abc'",
@@ -174,28 +166,15 @@ void TdsValuesTest::texts_data() {
     row("varchar keeps code page 1252", "varchar(20)", "'Grüße €'", "Grüße €");
     row("CJK without N", "nvarchar(5)", "'日本'", "??");
     row("emoji without N is two ?", "nvarchar(5)", "'😀'", "??");
-    row("nvarchar outside the BMP", "nvarchar(10)", "N'😀 x'", "😀 x");
     row("char pads with spaces", "char(5)", "'ab'", "ab   ");
     row("nchar pads", "nchar(3)", "N'中'", "中  ");
     row("trailing spaces cut silently", "varchar(3)", "'ab    '", "ab ");
-    row("quote inside", "varchar(10)", "'O''Neil'", "O'Neil");
     row("number into varchar", "varchar(10)", "-42", "-42");
     row("too long for varchar", "varchar(3)", "'abcd'", truncated("abc"));
     row("too long for nvarchar", "nvarchar(2)", "N'日本語'", truncated("日本"));
     row("too long for char", "char(2)", "'abc'", truncated("ab"));
-    row("varchar(max)", "varchar(max)", "'it''s'", "it's");
-    row("text", "text", "'some text'", "some text");
-    row("nvarchar(max)", "nvarchar(max)", "N'über'", "über");
-    row("zero character kept", "nvarchar(max)", "CONVERT(nvarchar(max), 0x6100000062007167)",
-        QString::fromUtf16(u"a\0b\u6771", 4));
-    row("ntext", "ntext", "N'ж'", "ж");
-    row("xml", "xml", "N'<a>1</a>'", "<a>1</a>");
     // Binary.
     row("binary pads with zeros", "binary(4)", "0x0102", "01020000");
-    row("varbinary with zero bytes", "varbinary(10)", "0x00FF00", "00ff00");
-    row("empty hex", "varbinary(4)", "0x", "");
-    row("varbinary(max)", "varbinary(max)", "0x000000DEAD00", "000000dead00");
-    row("image", "image", "0xFF00", "ff00");
     row("hex too long", "varbinary(2)", "0x010203", truncated("0x0102"));
     row("text into varbinary", "varbinary(10)", "'ab'",
         "257 Implicit conversion from data type varchar to varbinary is not allowed. Use the "
@@ -207,7 +186,6 @@ void TdsValuesTest::datesAndTimes_data() {
     const QString when = QStringLiteral("241 Conversion failed when converting date and/or time "
                                         "from character string.");
     // Dates and times, each with SQL Server's rounding and range.
-    row("date first", "date", "'0001-01-01'", "1-01-01");
     row("date last", "date", "'9999-12-31 23:00'", "9999-12-31");
     row("time(0) rounds", "time(0)", "'10:20:30.5'", "10:20:31");
     row("time(3)", "time(3)", "'01:02:03.456'", "01:02:03.456");
@@ -254,8 +232,6 @@ void TdsValuesTest::datesAndTimes_data() {
         "242 The conversion of a varchar data type to a datetimeoffset data type resulted in an "
         "out-of-range value.");
     // uniqueidentifier
-    row("guid", "uniqueidentifier", "'6F9619FF-8B86-D011-B42D-00C04FC964FF'",
-        "6F9619FF-8B86-D011-B42D-00C04FC964FF");
     row("empty text into guid", "uniqueidentifier", "''",
         "8169 Conversion failed when converting from a character string to uniqueidentifier.");
 }

@@ -73,7 +73,6 @@ private slots:
     void cleanupTestCase();
     void loginRefused_data();
     void loginRefused();
-    void errorsReachTheClient();
     void catalog();
     void streamingWhileOthersWrite();
     void cancelDuringLongSelect();
@@ -151,28 +150,6 @@ void TdsWireTest::loginRefused() {
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first().section(u'\t', 1),
              QStringLiteral("%1\tLOGIN-FAILED\t%2\t%3").arg(login, db).arg(natives.first()));
-}
-
-void TdsWireTest::errorsReachTheClient() {
-    auto c = connect();
-    QVERIFY(!c->exec(QStringLiteral("SELECT * FROM no_such_table")));
-    QCOMPARE(c->diagnostics().size(), 1);
-    QCOMPARE(c->diagnostics().first().state, QStringLiteral("42S02"));
-    QCOMPARE(c->natives(), QList<int>{208});
-    QVERIFY(c->diagnostics().first().text.endsWith("Invalid object name 'no_such_table'."));
-    QVERIFY(!c->exec(QStringLiteral("CREATE TABLE w_bad (a int(11))")));
-    QCOMPARE(c->natives(), QList<int>{2716});
-    QVERIFY(!c->exec(QStringLiteral("UPDATE w_bad SET a = 1")));
-    QCOMPARE(c->natives(), QList<int>{50000});
-    QVERIFY(c->diagnostics().first().text.endsWith(
-        "The SQL Server test double does not support UPDATE statements."));
-    // The connection stays usable after errors.
-    const QString table = fq::test::uniqueName(QStringLiteral("w_after"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (a int)").arg(table));
-    execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (7), (-8)").arg(table));
-    QCOMPARE(c->rowCount(), 2);
-    execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
-    QCOMPARE(c->allRows(), (QList<QStringList>{{"7"}, {"-8"}}));
 }
 
 void TdsWireTest::catalog() {
