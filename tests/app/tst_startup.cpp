@@ -232,32 +232,6 @@ private slots:
         QCOMPARE(p.form1->findChild<ui::qt::PopupButton*>(QStringLiteral("Check2"))->Value(), 0);
     }
 
-    // The SQL Server goes away between the probes and the load of the table manager: the table
-    // manager opens, says which listing failed, and lists the MySQL tables.
-    void failedListingStillOpensTheTableManager() {
-        Program p(std::nullopt);
-        const char* boxes[] = {"Text1", "Text2", "Text3", "Text4",
-                               "Text5", "Text6", "Text7", "Text8"};
-        const QStringList values{servers_.myServer,
-                                 servers_.myUser,
-                                 servers_.myPassword,
-                                 servers_.myDatabase,
-                                 QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort()),
-                                 servers_.msUser,
-                                 servers_.msPassword,
-                                 servers_.msDatabase};
-        for (int i = 0; i < 8; ++i)
-            p.type(boxes[i], values[i]);
-        p.form1->showTableManager();
-        Form2* manager = p.form1->tableManager();
-        QVERIFY(manager != nullptr && manager->isVisible());
-        QCOMPARE(p.dialogs.shown.size(), 1);
-        QVERIFY(p.dialogs.shown[0].prompt.contains(QStringLiteral("MS SQL Server")));
-        QCOMPARE(manager->mssqlList().ListCount(), 0);
-        QCOMPARE(manager->mssqlList().ListIndex(), -1);
-        QVERIFY(ui::ListContains(mysqlTable_, manager->mysqlList()));
-    }
-
     // Each command button of the table manager, pressed with a table of its list selected, runs
     // its own command on its own server: the logs show which server got which statement. "%1" is
     // the table's name.
