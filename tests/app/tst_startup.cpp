@@ -175,12 +175,6 @@ private slots:
         QTest::newRow("MySQL refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.myPassword = "not the password"; })
             << mysql << "Access denied" << false;
-        QTest::newRow("both wrong: MySQL is named, SQL Server not tried")
-            << Change([](sql::ConnectionSettings& s) {
-                   s.myUser = "fq_nobody";
-                   s.msPassword += "-wrong";
-               })
-            << mysql << "Access denied" << false;
         QTest::newRow("SQL Server refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.msPassword += "-wrong"; }) << mssql
             << "Login failed" << true;
