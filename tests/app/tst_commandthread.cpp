@@ -136,11 +136,7 @@ struct Program {
     }
     // Selects the one entry and makes it the current item.
     static void selectOnly(ui::TableList& list, const QString& name) {
-        for (int i = 0; i < list.ListCount(); ++i) {
-            list.SetSelected(i, list.List(i) == name);
-            if (list.List(i) == name)
-                list.SetListIndex(i);
-        }
+        test::fillList(list, test::entriesOf(list), {name}, name);
     }
 };
 
@@ -457,12 +453,10 @@ void TestCommandThread::stalledListingAtStartShowsItsMessage() {
     NotingDialogs dialogs;
     Form1 form1(store, dialogs, dir.path());
     const sql::ConnectionSettings s = test::localServers();
-    const std::pair<const char*, QString> boxes[] = {
-        {"Text1", s.myServer},   {"Text2", s.myUser},    {"Text3", s.myPassword},
-        {"Text4", s.myDatabase}, {"Text5", s.msServer},  {"Text6", s.msUser},
-        {"Text7", s.msPassword}, {"Text8", s.msDatabase}};
-    for (const auto& [box, value] : boxes)
-        form1.findChild<QLineEdit*>(QString::fromLatin1(box))->setText(value);
+    const QStringList values{s.myServer, s.myUser, s.myPassword, s.myDatabase,
+                             s.msServer, s.msUser, s.msPassword, s.msDatabase};
+    for (int i = 0; i < 8; ++i)
+        form1.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1))->setText(values[i]);
     QElapsedTimer clock;
     {
         test::StoppedServer stopped(Server::MSSQL);

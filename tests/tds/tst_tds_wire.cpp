@@ -92,6 +92,19 @@ private:
             QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(sql.left(200), c.lastError())));
     }
     int logSize() const { return static_cast<int>(server_.logLines().size()); }
+    // A table of rows of 100 kB: far more than the socket buffers hold, so the server is still
+    // sending when the client acts.
+    // An empty name when the table could not be made.
+    QString bigRows(OdbcClient& c, const char* prefix, int rows) {
+        const QString table = fq::test::uniqueName(QString::fromLatin1(prefix));
+        bool made = c.exec(QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
+        for (int i = 0; made && i < rows; ++i)
+            made = c.exec(QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')")
+                              .arg(table)
+                              .arg(i)
+                              .arg(QString(50000, u'c')));
+        return made ? table : QString();
+    }
 
     TestServerProcess server_;
 };
@@ -254,15 +267,7 @@ void TdsWireTest::streamingWhileOthersWrite() {
 
 void TdsWireTest::cancelDuringLongSelect() {
     auto c = connect();
-    const QString table = fq::test::uniqueName(QStringLiteral("w_cancel"));
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
-    // 300 rows of 100 kB: far more than the socket buffers hold, so the server is still
-    // sending when the cancel comes.
-    for (int i = 0; i < 300; ++i)
-        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')")
-                           .arg(table)
-                           .arg(i)
-                           .arg(QString(50000, u'c')));
+    const QString table = bigRows(*c, "w_cancel", 300);
     const int before = logSize();
     execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
     QVERIFY(c->fetch());
@@ -281,14 +286,8 @@ void TdsWireTest::cancelDuringLongSelect() {
 }
 
 void TdsWireTest::clientVanishesMidResult() {
-    const QString table = fq::test::uniqueName(QStringLiteral("w_vanish"));
     auto c = connect();
-    execOrFail(*c, QStringLiteral("CREATE TABLE %1 (n int, t nvarchar(max))").arg(table));
-    for (int i = 0; i < 100; ++i)
-        execOrFail(*c, QStringLiteral("INSERT INTO %1 VALUES (%2, N'%3')")
-                           .arg(table)
-                           .arg(i)
-                           .arg(QString(50000, u'v')));
+    const QString table = bigRows(*c, "w_vanish", 100);
     const int before = logSize();
     execOrFail(*c, QStringLiteral("SELECT * FROM %1").arg(table));
     QVERIFY(c->fetch());
