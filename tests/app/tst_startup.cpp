@@ -178,9 +178,6 @@ private slots:
         QTest::newRow("SQL Server refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.msPassword += "-wrong"; }) << mssql
             << "Login failed" << true;
-        QTest::newRow("SQL Server unreachable") << Change([](sql::ConnectionSettings& s) {
-            s.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
-        }) << mssql << "" << false;
         QTest::newRow("a MySQL account without a password")
             << Change([this](sql::ConnectionSettings& s) {
                    s.myUser = noPassword_;
