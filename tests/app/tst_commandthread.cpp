@@ -136,11 +136,7 @@ struct Program {
     }
     // Selects the one entry and makes it the current item.
     static void selectOnly(ui::TableList& list, const QString& name) {
-        for (int i = 0; i < list.ListCount(); ++i) {
-            list.SetSelected(i, list.List(i) == name);
-            if (list.List(i) == name)
-                list.SetListIndex(i);
-        }
+        test::fillList(list, test::entriesOf(list), {name}, name);
     }
 };
 
@@ -176,7 +172,6 @@ private slots:
     void cleanup();
     void progressWindowCountsAndCancels_data();
     void progressWindowCountsAndCancels();
-    void clicksAndKeysDuringACommandNeverRunLater();
     void overwriteQuestionThenFailureMidCopy();
     void closingDuringACopyAsksNothingAndStops();
     void cancelWhileWaitingForAStoppedServer();
@@ -214,18 +209,29 @@ void TestCommandThread::progressWindowCountsAndCancels_data() {
     QTest::newRow("MySQL to SQL Server") << Way{false};
 }
 
+// A nervous user clicks and types while the copy runs: none of it acts, then or later, and the
+// window still paints. The progress window's numbers rise; its Cancel stops the copy with one
+// message naming the rows on the target.
 void TestCommandThread::progressWindowCountsAndCancels() {
     QFETCH(Way, way);
     const QString name = bigTable(way, "progress");
+    const QString bystander = test::uniqueName(QStringLiteral("bystander"));
+    createNumbered(way.target(), made(way.target(), bystander), 1);
     Program p;
     Form2& f = p.manager();
     ui::qt::QtTableList& source = way.sourceList(f);
+    ui::qt::QtTableList& target = way.targetList(f);
     Program::selectOnly(source, name);
+    Program::selectOnly(target, bystander);
     test::ServerLog targetLog(way.target());
     test::ServerLog sourceLog(way.source());
     targetLog.mark();
     sourceLog.mark();
 
+    PaintCounter painted;
+    int paintsBeforeCancel = 0;
+    int pointerDuring = -1;
+    bool clicked = false;
     QList<long long> seen;
     QString tableLine;
     QString rowsLine;
@@ -233,6 +239,23 @@ void TestCommandThread::progressWindowCountsAndCancels() {
     whileRunning(
         p.runner(), [&] { QTest::mouseClick(p.button(way.sendButton()), Qt::LeftButton); },
         [&] {
+            if (!clicked) {
+                clicked = true;
+                // Deselect, delete on the other side, toggle with the space bar, press Enter on
+                // a button, move over the bare background.
+                QTest::mouseClick(p.button(way.deselectSourceButton()), Qt::LeftButton);
+                QTest::mouseClick(p.button(way.deleteTargetButton()), Qt::LeftButton);
+                source.setFocus();
+                QTest::keyClick(&source, Qt::Key_Space);
+                QTest::keyClick(p.button(way.deleteTargetButton()), Qt::Key_Space);
+                QTest::keyClick(&f, Qt::Key_Return);
+                QTest::mouseMove(&f, QPoint(2, 2));
+                QTest::mouseMove(p.button(way.deleteTargetButton()));
+                pointerDuring = f.pointer().MousePointer();
+                source.viewport()->installEventFilter(&painted);
+                source.viewport()->update();
+                return;
+            }
             ProgressWindow* w = p.runner().progressWindow();
             if (w == nullptr || cancelled)
                 return;
@@ -244,16 +267,24 @@ void TestCommandThread::progressWindowCountsAndCancels() {
             // Once the count has risen twice, the user has seen enough.
             if (seen.size() >= 3 && seen.first() < seen.last()) {
                 cancelled = true;
+                paintsBeforeCancel = painted.paints;
                 QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cancel")),
                                   Qt::LeftButton);
             }
         });
+    source.viewport()->removeEventFilter(&painted);
+    // Whatever is still on its way is delivered now; none of it may act.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
 
     QVERIFY2(cancelled, "the progress window did not show rising numbers");
+    QVERIFY(paintsBeforeCancel > 0);
+    QCOMPARE(pointerDuring, ui::kPointerHourglass);
     QCOMPARE(tableLine, QStringLiteral("1 of 1: %1").arg(name));
     QVERIFY2(rowsLine.contains(QStringLiteral(" of about ")), qPrintable(rowsLine));
     QVERIFY(p.runner().progressWindow() == nullptr);
-    // One message, like any other stop, naming the rows that are on the target.
+    // One message, like any other stop, naming the rows that are on the target: no other
+    // command ran.
     QCOMPARE(p.dialogs.shown().size(), 1);
     static const QRegularExpression said(
         QStringLiteral("^Copying the table (\\S+) to (MySQL|SQL Server) was stopped on request\\. "
@@ -266,87 +297,21 @@ void TestCommandThread::progressWindowCountsAndCancels() {
     const long long copied = m.captured(3).toLongLong();
     QVERIFY(copied >= seen.last());
     QVERIFY(copied < 100000);
-    // Both connections are closed; the target holds exactly those rows; the lists are true.
+    // Both connections are closed; the target holds exactly those rows; the lists are true; the
+    // clicks changed nothing.
     for (const auto& s : targetLog.sessionsMentioning({name}))
         QVERIFY(s.closed);
     for (const auto& s : sourceLog.sessionsMentioning({name}))
         QVERIFY(s.closed);
     QCOMPARE(test::count(way.target(), name), copied);
-    QVERIFY(ui::ListContains(name, way.targetList(f)));
+    QVERIFY(ui::ListContains(name, target));
     QCOMPARE(f.pointer().MousePointer(), ui::kPointerArrow);
-    // The window takes commands again.
-    QTest::mouseClick(p.button(way.deselectSourceButton()), Qt::LeftButton);
-    QVERIFY(test::selectedOf(source).isEmpty());
-}
-
-void TestCommandThread::clicksAndKeysDuringACommandNeverRunLater() {
-    const Way way{false}; // MySQL to SQL Server
-    const QString name = bigTable(way, "busy");
-    const QString bystander = test::uniqueName(QStringLiteral("bystander"));
-    createNumbered(way.target(), made(way.target(), bystander), 1);
-    Program p;
-    Form2& f = p.manager();
-    ui::qt::QtTableList& source = way.sourceList(f);
-    ui::qt::QtTableList& target = way.targetList(f);
-    Program::selectOnly(source, name);
-    Program::selectOnly(target, bystander);
-    test::ServerLog targetLog(way.target());
-    targetLog.mark();
-
-    PaintCounter painted;
-    int paintsAfterClicks = -1;
-    bool clicked = false;
-    bool cancelled = false;
-    QList<int> pointers;
-    whileRunning(
-        p.runner(), [&] { QTest::mouseClick(p.button(way.sendButton()), Qt::LeftButton); },
-        [&] {
-            if (!clicked) {
-                clicked = true;
-                // A nervous user: deselect, delete on the other side, toggle with the space
-                // bar, press Enter on a button, move over the bare background.
-                QTest::mouseClick(p.button(way.deselectSourceButton()), Qt::LeftButton);
-                QTest::mouseClick(p.button(way.deleteTargetButton()), Qt::LeftButton);
-                source.setFocus();
-                QTest::keyClick(&source, Qt::Key_Space);
-                QTest::keyClick(p.button(way.deleteTargetButton()), Qt::Key_Space);
-                QTest::keyClick(&f, Qt::Key_Return);
-                QTest::mouseMove(&f, QPoint(2, 2));
-                QTest::mouseMove(p.button(way.deleteTargetButton()));
-                pointers << f.pointer().MousePointer();
-                // The window still paints meanwhile.
-                source.viewport()->installEventFilter(&painted);
-                source.viewport()->update();
-                return;
-            }
-            if (paintsAfterClicks == -1 && painted.paints > 0)
-                paintsAfterClicks = painted.paints;
-            ProgressWindow* w = p.runner().progressWindow();
-            if (w != nullptr && !cancelled) {
-                cancelled = true;
-                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cancel")),
-                                  Qt::LeftButton);
-            }
-        });
-    source.viewport()->removeEventFilter(&painted);
-    // Whatever is still on its way is delivered now; none of it may act.
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-
-    QVERIFY(clicked);
-    QVERIFY(cancelled);
-    QVERIFY(paintsAfterClicks > 0);
-    QCOMPARE(pointers, QList<int>{ui::kPointerHourglass});
     QCOMPARE(test::selectedOf(source), QStringList{name});
     QCOMPARE(test::selectedOf(target), QStringList{bystander});
-    QVERIFY(ui::ListContains(bystander, target));
     QVERIFY(test::tables(way.target()).contains(bystander));
     for (const auto& s : targetLog.sessions())
         for (const QString& statement : s.statements)
             QVERIFY2(!statement.startsWith(QStringLiteral("DROP")), qPrintable(statement));
-    // Only the stop of the copy was reported: no other command ran.
-    QCOMPARE(p.dialogs.shown().size(), 1);
-    QVERIFY(p.dialogs.shown()[0].prompt.contains(QStringLiteral("stopped on request")));
     // And now the same clicks act, once each.
     QTest::mouseClick(p.button(way.deselectSourceButton()), Qt::LeftButton);
     QVERIFY(test::selectedOf(source).isEmpty());
@@ -488,12 +453,10 @@ void TestCommandThread::stalledListingAtStartShowsItsMessage() {
     NotingDialogs dialogs;
     Form1 form1(store, dialogs, dir.path());
     const sql::ConnectionSettings s = test::localServers();
-    const std::pair<const char*, QString> boxes[] = {
-        {"Text1", s.myServer},   {"Text2", s.myUser},    {"Text3", s.myPassword},
-        {"Text4", s.myDatabase}, {"Text5", s.msServer},  {"Text6", s.msUser},
-        {"Text7", s.msPassword}, {"Text8", s.msDatabase}};
-    for (const auto& [box, value] : boxes)
-        form1.findChild<QLineEdit*>(QString::fromLatin1(box))->setText(value);
+    const QStringList values{s.myServer, s.myUser, s.myPassword, s.myDatabase,
+                             s.msServer, s.msUser, s.msPassword, s.msDatabase};
+    for (int i = 0; i < 8; ++i)
+        form1.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1))->setText(values[i]);
     QElapsedTimer clock;
     {
         test::StoppedServer stopped(Server::MSSQL);

@@ -30,17 +30,13 @@ private slots:
     void roundTrip_data() {
         QTest::addColumn<QString>("value");
         QTest::newRow("empty") << "";
-        QTest::newRow("leading and trailing blanks") << "  pass word  ";
-        QTest::newRow("equals and semicolon") << "a=b;c=d;";
-        QTest::newRow("comma") << "a,b, c";
-        QTest::newRow("quotes") << "\"quoted\" and 'single'";
-        QTest::newRow("backslash") << "host\\SQLEXPRESS";
-        QTest::newRow("hash and brackets") << "#[Fernquill]; not a comment";
+        QTest::newRow("blanks, separators, quotes")
+            << "  a=b;c=d;, \"quoted\" and 'single' host\\SQLEXPRESS  ";
+        QTest::newRow("comment, section, variant, escapes, number")
+            << "#[Fernquill]; not a comment @Variant(x) %41%u0041 0012.50";
         QTest::newRow("leading at sign") << "@Variant(not really)";
-        QTest::newRow("non-ASCII") << "Jürgen пароль 漢字 😀";
-        QTest::newRow("line break and tab") << "one\ntwo\tthree";
         QTest::newRow("looks like a number") << "0012.50";
-        QTest::newRow("percent escapes") << "%41%u0041";
+        QTest::newRow("non-ASCII, line break and tab") << "Jürgen пароль 漢字 😀\ntwo\tthree";
     }
 
     void roundTrip() {
@@ -52,26 +48,19 @@ private slots:
         QVERIFY(!read.isNull());
     }
 
-    // Eight keys in section Fernquill of Marrowind/Fernquill.ini: each keeps its own value, an
-    // absent key reads as "", and an emptied key stays present.
+    // Section Fernquill of Marrowind/Fernquill.ini (each key's own value is the windows' test):
+    // reading creates nothing, an absent key reads as "", an emptied key stays present.
     void keys() {
         QTemporaryDir dir;
         SettingsStore store(dir.path());
         QCOMPARE(store.Read("MSServer"), QString());
-        QVERIFY(!QFileInfo::exists(store.location())); // reading creates nothing
-        const QStringList keys{"MyServer", "MyUser", "MyPassword", "MyDatabase",
-                               "MSServer", "MSUser", "MSPassword"};
-        for (const QString& key : keys)
-            QVERIFY(store.Write(key, " value of " + key));
-        QVERIFY(store.Write("MyUser", ""));
+        QVERIFY(!QFileInfo::exists(store.location()));
+        QVERIFY(store.Write("MSServer", " host ") && store.Write("MyUser", ""));
         QCOMPARE(store.location(), dir.path() + "/Marrowind/Fernquill.ini");
-        SettingsStore next(dir.path());
-        for (const QString& key : keys)
-            QCOMPARE(next.Read(key), key == "MyUser" ? QString("") : " value of " + key);
-        QCOMPARE(next.Read("MSDatabase"), QString());
+        QCOMPARE(SettingsStore(dir.path()).Read("MSDatabase"), QString());
         QSettings raw(store.location(), QSettings::IniFormat);
         QVERIFY(raw.contains("Fernquill/MyUser"));
-        QCOMPARE(raw.value("Fernquill/MSServer").toString(), QString(" value of MSServer"));
+        QCOMPARE(raw.value("Fernquill/MSServer").toString(), QString(" host "));
     }
 
     // The file is its owner's only, also when it was wider before; a store that cannot be

@@ -61,10 +61,8 @@ public:
     QString columnName(int column);
     bool fetch();
     qint64 rowCount();
-    // One column of the current row: text as SQL_C_WCHAR, bytes as SQL_C_BINARY, read in
-    // chunks; nothing for NULL.
+    // One column of the current row as SQL_C_WCHAR, read in chunks; nothing for NULL.
     std::optional<QString> text(int column);
-    std::optional<QByteArray> bytes(int column) { return data(column, SQL_C_BINARY); }
     // Every remaining row of the current result, each column as text ("NULL" for NULL).
     QList<QStringList> allRows();
 

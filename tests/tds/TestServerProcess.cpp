@@ -24,20 +24,14 @@ QString TestServerProcess::logPath() const {
 bool TestServerProcess::start(const QStringList& extraArguments) {
     port_ = unusedLoopbackPort();
     const QString ready = dir_.filePath(QStringLiteral("ready"));
-    QStringList arguments{
-        QStringLiteral("--port"),
-        QString::number(port_),
-        QStringLiteral("--account"),
-        QStringLiteral("%1:%2").arg(QString::fromLatin1(kUser), QString::fromUtf16(kPassword)),
-        QStringLiteral("--account"),
-        QStringLiteral("second:Other_pw2"),
-        QStringLiteral("--database"),
-        databaseName,
-        QStringLiteral("--log"),
-        logPath(),
-        QStringLiteral("--ready-file"),
-        ready};
-    arguments << extraArguments;
+    const QString account =
+        QStringLiteral("%1:%2").arg(QString::fromLatin1(kUser), QString::fromUtf16(kPassword));
+    const QStringList arguments = QStringList{"--port",       QString::number(port_),
+                                              "--account",    account,
+                                              "--database",   databaseName,
+                                              "--log",        logPath(),
+                                              "--ready-file", ready} +
+                                  extraArguments;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The server ends with the test even when the test dies without cleaning up.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });

@@ -1,30 +1,36 @@
-// The table lists of the table manager: sorting, selection by click and space bar only, the
-// current item, and the two list operations the transfers use.
+// The Qt widgets and window services. The table lists of the table manager: sorting, selection
+// by click and space bar only, the current item, and the two list operations the transfers use.
+// Centring, the file test, the hand pointer file, the window-wide pointer, the pop-up button's
+// press handling and the message and input boxes.
+#include "support/Servers.h"
+#include "ui/Dialogs.h"
+#include "ui/Pointer.h"
 #include "ui/TableList.h"
+#include "ui/qt/PopupButton.h"
+#include "ui/qt/QtDialogs.h"
 #include "ui/qt/QtTableList.h"
+#include "ui/qt/Twips.h"
+#include "ui/qt/WindowPointer.h"
+#include "ui/qt/WindowServices.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QKeySequence>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-using fq::ui::TableList;
-using fq::ui::qt::QtTableList;
+#include <functional>
+
+using namespace fq::ui;
+using namespace fq::ui::qt;
 
 namespace {
-
-QStringList entries(const TableList& list) {
-    QStringList out;
-    for (int i = 0; i < list.ListCount(); ++i)
-        out << list.List(i);
-    return out;
-}
-
-void fill(TableList& list, const QStringList& items) {
-    for (const QString& s : items)
-        list.AddItem(s);
-}
 
 // One thing the user does to the window's list, and what the list shows afterwards. An input is
 // typed text in quotes ('st'), a key sequence (Space, Shift+End, Ctrl+A), or a mouse action on
@@ -44,12 +50,8 @@ QString shown(const QString& input, const QStringList& selected, const QString& 
 }
 
 QString shown(const QString& input, const QtTableList& list) {
-    QStringList selected;
-    for (int i = 0; i < list.ListCount(); ++i) {
-        if (list.Selected(i))
-            selected << list.List(i);
-    }
-    return shown(input, selected, list.ListIndex() >= 0 ? list.List(list.ListIndex()) : QString());
+    return shown(input, fq::test::selectedOf(list),
+                 list.ListIndex() >= 0 ? list.List(list.ListIndex()) : QString());
 }
 
 bool perform(QtTableList& list, const QString& input) {
@@ -75,8 +77,9 @@ bool perform(QtTableList& list, const QString& input) {
     QList<QPoint> at;
     for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
         const auto m = it.next();
-        const int row = m.hasCaptured(1) ? static_cast<int>(entries(list).indexOf(m.captured(1)))
-                                         : list.count() - 1;
+        const int row = m.hasCaptured(1)
+                            ? static_cast<int>(fq::test::entriesOf(list).indexOf(m.captured(1)))
+                            : list.count() - 1;
         if (row < 0)
             return false;
         const QRect r = list.visualItemRect(list.item(row));
@@ -107,13 +110,13 @@ bool perform(QtTableList& list, const QString& input) {
 // every step that exactly the expected entries are selected and the focus mark is where expected.
 void drive(const QStringList& names, const QString& focus, const Steps& steps) {
     QtTableList list;
-    fill(list, names);
+    fq::test::fillList(list, names);
     list.resize(240, 200);
     list.show();
     list.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&list));
     QVERIFY(list.hasFocus());
-    list.SetListIndex(static_cast<int>(entries(list).indexOf(focus)));
+    list.SetListIndex(static_cast<int>(fq::test::entriesOf(list).indexOf(focus)));
     QCOMPARE(shown(QStringLiteral("start"), list), shown(QStringLiteral("start"), {}, focus));
     for (const Step& step : steps) {
         QVERIFY2(perform(list, step.input),
@@ -128,11 +131,26 @@ const QStringList kSameLetter{"summary", "stock", "Scratch", "sales"}; // sales,
 const QStringList kBlanksOnly{"orders ", "or ders", " orders",
                               "orders"}; // ' orders', 'or ders', ...
 
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Runs `inspect` on the modal box that the next call opens, from inside its own event loop.
+void whenModalShows(std::function<void(QWidget*)> inspect) {
+    QTimer::singleShot(0, qApp, [inspect = std::move(inspect)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        QVERIFY(modal != nullptr);
+        inspect(modal);
+    });
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Steps)
 
-class TableListTest : public QObject {
+class WidgetsTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -147,7 +165,6 @@ private slots:
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("c, B, a") << QStringList{"c", "B", "a"} << QStringList{"a", "B", "c"};
-        QTest::newRow("B, c, a") << QStringList{"B", "c", "a"} << QStringList{"a", "B", "c"};
         QTest::newRow("equal but for case keep their order")
             << QStringList{"orders", "Orders", "ORDERS"}
             << QStringList{"orders", "Orders", "ORDERS"};
@@ -162,10 +179,10 @@ private slots:
         QFETCH(QStringList, added);
         QFETCH(QStringList, shown);
         QtTableList list;
-        fill(list, added);
-        QCOMPARE(entries(list), shown);
-        for (int i = 0; i < list.ListCount(); ++i)
-            QVERIFY2(!list.Selected(i), "an added entry is not selected");
+        for (const QString& name : added)
+            list.AddItem(name);
+        QCOMPARE(fq::test::entriesOf(list), shown);
+        QCOMPARE(fq::test::selectedOf(list), QStringList()); // an added entry is not selected
         QCOMPARE(list.ListIndex(), -1);
     }
 
@@ -194,11 +211,11 @@ private slots:
         QFETCH(bool, found);
         QFETCH(QStringList, left);
         QtTableList list;
-        fill(list, items);
+        fq::test::fillList(list, items);
         QCOMPARE(fq::ui::ListContains(name, list), found);
-        QCOMPARE(entries(list), items);
+        QCOMPARE(fq::test::entriesOf(list), items);
         fq::ui::ListRemoveMatches(list, name);
-        QCOMPARE(entries(list), left);
+        QCOMPARE(fq::test::entriesOf(list), left);
     }
 
     void currentItemFollowsItsEntry_data() {
@@ -218,7 +235,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, current);
         QtTableList list;
-        fill(list, {"b", "d", "f"});
+        fq::test::fillList(list, {"b", "d", "f"});
         list.SetListIndex(1);
         const QStringList words = action.split(u' ');
         if (words[0] == u"add")
@@ -238,20 +255,23 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Steps>("steps");
-        QTest::newRow("Space toggles the focused entry beside a blank-led name")
+        QTest::newRow("Space, a typed blank, Ctrl+Space, Shift+Space toggle the focused entry")
             << kBlankLed << "scratch"
-            << Steps{{"Space", {"scratch"}, "scratch"},
-                     {"Space", {}, "scratch"},
-                     {"Space", {"scratch"}, "scratch"}};
-        QTest::newRow("a typed blank is the space bar, not a search for a blank-led name")
+            << Steps{{"Space", {"scratch"}, "scratch"},      {"Space", {}, "scratch"},
+                     {"' '", {"scratch"}, "scratch"},        {"' '", {}, "scratch"},
+                     {"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
+        QTest::newRow("Ctrl+A, Enter, Escape, F2, Backspace, Delete change nothing; a blank-led "
+                      "entry is selected only by going to it")
             << kBlankLed << "scratch"
-            << Steps{{"' '", {"scratch"}, "scratch"}, {"' '", {}, "scratch"}};
-        QTest::newRow("Ctrl+Space and Shift+Space toggle the focused entry")
-            << kBlankLed << "scratch"
-            << Steps{{"Ctrl+Space", {"scratch"}, "scratch"}, {"Shift+Space", {}, "scratch"}};
-        QTest::newRow("a blank-led entry is selected only by going to it")
-            << kBlankLed << "scratch"
-            << Steps{{"Space", {"scratch"}, "scratch"},
+            << Steps{{"Ctrl+A", {}, "scratch"},
+                     {"Space", {"scratch"}, "scratch"},
+                     {"Ctrl+A", {"scratch"}, "scratch"},
+                     {"Return", {"scratch"}, "scratch"},
+                     {"Enter", {"scratch"}, "scratch"},
+                     {"Esc", {"scratch"}, "scratch"},
+                     {"F2", {"scratch"}, "scratch"},
+                     {"Backspace", {"scratch"}, "scratch"},
+                     {"Del", {"scratch"}, "scratch"},
                      {"Up", {"scratch"}, " archive"},
                      {"Space", {" archive", "scratch"}, " archive"}};
         QTest::newRow("typed letters move the focus and select nothing")
@@ -298,16 +318,6 @@ private slots:
                      {"Shift+Home", {" orders", "orders"}, " orders"},
                      {"Ctrl+End", {" orders", "orders"}, "orders "},
                      {"Shift+PgDown", {" orders", "orders"}, "orders "}};
-        QTest::newRow("Ctrl+A selects nothing") << kBlankLed << "scratch"
-                                                << Steps{{"Ctrl+A", {}, "scratch"},
-                                                         {"Space", {"scratch"}, "scratch"},
-                                                         {"Ctrl+A", {"scratch"}, "scratch"}};
-        QTest::newRow("Enter, Escape, F2, Backspace and Delete change nothing")
-            << kBlankLed << "scratch"
-            << Steps{{"Space", {"scratch"}, "scratch"}, {"Return", {"scratch"}, "scratch"},
-                     {"Enter", {"scratch"}, "scratch"}, {"Esc", {"scratch"}, "scratch"},
-                     {"F2", {"scratch"}, "scratch"},    {"Backspace", {"scratch"}, "scratch"},
-                     {"Del", {"scratch"}, "scratch"}};
         QTest::newRow("without a focused entry Space selects nothing")
             << kBlankLed << ""
             << Steps{{"Space", {}, ""},
@@ -358,22 +368,173 @@ private slots:
         drive(names, focus, steps);
     }
 
-    void currentItemIsSeparateFromSelection() {
-        QtTableList list;
-        QCOMPARE(list.ListIndex(), -1);
-        fill(list, {"a", "b", "c"});
-        QCOMPARE(list.ListIndex(), -1);
-        list.SetListIndex(0);
-        QCOMPARE(list.ListIndex(), 0);
-        QVERIFY2(!list.Selected(0), "making an entry current does not select it");
-        list.SetSelected(2, true);
-        QCOMPARE(list.ListIndex(), 0);
-        QVERIFY(list.Selected(2));
-        list.SetSelected(2, false);
-        QVERIFY(!list.Selected(2));
-        QCOMPARE(list.ListIndex(), 0);
+    // 1000 twips above the true centre, by exact division, never clamped.
+    void centerFormPosition_data() {
+        QTest::addColumn<QSizeF>("screen");
+        QTest::addColumn<QSizeF>("window");
+        QTest::addColumn<QPointF>("at");
+        QTest::addRow("screen height minus 2000: top 0")
+            << QSizeF(15360, 11520) << QSizeF(6390, 9520) << QPointF(4485, 0);
+        QTest::addRow("odd difference divided exactly, wider than the screen: not clamped")
+            << QSizeF(9001, 6001) << QSizeF(10000, 9000) << QPointF(-499.5, -2499.5);
+    }
+
+    void centerFormPosition() {
+        QFETCH(QSizeF, screen);
+        QFETCH(QSizeF, window);
+        QFETCH(QPointF, at);
+        QCOMPARE(fq::ui::qt::centerFormPosition(screen, window), at);
+    }
+
+    // A window 1000 twips shorter than the screen goes 500 twips above its top edge.
+    void centerFormPlacesTheWindow() {
+        QWidget window;
+        const double dpi = window.screen()->logicalDotsPerInch();
+        const QRect s = window.screen()->geometry();
+        window.resize(s.width() - twipsToPixels(2000, dpi), s.height() - twipsToPixels(1000, dpi));
+        CenterForm(window);
+        QVERIFY2(std::abs(window.x() - s.left() - twipsToPixels(1000, dpi)) <= 1,
+                 qPrintable(QString::number(window.x())));
+        QVERIFY2(std::abs(window.y() - s.top() + twipsToPixels(500, dpi)) <= 1,
+                 qPrintable(QString::number(window.y())));
+    }
+
+    void fileExists_data() {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<bool>("exists");
+        QTest::addRow("existing file") << "HAND-M.CUR" << true;
+        QTest::addRow("existing folder") << "." << true;
+        QTest::addRow("missing file") << "nothing.cur" << false;
+        QTest::addRow("file used as a folder") << "HAND-M.CUR/x" << false;
+        QTest::addRow("empty path") << "" << false;
+    }
+
+    void fileExists() {
+        QFETCH(QString, relative);
+        QFETCH(bool, exists);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("HAND-M.CUR")), "x");
+        QCOMPARE(FileExists(relative.isEmpty() ? QString() : dir.filePath(relative)), exists);
+    }
+
+    // Without a usable cursor file pointer 99 shows the standard pointer (the program's own file
+    // is loaded in the windows' test).
+    void handPointerLoad_data() {
+        QTest::addColumn<QByteArray>("file"); // empty: no file at all
+        QTest::addRow("no cursor file") << QByteArray();
+        QTest::addRow("file that is not a cursor") << QByteArray("not a cursor at all");
+    }
+
+    void handPointerLoad() {
+        QFETCH(QByteArray, file);
+        QTemporaryDir dir;
+        if (!file.isEmpty())
+            writeFile(dir.filePath(QStringLiteral("HAND-M.CUR")), file);
+        QWidget window;
+        QPushButton button(QStringLiteral("b"), &window);
+        WindowPointer pointer(window);
+        LoadHandPointer(pointer, dir.path());
+        pointer.SetMousePointer(kPointerCustom);
+        QCOMPARE(button.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // While not 0 the window's pointer shows over every control; 0 gives each its own back.
+    void pointerCoversEveryControl() {
+        QWidget window;
+        QLineEdit box(&window);
+        QPushButton button(QStringLiteral("b"), &window);
+        WindowPointer pointer(window);
+        pointer.SetMousePointer(kPointerHourglass);
+        QCOMPARE(pointer.MousePointer(), kPointerHourglass);
+        for (const QWidget* w : std::initializer_list<const QWidget*>{&window, &box, &button})
+            QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
+        pointer.SetMousePointer(kPointerDefault);
+        QCOMPARE(box.cursor().shape(), Qt::IBeamCursor);
+        QVERIFY(!button.testAttribute(Qt::WA_SetCursor));
+    }
+
+    // A press acts once, with the button released again before the action starts; setting the
+    // pressed state from code is a press too, setting the released state is not.
+    void popupButtonActsOncePerPress() {
+        QWidget window;
+        PopupButton button(QStringLiteral("Go"), &window);
+        button.resize(200, 25);
+        QList<int> valueSeenByAction;
+        button.onPress(&window, [&] { valueSeenByAction << button.Value(); });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(&button, Qt::LeftButton);
+        button.setFocus();
+        QTest::keyClick(&button, Qt::Key_Space);
+        button.SetValue(1);
+        button.SetValue(0);
+        QCOMPARE(valueSeenByAction, (QList<int>{0, 0, 0}));
+        QCOMPARE(button.Value(), 0);
+    }
+
+    // No icon; the application's title unless the caller gives one; OK only or Yes and No; the
+    // details as given; the number of the button pressed.
+    void messageBox_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<int>("press"); // QMessageBox::StandardButton
+        QTest::addColumn<int>("answer");
+        QTest::addRow("OK only") << kOkOnly << QString() << QString() << int(QMessageBox::Ok)
+                                 << kAnswerOk;
+        QTest::addRow("Yes pressed")
+            << kYesNo << QString() << QString() << int(QMessageBox::Yes) << kAnswerYes;
+        QTest::addRow("No pressed, own title, details")
+            << kYesNo << QStringLiteral("Question") << QStringLiteral("SQLSTATE 42S02")
+            << int(QMessageBox::No) << kAnswerNo;
+    }
+
+    void messageBox() {
+        QFETCH(int, style);
+        QFETCH(QString, title);
+        QFETCH(QString, detail);
+        QFETCH(int, press);
+        QFETCH(int, answer);
+        bool inspected = false;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            QCOMPARE(box->windowTitle(), title.isEmpty() ? QStringLiteral("Fernquill") : title);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->text(), QStringLiteral("Table <b>x</b> & y"));
+            QCOMPARE(box->detailedText(), detail);
+            QCOMPARE(box->standardButtons(), style == kYesNo
+                                                 ? (QMessageBox::Yes | QMessageBox::No)
+                                                 : QMessageBox::StandardButtons(QMessageBox::Ok));
+            inspected = true;
+            box->button(static_cast<QMessageBox::StandardButton>(press))->click();
+        });
+        QtDialogs dialogs;
+        QCOMPARE(dialogs.MsgBox(QStringLiteral("Table <b>x</b> & y"), style, title, detail),
+                 answer);
+        QVERIFY(inspected);
+    }
+
+    // The prompt, the application's title, the default text; the text entered, or "" when
+    // cancelled.
+    void inputBox() {
+        QtDialogs dialogs;
+        whenModalShows([](QWidget* modal) {
+            auto* input = qobject_cast<QInputDialog*>(modal);
+            QVERIFY(input != nullptr);
+            QCOMPARE(input->windowTitle(), QStringLiteral("Fernquill"));
+            QCOMPARE(input->labelText(), QStringLiteral("Enter new name of orders:"));
+            QCOMPARE(input->textValue(), QStringLiteral("orders"));
+            input->setTextValue(QStringLiteral("sales"));
+            input->accept();
+        });
+        QCOMPARE(dialogs.InputBox(QStringLiteral("Enter new name of orders:"), {},
+                                  QStringLiteral("orders")),
+                 QStringLiteral("sales"));
+        whenModalShows([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+        QCOMPARE(dialogs.InputBox(QStringLiteral("p"), {}, QStringLiteral("orders")), QString());
     }
 };
 
-QTEST_MAIN(TableListTest)
-#include "tst_tablelist.moc"
+QTEST_MAIN(WidgetsTest)
+#include "tst_widgets.moc"
