@@ -134,46 +134,93 @@ double loadAverage() {
     return getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
-double replay(Server, const QString& connectionString, const QStringList& statements) {
+namespace {
+
+std::u16string utf16(const QString& s) {
+    return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+// Either client's run: the statements with SQLExecDirectW on one handle; with a select, each one
+// after reading the next row of the source.
+double runStatements(const QString& sourceConnectionString, const QString& select,
+                     const QString& connectionString, const QStringList& statements) {
     // Every text in the form the driver takes, made before the clock starts.
     std::vector<std::u16string> texts;
     texts.reserve(static_cast<std::size_t>(statements.size()));
     for (const QString& s : statements)
-        texts.emplace_back(reinterpret_cast<const char16_t*>(s.utf16()),
-                           static_cast<std::size_t>(s.size()));
-    const std::u16string connect(reinterpret_cast<const char16_t*>(connectionString.utf16()),
-                                 static_cast<std::size_t>(connectionString.size()));
+        texts.push_back(utf16(s));
+    std::u16string query = utf16(select);
 
     SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    SQLHSTMT stmt = nullptr;
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    const auto connect = [env](const QString& text) {
+        std::u16string c = utf16(text);
+        SQLHDBC dbc = nullptr;
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        SQLWCHAR out[1024];
+        SQLSMALLINT outLength = 0;
+        const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(c.data()),
+                                               static_cast<SQLSMALLINT>(c.size()), out, 1024,
+                                               &outLength, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc))
+            throw std::runtime_error("bare client: connect: " + diagnostics(SQL_HANDLE_DBC, dbc));
+        return dbc;
+    };
 
     QElapsedTimer timer;
     timer.start();
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLength = 0;
-    SQLRETURN rc = SQLDriverConnectW(
-        dbc, nullptr, reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(connect.data())),
-        static_cast<SQLSMALLINT>(connect.size()), out, 1024, &outLength, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc))
-        throw std::runtime_error("replay: connect: " + diagnostics(SQL_HANDLE_DBC, dbc));
+    SQLHDBC source = nullptr;
+    SQLHSTMT reader = nullptr;
+    SQLSMALLINT columns = 0;
+    if (!select.isEmpty()) {
+        source = connect(sourceConnectionString);
+        SQLAllocHandle(SQL_HANDLE_STMT, source, &reader);
+        if (!SQL_SUCCEEDED(SQLExecDirectW(reader, reinterpret_cast<SQLWCHAR*>(query.data()),
+                                          static_cast<SQLINTEGER>(query.size()))))
+            throw std::runtime_error("bare client: " + diagnostics(SQL_HANDLE_STMT, reader));
+        SQLNumResultCols(reader, &columns);
+    }
+    SQLHDBC dbc = connect(connectionString);
+    SQLHSTMT stmt = nullptr;
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    SQLWCHAR value[4096];
     for (std::u16string& t : texts) {
-        rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(t.data()),
-                            static_cast<SQLINTEGER>(t.size()));
+        if (reader != nullptr && SQL_SUCCEEDED(SQLFetch(reader))) {
+            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
+                SQLLEN indicator = 0;
+                SQLGetData(reader, c, SQL_C_WCHAR, value, sizeof value, &indicator);
+            }
+        }
+        const SQLRETURN rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(t.data()),
+                                            static_cast<SQLINTEGER>(t.size()));
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-            throw std::runtime_error("replay: " + diagnostics(SQL_HANDLE_STMT, stmt));
+            throw std::runtime_error("bare client: " + diagnostics(SQL_HANDLE_STMT, stmt));
         SQLFreeStmt(stmt, SQL_CLOSE);
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     SQLDisconnect(dbc);
+    if (source != nullptr) {
+        SQLFreeHandle(SQL_HANDLE_STMT, reader);
+        SQLDisconnect(source);
+    }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (source != nullptr)
+        SQLFreeHandle(SQL_HANDLE_DBC, source);
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return seconds;
+}
+
+} // namespace
+
+double bareCopy(const QString& sourceConnectionString, const QString& select,
+                const QString& connectionString, const QStringList& statements) {
+    return runStatements(sourceConnectionString, select, connectionString, statements);
+}
+
+double replay(Server, const QString& connectionString, const QStringList& statements) {
+    return runStatements({}, {}, connectionString, statements);
 }
 
 Run copyTable(Server source, const QString& table, long long rows) {

@@ -42,6 +42,12 @@ double loadAverage();
 // logout. Throws std::runtime_error with the driver's words when a statement fails.
 double replay(Server server, const QString& connectionString, const QStringList& statements);
 
+// A bare copy by the same client: a second connection runs `select` on the source, and before
+// each statement the next row, if any, is fetched and each of its columns read as text with
+// SQLGetData. The same work as a copy but for making the statements. Timed as replay().
+double bareCopy(const QString& sourceConnectionString, const QString& select,
+                const QString& connectionString, const QStringList& statements);
+
 // The seconds and this process's CPU seconds of one run.
 struct Run {
     double seconds = 0;

@@ -6,11 +6,13 @@
 // A table of `rows` rows (100,000) is copied MySQL -> SQL Server and SQL Server -> MySQL by the
 // commands the buttons run, and the target's statements of that copy (taken from the server's
 // log) are replayed by a bare ODBC client: one handle, SQLExecDirectW per statement, the same
-// connection string. Rounds (5) interleave the four runs. Unless --no-pin, this process and the
+// connection string. A bare copy by the same client does the replay's work plus reading the
+// source: before each statement it fetches the next row and reads each value with SQLGetData.
+// Rounds (5) interleave the six runs. Unless --no-pin, this process and the
 // target server run on CPU 0 and the source server on CPU 1, so that the copy and the replay
 // meet the same CPU and the source's work is not charged to either. MariaDB's general log is off
 // while the runs are timed. Prints each run, the medians and Fernquill's rows/s over the
-// replay's.
+// replay's and over the bare copy's.
 #include "BenchSupport.h"
 
 #include "commands/SendTables.h"
@@ -42,6 +44,8 @@ struct Way {
     std::vector<double> replay;    // rows per second
     std::vector<double> copyCpu;   // microseconds of this process's CPU per row
     std::vector<double> replayCpu; // microseconds of this process's CPU per row
+    std::vector<double> bare;      // rows per second
+    std::vector<double> bareCpu;   // microseconds of this process's CPU per row
 };
 
 using bench::Run;
@@ -75,6 +79,21 @@ Run replay(const Way& w, const sql::ConnectionSettings& s, long rows) {
     return run;
 }
 
+// The bare client's copy: the replay, each statement after reading the next row of the source.
+Run bareCopy(const Way& w, const sql::ConnectionSettings& s, long rows) {
+    test::dropIfExists(w.target, w.table);
+    const QString select = w.source == Server::MySQL
+                               ? QStringLiteral("SELECT * FROM `%1`").arg(w.table)
+                               : QStringLiteral("SELECT * FROM [%1]").arg(w.table);
+    const double cpu = bench::cpuSeconds();
+    const double seconds = bench::bareCopy(connectionString(w.source, s), select,
+                                           connectionString(w.target, s), w.replayed);
+    const Run run{seconds, bench::cpuSeconds() - cpu};
+    if (test::count(w.target, w.table) != rows)
+        throw std::runtime_error("the bare copy's target does not hold every row");
+    return run;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -93,11 +112,15 @@ int main(int argc, char** argv) {
                 {},
                 {},
                 {},
+                {},
+                {},
                 {}};
     Way toMysql{"SQL Server -> MySQL",
                 Server::MSSQL,
                 Server::MySQL,
                 test::uniqueName(QStringLiteral("speed_ms")),
+                {},
+                {},
                 {},
                 {},
                 {},
@@ -139,10 +162,13 @@ int main(int argc, char** argv) {
                 pinFor(*w, pin);
                 Run c;
                 Run p;
+                Run b;
                 if (r % 2 == 0) {
                     c = copy(*w, rows);
                     p = replay(*w, settings, rows);
+                    b = bareCopy(*w, settings, rows);
                 } else {
+                    b = bareCopy(*w, settings, rows);
                     p = replay(*w, settings, rows);
                     c = copy(*w, rows);
                 }
@@ -151,10 +177,14 @@ int main(int argc, char** argv) {
                 w->replay.push_back(n / p.seconds);
                 w->copyCpu.push_back(c.cpu * 1e6 / n);
                 w->replayCpu.push_back(p.cpu * 1e6 / n);
+                w->bare.push_back(n / b.seconds);
+                w->bareCpu.push_back(b.cpu * 1e6 / n);
                 std::printf("round %d %s: Fernquill %.2f s (%.0f rows/s, %.1f us CPU a row), "
-                            "replay %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f\n",
+                            "replay %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f; "
+                            "bare copy %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f\n",
                             r + 1, w->title, c.seconds, n / c.seconds, c.cpu * 1e6 / n, p.seconds,
-                            n / p.seconds, p.cpu * 1e6 / n, p.seconds / c.seconds);
+                            n / p.seconds, p.cpu * 1e6 / n, p.seconds / c.seconds, b.seconds,
+                            n / b.seconds, b.cpu * 1e6 / n, b.seconds / c.seconds);
                 std::fflush(stdout);
             }
         }
@@ -162,10 +192,12 @@ int main(int argc, char** argv) {
         for (const Way* w : {&toMssql, &toMysql}) {
             const double c = bench::median(w->copy);
             const double p = bench::median(w->replay);
-            std::printf("%s: median Fernquill %.0f rows/s, replay %.0f rows/s, ratio %.3f; "
-                        "CPU of this process a row: Fernquill %.1f us, replay %.1f us\n",
-                        w->title, c, p, c / p, bench::median(w->copyCpu),
-                        bench::median(w->replayCpu));
+            const double b = bench::median(w->bare);
+            std::printf("%s: median Fernquill %.0f rows/s, replay %.0f rows/s, ratio %.3f; bare "
+                        "copy %.0f rows/s, ratio %.3f; CPU of this process a row: Fernquill %.1f "
+                        "us, replay %.1f us, bare copy %.1f us\n",
+                        w->title, c, p, c / p, b, c / b, bench::median(w->copyCpu),
+                        bench::median(w->replayCpu), bench::median(w->bareCpu));
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "copy_speed: %s\n", e.what());
