@@ -11,6 +11,7 @@
 #include "ui/Dialogs.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -69,26 +70,11 @@ void createSource(const QString& name, int columns, const QString& type) {
     test::exec(Server::MSSQL, statements);
 }
 
-QStringList texts(const QList<odbc::Value>& row) {
-    QStringList out;
-    for (const odbc::Value& v : row)
-        out << (v.isNull() ? QStringLiteral("<NULL>") : v.text());
-    return out;
-}
-
 // Rows in the order of their texts, so both servers' answers compare whatever order they use.
 QList<QStringList> sortedRows(Server server, const QString& table) {
-    QList<QStringList> out;
-    for (const auto& r : test::rows(server, table, false))
-        out << texts(r);
+    QList<QStringList> out = test::textRows(server, table);
     std::sort(out.begin(), out.end());
     return out;
-}
-
-QString trimmedRight(QString t) {
-    while (t.endsWith(u' '))
-        t.chop(1);
-    return t;
 }
 
 constexpr long long kPacket = 1024 * 1024;
@@ -186,7 +172,6 @@ void TestMySqlLimits::wideTableCopies_data() {
     const QString v60 = QStringLiteral("varchar(60)") + u8;
     const QString text8 = QStringLiteral("text") + u8;
     QTest::newRow("33 nvarchar(60) just fit") << 33 << "nvarchar(60)" << 33 << v60 << text8;
-    QTest::newRow("34 nvarchar(60)") << 34 << "nvarchar(60)" << 33 << v60 << text8;
     QTest::newRow("40 nvarchar(60)") << 40 << "nvarchar(60)" << 32 << v60 << text8;
     QTest::newRow("200 nvarchar(60)") << 200 << "nvarchar(60)" << 17 << v60 << text8;
     QTest::newRow("100 char(50)") << 100 << "char(50)" << 33 << "char(50)"
@@ -232,14 +217,10 @@ void TestMySqlLimits::wideTableCopies() {
     QCOMPARE(creates, QStringList{create});
 
     // Every value: text columns keep a char value's padding, which a MySQL char drops when read.
-    QList<QStringList> expected;
-    for (const auto& row : test::rows(Server::MSSQL, name, false)) {
-        QStringList t = texts(row);
-        if (sourceType.startsWith(u"char")) {
-            for (int i = 0; i < kept; ++i)
-                t[i] = trimmedRight(t[i]);
-        }
-        expected << t;
+    QList<QStringList> expected = sortedRows(Server::MSSQL, name);
+    for (QStringList& row : expected) {
+        for (int i = 0; i < kept && sourceType.startsWith(u"char"); ++i)
+            row[i].remove(QRegularExpression(QStringLiteral(" +$")));
     }
     std::sort(expected.begin(), expected.end());
     QCOMPARE(expected.size(), 3);
