@@ -46,7 +46,6 @@ struct Way {
 
 // A table of `rows` numbered rows (id 1..rows) on the server.
 void createNumbered(Server s, const QString& name, int rows) {
-    test::dropIfExists(s, name);
     QStringList statements{
         QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(test::delimited(s, name))};
     for (int i = 1; i <= rows; i += 200) {
@@ -102,8 +101,6 @@ class TestStopping : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void cancelStopsAfterTheRowBeingSent_data();
     void cancelStopsAfterTheRowBeingSent();
     void rowsGoingMissingAreReported_data();
@@ -113,12 +110,8 @@ private slots:
     void commandsWithAStoppedServer_data();
     void commandsWithAStoppedServer();
 
-private:
-    QList<std::pair<Server, QString>> made_;
-    QString made(Server s, const QString& name) {
-        made_.append({s, name});
-        return name;
-    }
+    void init() { odbc::setLimits(odbc::Limits{kBound, kBound}); }
+    void cleanup() { odbc::setLimits(odbc::Limits{}); }
 };
 
 namespace {
@@ -129,26 +122,15 @@ void addWays() {
 }
 } // namespace
 
-void TestStopping::init() {
-    odbc::setLimits(odbc::Limits{kBound, kBound});
-}
-
-void TestStopping::cleanup() {
-    odbc::setLimits(odbc::Limits{});
-    for (const auto& [server, name] : std::as_const(made_))
-        test::dropIfExists(server, name);
-    made_.clear();
-}
-
 void TestStopping::cancelStopsAfterTheRowBeingSent_data() {
     addWays();
 }
 
 void TestStopping::cancelStopsAfterTheRowBeingSent() {
     QFETCH(Way, way);
-    const QString name = test::uniqueName(QStringLiteral("cancel"));
-    createNumbered(way.source(), made(way.source(), name), 300);
-    made(way.target(), name);
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("cancel"));
+    createNumbered(way.source(), name, 300);
     test::TestWindow w;
     HookedProgress progress;
     progress.onUpdate = [](long long done) { return done < 120; };
@@ -196,9 +178,9 @@ void TestStopping::rowsGoingMissingAreReported_data() {
 
 void TestStopping::rowsGoingMissingAreReported() {
     QFETCH(Way, way);
-    const QString name = test::uniqueName(QStringLiteral("missing"));
-    createNumbered(way.source(), made(way.source(), name), 40);
-    made(way.target(), name);
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("missing"));
+    createNumbered(way.source(), name, 40);
     test::TestWindow w;
     HookedProgress progress;
     // Someone else puts an empty table in place of the one being filled, after 10 rows have
@@ -251,9 +233,9 @@ void TestStopping::serverStopsAnsweringMidCopy() {
     QFETCH(bool, targetStops);
     QFETCH(QString, said);
     QFETCH(int, rows);
-    const QString name = test::uniqueName(QStringLiteral("stall"));
-    createNumbered(way.source(), made(way.source(), name), 200);
-    made(way.target(), name);
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("stall"));
+    createNumbered(way.source(), name, 200);
     test::TestWindow w;
     HookedProgress progress;
     std::unique_ptr<test::StoppedServer> stopped;
@@ -329,13 +311,15 @@ void TestStopping::commandsWithAStoppedServer() {
     QFETCH(Server, server);
     QFETCH(int, command);
     QFETCH(QString, said);
-    const QString name = test::uniqueName(QStringLiteral("keep"));
-    createNumbered(server, made(server, name), 1);
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("keep"));
+    scratch.keep(name + QStringLiteral("_new"));
+    createNumbered(server, name, 1);
     const bool my = server == Server::MySQL;
     commands::TableListing listing;
     const auto run = [&](test::TestWindow& w) {
         fillList(w.list(server), {name}, {name}, name);
-        w.dialogs.inputs.enqueue(made(server, name + QStringLiteral("_new")));
+        w.dialogs.inputs.enqueue(name + QStringLiteral("_new"));
         if (command == 0)
             my ? commands::DropMySQLTables(w.context()) : commands::DropMSSQLTables(w.context());
         else if (command == 1)
