@@ -10,7 +10,6 @@
 #include "support/Servers.h"
 #include "ui/Dialogs.h"
 
-#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -295,14 +294,7 @@ void TestMySqlLimits::largeValue() {
         QCOMPARE(inserts.size(), 3);
         QCOMPARE(arrived.size(), 3);
         const odbc::Value& v = arrived[1][1];
-        if (shape == Shape::Binary) {
-            QCOMPARE(v.bytes().size(), big.bytes.size());
-            QCOMPARE(QCryptographicHash::hash(v.bytes(), QCryptographicHash::Md5),
-                     QCryptographicHash::hash(big.bytes, QCryptographicHash::Md5));
-        } else {
-            QCOMPARE(v.text().size(), big.text.size());
-            QVERIFY(v.text() == big.text);
-        }
+        QVERIFY(shape == Shape::Binary ? v.bytes() == big.bytes : v.text() == big.text);
         return;
     }
 

@@ -169,7 +169,8 @@ private slots:
         }
     }
     // Which date values name no real day and time, and travel to SQL Server as NULL because of
-    // it.
+    // it. (Zero dates, zero parts, days past the month's end and leap days are copied from MySQL
+    // in the non-dates test.)
     void calendarDates_data() {
         QTest::addColumn<Value>("value");
         QTest::addColumn<ValueKind>("kind");
@@ -179,26 +180,10 @@ private slots:
         const auto P = ValueKind::Plain;
         auto date = [](const char* text) { return Value::fromText(QString::fromLatin1(text)); };
 
-        QTest::newRow("zero date") << date("0000-00-00") << T << "NULL";
-        QTest::newRow("zero datetime") << date("0000-00-00 00:00:00") << T << "NULL";
-        QTest::newRow("zero date with a time") << date("0000-00-00 12:00:00.000000") << T << "NULL";
-        QTest::newRow("zero year") << date("0000-01-01") << T << "NULL";
-        QTest::newRow("zero month") << date("1920-00-18") << T << "NULL";
-        QTest::newRow("zero day") << date("2009-01-00") << T << "NULL";
         QTest::newRow("zero day with a time") << date("2009-01-00 12:00:00") << T << "NULL";
         QTest::newRow("month 13") << date("2009-13-01") << T << "NULL";
         QTest::newRow("day 32") << date("2009-01-32") << T << "NULL";
-        QTest::newRow("April 31") << date("2009-04-31 23:59:59.999999") << T << "NULL";
         QTest::newRow("April 30") << date("2009-04-30") << T << "'2009-04-30'";
-        QTest::newRow("February 30") << date("2009-02-30") << T << "NULL";
-        QTest::newRow("February 29, common year") << date("2009-02-29") << T << "NULL";
-        QTest::newRow("February 29, century not by 400") << date("1900-02-29") << T << "NULL";
-        QTest::newRow("February 29, by 400") << date("2000-02-29") << T << "'2000-02-29'";
-        QTest::newRow("February 29, leap year")
-            << date("2024-02-29 00:00:00") << T << "'2024-02-29 00:00:00'";
-        QTest::newRow("first day") << date("0001-01-01") << T << "'0001-01-01'";
-        QTest::newRow("last moment")
-            << date("9999-12-31 23:59:59.999999") << T << "'9999-12-31 23:59:59.999999'";
         QTest::newRow("hour 24") << date("2009-01-01 24:00:00") << T << "NULL";
         QTest::newRow("minute 60") << date("2009-01-01 10:60:00") << T << "NULL";
         QTest::newRow("second 60") << date("2009-01-01 10:00:60") << T << "NULL";
