@@ -19,58 +19,28 @@ class ListingTest : public QObject {
 
 private:
     QString scratch_ = test::uniqueName(QStringLiteral("fq_listing")); // a MySQL database
-    QString empty_ = test::uniqueName(QStringLiteral("fq_listing_empty"));
 
 private slots:
     void initTestCase() {
         QVERIFY(test::rootSql(
             QStringLiteral(
-                "CREATE DATABASE `%1`; CREATE DATABASE `%2`; USE `%1`;"
+                "CREATE DATABASE `%1`; USE `%1`;"
                 "CREATE TABLE `Zeta table` (i int); CREATE TABLE `alpha` (i int);"
                 "CREATE TABLE `Beta-2` (i int); CREATE TABLE `beta_1` (i int);"
                 "CREATE TABLE `o'brien` (i int); CREATE VIEW `Gamma view` AS SELECT 1 AS i;")
-                .arg(scratch_, empty_)));
+                .arg(scratch_)));
     }
 
     void cleanupTestCase() {
-        test::rootSql(QStringLiteral("DROP DATABASE IF EXISTS `%1`; DROP DATABASE IF EXISTS `%2`;")
-                          .arg(scratch_, empty_));
+        test::rootSql(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(scratch_));
     }
 
-    // Sorted without regard to case; blanks, punctuation and quotes as they are; views are tables
-    // to SHOW TABLES. The list is cleared first, and entry 0 becomes current when there is one.
-    void mysqlTablesAsReported_data() {
-        QTest::addColumn<bool>("withTables");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("six tables") << true << QStringList{"alpha",      "Beta-2",  "beta_1",
-                                                           "Gamma view", "o'brien", "Zeta table"};
-        QTest::newRow("no tables") << false << QStringList();
-    }
-
-    void mysqlTablesAsReported() {
-        QFETCH(bool, withTables);
-        QFETCH(QStringList, entries);
-        sql::ConnectionSettings s = test::localServers();
-        s.myDatabase = withTables ? scratch_ : empty_;
-        test::FakeDialogs dialogs;
-        QtTableList list;
-        test::fillList(list, {QStringLiteral("left over")}, {}, QStringLiteral("left over"));
-        test::ServerLog log(Server::MySQL);
-        commands::TableListing().LoadMySQLTables(list, s, dialogs);
-
-        QCOMPARE(test::entriesOf(list), entries);
-        QCOMPARE(test::selectedOf(list), QStringList());
-        QCOMPARE(list.ListIndex(), entries.isEmpty() ? -1 : 0);
-        QVERIFY(dialogs.shown.isEmpty());
-        // The server logs the statement without its final semicolon.
-        QCOMPARE(test::statementsOf(log.sessionsMentioning({QStringLiteral("SHOW TABLES")})),
-                 QStringList{QStringLiteral("SHOW TABLES")});
-    }
-
-    // SQL Server's tables by bare name, no schema prefix, in their sorted places. After both
-    // loads one listing connection stays open, the MySQL one, for as long as the listing; the SQL
-    // Server one was closed when it was replaced.
-    void mssqlTablesAndTheListingConnection() {
+    // MySQL's tables sorted without regard to case; blanks, punctuation and quotes as they are;
+    // views are tables to SHOW TABLES. SQL Server's by bare name, no schema prefix, in their
+    // sorted places. Each list is cleared first, and entry 0 becomes current. After both loads one
+    // listing connection stays open, the MySQL one, for as long as the listing; the SQL Server one
+    // was closed when it was replaced.
+    void bothListsAndTheListingConnection() {
         test::Scratch scratch;
         const QString base = scratch.name(QStringLiteral("Fq Listing"));
         for (const QString& n : {base + " b", base + " A-1", base + " o'brien"}) {
@@ -90,14 +60,23 @@ private slots:
                 .text();
         };
         test::ServerLog mssql(Server::MSSQL);
+        test::ServerLog mysql(Server::MySQL);
         test::FakeDialogs dialogs;
         QtTableList mysqlList;
         QtTableList mssqlList;
+        for (QtTableList* list : {&mysqlList, &mssqlList})
+            test::fillList(*list, {QStringLiteral("left over")}, {}, QStringLiteral("left over"));
         {
             commands::TableListing listing;
             listing.LoadMSSQLTables(mssqlList, s, dialogs);
             listing.LoadMySQLTables(mysqlList, s, dialogs);
             QVERIFY(dialogs.shown.isEmpty());
+            QCOMPARE(
+                test::entriesOf(mysqlList),
+                (QStringList{"alpha", "Beta-2", "beta_1", "Gamma view", "o'brien", "Zeta table"}));
+            QCOMPARE(test::selectedOf(mysqlList), QStringList());
+            QCOMPARE(mysqlList.ListIndex(), 0);
+            QVERIFY(!test::entriesOf(mssqlList).contains(QStringLiteral("left over")));
             QStringList ours;
             for (const QString& e : test::entriesOf(mssqlList)) {
                 QVERIFY2(!e.startsWith(QStringLiteral("dbo.")), qPrintable(e));
@@ -112,6 +91,9 @@ private slots:
             QTRY_VERIFY(mssql.sessionsOf(s.msUser).value(0).closed);
         }
         QTRY_COMPARE(openOnScratch(), QStringLiteral("0"));
+        // The server logs the statement without its final semicolon.
+        QCOMPARE(test::statementsOf(mysql.sessionsMentioning({QStringLiteral("SHOW TABLES")})),
+                 QStringList{QStringLiteral("SHOW TABLES")});
     }
 };
 

@@ -1,6 +1,7 @@
 // Every family of column types of each server copied to the other one: what arrives is compared
 // with the values written here, so a type that loses or changes a value on the way is caught.
 #include "commands/SendTables.h"
+#include "sql/SqlText.h"
 #include "support/Servers.h"
 
 #include <QRegularExpression>
@@ -24,10 +25,6 @@ QByteArray bigBytes() {
     for (qsizetype i = 0; i < b.size(); ++i)
         b[i] = static_cast<char>((i * 7) % 256);
     return b;
-}
-
-QString quote(const QString& text) {
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
 QString hex(const QByteArray& bytes) {
@@ -126,7 +123,7 @@ private slots:
             << QList<QStringList>{{zero}};
         QTest::newRow("from MySQL: a megabyte of text and of bytes")
             << my << "lt longtext, lb longblob"
-            << QStringList{quote(big) + ", X'" + hex(bigBytes()) + "'"}
+            << QStringList{sql::quoted(big) + ", X'" + hex(bigBytes()) + "'"}
             << QList<QStringList>{{big, "0x" + hex(bigBytes())}};
         QTest::newRow("from MySQL: enum, set and json")
             << my << QString::fromUtf8("en enum('a','it''s','東京'), st set('x','y','z'), js json")
@@ -207,7 +204,7 @@ private slots:
             << QList<QStringList>{{zero + QString::fromUtf8("東")}};
         QTest::newRow("from SQL Server: a megabyte of text and of bytes")
             << ms << "vm varchar(max), nm nvarchar(max), bm varbinary(max)"
-            << QStringList{quote(big) + ", N" + quote(big) + ", 0x" + hex(bigBytes())}
+            << QStringList{sql::quoted(big) + ", N" + sql::quoted(big) + ", 0x" + hex(bigBytes())}
             << QList<QStringList>{{big, big, "0x" + hex(bigBytes())}};
         QTest::newRow("from SQL Server: bytes")
             << ms << "bn binary(4), vb varbinary(20), im image"
@@ -240,7 +237,7 @@ private slots:
             << ms
             << "a nvarchar(4000), b nvarchar(4000), c nvarchar(4000), d nvarchar(4000), e "
                "nvarchar(4000)"
-            << QStringList{QStringList(5, "N" + quote(wide)).join(QStringLiteral(", "))}
+            << QStringList{QStringList(5, "N" + sql::quoted(wide)).join(QStringLiteral(", "))}
             << QList<QStringList>{QStringList(5, wide)};
     }
 
