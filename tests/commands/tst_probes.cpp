@@ -1,15 +1,10 @@
 // The connection probes and the Test Connection action against both local servers: whether each
-// probe answers true, the error number the program compares, and the message the user sees.
+// probe answers true, and the message the user sees with the server's codes.
 #include "commands/Probes.h"
-#include "odbc/Connection.h"
-#include "odbc/DbError.h"
-#include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
 #include "ui/Dialogs.h"
 
 #include <QTest>
-
-#include <optional>
 
 using namespace fq;
 
@@ -42,33 +37,28 @@ private slots:
     void probesAndTestConnection_data() {
         QTest::addColumn<Server>("server");
         QTest::addColumn<QString>("change");
-        QTest::addColumn<long>("number");      // the number the program compares; 0: not looked at
-        QTest::addColumn<QString>("sqlState"); // its class
-        QTest::addColumn<long>("native");      // -1: not looked at
-        QTest::addColumn<QString>("detail");   // what the Test Connection details hold
+        QTest::addColumn<QString>("detail"); // what the Test Connection details hold
         const Server my = Server::MySQL;
         const Server ms = Server::MSSQL;
-        QTest::newRow("MySQL: right settings") << my << "" << 0L << "" << -1L << "";
-        QTest::newRow("MySQL: wrong password") << my << "password" << odbc::kLoginRefused << "28"
-                                               << 1045L << "SQLSTATE: 28000\nNative error: 1045";
-        QTest::newRow("MySQL: unknown database")
-            << my << "database" << odbc::kGenericFailure << "42" << 1049L << "Native error: 1049";
-        QTest::newRow("SQL Server: right settings") << ms << "" << 0L << "" << -1L << "";
-        QTest::newRow("SQL Server: wrong password")
-            << ms << "password" << odbc::kLoginRefused << "42" << 18456L << "Native error: 18456";
-        // SQL Server refuses the login itself besides naming the database.
-        QTest::newRow("SQL Server: unknown database")
-            << ms << "database" << odbc::kLoginRefused << "42" << -1L << "fq_no_such_database";
-        QTest::newRow("SQL Server: nothing listening")
-            << ms << "port" << odbc::kGenericFailure << "08" << 20009L << "Native error: 20009";
+        QTest::newRow("MySQL: right settings") << my << ""
+                                               << "";
+        QTest::newRow("MySQL: wrong password") << my << "password"
+                                               << "SQLSTATE: 28000\nNative error: 1045";
+        QTest::newRow("MySQL: unknown database") << my << "database"
+                                                 << "Native error: 1049";
+        QTest::newRow("SQL Server: right settings") << ms << ""
+                                                    << "";
+        QTest::newRow("SQL Server: wrong password") << ms << "password"
+                                                    << "Native error: 18456";
+        QTest::newRow("SQL Server: unknown database") << ms << "database"
+                                                      << "fq_no_such_database";
+        QTest::newRow("SQL Server: nothing listening") << ms << "port"
+                                                       << "SQLSTATE: 08S01\nNative error: 20009";
     }
 
     void probesAndTestConnection() {
         QFETCH(Server, server);
         QFETCH(QString, change);
-        QFETCH(long, number);
-        QFETCH(QString, sqlState);
-        QFETCH(long, native);
         QFETCH(QString, detail);
         const sql::ConnectionSettings s = changed(server, change);
         const bool connects = change.isEmpty();
@@ -80,24 +70,6 @@ private slots:
         if (connects) {               // each probe a connection of its own, closed again
             QCOMPARE(log.sessions().size(), 2);
             QTRY_VERIFY(log.sessions().value(0).closed && log.sessions().value(1).closed);
-        }
-
-        if (number != 0) {
-            odbc::Connection c;
-            std::optional<odbc::DbError> error;
-            try {
-                c.Open(server == Server::MySQL ? sql::MySQLConnectionStringTestOrder(s)
-                                               : sql::MSSQLConnectionString(s));
-            } catch (const odbc::DbError& e) {
-                error = e;
-            }
-            QVERIFY2(error.has_value(), "the connection opened");
-            QCOMPARE(error->number(), number);
-            QVERIFY2(error->sqlState().startsWith(sqlState), qPrintable(error->sqlState()));
-            if (native >= 0)
-                QCOMPARE(error->nativeError(), native);
-            QVERIFY(!error->driverText().isEmpty());
-            QCOMPARE(c.State(), 0);
         }
 
         test::FakeDialogs dialogs;
