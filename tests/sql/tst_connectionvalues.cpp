@@ -6,6 +6,7 @@
 
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
+#include "odbc/Recordset.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "support/Servers.h"
@@ -54,8 +55,15 @@ QString lastLogin(const fq::test::TestServerProcess& server) {
     return found;
 }
 
-QString firstValue(Connection& c, const QString& query) {
-    return c.Execute(query).Item(0).text();
+// The accounts dropped from MariaDB (both hosts), and the test's database.
+QStringList dropped(const QString& database) {
+    QStringList sql;
+    for (const Account& a : kAccounts) {
+        for (const char* host : {"%", "localhost"})
+            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'")
+                       .arg(QString::fromLatin1(a.user), host);
+    }
+    return sql << QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database);
 }
 
 } // namespace
@@ -81,18 +89,17 @@ private:
 };
 
 void TestConnectionValues::initTestCase() {
-    QStringList sql;
+    QStringList sql = dropped(database_);
     for (const Account& a : kAccounts) {
         const QString user = QString::fromLatin1(a.user);
         const QString password = QString::fromUtf16(a.password);
         for (const char* host : {"%", "localhost"}) {
-            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'").arg(user, host)
-                << QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY %3")
+            sql << QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY %3")
                        .arg(user, host, fq::sql::quoted(password))
                 << QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO '%1'@'%2'").arg(user, host);
         }
     }
-    sql << QStringLiteral("CREATE DATABASE IF NOT EXISTS `%1`").arg(database_);
+    sql << QStringLiteral("CREATE DATABASE `%1`").arg(database_);
     QVERIFY(fq::test::rootSql(sql.join(QStringLiteral(";\n"))));
 
     const ConnectionSettings local = fq::test::localServers();
@@ -106,14 +113,7 @@ void TestConnectionValues::initTestCase() {
 }
 
 void TestConnectionValues::cleanupTestCase() {
-    QStringList sql;
-    for (const Account& a : kAccounts) {
-        for (const char* host : {"%", "localhost"})
-            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'")
-                       .arg(QString::fromLatin1(a.user), host);
-    }
-    sql << QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database_);
-    fq::test::rootSql(sql.join(QStringLiteral(";\n")));
+    fq::test::rootSql(dropped(database_).join(QStringLiteral(";\n")));
 }
 
 void TestConnectionValues::written_data() {
@@ -197,8 +197,9 @@ void TestConnectionValues::passwords() {
             QCOMPARE(lastLogin(double_), user + u' ' + database_);
             continue;
         }
-        QCOMPARE(firstValue(c, QStringLiteral("SELECT CURRENT_USER()")).section(u'@', 0, 0), user);
-        QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), database_);
+        fq::odbc::Recordset rs = c.Execute(QStringLiteral("SELECT CURRENT_USER(), DATABASE()"));
+        QCOMPARE(rs.Item(0).text().section(u'@', 0, 0), user);
+        QCOMPARE(rs.Item(1).text(), database_);
     }
 }
 
