@@ -58,8 +58,6 @@ class TestRowSize : public QObject {
     Q_OBJECT
 
 private slots:
-    void fromMssqlRowLimit_data();
-    void fromMssqlRowLimit();
     void innodbRule_data();
     void innodbRule();
     void countMatchesTheServer_data();
@@ -102,6 +100,30 @@ void TestRowSize::innodbRule_data() {
         << times(998, ms("bigint")) << page16k << QStringList(998, "bigint");
     QTest::newRow("64 KB pages: 40 nvarchar(60) stay")
         << times(40, ms("nvarchar", 60)) << pages(65536) << QStringList(40, v60);
+    // MySQL's 65,535-byte row limit for a whole table: wide character and binary columns that
+    // together pass it give way to mediumtext or longblob, widest first, and the rest keep their
+    // types.
+    // 4 bytes a character: varchar(16383) is 65,534 bytes with its length, plus a null byte.
+    QTest::newRow("exactly at the limit") << QList<MssqlColumn>{ms("nvarchar", 16383)} << page16k
+                                          << QStringList{"varchar(16383)" + u8};
+    QTest::newRow("one byte over: the wide column gives way")
+        << QList<MssqlColumn>{ms("nvarchar", 16383), ms("tinyint", {}, 3, 0)} << page16k
+        << QStringList{"mediumtext" + u8, "tinyint unsigned"};
+    QTest::newRow("equal widths: the last gives way first")
+        << QList<MssqlColumn>{ms("nvarchar", 4000), ms("nvarchar", 4000), ms("nvarchar", 4000),
+                              ms("nvarchar", 4000), ms("nvarchar", 4000)}
+        << page16k
+        << QStringList{"varchar(4000)" + u8, "varchar(4000)" + u8, "varchar(4000)" + u8,
+                       "varchar(4000)" + u8, "mediumtext" + u8};
+    QTest::newRow("widest first, binary stays")
+        << QList<MssqlColumn>{ms("varchar", 8000), ms("varbinary", 8000), ms("varchar", 7000)}
+        << page16k << QStringList{"mediumtext", "varbinary(8000)", "varchar(7000)"};
+    QTest::newRow("binary gives way as longblob")
+        << QList<MssqlColumn>(9, ms("varbinary", 8000)) << page16k
+        << (QStringList(8, "varbinary(8000)") + QStringList{"longblob"});
+    QTest::newRow("many short columns")
+        << QList<MssqlColumn>(70, ms("nchar", 255)) << page16k
+        << (QStringList(64, "char(255)" + u8) + QStringList(6, "mediumtext" + u8));
     // The 65,535-byte rule turns 16 of the char(255) (1,020 bytes) into mediumtext; in InnoDB's
     // count they and the other char(255) take a pointer, and 14 of the varchar(60) give way.
     QTest::newRow("the 65,535-byte rule first, then the page")
@@ -192,45 +214,6 @@ void TestRowSize::utf8Size() {
     QFETCH(QString, text);
     QFETCH(long long, bytes);
     QCOMPARE(sql::utf8Bytes(text), bytes);
-}
-
-// MySQL's 65,535-byte row limit for a whole table: wide character and binary columns that
-// together pass it give way to mediumtext or longblob, widest first, and the rest keep their types.
-void TestRowSize::fromMssqlRowLimit_data() {
-    QTest::addColumn<QList<MssqlColumn>>("columns");
-    QTest::addColumn<QStringList>("mysql");
-
-    // 4 bytes a character: varchar(16383) is 65,534 bytes with its length, plus a null byte.
-    QTest::newRow("exactly at the limit")
-        << QList<MssqlColumn>{ms("nvarchar", 16383)} << QStringList{"varchar(16383)" + u8};
-    QTest::newRow("one byte over: the wide column gives way")
-        << QList<MssqlColumn>{ms("nvarchar", 16383), ms("tinyint", {}, 3, 0)}
-        << QStringList{"mediumtext" + u8, "tinyint unsigned"};
-    QTest::newRow("equal widths: the last gives way first")
-        << QList<MssqlColumn>{ms("nvarchar", 4000), ms("nvarchar", 4000), ms("nvarchar", 4000),
-                              ms("nvarchar", 4000), ms("nvarchar", 4000)}
-        << QStringList{"varchar(4000)" + u8, "varchar(4000)" + u8, "varchar(4000)" + u8,
-                       "varchar(4000)" + u8, "mediumtext" + u8};
-    QTest::newRow("widest first, binary stays")
-        << QList<MssqlColumn>{ms("varchar", 8000), ms("varbinary", 8000), ms("varchar", 7000)}
-        << QStringList{"mediumtext", "varbinary(8000)", "varchar(7000)"};
-    QTest::newRow("binary gives way as longblob")
-        << QList<MssqlColumn>(9, ms("varbinary", 8000))
-        << (QStringList(8, "varbinary(8000)") + QStringList{"longblob"});
-    QTest::newRow("many short columns")
-        << QList<MssqlColumn>(70, ms("nchar", 255))
-        << (QStringList(64, "char(255)" + u8) + QStringList(6, "mediumtext" + u8));
-}
-
-void TestRowSize::fromMssqlRowLimit() {
-    QFETCH(QList<MssqlColumn>, columns);
-    QFETCH(QStringList, mysql);
-    const auto out = sql::mysqlColumnsFor(columns);
-    QCOMPARE(typesOf(out), mysql);
-    long long bytes = (out.size() + 7) / 8;
-    for (const auto& c : out)
-        bytes += sql::mysqlColumnBytes(c.type);
-    QVERIFY2(bytes <= 65535, qPrintable(QString::number(bytes)));
 }
 
 QTEST_GUILESS_MAIN(TestRowSize)
