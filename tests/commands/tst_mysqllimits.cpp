@@ -57,10 +57,6 @@ const QString u8 = QStringLiteral(" CHARACTER SET utf8mb4");
 const QString v60 = QStringLiteral("varchar(60)") + u8;
 const QString text8 = QStringLiteral("text") + u8;
 
-MysqlRowRules pages(long long pageSize, int charBytes = 4) {
-    return MysqlRowRules{pageSize, charBytes};
-}
-
 QString column(int i) {
     return QStringLiteral("c%1").arg(i + 1);
 }
@@ -380,7 +376,7 @@ void TestMySqlLimits::innodbRule_data() {
     QTest::newRow("100 varchar(100) in a utf8mb4 database: off the page already")
         << times(100, ms("varchar", 100)) << page16k << QStringList(100, "varchar(100)");
     QTest::newRow("100 varchar(100) in a latin1 database: 101 bytes each, 74 stay")
-        << times(100, ms("varchar", 100)) << pages(16384, 1)
+        << times(100, ms("varchar", 100)) << MysqlRowRules{16384, 1}
         << (QStringList(74, "varchar(100)") + QStringList(26, "text"));
     QTest::newRow("the widest gives way first, wherever it stands")
         << (QList<MssqlColumn>{ms("nvarchar", 63)} + times(33, ms("nvarchar", 60))) << page16k
@@ -399,7 +395,7 @@ void TestMySqlLimits::innodbRule_data() {
     QTest::newRow("998 bigint: nothing can give way, nothing changes")
         << times(998, ms("bigint")) << page16k << QStringList(998, "bigint");
     QTest::newRow("64 KB pages: 40 nvarchar(60) stay")
-        << times(40, ms("nvarchar", 60)) << pages(65536) << QStringList(40, v60);
+        << times(40, ms("nvarchar", 60)) << MysqlRowRules{65536, 4} << QStringList(40, v60);
     // MySQL's 65,535-byte row limit for a whole table: wide character and binary columns that
     // together pass it give way to mediumtext or longblob, widest first, and the rest keep their
     // types.
