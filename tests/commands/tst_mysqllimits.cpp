@@ -369,8 +369,8 @@ void TestMySqlLimits::innodbRule_data() {
 
     const MysqlRowRules page16k;
     // 5 header + 5 null bytes + 19 system + 33 × 241 = 7,982; one more column is 8,223. (33,
-    // 40 and 200 nvarchar(60), 100 char(50) and 1,000 int are copied in the MySQL limits test,
-    // 4 KB pages and a latin1 database in the private MariaDB's.)
+    // 40 and 200 nvarchar(60), 100 char(50) and 1,000 int are copied in wideTableCopies, 4 KB
+    // pages and a latin1 database in the private MariaDB's test.)
     QTest::newRow("34 nvarchar(60): the last becomes text")
         << times(34, ms("nvarchar", 60)) << page16k << (QStringList(33, v60) << text8);
     QTest::newRow("100 varchar(100) in a utf8mb4 database: off the page already")

@@ -151,7 +151,7 @@ private slots:
     }
     // Which date values name no real day and time, and travel to SQL Server as NULL because of
     // it. (Zero dates, zero parts, days past the month's end and leap days are copied from MySQL
-    // in the non-dates test.)
+    // in the round trips' test.)
     void calendarDates_data() {
         QTest::addColumn<Value>("value");
         QTest::addColumn<ValueKind>("kind");
