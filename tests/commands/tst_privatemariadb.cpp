@@ -2,8 +2,11 @@
 // connection string has no port of its own), with its data in memory and 4 KB InnoDB pages:
 // 40,000 tables in one database are listed completely, in order (creating them on the shared
 // server would take many minutes of disk syncs), and the row size rule of a copy works with this
-// server's numbers (4 KB pages, a latin1 database), not with the usual 16 KB and utf8mb4.
+// server's numbers (4 KB pages, a latin1 database), not with the usual 16 KB and utf8mb4. Last,
+// with the server gone, MariaDB where nothing listens (the client library reads the port once a
+// process).
 #include "commands/Listing.h"
+#include "commands/Probes.h"
 #include "commands/SendTables.h"
 #include "odbc/Connection.h"
 #include "odbc/Recordset.h"
@@ -172,6 +175,21 @@ private slots:
         for (const QString& table : {national, plain})
             QCOMPARE(first(QStringLiteral("SELECT COUNT(*) FROM ") + sql::backticked(table)),
                      QStringLiteral("1"));
+    }
+
+    void nothingListening() {
+        cleanupTestCase();
+        const sql::ConnectionSettings s = settings(QStringLiteral("small"));
+        QVERIFY(!commands::CanConnectMySQL(s));
+        test::FakeDialogs dialogs;
+        test::FakePointer pointer;
+        commands::TestConnection(Server::MySQL, s, dialogs, pointer);
+        QCOMPARE(pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown[0].prompt.startsWith(QStringLiteral("Could not connect.")));
+        QVERIFY2(
+            dialogs.shown[0].detail.contains(QStringLiteral("SQLSTATE: HY000\nNative error: 2002")),
+            qPrintable(dialogs.shown[0].detail));
     }
 };
 

@@ -1,12 +1,20 @@
 // Every family of column types of each server copied to the other one: what arrives is compared
-// with the values written here, so a type that loses or changes a value on the way is caught.
+// with the values written here, so a type that loses or changes a value on the way is caught; and
+// what a copy says of values it cannot carry as they are.
+#include "commands/RefusedValues.h"
 #include "commands/SendTables.h"
+#include "sql/SqlText.h"
 #include "support/Servers.h"
+#include "ui/Dialogs.h"
 
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace fq;
+using fq::commands::NamedValue;
+using fq::odbc::Value;
+using fq::sql::TargetColumn;
+using test::fillList;
 
 namespace {
 
@@ -26,15 +34,42 @@ QByteArray bigBytes() {
     return b;
 }
 
-QString quote(const QString& text) {
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
 QString hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
 const QString kNull = QStringLiteral("<NULL>");
+
+// A MySQL table filled by a session that lets MySQL store what it stores in a loose database:
+// zero dates, zero months and days, and days past the month's end.
+void createLoose(const QString& name, const QString& columns, const QStringList& rows) {
+    QStringList statements{QStringLiteral("SET SESSION sql_mode='ALLOW_INVALID_DATES'"),
+                           QStringLiteral("CREATE TABLE `%1` (%2)").arg(name, columns)};
+    for (const QString& r : rows)
+        statements << QStringLiteral("INSERT INTO `%1` VALUES(%2)").arg(name, r);
+    test::exec(Server::MySQL, statements);
+}
+
+// A row of the target table.
+const QList<TargetColumn> kColumns{{"id", "int"}, {"a", "nvarchar(10)"}, {"ab", "nvarchar(10)"},
+                                   {"d", "date"}, {"tm", "time(0)"},     {"gone", "datetime2(6)"},
+                                   {"r", "real"}, {"n", "decimal(5,2)"}, {"b", "varbinary(4)"}};
+const QList<Value> kRow{Value::fromText("3"),
+                        Value::fromText("text a"),
+                        Value::fromText("text ab"),
+                        Value::fromText("2024-02-29"),
+                        Value::fromText("100:00:00"),
+                        Value::null(),
+                        Value::fromText("1e+39"),
+                        Value::fromText("12345.678"),
+                        Value::fromBytes(QByteArray("\0\xff", 2))};
+
+QStringList described(const QList<NamedValue>& values) {
+    QStringList out;
+    for (const NamedValue& v : values)
+        out << v.column + u'=' + v.value;
+    return out;
+}
 
 } // namespace
 
@@ -126,7 +161,7 @@ private slots:
             << QList<QStringList>{{zero}};
         QTest::newRow("from MySQL: a megabyte of text and of bytes")
             << my << "lt longtext, lb longblob"
-            << QStringList{quote(big) + ", X'" + hex(bigBytes()) + "'"}
+            << QStringList{sql::quoted(big) + ", X'" + hex(bigBytes()) + "'"}
             << QList<QStringList>{{big, "0x" + hex(bigBytes())}};
         QTest::newRow("from MySQL: enum, set and json")
             << my << QString::fromUtf8("en enum('a','it''s','東京'), st set('x','y','z'), js json")
@@ -207,7 +242,7 @@ private slots:
             << QList<QStringList>{{zero + QString::fromUtf8("東")}};
         QTest::newRow("from SQL Server: a megabyte of text and of bytes")
             << ms << "vm varchar(max), nm nvarchar(max), bm varbinary(max)"
-            << QStringList{quote(big) + ", N" + quote(big) + ", 0x" + hex(bigBytes())}
+            << QStringList{sql::quoted(big) + ", N" + sql::quoted(big) + ", 0x" + hex(bigBytes())}
             << QList<QStringList>{{big, big, "0x" + hex(bigBytes())}};
         QTest::newRow("from SQL Server: bytes")
             << ms << "bn binary(4), vb varbinary(20), im image"
@@ -240,7 +275,7 @@ private slots:
             << ms
             << "a nvarchar(4000), b nvarchar(4000), c nvarchar(4000), d nvarchar(4000), e "
                "nvarchar(4000)"
-            << QStringList{QStringList(5, "N" + quote(wide)).join(QStringLiteral(", "))}
+            << QStringList{QStringList(5, "N" + sql::quoted(wide)).join(QStringLiteral(", "))}
             << QList<QStringList>{QStringList(5, wide)};
     }
 
@@ -282,7 +317,194 @@ private slots:
             }
         }
     }
+
+    // MySQL dates that are not calendar dates, copied to SQL Server: they arrive as NULL, the
+    // copy goes on, and the user is told once, at the end, which values were not carried as
+    // dates.
+    void oddDatesArriveAsNull();
+    void failureStillTellsOfNulls();
+    // Which values of a refused row a copy's message names, from the servers' own words: the
+    // column the words name, or for SQL Server's conversion errors the columns of the type they
+    // name, and never a column the words do not point at.
+    void named_data();
+    void named();
+    void longValuesAreCut();
 };
+
+// Several tables copied from the bottom of the list up: one message, in that order, one line a
+// table, and a table without such values has no line.
+void TestRoundTrip::oddDatesArriveAsNull() {
+    test::TestWindow w;
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("nd_orders"));
+    const QString due = scratch.name(QStringLiteral("nd_due"));
+    const QString plain = scratch.name(QStringLiteral("nd_plain"));
+    createLoose(name,
+                QStringLiteral("id int PRIMARY KEY, placed date, shipped datetime(6), "
+                               "stamped timestamp(6) NULL, opens time, founded year"),
+                {
+                    "1, '2009-01-00', '2009-01-15 08:30:00.25', '2009-06-01 12:00:00', "
+                    "'08:00:00', 2009",
+                    "2, '1920-00-18', '0000-00-00 12:00:00', NULL, '23:59:59', 0",
+                    "3, '2009-02-30', '2009-04-31 23:59:59.999999', '0000-00-00 00:00:00', "
+                    "'00:00:00', 1901",
+                    "4, '0000-00-00', '2009-02-29 10:00:00', '1970-01-01 00:00:01', NULL, NULL",
+                    "5, '1900-02-29', '0000-01-01 00:00:00', NULL, NULL, NULL",
+                    "6, '0001-01-01', '9999-12-31 23:59:59.999999', "
+                    "'2038-01-19 03:14:07.999999', '12:34:56', 2155",
+                    "7, '2000-02-29', '2024-02-29 00:00:00', NULL, NULL, NULL",
+                    "8, NULL, NULL, NULL, NULL, NULL",
+                    "9, '0000-01-01', '0000-00-00 00:00:00', NULL, NULL, NULL",
+                });
+    createLoose(due, QStringLiteral("id int PRIMARY KEY, d date"),
+                {"1, '2023-02-29'", "2, '2023-03-01'"});
+    createLoose(plain, QStringLiteral("id int PRIMARY KEY, d date"), {"1, '2023-03-01'"});
+    fillList(w.mysqlList, {name, due, plain}, {name, due, plain}, name);
+    commands::SendTablesToMSSQL(w.context());
+
+    // FreeTDS reads a year below 1000 without its leading zeros.
+    const QList<QStringList> expected{
+        {"1", "<NULL>", "2009-01-15 08:30:00.250000", "2009-06-01 12:00:00.000000", "08:00:00",
+         "2009"},
+        {"2", "<NULL>", "<NULL>", "<NULL>", "23:59:59", "0"},
+        {"3", "<NULL>", "<NULL>", "<NULL>", "00:00:00", "1901"},
+        {"4", "<NULL>", "<NULL>", "1970-01-01 00:00:01.000000", "<NULL>", "<NULL>"},
+        {"5", "<NULL>", "<NULL>", "<NULL>", "<NULL>", "<NULL>"},
+        {"6", "1-01-01", "9999-12-31 23:59:59.999999", "2038-01-19 03:14:07.999999", "12:34:56",
+         "2155"},
+        {"7", "2000-02-29", "2024-02-29 00:00:00.000000", "<NULL>", "<NULL>", "<NULL>"},
+        {"8", "<NULL>", "<NULL>", "<NULL>", "<NULL>", "<NULL>"},
+        {"9", "<NULL>", "<NULL>", "<NULL>", "<NULL>", "<NULL>"},
+    };
+    QCOMPARE(test::textRows(Server::MSSQL, name), expected);
+    QCOMPARE(test::textRows(Server::MSSQL, due),
+             (QList<QStringList>{{"1", "<NULL>"}, {"2", "2023-03-01"}}));
+    QCOMPARE(test::count(Server::MSSQL, plain), 1LL);
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
+    QCOMPARE(w.dialogs.shown[0].prompt,
+             QStringLiteral("%1: 6 values in placed, 5 in shipped and 1 in stamped were not "
+                            "calendar dates (first: 2009-01-00) and arrived as NULL\n"
+                            "%2: 1 value in d was not a calendar date (2023-02-29) and arrived "
+                            "as NULL")
+                 .arg(name, due));
+    QCOMPARE(test::entriesOf(w.mssqlList), (QStringList{due, name, plain}));
+}
+
+// A copy that stops still tells of the values that arrived as NULL before it stopped, in the
+// same message, after the failure; a value of the row that was refused did not arrive and is not
+// counted.
+void TestRoundTrip::failureStillTellsOfNulls() {
+    test::TestWindow w;
+    // Copied from the bottom of the list up: b whole first, then a, which stops.
+    test::Scratch scratch;
+    const QString a = scratch.name(QStringLiteral("nd_fa"));
+    const QString b = scratch.name(QStringLiteral("nd_fb"));
+    createLoose(b, QStringLiteral("id int PRIMARY KEY, d date, t time"),
+                {"1, '2010-11-31', '10:00:00'", "2, '2010-11-30', '10:00:00'"});
+    // Row 3's time is past what SQL Server's time holds: the copy stops there.
+    createLoose(a, QStringLiteral("id int PRIMARY KEY, d date, t time"),
+                {"1, '2011-00-00', '10:00:00'", "2, '2011-01-00', '11:00:00'",
+                 "3, '2011-02-00', '838:59:59'", "4, '2011-03-00', '12:00:00'"});
+    fillList(w.mysqlList, {a, b}, {a, b}, a);
+    commands::SendTablesToMSSQL(w.context());
+
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    const QString prompt = w.dialogs.shown[0].prompt;
+    // The refused row's date went as NULL: only its time can be the value refused.
+    QVERIFY2(
+        prompt.startsWith(QStringLiteral("Copying the table %1 to SQL Server stopped while "
+                                         "copying row 3, at the value '838:59:59' of column t.")
+                              .arg(a)),
+        qPrintable(prompt));
+    QVERIFY2(
+        prompt.endsWith(QStringLiteral("\n\nBefore the copy stopped:\n%1: 1 value in d was not a "
+                                       "calendar date (2010-11-31) and arrived as NULL\n"
+                                       "%2: 2 values in d were not calendar "
+                                       "dates (first: 2011-00-00) and arrived as NULL")
+                            .arg(b, a)),
+        qPrintable(prompt));
+    QCOMPARE(test::count(Server::MSSQL, a), 2LL);
+    QCOMPARE(test::count(Server::MSSQL, b), 2LL);
+}
+
+void TestRoundTrip::named_data() {
+    QTest::addColumn<Server>("target");
+    QTest::addColumn<int>("native");
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("MySQL out of range names its column")
+        << Server::MySQL << 1264 << "Out of range value for column 'r' at row 1"
+        << QStringList{"r='1e+39'"};
+    QTest::newRow("MySQL too long names a, not ab")
+        << Server::MySQL << 1406 << "Data too long for column 'a' at row 1"
+        << QStringList{"a='text a'"};
+    QTest::newRow("MySQL incorrect value with the full column name")
+        << Server::MySQL << 1292
+        << "Incorrect date value: '2024-02-29' for column `fernquill`.`t`.`d` at row 1"
+        << QStringList{"d='2024-02-29'"};
+    QTest::newRow("MySQL words without a column name nothing")
+        << Server::MySQL << 1366 << "Incorrect string value: '\\xED\\xA0\\x80' at row 1"
+        << QStringList{};
+    QTest::newRow("MySQL names no column by its type")
+        << Server::MySQL << 1292 << "Incorrect datetime value" << QStringList{};
+    QTest::newRow("SQL Server truncation names its column")
+        << Server::MSSQL << 2628
+        << "String or binary data would be truncated in table 'fernquill.dbo.t', column 'ab'. "
+           "Truncated value: 'text'."
+        << QStringList{"ab='text ab'"};
+    QTest::newRow("SQL Server date and time conversion: its non-NULL date and time columns")
+        << Server::MSSQL << 241
+        << "Conversion failed when converting date and/or time from character string."
+        << QStringList{"d='2024-02-29'", "tm='100:00:00'"};
+    QTest::newRow("SQL Server out-of-range date and time")
+        << Server::MSSQL << 242
+        << "The conversion of a varchar data type to a datetime2 data type resulted in an "
+           "out-of-range value."
+        << QStringList{"d='2024-02-29'", "tm='100:00:00'"};
+    QTest::newRow("SQL Server overflow names the real column")
+        << Server::MSSQL << 8115
+        << "Arithmetic overflow error converting expression to data type real."
+        << QStringList{"r='1e+39'"};
+    QTest::newRow("SQL Server conversion to numeric names the decimal column")
+        << Server::MSSQL << 8115
+        << "Arithmetic overflow error converting varchar to data type numeric."
+        << QStringList{"n='12345.678'"};
+    QTest::newRow("SQL Server conversion error naming its target type")
+        << Server::MSSQL << 8114 << "Error converting data type varchar to real."
+        << QStringList{"r='1e+39'"};
+    QTest::newRow("SQL Server conversion to int names the int column")
+        << Server::MSSQL << 245
+        << "Conversion failed when converting the varchar value 'x' to data type int."
+        << QStringList{"id='3'"};
+    QTest::newRow("SQL Server words that name neither")
+        << Server::MSSQL << 8152 << "String or binary data would be truncated." << QStringList{};
+    QTest::newRow("SQL Server type that no column has")
+        << Server::MSSQL << 8115
+        << "Arithmetic overflow error converting expression to data type bigint." << QStringList{};
+}
+
+void TestRoundTrip::named() {
+    QFETCH(Server, target);
+    QFETCH(int, native);
+    QFETCH(QString, words);
+    QFETCH(QStringList, expected);
+    QCOMPARE(described(fq::commands::refusedValues(target, words, native, kColumns, kRow)),
+             expected);
+}
+
+// A long text shows its start, bytes as hexadecimal.
+void TestRoundTrip::longValuesAreCut() {
+    const QList<TargetColumn> cols{{"t", "nvarchar(max)"}, {"b", "varbinary(max)"}};
+    const QList<Value> values{Value::fromText(QString(100, u'x')),
+                              Value::fromBytes(QByteArray(100, '\x01'))};
+    QCOMPARE(fq::commands::namedValue(cols, values, 0).value,
+             u'\'' + QString(60, u'x') + QStringLiteral("'..."));
+    QCOMPARE(fq::commands::namedValue(cols, values, 1).value,
+             QStringLiteral("0x") + QString(30, u'0').replace(u'0', QStringLiteral("01")) +
+                 QStringLiteral("..."));
+}
 
 QTEST_GUILESS_MAIN(TestRoundTrip)
 #include "tst_roundtrip.moc"

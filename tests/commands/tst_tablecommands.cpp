@@ -3,6 +3,7 @@
 #include "commands/DropTables.h"
 #include "commands/RenameTable.h"
 #include "commands/SendTables.h"
+#include "odbc/DbError.h"
 #include "support/Servers.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
@@ -331,6 +332,11 @@ private slots:
         const QStringList named = test::replaced({failed, words}, names);
         QVERIFY2(box.prompt.contains(named[0]) && box.prompt.contains(named[1]),
                  qPrintable(box.prompt));
+        // A refused login has a number of its own in the codes.
+        QVERIFY2(
+            box.detail.contains(QStringLiteral("error number %1")
+                                    .arg(cause == 1 ? odbc::kLoginRefused : odbc::kGenericFailure)),
+            qPrintable(box.detail));
         entries = test::replaced(entries, names);
         QCOMPARE(entriesOf(w.list(server)), entries);
         QCOMPARE(selectedOf(w.list(server)), rename ? QStringList{b} : entries);

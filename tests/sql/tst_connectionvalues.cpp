@@ -2,11 +2,15 @@
 // reach the driver whole: written in braces with every "}" doubled, so that they log in to both
 // servers and can never add or replace another key. Every other value stays exactly as typed.
 // The logins run against the local MariaDB (accounts made for the test) and a private instance of
-// the SQL Server test double started with the same accounts.
+// the SQL Server test double started with the same accounts. Last, the connection string as the
+// driver gets it: the port FreeTDS needs for a bare SQL Server host is added, and nothing else
+// changes.
 
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
+#include "odbc/Recordset.h"
 #include "sql/ConnectionStrings.h"
+#include "sql/SqlText.h"
 #include "support/Servers.h"
 #include "tds/TestServerProcess.h"
 
@@ -28,25 +32,15 @@ struct Account {
     bool mysql = true;
 };
 const Account kAccounts[] = {
-    {"semicolon", "fqv_semi", u"Fq;Secret1"},
     {"semicolon then a key", "fqv_key", u"Fq_Secret1;Pwd=wrong"},
     {"opening brace first", "fqv_open", u"{Fq_Secret1"},
     {"closing brace", "fqv_close", u"Fq}Secret1"},
-    {"closing brace last", "fqv_last", u"Fq_Secret1}"},
     {"braces around", "fqv_both", u"{Fq;Secret1}"},
     {"equals signs", "fqv_equals", u"Fq=Secret=1"},
-    {"blank inside", "fqv_blank", u"Fq Secret 1"},
     {"everything inside", "fqv_all", u"{a;b}}c=d e}"},
     {"blanks at both ends", "fqv_ends", u" Fq_Secret1 ", false},
     {"everything, blanks at both ends", "fqv_allends", u" {a;b}}c=d} ;", false},
 };
-
-QString sqlQuoted(const QString& s) {
-    QString q = s;
-    q.replace(u'\\', QStringLiteral("\\\\"));
-    q.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + q + u'\'';
-}
 
 QString address() {
     return fq::test::localServers().msServer.section(u',', 0, 0);
@@ -63,8 +57,15 @@ QString lastLogin(const fq::test::TestServerProcess& server) {
     return found;
 }
 
-QString firstValue(Connection& c, const QString& query) {
-    return c.Execute(query).Item(0).text();
+// The accounts dropped from MariaDB (both hosts), and the test's database.
+QStringList dropped(const QString& database) {
+    QStringList sql;
+    for (const Account& a : kAccounts) {
+        for (const char* host : {"%", "localhost"})
+            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'")
+                       .arg(QString::fromLatin1(a.user), host);
+    }
+    return sql << QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database);
 }
 
 } // namespace
@@ -81,7 +82,8 @@ private slots:
     void passwords();
     void valueCannotRedirect_data();
     void valueCannotRedirect();
-    void valueFreeTdsCannotReadIsRefused();
+    void driverString_data();
+    void driverString();
 
 private:
     fq::test::TestServerProcess double_;
@@ -90,18 +92,17 @@ private:
 };
 
 void TestConnectionValues::initTestCase() {
-    QStringList sql;
+    QStringList sql = dropped(database_);
     for (const Account& a : kAccounts) {
         const QString user = QString::fromLatin1(a.user);
         const QString password = QString::fromUtf16(a.password);
         for (const char* host : {"%", "localhost"}) {
-            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'").arg(user, host)
-                << QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY %3")
-                       .arg(user, host, sqlQuoted(password))
+            sql << QStringLiteral("CREATE USER '%1'@'%2' IDENTIFIED BY %3")
+                       .arg(user, host, fq::sql::quoted(password))
                 << QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO '%1'@'%2'").arg(user, host);
         }
     }
-    sql << QStringLiteral("CREATE DATABASE IF NOT EXISTS `%1`").arg(database_);
+    sql << QStringLiteral("CREATE DATABASE `%1`").arg(database_);
     QVERIFY(fq::test::rootSql(sql.join(QStringLiteral(";\n"))));
 
     const ConnectionSettings local = fq::test::localServers();
@@ -115,43 +116,27 @@ void TestConnectionValues::initTestCase() {
 }
 
 void TestConnectionValues::cleanupTestCase() {
-    QStringList sql;
-    for (const Account& a : kAccounts) {
-        for (const char* host : {"%", "localhost"})
-            sql << QStringLiteral("DROP USER IF EXISTS '%1'@'%2'")
-                       .arg(QString::fromLatin1(a.user), host);
-    }
-    sql << QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database_);
-    fq::test::rootSql(sql.join(QStringLiteral(";\n")));
+    fq::test::rootSql(dropped(database_).join(QStringLiteral(";\n")));
 }
 
 void TestConnectionValues::written_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << "Fq_Secret1"
-                           << "Fq_Secret1";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("equals, comma, blank, backslash, non-ASCII as typed") << "a=b,c d\\x Pä"
-                                                                         << "a=b,c d\\x Pä";
-    QTest::newRow("semicolon then a key") << "x;SERVER=elsewhere"
-                                          << "{x;SERVER=elsewhere}";
-    QTest::newRow("closing brace doubled") << "a}b"
-                                           << "{a}}b}";
-    QTest::newRow("opening brace first") << "{ab"
-                                         << "{{ab}";
-    QTest::newRow("opening brace inside") << "a{b"
-                                          << "{a{b}";
-    QTest::newRow("value that looks braced") << "{a;b}"
-                                             << "{{a;b}}}";
-    QTest::newRow("leading blank") << " a"
-                                   << "{ a}";
-    QTest::newRow("trailing blank") << "a "
-                                    << "{a }";
-    QTest::newRow("only a blank") << " "
-                                  << "{ }";
-    QTest::newRow("trailing tab") << "a\t"
-                                  << "{a\t}";
+    const char* const rows[][3] = {
+        {"plain", "Fq_Secret1", "Fq_Secret1"},
+        {"empty", "", ""},
+        {"equals, comma, blank, backslash, non-ASCII as typed", "a=b,c d\\x Pä", "a=b,c d\\x Pä"},
+        {"semicolon then a key", "x;SERVER=elsewhere", "{x;SERVER=elsewhere}"},
+        {"closing brace doubled", "a}b", "{a}}b}"},
+        {"opening brace first", "{ab", "{{ab}"},
+        {"opening brace inside", "a{b", "{a{b}"},
+        {"value that looks braced", "{a;b}", "{{a;b}}}"},
+        {"leading blank", " a", "{ a}"},
+        {"trailing blank", "a ", "{a }"},
+        {"only a blank", " ", "{ }"},
+        {"trailing tab", "a\t", "{a\t}"}};
+    for (const auto& r : rows)
+        QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
 }
 
 // Each value in each of the eight places, in all three strings.
@@ -215,72 +200,111 @@ void TestConnectionValues::passwords() {
             QCOMPARE(lastLogin(double_), user + u' ' + database_);
             continue;
         }
-        QCOMPARE(firstValue(c, QStringLiteral("SELECT CURRENT_USER()")).section(u'@', 0, 0), user);
-        QCOMPARE(firstValue(c, QStringLiteral("SELECT DATABASE()")), database_);
+        fq::odbc::Recordset rs = c.Execute(QStringLiteral("SELECT CURRENT_USER(), DATABASE()"));
+        QCOMPARE(rs.Item(0).text().section(u'@', 0, 0), user);
+        QCOMPARE(rs.Item(1).text(), database_);
     }
 }
 
 void TestConnectionValues::valueCannotRedirect_data() {
-    QTest::addColumn<bool>("mssql");
-    QTest::newRow("MySQL") << false;
-    QTest::newRow("SQL Server") << true;
+    QTest::addColumn<int>("kind"); // 0: MySQL, 1: SQL Server, 2: a SQL Server value with "};"
+    QTest::newRow("MySQL") << 0;
+    QTest::newRow("SQL Server") << 1;
+    QTest::newRow("SQL Server, a value FreeTDS cannot read") << 2;
 }
 
 // A password that reads like "...;<server key>=<a port where nothing listens>" would send the
-// connection there if it were split; whole, it is only a password, and a wrong one.
+// connection there if it were split; whole, it is only a password, and a wrong one. A SQL Server
+// value with "};" would end early for FreeTDS, and its rest would become keys of their own: no
+// connection is tried, and the message names the key, not the value.
 void TestConnectionValues::valueCannotRedirect() {
-    QFETCH(bool, mssql);
-    const int nowhere = fq::test::unusedLoopbackPort();
+    QFETCH(int, kind);
+    const QString nowhere = QString::number(fq::test::unusedLoopbackPort());
     ConnectionSettings s = fq::test::localServers();
     s.msServer = doubleServer();
     s.msDatabase = database_;
-    QString string;
-    if (mssql) {
-        s.msPassword += QStringLiteral(";Server=%1,%2").arg(address()).arg(nowhere);
-        string = fq::sql::MSSQLConnectionString(s);
-    } else {
-        s.myPassword += QStringLiteral(";PORT=%1").arg(nowhere);
-        string = fq::sql::MySQLConnectionStringTestOrder(s);
-    }
+    const QString secret = QStringLiteral("x};Server=%1,%2").arg(address(), nowhere);
+    if (kind == 0)
+        s.myPassword += QStringLiteral(";PORT=") + nowhere;
+    else if (kind == 1)
+        s.msPassword += QStringLiteral(";Server=%1,%2").arg(address(), nowhere);
+    else
+        s.msPassword = secret;
     const qsizetype loggedBefore = double_.logLines().size();
     Connection c;
     try {
-        c.Open(string);
-        QFAIL("a wrong password logged in");
-    } catch (const DbError& e) {
-        // The server itself refused the login: the connection went where the settings say.
-        if (mssql)
-            QCOMPARE(e.nativeError(), 18456);
-        else
-            QCOMPARE(e.nativeError(), 1045);
-    }
-    if (mssql) {
-        const QStringList lines = double_.logLines().mid(loggedBefore);
-        QVERIFY2(lines.join(u'\n').contains(QStringLiteral("LOGIN-FAILED")),
-                 qPrintable(lines.join(u'\n')));
-    }
-}
-
-// A SQL Server value with "};" would end early for FreeTDS, and its rest would become keys of
-// their own: no connection is tried, and the message names the key, not the value.
-void TestConnectionValues::valueFreeTdsCannotReadIsRefused() {
-    ConnectionSettings s = fq::test::localServers();
-    s.msServer = doubleServer();
-    const QString secret =
-        QStringLiteral("x};Server=%1,%2").arg(address()).arg(fq::test::unusedLoopbackPort());
-    s.msPassword = secret;
-    const qsizetype loggedBefore = double_.logLines().size();
-    Connection c;
-    try {
-        c.Open(fq::sql::MSSQLConnectionString(s));
+        c.Open(kind == 0 ? fq::sql::MySQLConnectionStringTestOrder(s)
+                         : fq::sql::MSSQLConnectionString(s));
         QFAIL("the connection opened");
     } catch (const DbError& e) {
-        QVERIFY2(e.driverText().contains(QStringLiteral("\"};\"")), qPrintable(e.driverText()));
-        QVERIFY2(e.driverText().contains(QStringLiteral("Pwd")), qPrintable(e.driverText()));
-        QVERIFY2(!e.driverText().contains(secret), qPrintable(e.driverText()));
+        // The server itself refused the login: the connection went where the settings say.
+        if (kind < 2)
+            QCOMPARE(e.nativeError(), kind == 0 ? 1045L : 18456L);
+        const bool named = e.driverText().contains(QStringLiteral("\"};\"")) &&
+                           e.driverText().contains(QStringLiteral("Pwd")) &&
+                           !e.driverText().contains(secret);
+        QVERIFY2(kind < 2 || named, qPrintable(e.driverText()));
     }
     QCOMPARE(c.State(), 0);
-    QCOMPARE(double_.logLines().mid(loggedBefore), QStringList());
+    const QString logged = double_.logLines().mid(loggedBefore).join(u'\n');
+    if (kind > 0)
+        QVERIFY2(kind == 2 ? logged.isEmpty() : logged.contains(QStringLiteral("LOGIN-FAILED")),
+                 qPrintable(logged));
+}
+
+void TestConnectionValues::driverString_data() {
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("handedToDriver");
+
+    // FreeTDS applies the login timeout only when the protocol version is named.
+    const QString tds = "TDS_Version=7.4;";
+    const QString bare = "Driver={SQL Server};Server=127.0.0.1;Database=d;Uid=u;Pwd=p;";
+    QTest::newRow("bare host gets port 1433") << bare << bare + "Port=1433;" + tds;
+    QTest::newRow("empty server gets port 1433")
+        << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;"
+        << "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;Port=1433;" + tds;
+    QTest::newRow("host,port kept")
+        << "Driver={SQL Server};Server=127.0.0.1,14330;Database=d;Uid=u;Pwd=p;"
+        << "Driver={SQL Server};Server=127.0.0.1,14330;Database=d;Uid=u;Pwd=p;" + tds;
+    QTest::newRow("host\\instance kept")
+        << "Driver={SQL Server};Server=db1\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;"
+        << "Driver={SQL Server};Server=db1\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;" + tds;
+    QTest::newRow("explicit Port key kept") << "Driver={SQL Server};Server=h;Port=2000;"
+                                            << "Driver={SQL Server};Server=h;Port=2000;" + tds;
+    QTest::newRow("explicit TDS version kept") << "Driver={SQL Server};Server=h,1;TDS_Version=7.2;"
+                                               << "Driver={SQL Server};Server=h,1;TDS_Version=7.2;";
+    QTest::newRow("key names in any case") << "driver={sql server};SERVER=h;"
+                                           << "driver={sql server};SERVER=h;Port=1433;" + tds;
+    QTest::newRow("missing final semicolon") << "Driver={SQL Server};Server=h"
+                                             << "Driver={SQL Server};Server=h;Port=1433;" + tds;
+    QTest::newRow("comma in the password does not count as a port")
+        << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;"
+        << "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=a,b\\c;Port=1433;" + tds;
+    // FreeTDS ends a braced value at the first "};" and reads "}}" as two characters: the string
+    // it is handed has each braced value as it stands.
+    const QString head = "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd=";
+    QTest::newRow("semicolon in braces") << head + "{a;b};" << head + "{a;b};" + tds;
+    QTest::newRow("closing brace once, as FreeTDS reads it")
+        << head + "{a}}b};" << head + "{a}b};" + tds;
+    QTest::newRow("closing brace last") << head + "{ab}}};" << head + "{ab}};" + tds;
+    QTest::newRow("braces around") << head + "{{a;b}}};" << head + "{{a;b}};" + tds;
+    // MariaDB's driver bounds the wait for the server's greeting only through its own key.
+    QTest::newRow("MySQL string gets the login timeout")
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
+           "CONN_TIMEOUT=15;";
+    QTest::newRow("MySQL string with braced values as written")
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};CONN_TIMEOUT=15;";
+    QTest::newRow("other SQL Server driver unchanged")
+        << "Driver={ODBC Driver 18 for SQL Server};Server=h;"
+        << "Driver={ODBC Driver 18 for SQL Server};Server=h;";
+}
+
+void TestConnectionValues::driverString() {
+    QFETCH(QString, given);
+    QFETCH(QString, handedToDriver);
+    QCOMPARE(fq::odbc::driverConnectionString(given), handedToDriver);
 }
 
 QTEST_GUILESS_MAIN(TestConnectionValues)

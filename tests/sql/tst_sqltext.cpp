@@ -7,8 +7,6 @@
 
 #include <QTest>
 
-#include <limits>
-
 using namespace fq;
 using odbc::Value;
 using sql::ValueKind;
@@ -81,9 +79,9 @@ private slots:
         QCOMPARE(sql::mssqlUnicodeString(text), mssqlUnicode);
     }
 
-    // NULL as NULL, bytes as hexadecimal, everything else as quoted text; dates with a four-digit
-    // year, MySQL's zero date as NULL; a bit as 0 or 1 whatever form the driver gives it in; a
-    // text with a zero character (which ends a statement in either driver) as its bytes.
+    // NULL as NULL, everything else as quoted text; dates with a four-digit year, MySQL's zero
+    // date as NULL. (Bytes, texts outside ASCII or with a zero character, doubles and
+    // offsets are in the round trips, through both servers.)
     void literals_data() {
         QTest::addColumn<Value>("value");
         QTest::addColumn<ValueKind>("kind");
@@ -101,28 +99,12 @@ private slots:
         row("NULL", Value::null(), P, "NULL", "NULL");
         row("empty text", text(""), P, "''", "''");
         row("number as quoted text", text("7"), P, "'7'", "'7'");
-        row("separator text is data", text("a|myseparaterz|b"), P, "'a|myseparaterz|b'",
-            "'a|myseparaterz|b'");
-        row("emoji", text("😀"), P, "'😀'", "N'😀'");
-        row("zero character",
-            Value::fromText(QStringLiteral("a") + QChar(0) + QStringLiteral("é'")), P,
-            "_utf8mb4 X'6100C3A927'", "CONVERT(nvarchar(max), 0x61000000E9002700)");
         row("year 12", text("12-01-01"), T, "'0012-01-01'", "'0012-01-01'");
-        row("year 999 with offset", text("999-01-01 10:00:00.000 +01:00"), T,
-            "'0999-01-01 10:00:00.000 +01:00'", "'0999-01-01 10:00:00.000 +01:00'");
-        row("four-digit year", text("2026-12-06 19:13:00.123456"), T,
-            "'2026-12-06 19:13:00.123456'", "'2026-12-06 19:13:00.123456'");
-        row("time of day", text("12:00:00"), T, "'12:00:00'", "'12:00:00'");
         row("zero date", text("0000-00-00"), T, "NULL", "NULL");
         row("zero datetime", text("0000-00-00 00:00:00"), T, "NULL", "NULL");
         row("zero date in a text column", text("0000-00-00"), P, "'0000-00-00'", "'0000-00-00'");
-        row("bytes", Value::fromBytes(QByteArray("\0\x01\xab", 3)), P, "X'0001AB'", "0x0001AB");
-        row("no bytes", Value::fromBytes({}), P, "X''", "0x");
-        row("double needing 17 digits", Value::fromDouble(0.1 + 0.2), P, "'0.30000000000000004'",
-            "'0.30000000000000004'");
-        row("largest double", Value::fromDouble(std::numeric_limits<double>::max()), P,
-            "'1.7976931348623157e+308'", "'1.7976931348623157e+308'");
         row("negative zero", Value::fromDouble(-0.0), P, "'-0'", "'-0'");
+        // A bit as 0 or 1 whatever form the driver gives it in.
         row("bit as text", text("1"), B, "'1'", "'1'");
         row("bit as byte 1", Value::fromBytes(QByteArray("\x01", 1)), B, "'1'", "'1'");
         row("bit as byte 0", Value::fromBytes(QByteArray("\0", 1)), B, "'0'", "'0'");
@@ -138,13 +120,12 @@ private slots:
     }
 
     // MySQL keeps six fractional digits of a second and would cut a seventh without a word: such
-    // a value is refused, naming it. Zeros in the seventh place are no loss.
+    // a value is refused, naming it. Zeros in the seventh place are no loss. (A datetime2 with
+    // and without a seventh digit is copied in the copy's failures.)
     void sevenFractionalDigits_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("mysql"); // empty: refused
         const char* const rows[][3] = {
-            {"seventh digit zero", "2026-12-06 19:13:00.1234560", "'2026-12-06 19:13:00.1234560'"},
-            {"only the seventh digit", "2026-12-06 19:13:00.0000001", ""},
             {"time, last moment of the day", "23:59:59.9999999", ""},
             {"three digits", "2026-12-06 19:13:00.123", "'2026-12-06 19:13:00.123'"},
             {"year 12, seventh digit zero", "12-01-01 00:00:00.5000000",
@@ -169,7 +150,8 @@ private slots:
         }
     }
     // Which date values name no real day and time, and travel to SQL Server as NULL because of
-    // it.
+    // it. (Zero dates, zero parts, days past the month's end and leap days are copied from MySQL
+    // in the round trips' test.)
     void calendarDates_data() {
         QTest::addColumn<Value>("value");
         QTest::addColumn<ValueKind>("kind");
@@ -179,26 +161,10 @@ private slots:
         const auto P = ValueKind::Plain;
         auto date = [](const char* text) { return Value::fromText(QString::fromLatin1(text)); };
 
-        QTest::newRow("zero date") << date("0000-00-00") << T << "NULL";
-        QTest::newRow("zero datetime") << date("0000-00-00 00:00:00") << T << "NULL";
-        QTest::newRow("zero date with a time") << date("0000-00-00 12:00:00.000000") << T << "NULL";
-        QTest::newRow("zero year") << date("0000-01-01") << T << "NULL";
-        QTest::newRow("zero month") << date("1920-00-18") << T << "NULL";
-        QTest::newRow("zero day") << date("2009-01-00") << T << "NULL";
         QTest::newRow("zero day with a time") << date("2009-01-00 12:00:00") << T << "NULL";
         QTest::newRow("month 13") << date("2009-13-01") << T << "NULL";
         QTest::newRow("day 32") << date("2009-01-32") << T << "NULL";
-        QTest::newRow("April 31") << date("2009-04-31 23:59:59.999999") << T << "NULL";
         QTest::newRow("April 30") << date("2009-04-30") << T << "'2009-04-30'";
-        QTest::newRow("February 30") << date("2009-02-30") << T << "NULL";
-        QTest::newRow("February 29, common year") << date("2009-02-29") << T << "NULL";
-        QTest::newRow("February 29, century not by 400") << date("1900-02-29") << T << "NULL";
-        QTest::newRow("February 29, by 400") << date("2000-02-29") << T << "'2000-02-29'";
-        QTest::newRow("February 29, leap year")
-            << date("2024-02-29 00:00:00") << T << "'2024-02-29 00:00:00'";
-        QTest::newRow("first day") << date("0001-01-01") << T << "'0001-01-01'";
-        QTest::newRow("last moment")
-            << date("9999-12-31 23:59:59.999999") << T << "'9999-12-31 23:59:59.999999'";
         QTest::newRow("hour 24") << date("2009-01-01 24:00:00") << T << "NULL";
         QTest::newRow("minute 60") << date("2009-01-01 10:60:00") << T << "NULL";
         QTest::newRow("second 60") << date("2009-01-01 10:00:60") << T << "NULL";

@@ -35,9 +35,7 @@ bool allThreadsStopped(pid_t pid) {
     return true;
 }
 
-} // namespace
-
-pid_t StoppedServer::pidOf(Server server) {
+pid_t pidOf(Server server) {
     const QString file =
         localServerValue(server == Server::MySQL ? QStringLiteral("MYSQL_PID_FILE")
                                                  : QStringLiteral("MSSQL_PID_FILE"));
@@ -49,9 +47,10 @@ pid_t StoppedServer::pidOf(Server server) {
     return static_cast<pid_t>(f.readAll().trimmed().toLong());
 }
 
-StoppedServer::StoppedServer(Server server) : StoppedServer(pidOf(server)) {}
+} // namespace
 
-StoppedServer::StoppedServer(pid_t pid) {
+StoppedServer::StoppedServer(Server server) {
+    const pid_t pid = pidOf(server);
     if (pid <= 0)
         return;
     // The guardian waits for the end of the pipe (this object going, or this process dying)

@@ -13,17 +13,13 @@ namespace fq::test {
 // stopped for the tests after it.
 class StoppedServer {
 public:
-    // The process of one of the local servers (scripts/servers start writes their pid files).
-    static pid_t pidOf(Server server);
-
+    // One of the local servers (scripts/servers start writes their pid files).
     explicit StoppedServer(Server server);
-    explicit StoppedServer(pid_t pid);
     ~StoppedServer();
     StoppedServer(const StoppedServer&) = delete;
     StoppedServer& operator=(const StoppedServer&) = delete;
 
     void resume();
-    bool stopped() const { return pid_ > 0; }
 
 private:
     pid_t pid_ = -1;
