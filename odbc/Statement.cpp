@@ -15,8 +15,60 @@ namespace {
 constexpr std::size_t kFirstChunk = 4096;              // characters or bytes
 constexpr std::size_t kLargestChunk = 4 * 1024 * 1024; // never ask for more at once
 
-SQLLEN byteSize(const std::vector<SQLWCHAR>& v) {
-    return static_cast<SQLLEN>(v.size() * sizeof(SQLWCHAR));
+void appendUnits(QString& to, const SQLWCHAR* units, SQLLEN n) {
+    to.append(detail::fromWide(units, n));
+}
+
+void appendUnits(QByteArray& to, const char* units, SQLLEN n) {
+    to.append(units, static_cast<qsizetype>(n));
+}
+
+// Where a long value ended up: NULL, whole in the buffer's first units, or in the rest.
+enum class LongRead { Null, InBuffer, InRest };
+
+// Long values: a first call into the reused buffer, which holds most values whole; then, when
+// the driver says how much is left, one call for all of the rest (at most kLargestChunk at a
+// time), and when it does not, calls with a buffer twice as large each time. No value is read
+// in many small pieces. Text ends in a NUL the driver writes, which is no part of the value.
+// On InBuffer, `length` units of the buffer hold the value; on InRest, `rest` holds all of it.
+template <typename Unit, typename Rest, typename Fail>
+LongRead readLong(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, std::vector<Unit>& buffer,
+                  bool text, Rest& rest, SQLLEN& length, Fail&& fail) {
+    constexpr auto unit = static_cast<SQLLEN>(sizeof(Unit));
+    const SQLLEN terminator = text ? 1 : 0;
+    for (bool first = true;; first = false) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt, column, cType, buffer.data(),
+                                        static_cast<SQLLEN>(buffer.size()) * unit, &indicator);
+        if (rc == SQL_NO_DATA)
+            return LongRead::InRest; // the calls before read all of it
+        if (!detail::succeeded(rc))
+            fail(rc);
+        if (indicator == SQL_NULL_DATA)
+            return first ? LongRead::Null : LongRead::InRest;
+        const auto room = static_cast<SQLLEN>(buffer.size()) - terminator;
+        const bool known = indicator != SQL_NO_TOTAL;
+        const SQLLEN available = known ? indicator / unit : -1;
+        if (rc == SQL_SUCCESS || (known && available <= room)) {
+            SQLLEN got = room;
+            if (known)
+                got = std::min(available, room);
+            else if (text) // fitted, length not given: up to the terminating NUL
+                got = std::find(buffer.begin(), buffer.begin() + room, Unit{0}) - buffer.begin();
+            if (first) {
+                length = got;
+                return LongRead::InBuffer;
+            }
+            appendUnits(rest, buffer.data(), got);
+            return LongRead::InRest;
+        }
+        appendUnits(rest, buffer.data(), room);
+        // Make room for the rest in one go when the driver says how much is left.
+        const auto wanted =
+            known ? static_cast<std::size_t>(available - room + terminator) : buffer.size() * 2;
+        if (wanted > buffer.size())
+            buffer.resize(std::min(wanted, kLargestChunk));
+    }
 }
 
 } // namespace
@@ -213,136 +265,57 @@ void Statement::readValue(SQLUSMALLINT column, Read how, Value& value) {
     }
 }
 
-// Long values: a first call into the reused buffer, which holds most values whole; then, when
-// the driver says how much is left, one call for all of the rest (at most kLargestChunk at a
-// time), and when it does not, calls with a buffer twice as large each time. No value is read
-// in many small pieces.
-
 void Statement::readText(SQLUSMALLINT column, Value& value) {
     QString text;
-    for (bool first = true;; first = false) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_WCHAR, textBuffer_.data(),
-                                        byteSize(textBuffer_), &indicator);
-        if (rc == SQL_NO_DATA)
-            break; // the calls before read all of it
-        if (!detail::succeeded(rc))
-            fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA) {
-            if (first)
-                value.setNull();
-            else
-                value.setText(std::move(text));
-            return;
-        }
-        // Room for this many characters besides the terminating NUL.
-        const auto room = static_cast<SQLLEN>(textBuffer_.size()) - 1;
-        const bool known = indicator != SQL_NO_TOTAL;
-        const SQLLEN available = known ? indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) : -1;
-        if (rc == SQL_SUCCESS || (known && available <= room)) {
-            SQLLEN got = room;
-            if (known)
-                got = std::min(available, room);
-            else // fitted, length not given: up to the terminating NUL
-                got = std::find(textBuffer_.begin(), textBuffer_.begin() + room, SQLWCHAR{0}) -
-                      textBuffer_.begin();
-            if (first) {
-                value.setText(reinterpret_cast<const char16_t*>(textBuffer_.data()), got);
-                return;
-            }
-            text.append(detail::fromWide(textBuffer_.data(), got));
-            break;
-        }
-        text.append(detail::fromWide(textBuffer_.data(), room));
-        // Make room for the rest in one go when the driver says how much is left.
-        const auto wanted =
-            known ? static_cast<std::size_t>(available - room) + 1 : textBuffer_.size() * 2;
-        if (wanted > textBuffer_.size())
-            textBuffer_.resize(std::min(wanted, kLargestChunk));
+    SQLLEN length = 0;
+    switch (readLong(stmt_, column, SQL_C_WCHAR, textBuffer_, true, text, length,
+                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
+    case LongRead::Null:
+        value.setNull();
+        return;
+    case LongRead::InBuffer:
+        value.setText(reinterpret_cast<const char16_t*>(textBuffer_.data()), length);
+        return;
+    case LongRead::InRest:
+        value.setText(std::move(text));
+        return;
     }
-    value.setText(std::move(text));
 }
 
 void Statement::readUtf8Text(SQLUSMALLINT column, Value& value) {
     QByteArray utf8;
-    for (bool first = true;; first = false) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_CHAR, byteBuffer_.data(),
-                                        static_cast<SQLLEN>(byteBuffer_.size()), &indicator);
-        if (rc == SQL_NO_DATA)
-            break;
-        if (!detail::succeeded(rc))
-            fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA) {
-            if (first)
-                value.setNull();
-            else
-                value.setText(QString::fromUtf8(utf8));
-            return;
-        }
-        // Room for this many bytes besides the terminating NUL.
-        const auto room = static_cast<SQLLEN>(byteBuffer_.size()) - 1;
-        const bool known = indicator != SQL_NO_TOTAL;
-        if (rc == SQL_SUCCESS || (known && indicator <= room)) {
-            SQLLEN got = room;
-            if (known)
-                got = std::min(indicator, room);
-            else
-                got = std::find(byteBuffer_.begin(), byteBuffer_.begin() + room, '\0') -
-                      byteBuffer_.begin();
-            if (first) {
-                value.setUtf8Text(byteBuffer_.data(), got);
-                return;
-            }
-            utf8.append(byteBuffer_.data(), static_cast<qsizetype>(got));
-            break;
-        }
-        utf8.append(byteBuffer_.data(), static_cast<qsizetype>(room));
-        const auto wanted =
-            known ? static_cast<std::size_t>(indicator - room) + 1 : byteBuffer_.size() * 2;
-        if (wanted > byteBuffer_.size())
-            byteBuffer_.resize(std::min(wanted, kLargestChunk));
+    SQLLEN length = 0;
+    switch (readLong(stmt_, column, SQL_C_CHAR, byteBuffer_, true, utf8, length,
+                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
+    case LongRead::Null:
+        value.setNull();
+        return;
+    case LongRead::InBuffer:
+        value.setUtf8Text(byteBuffer_.data(), length);
+        return;
+    case LongRead::InRest:
+        // Whole before decoding: a character split between chunks is joined again. Decoded as
+        // the first chunk is, so that a leading U+FEFF stays whatever the value's size.
+        value.setUtf8Text(utf8.constData(), utf8.size());
+        return;
     }
-    // Whole before decoding: a character split between chunks is joined again. Decoded as the
-    // first chunk is, so that a leading U+FEFF stays whatever the value's size.
-    value.setUtf8Text(utf8.constData(), utf8.size());
 }
 
 void Statement::readBinary(SQLUSMALLINT column, Value& value) {
     QByteArray bytes;
-    for (bool first = true;; first = false) {
-        SQLLEN indicator = 0;
-        const auto room = static_cast<SQLLEN>(byteBuffer_.size());
-        const SQLRETURN rc =
-            SQLGetData(stmt_, column, SQL_C_BINARY, byteBuffer_.data(), room, &indicator);
-        if (rc == SQL_NO_DATA)
-            break;
-        if (!detail::succeeded(rc))
-            fail(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA) {
-            if (first)
-                value.setNull();
-            else
-                value.setBytes(std::move(bytes));
-            return;
-        }
-        const bool known = indicator != SQL_NO_TOTAL;
-        if (rc == SQL_SUCCESS || (known && indicator <= room)) {
-            const SQLLEN got = known ? std::min(indicator, room) : room;
-            if (first) {
-                value.setBytes(byteBuffer_.data(), got);
-                return;
-            }
-            bytes.append(byteBuffer_.data(), static_cast<qsizetype>(got));
-            break;
-        }
-        bytes.append(byteBuffer_.data(), static_cast<qsizetype>(room));
-        const auto wanted =
-            known ? static_cast<std::size_t>(indicator - room) : byteBuffer_.size() * 2;
-        if (wanted > byteBuffer_.size())
-            byteBuffer_.resize(std::min(wanted, kLargestChunk));
+    SQLLEN length = 0;
+    switch (readLong(stmt_, column, SQL_C_BINARY, byteBuffer_, false, bytes, length,
+                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
+    case LongRead::Null:
+        value.setNull();
+        return;
+    case LongRead::InBuffer:
+        value.setBytes(byteBuffer_.data(), length);
+        return;
+    case LongRead::InRest:
+        value.setBytes(std::move(bytes));
+        return;
     }
-    value.setBytes(std::move(bytes));
 }
 
 bool Statement::eof() const noexcept {
