@@ -143,7 +143,8 @@ std::u16string utf16(const QString& s) {
 // Either client's run: the statements with SQLExecDirectW on one handle; with a select, each one
 // after reading the next row of the source.
 double runStatements(const QString& sourceConnectionString, const QString& select,
-                     const QString& connectionString, const QStringList& statements) {
+                     const QString& connectionString, const QStringList& statements,
+                     const BareRead& read) {
     // Every text in the form the driver takes, made before the clock starts.
     std::vector<std::u16string> texts;
     texts.reserve(static_cast<std::size_t>(statements.size()));
@@ -181,15 +182,44 @@ double runStatements(const QString& sourceConnectionString, const QString& selec
             throw std::runtime_error("bare client: " + diagnostics(SQL_HANDLE_STMT, reader));
         SQLNumResultCols(reader, &columns);
     }
+    const long block = read.blockRows;
+    constexpr SQLLEN width = 256;
+    std::vector<SQLWCHAR> bound;
+    std::vector<SQLLEN> indicators;
+    SQLULEN fetched = 0;
+    SQLULEN inBlock = 0;
+    if (block > 0 && reader != nullptr) {
+        const auto n = static_cast<std::size_t>(block);
+        const auto cols = static_cast<std::size_t>(columns);
+        bound.resize(n * cols * static_cast<std::size_t>(width));
+        indicators.resize(n * cols);
+        SQLSetStmtAttr(reader, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
+        SQLSetStmtAttr(reader, SQL_ATTR_ROW_ARRAY_SIZE,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(block)), 0);
+        SQLSetStmtAttr(reader, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        for (std::size_t c = 0; c < cols; ++c)
+            SQLBindCol(reader, static_cast<SQLUSMALLINT>(c + 1),
+                       read.narrow ? SQL_C_CHAR : SQL_C_WCHAR,
+                       bound.data() + c * n * static_cast<std::size_t>(width),
+                       width * static_cast<SQLLEN>(sizeof(SQLWCHAR)), indicators.data() + c * n);
+    }
     SQLHDBC dbc = connect(connectionString);
     SQLHSTMT stmt = nullptr;
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
     SQLWCHAR value[4096];
     for (std::u16string& t : texts) {
-        if (reader != nullptr && SQL_SUCCEEDED(SQLFetch(reader))) {
+        if (block > 0 && reader != nullptr) {
+            if (inBlock >= fetched) {
+                fetched = 0;
+                inBlock = 0;
+                SQLFetch(reader);
+            }
+            ++inBlock;
+        } else if (reader != nullptr && SQL_SUCCEEDED(SQLFetch(reader))) {
             for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
                 SQLLEN indicator = 0;
-                SQLGetData(reader, c, SQL_C_WCHAR, value, sizeof value, &indicator);
+                SQLGetData(reader, c, read.narrow ? SQL_C_CHAR : SQL_C_WCHAR, value, sizeof value,
+                           &indicator);
             }
         }
         const SQLRETURN rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(t.data()),
@@ -215,12 +245,13 @@ double runStatements(const QString& sourceConnectionString, const QString& selec
 } // namespace
 
 double bareCopy(const QString& sourceConnectionString, const QString& select,
-                const QString& connectionString, const QStringList& statements) {
-    return runStatements(sourceConnectionString, select, connectionString, statements);
+                const QString& connectionString, const QStringList& statements,
+                const BareRead& read) {
+    return runStatements(sourceConnectionString, select, connectionString, statements, read);
 }
 
 double replay(Server, const QString& connectionString, const QStringList& statements) {
-    return runStatements({}, {}, connectionString, statements);
+    return runStatements({}, {}, connectionString, statements, {});
 }
 
 Run copyTable(Server source, const QString& table, long long rows) {

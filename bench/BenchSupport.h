@@ -42,11 +42,19 @@ double loadAverage();
 // logout. Throws std::runtime_error with the driver's words when a statement fails.
 double replay(Server server, const QString& connectionString, const QStringList& statements);
 
+// How the bare copy reads its source: each value with SQLGetData (blockRows 0), or bound
+// columns fetched blockRows rows at a time; as UTF-16 text, or as the driver's narrow text.
+struct BareRead {
+    long blockRows = 0;
+    bool narrow = false;
+};
+
 // A bare copy by the same client: a second connection runs `select` on the source, and before
-// each statement the next row, if any, is fetched and each of its columns read as text with
-// SQLGetData. The same work as a copy but for making the statements. Timed as replay().
+// each statement the next row, if any, is fetched and each of its columns read as text. The
+// same work as a copy but for making the statements. Timed as replay().
 double bareCopy(const QString& sourceConnectionString, const QString& select,
-                const QString& connectionString, const QStringList& statements);
+                const QString& connectionString, const QStringList& statements,
+                const BareRead& read);
 
 // The seconds and this process's CPU seconds of one run.
 struct Run {

@@ -1,13 +1,15 @@
 // A copy's speed each way against a bare client of the same driver replaying the same statements.
 //
 //   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_speed [rows] [rounds]
-//   [--no-pin]
+//   [--no-pin] [--bare-block N] [--bare-narrow]
 //
 // A table of `rows` rows (100,000) is copied MySQL -> SQL Server and SQL Server -> MySQL by the
 // commands the buttons run, and the target's statements of that copy (taken from the server's
 // log) are replayed by a bare ODBC client: one handle, SQLExecDirectW per statement, the same
 // connection string. A bare copy by the same client does the replay's work plus reading the
-// source: before each statement it fetches the next row and reads each value with SQLGetData.
+// source: before each statement it fetches the next row and reads each value with SQLGetData
+// as UTF-16 text (--bare-block N: bound columns, N rows a fetch; --bare-narrow: the driver's
+// narrow text).
 // Rounds (5) interleave the six runs. Unless --no-pin, this process and the
 // target server run on CPU 0 and the source server on CPU 1, so that the copy and the replay
 // meet the same CPU and the source's work is not charged to either. MariaDB's general log is off
@@ -80,14 +82,15 @@ Run replay(const Way& w, const sql::ConnectionSettings& s, long rows) {
 }
 
 // The bare client's copy: the replay, each statement after reading the next row of the source.
-Run bareCopy(const Way& w, const sql::ConnectionSettings& s, long rows) {
+Run bareCopy(const Way& w, const sql::ConnectionSettings& s, long rows,
+             const bench::BareRead& read) {
     test::dropIfExists(w.target, w.table);
     const QString select = w.source == Server::MySQL
                                ? QStringLiteral("SELECT * FROM `%1`").arg(w.table)
                                : QStringLiteral("SELECT * FROM [%1]").arg(w.table);
     const double cpu = bench::cpuSeconds();
     const double seconds = bench::bareCopy(connectionString(w.source, s), select,
-                                           connectionString(w.target, s), w.replayed);
+                                           connectionString(w.target, s), w.replayed, read);
     const Run run{seconds, bench::cpuSeconds() - cpu};
     if (test::count(w.target, w.table) != rows)
         throw std::runtime_error("the bare copy's target does not hold every row");
@@ -100,6 +103,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool pin = !args.removeAll(QStringLiteral("--no-pin"));
+    bench::BareRead bareRead;
+    bareRead.narrow = args.removeAll(QStringLiteral("--bare-narrow")) > 0;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--bare-block")); i >= 0) {
+        bareRead.blockRows = args.value(i + 1).toLong();
+        args.remove(i, std::min<qsizetype>(2, args.size() - i));
+    }
     const long rows = args.value(0, QStringLiteral("100000")).toLong();
     const int rounds = args.value(1, QStringLiteral("5")).toInt();
     const sql::ConnectionSettings settings = test::localServers();
@@ -166,9 +175,9 @@ int main(int argc, char** argv) {
                 if (r % 2 == 0) {
                     c = copy(*w, rows);
                     p = replay(*w, settings, rows);
-                    b = bareCopy(*w, settings, rows);
+                    b = bareCopy(*w, settings, rows, bareRead);
                 } else {
-                    b = bareCopy(*w, settings, rows);
+                    b = bareCopy(*w, settings, rows, bareRead);
                     p = replay(*w, settings, rows);
                     c = copy(*w, rows);
                 }
