@@ -26,7 +26,7 @@ struct ObjectName {
 };
 
 // A type as written: name and its arguments (numbers, or "max").
-struct TypeSpec {
+struct DeclaredType {
     std::u16string name;
     std::vector<std::u16string> args;
     bool hasParens = false;
@@ -50,7 +50,7 @@ struct Expr {
     LiteralKind literal = LiteralKind::Null;
     std::u16string text;
     std::vector<Expr> args;
-    TypeSpec type; // Convert
+    DeclaredType type; // Convert
     std::int32_t slot = -1;
 };
 
@@ -69,7 +69,7 @@ struct SelectStmt {
 
 struct ColumnDef {
     std::u16string name;
-    TypeSpec type;
+    DeclaredType type;
     bool nullable = true;
 };
 

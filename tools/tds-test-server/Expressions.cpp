@@ -104,13 +104,13 @@ int compareSame(const Value& x, const Value& y) {
 }
 
 // CONVERT's target type; char and binary types without a length are 30 long.
-std::optional<Message> convertType(const TypeSpec& spec, ColumnType& out) {
-    if (auto m = Types::resolve(spec, 1, u"", out)) {
+std::optional<Message> convertType(const DeclaredType& declared, ColumnType& out) {
+    if (auto m = Types::resolve(declared, 1, u"", out)) {
         return m;
     }
     const Type t = out.type;
-    if (spec.args.empty() && (t == Type::VarChar || t == Type::NVarChar || t == Type::Char ||
-                              t == Type::NChar || t == Type::VarBinary || t == Type::Binary)) {
+    if (declared.args.empty() && (t == Type::VarChar || t == Type::NVarChar || t == Type::Char ||
+                                  t == Type::NChar || t == Type::VarBinary || t == Type::Binary)) {
         out.length = 30;
     }
     return std::nullopt;

@@ -273,8 +273,8 @@ SelectItem Parser::parseSelectItem() {
     return item;
 }
 
-TypeSpec Parser::parseType() {
-    TypeSpec t;
+DeclaredType Parser::parseType() {
+    DeclaredType t;
     t.name = parseName();
     if (acceptSymbol(u"(")) {
         t.hasParens = true;

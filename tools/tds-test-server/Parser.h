@@ -24,7 +24,7 @@ public:
     // A parameter declaration list as sp_executesql takes it: "@P1 INT,@P2 NVARCHAR(20)".
     struct ParamDecl {
         std::u16string name;
-        TypeSpec type;
+        DeclaredType type;
     };
     static std::optional<std::vector<ParamDecl>> parseParamDecls(const std::u16string& text);
     // An object name given as text, as sp_rename and OBJECT_ID take it, or as an RPC names its
@@ -60,7 +60,7 @@ private:
     ExecStmt parseExec();
     ObjectName parseObjectName();
     std::u16string parseName();
-    TypeSpec parseType();
+    DeclaredType parseType();
 
     Expr parseCondition();
     Expr parseComparison();

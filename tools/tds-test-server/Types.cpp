@@ -61,7 +61,7 @@ std::u16string num(std::int64_t v) {
 }
 
 // The numeric arguments of a declaration; "max" reads as -1.
-std::array<std::int64_t, 2> arguments(const TypeSpec& declared) {
+std::array<std::int64_t, 2> arguments(const DeclaredType& declared) {
     std::array<std::int64_t, 2> arg{0, 0};
     for (std::size_t i = 0; i < declared.args.size() && i < 2; ++i) {
         if (declared.args[i] == u"max") {
@@ -77,7 +77,7 @@ std::array<std::int64_t, 2> arguments(const TypeSpec& declared) {
     return arg;
 }
 
-bool hasMax(const TypeSpec& declared) {
+bool hasMax(const DeclaredType& declared) {
     for (const auto& a : declared.args) {
         if (a == u"max") {
             return true;
@@ -114,7 +114,8 @@ void plainDefaults(const TypeEntry& entry, ColumnType& out) {
     }
 }
 
-std::optional<Message> resolveExact(const TypeSpec& declared, int columnNumber, ColumnType& out) {
+std::optional<Message> resolveExact(const DeclaredType& declared, int columnNumber,
+                                    ColumnType& out) {
     const std::size_t argc = declared.args.size();
     if (hasMax(declared) || argc > 2) {
         return makeMessage(102, 15, 1, u"Incorrect syntax near 'max'.");
@@ -142,7 +143,8 @@ std::optional<Message> resolveExact(const TypeSpec& declared, int columnNumber, 
     return std::nullopt;
 }
 
-std::optional<Message> resolveFloat(const TypeSpec& declared, int columnNumber, ColumnType& out) {
+std::optional<Message> resolveFloat(const DeclaredType& declared, int columnNumber,
+                                    ColumnType& out) {
     if (hasMax(declared) || declared.args.size() > 1) {
         return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
     }
@@ -164,7 +166,7 @@ std::optional<Message> resolveFloat(const TypeSpec& declared, int columnNumber, 
     return std::nullopt;
 }
 
-std::optional<Message> resolveSized(const TypeSpec& declared, const std::u16string& columnName,
+std::optional<Message> resolveSized(const DeclaredType& declared, const std::u16string& columnName,
                                     ColumnType& out) {
     if (declared.args.size() > 1) {
         return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
@@ -198,7 +200,7 @@ std::optional<Message> resolveSized(const TypeSpec& declared, const std::u16stri
     return std::nullopt;
 }
 
-std::optional<Message> resolveFraction(const TypeSpec& declared, ColumnType& out) {
+std::optional<Message> resolveFraction(const DeclaredType& declared, ColumnType& out) {
     if (hasMax(declared) || declared.args.size() > 1) {
         return makeMessage(102, 15, 1, u"Incorrect syntax near ','.");
     }
@@ -247,7 +249,7 @@ bool Types::isMax(const ColumnType& t) {
             (t.type == Type::VarChar || t.type == Type::NVarChar || t.type == Type::VarBinary));
 }
 
-std::optional<Message> Types::resolve(const TypeSpec& declared, int columnNumber,
+std::optional<Message> Types::resolve(const DeclaredType& declared, int columnNumber,
                                       const std::u16string& columnName, ColumnType& out) {
     const TypeEntry* entry = nullptr;
     for (const auto& e : kTypes) {

@@ -16,7 +16,7 @@ public:
     // The type's name as SQL Server spells it in the catalog ("int", "nvarchar", "datetime2").
     static std::u16string name(Type type);
     // Resolves a written type. columnNumber counts from 1 and names the column in the messages.
-    static std::optional<Message> resolve(const TypeSpec& declared, int columnNumber,
+    static std::optional<Message> resolve(const DeclaredType& declared, int columnNumber,
                                           const std::u16string& columnName, ColumnType& out);
     static bool isCharacter(Type t);    // char, varchar, text
     static bool isNational(Type t);     // nchar, nvarchar, ntext, xml
