@@ -139,12 +139,6 @@ bool notACalendarDate(const odbc::Value& value, ValueKind kind) {
     return hour > 23 || minute > 59 || second > 59;
 }
 
-QString mysqlLiteral(const odbc::Value& value, ValueKind kind) {
-    QString out;
-    appendMysqlLiteral(out, value, kind);
-    return out;
-}
-
 void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) {
     if (kind == ValueKind::SixDigitTemporal) {
         if (!value.isNull())
@@ -152,12 +146,6 @@ void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) 
         kind = ValueKind::Temporal;
     }
     appendLiteral(out, value, kind, TargetForms{&appendMysqlBinary, &appendMysqlString});
-}
-
-QString mssqlLiteral(const odbc::Value& value, ValueKind kind) {
-    QString out;
-    appendMssqlLiteral(out, value, kind);
-    return out;
 }
 
 void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) {

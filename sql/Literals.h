@@ -18,14 +18,12 @@ namespace fq::sql {
 // a text is not a date), and only values of the form "yyyy-mm-dd[ hh:mm:ss...]".
 bool notACalendarDate(const odbc::Value& value, ValueKind kind);
 
+// A value's literal, appended to the end of a statement being built; a refused value (a
+// Refusal) may leave part of it behind.
 // For MySQL (the session runs with NO_BACKSLASH_ESCAPES, so only quotes are doubled; a text
 // with a zero character goes as a hexadecimal utf8mb4 literal).
-QString mysqlLiteral(const odbc::Value& value, ValueKind kind);
-// The same literal, appended to the end of a statement being built. A refused value (a Refusal)
-// may leave part of it behind.
 void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 // For SQL Server (N'...' for text outside ASCII).
-QString mssqlLiteral(const odbc::Value& value, ValueKind kind);
 void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 
 } // namespace fq::sql

@@ -189,12 +189,6 @@ void appendMssqlString(QString& out, const QString& text) {
     appendQuoted(out, text);
 }
 
-QString mssqlText(const QString& text) {
-    QString out;
-    appendMssqlText(out, text);
-    return out;
-}
-
 void appendMssqlText(QString& out, const QString& text) {
     if (!text.contains(QChar(u'\0'))) {
         appendMssqlString(out, text);
@@ -213,12 +207,6 @@ void appendMssqlText(QString& out, const QString& text) {
 
 QString mssqlUnicodeString(const QString& text) {
     return u'N' + quoted(text);
-}
-
-QString mssqlBinary(const QByteArray& bytes) {
-    QString out;
-    appendMssqlBinary(out, bytes);
-    return out;
 }
 
 void appendMssqlBinary(QString& out, const QByteArray& bytes) {

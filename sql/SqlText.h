@@ -26,8 +26,8 @@ QString mysqlBareName(const QString& name);
 QString quoted(const QString& text);
 void appendQuoted(QString& out, const QString& text);
 
-// The literals below each come in two forms: the text itself, and appended to the end of a
-// statement being built (the same characters, without a text of their own on the way).
+// The literals below are appended to the end of a statement being built; the ones other
+// statements need on their own also come as a text of their own.
 // A MySQL string literal for a session with NO_BACKSLASH_ESCAPES: quoted(); a text that holds
 // U+0000 is written as _utf8mb4 X'...' instead, since the driver ends a statement at a zero
 // character.
@@ -40,7 +40,6 @@ void appendMssqlString(QString& out, const QString& text);
 // A SQL Server text value: mssqlString(); a text that holds U+0000 is written as
 // CONVERT(nvarchar(max), 0x...) of its UTF-16LE bytes instead, since FreeTDS ends a batch at a
 // zero character.
-QString mssqlText(const QString& text);
 void appendMssqlText(QString& out, const QString& text);
 // A SQL Server Unicode string literal, N'text', whatever the text holds: for names compared
 // with the catalog's nvarchar columns and passed to OBJECT_ID.
@@ -51,7 +50,6 @@ QString mssqlUnicodeString(const QString& text);
 // statement travels as text (UTF-16 through the wide ODBC calls, UTF-8 to the server), so a byte
 // of 0x80 or more would arrive as the two bytes of its character, and a zero byte would end the
 // statement.
-QString mssqlBinary(const QByteArray& bytes);
 void appendMssqlBinary(QString& out, const QByteArray& bytes);
 QString mysqlBinary(const QByteArray& bytes);
 void appendMysqlBinary(QString& out, const QByteArray& bytes);

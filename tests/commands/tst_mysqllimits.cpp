@@ -165,7 +165,7 @@ BigValue bigValue(Shape shape, const QString& table, long long statement) {
         v.bytes.reserve(n);
         for (long long i = 0; i < n; ++i)
             v.bytes.append(static_cast<char>(i * 7 % 256));
-        v.mssqlLiteral = sql::mssqlBinary(v.bytes);
+        v.mssqlLiteral = QStringLiteral("0x") + QString::fromLatin1(v.bytes.toHex().toUpper());
         v.statementBytes = frame + 3 + 2 * n;
         return v;
     }
