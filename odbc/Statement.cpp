@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace fq::odbc {
@@ -14,6 +15,10 @@ namespace {
 
 constexpr std::size_t kFirstChunk = 4096;              // characters or bytes
 constexpr std::size_t kLargestChunk = 4 * 1024 * 1024; // never ask for more at once
+// Bound columns: no value wider than this, and about this much for a block of rows.
+constexpr SQLLEN kWidestBound = 8192;
+constexpr SQLLEN kBlockBytes = 512 * 1024;
+constexpr SQLLEN kMostRowsInBlock = 256;
 
 void appendUnits(QString& to, const SQLWCHAR* units, SQLLEN n) {
     to.append(detail::fromWide(units, n));
@@ -97,6 +102,9 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The statement is too long."));
     // A handle may run one statement after another: nothing of the last one's result stays.
+    if (!bindings_.empty())
+        unbind();
+    pendingError_.reset();
     reads_.clear();
     rows_.clear();
     position_ = 0;
@@ -165,6 +173,9 @@ void Statement::openResult(bool buffered) {
 
 void Statement::describe(SQLSMALLINT columns) {
     reads_.clear();
+    // How wide each column's values can be: characters of its text (bytes for binary
+    // columns), 0 when the driver does not say or the column is long.
+    std::vector<SQLULEN> widths;
     for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
         // Only the column's type decides how its values are read.
         SQLSMALLINT type = 0;
@@ -175,6 +186,14 @@ void Statement::describe(SQLSMALLINT columns) {
             SQLDescribeColW(stmt_, c, nullptr, 0, nullptr, &type, &size, &digits, &nullable);
         if (!detail::succeeded(rc))
             fail(rc, "SQLDescribeColW");
+        SQLLEN display = 0;
+        if (!detail::succeeded(SQLColAttributeW(stmt_, c, SQL_DESC_DISPLAY_SIZE, nullptr, 0,
+                                                nullptr, &display)) ||
+            display < 0)
+            display = 0;
+        const bool isLong = type == SQL_LONGVARCHAR || type == SQL_WLONGVARCHAR ||
+                            type == SQL_LONGVARBINARY || size == 0 || display == 0;
+        widths.push_back(isLong ? 0 : std::max(size, static_cast<SQLULEN>(display)));
         switch (type) {
         case SQL_BINARY:
         case SQL_VARBINARY:
@@ -195,9 +214,100 @@ void Statement::describe(SQLSMALLINT columns) {
             break;
         }
     }
+    if (!buffered_)
+        bindColumns(widths);
+}
+
+bool Statement::bindColumns(const std::vector<SQLULEN>& widths) {
+    const bool utf8 = connection_->textAsUtf8();
+    std::vector<Binding> bindings(reads_.size());
+    SQLLEN rowBytes = 0;
+    for (std::size_t i = 0; i < reads_.size(); ++i) {
+        Binding& b = bindings[i];
+        const auto width = static_cast<SQLLEN>(std::min<SQLULEN>(widths[i], kWidestBound));
+        switch (reads_[i]) {
+        case Read::Double:
+            b.cType = SQL_C_DOUBLE;
+            b.width = sizeof(double);
+            break;
+        case Read::Float:
+            b.cType = SQL_C_FLOAT;
+            b.width = sizeof(float);
+            break;
+        case Read::Binary:
+            b.cType = SQL_C_BINARY;
+            b.width = width;
+            break;
+        case Read::Text:
+            // Every character at its widest (four bytes, or two UTF-16 units), room for a sign
+            // and a point a number's size may leave out, and the NUL the driver writes.
+            b.cType = utf8 ? SQL_C_CHAR : SQL_C_WCHAR;
+            b.width = utf8 ? (width + 2) * 4 + 1 : ((width + 2) * 2 + 1) * 2;
+            break;
+        }
+        if (b.width <= 0 || b.width > kWidestBound || widths[i] == 0)
+            return false; // a long value, or one of unknown width: read value by value
+        rowBytes += b.width + static_cast<SQLLEN>(sizeof(SQLLEN));
+    }
+    // Row-wise: each row holds every column's value and length, so that each driver steps from
+    // row to row by the same size (MariaDB's steps over a float as if it were a double when
+    // bound by column).
+    const SQLLEN rows = std::clamp<SQLLEN>(kBlockBytes / std::max<SQLLEN>(rowBytes, 1), 1,
+                                           kMostRowsInBlock);
+    constexpr std::size_t kAlign = alignof(SQLLEN);
+    std::size_t at = 0;
+    for (Binding& b : bindings) {
+        b.valueAt = at;
+        at += (static_cast<std::size_t>(b.width) + kAlign - 1) / kAlign * kAlign;
+        b.lengthAt = at;
+        at += sizeof(SQLLEN);
+    }
+    rowBytes_ = at;
+    boundRows_.assign(static_cast<std::size_t>(rows) * rowBytes_, 0);
+    rowStatus_.assign(static_cast<std::size_t>(rows), SQL_ROW_NOROW);
+    rowsFetched_ = 0;
+    nextRow_ = 0;
+    bool bound =
+        detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE,
+                                         reinterpret_cast<SQLPOINTER>(rowBytes_), 0)) &&
+        detail::succeeded(
+            SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0)) &&
+        detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0)) &&
+        detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0));
+    for (std::size_t i = 0; bound && i < bindings.size(); ++i) {
+        const Binding& b = bindings[i];
+        bound = detail::succeeded(
+            SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), b.cType,
+                       boundRows_.data() + b.valueAt, b.width,
+                       reinterpret_cast<SQLLEN*>(boundRows_.data() + b.lengthAt)));
+    }
+    bindings_ = std::move(bindings);
+    if (!bound) {
+        unbind();
+        return false;
+    }
+    return true;
+}
+
+void Statement::unbind() noexcept {
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                   0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    bindings_.clear();
+    boundRows_.clear();
+    rowBytes_ = 0;
+    rowStatus_.clear();
+    rowsFetched_ = 0;
+    nextRow_ = 0;
 }
 
 bool Statement::fetchRow(std::vector<Value>& row) {
+    if (!bindings_.empty())
+        return fetchBoundRow(row);
     const SQLRETURN rc = SQLFetch(stmt_);
     if (rc == SQL_NO_DATA) {
         readRemainingResults();
@@ -209,6 +319,99 @@ bool Statement::fetchRow(std::vector<Value>& row) {
     for (std::size_t i = 0; i < reads_.size(); ++i)
         readValue(static_cast<SQLUSMALLINT>(i + 1), reads_[i], row[i]);
     return true;
+}
+
+bool Statement::fetchBoundRow(std::vector<Value>& row) {
+    for (;;) {
+        while (nextRow_ < rowsFetched_) {
+            const SQLULEN r = nextRow_++;
+            const SQLUSMALLINT status = rowStatus_[r];
+            if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED)
+                continue;
+            if (status == SQL_ROW_ERROR) {
+                // The driver's words for it were kept when the block was fetched.
+                DbError error = pendingError_ ? *pendingError_
+                                              : DbError(kGenericFailure, QStringLiteral("HY000"),
+                                                        0, QStringLiteral("The driver could not "
+                                                                          "read a row."));
+                pendingError_.reset();
+                rowsFetched_ = 0;
+                throw error;
+            }
+            row.resize(bindings_.size());
+            for (std::size_t c = 0; c < bindings_.size(); ++c)
+                takeBound(c, r, row[c]);
+            return true;
+        }
+        if (pendingError_) {
+            DbError error = std::move(*pendingError_);
+            pendingError_.reset();
+            throw error;
+        }
+        rowsFetched_ = 0;
+        nextRow_ = 0;
+        const SQLRETURN rc = SQLFetch(stmt_);
+        if (rc == SQL_NO_DATA) {
+            rowsFetched_ = 0;
+            readRemainingResults();
+            return false;
+        }
+        if (!detail::succeeded(rc)) {
+            rowsFetched_ = 0;
+            fail(rc, "SQLFetch");
+        }
+        rowsFetched_ = std::min<SQLULEN>(rowsFetched_, rowStatus_.size());
+        if (rc == SQL_SUCCESS_WITH_INFO &&
+            std::any_of(rowStatus_.begin(), rowStatus_.begin() + static_cast<long>(rowsFetched_),
+                        [](SQLUSMALLINT s) { return s == SQL_ROW_ERROR; })) {
+            // Rows before the one in error are read first; the error is thrown at it.
+            DbError error = detail::diagnostics(SQL_HANDLE_STMT, stmt_, "SQLFetch", rc);
+            error.setInterruption(connection_->interruption());
+            pendingError_ = std::move(error);
+        }
+    }
+}
+
+void Statement::takeBound(std::size_t column, SQLULEN row, Value& value) {
+    const Binding& b = bindings_[column];
+    const char* rowAt = boundRows_.data() + row * rowBytes_;
+    SQLLEN length = 0;
+    std::memcpy(&length, rowAt + b.lengthAt, sizeof length);
+    if (length == SQL_NULL_DATA) {
+        value.setNull();
+        return;
+    }
+    const char* at = rowAt + b.valueAt;
+    switch (b.cType) {
+    case SQL_C_DOUBLE: {
+        double d = 0;
+        std::memcpy(&d, at, sizeof d);
+        value.setDouble(d);
+        return;
+    }
+    case SQL_C_FLOAT: {
+        float f = 0;
+        std::memcpy(&f, at, sizeof f);
+        value.setDouble(static_cast<double>(f));
+        return;
+    }
+    default:
+        break;
+    }
+    const SQLLEN terminator = b.cType == SQL_C_CHAR ? 1 : b.cType == SQL_C_WCHAR ? 2 : 0;
+    if (length < 0 || length > b.width - terminator) {
+        // Wider than the column's declared size let the buffer be: never passed on cut short.
+        throw DbError(kGenericFailure, QStringLiteral("01004"), 0,
+                      QStringLiteral("A value of column %1 is longer than the column's declared "
+                                     "size; it was not read.")
+                          .arg(column + 1));
+    }
+    if (b.cType == SQL_C_CHAR)
+        value.setUtf8Text(at, length);
+    else if (b.cType == SQL_C_WCHAR)
+        value.setText(reinterpret_cast<const char16_t*>(at), length / 2);
+    else
+        value.setBytes(at, length);
 }
 
 void Statement::readRemainingResults() {

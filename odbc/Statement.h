@@ -8,6 +8,7 @@
 #include <sql.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace fq::odbc {
@@ -45,11 +46,25 @@ public:
 
 private:
     enum class Read { Text, Binary, Double, Float };
+    // A column fetched into the bound rows: its value's room in each row, and its length's.
+    struct Binding {
+        SQLSMALLINT cType = 0;
+        SQLLEN width = 0;
+        std::size_t valueAt = 0;
+        std::size_t lengthAt = 0;
+    };
 
     void openResult(bool buffered);
     void describe(SQLSMALLINT columns);
+    // A streaming result whose every column has a short, known width is fetched a block of rows
+    // at a time into bound buffers, which saves a call into the driver for every value. False
+    // (nothing bound) for any other result.
+    bool bindColumns(const std::vector<SQLULEN>& sizes);
+    void unbind() noexcept;
     // Fetches the next row into `row`, whose values are set in place.
     bool fetchRow(std::vector<Value>& row);
+    bool fetchBoundRow(std::vector<Value>& row);
+    void takeBound(std::size_t column, SQLULEN row, Value& value);
     void readRemainingResults();
     // Each reads the column of the current row into the value, in place.
     void readValue(SQLUSMALLINT column, Read how, Value& value);
@@ -68,6 +83,15 @@ private:
     std::size_t position_ = 0;
     std::vector<Value> current_;
     bool atEnd_ = true;
+    // The bound columns and the block of rows last fetched into them; an error the driver
+    // reported for a later row of the block is thrown once the rows before it are read.
+    std::vector<Binding> bindings_;
+    std::vector<char> boundRows_; // row by row, rowBytes_ each
+    std::size_t rowBytes_ = 0;
+    std::vector<SQLUSMALLINT> rowStatus_;
+    SQLULEN rowsFetched_ = 0;
+    SQLULEN nextRow_ = 0;
+    std::optional<DbError> pendingError_;
     // Reused for every chunk of text and bytes.
     std::vector<SQLWCHAR> textBuffer_;
     std::vector<char> byteBuffer_;

@@ -46,6 +46,14 @@ void Value::setText(const char16_t* text, qsizetype length) {
 void Value::setUtf8Text(const char* utf8, qsizetype length) {
     setNull();
     kind_ = Kind::Text;
+    // Most values are ASCII, whose UTF-8 is its Latin-1.
+    qsizetype i = 0;
+    while (i < length && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    if (i == length) {
+        text_.append(QLatin1StringView(utf8, length));
+        return;
+    }
     // UTF-8 never takes fewer bytes than UTF-16 takes units.
     text_.resize(length);
     // A byte order mark at the start is a character of the text like any other.

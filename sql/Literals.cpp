@@ -23,15 +23,19 @@ QString paddedYear(const QString& t) {
     return QString(4 - digits, u'0') + t;
 }
 
-// The number written by `count` digits at `at`; -1 when they are not all there.
-int digitsAt(const QString& t, qsizetype at, qsizetype count) {
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// The number written by `count` ASCII digits at `at`; -1 when they are not all there.
+int digitsAt(QStringView t, qsizetype at, qsizetype count) {
     if (at + count > t.size())
         return -1;
     int n = 0;
     for (qsizetype i = at; i < at + count; ++i) {
-        if (!t.at(i).isDigit())
+        if (!isDigit(t[i]))
             return -1;
-        n = n * 10 + t.at(i).digitValue();
+        n = n * 10 + (t[i].unicode() - u'0');
     }
     return n;
 }
@@ -118,24 +122,33 @@ bool notACalendarDate(const odbc::Value& value, ValueKind kind) {
     if ((kind != ValueKind::Temporal && kind != ValueKind::SixDigitTemporal) ||
         value.kind() != odbc::Value::Kind::Text)
         return false;
-    // "yyyy-mm-dd", alone or followed by a time of day; any other shape is not judged here.
-    const QString t = paddedYear(value.text());
-    if (t.size() < 10 || t.at(4) != u'-' || t.at(7) != u'-' ||
-        (t.size() > 10 && t.at(10).isDigit()))
+    // "yyyy-mm-dd", alone or followed by a time of day; any other shape is not judged here. A
+    // year of fewer digits is read as paddedYear() writes it.
+    const QString text = value.text();
+    QStringView t(text);
+    qsizetype yearDigits = 0;
+    while (yearDigits < t.size() && yearDigits < 4 && isDigit(t[yearDigits]))
+        ++yearDigits;
+    if (yearDigits == 0 || yearDigits >= t.size() || (yearDigits == 4 && t.size() < 10))
         return false;
-    const int year = digitsAt(t, 0, 4);
-    const int month = digitsAt(t, 5, 2);
-    const int day = digitsAt(t, 8, 2);
+    const qsizetype shift = 4 - yearDigits; // the zeros paddedYear() would put in front
+    if (t.size() + shift < 10 || t[4 - shift] != u'-' || t[7 - shift] != u'-' ||
+        (t.size() + shift > 10 && isDigit(t[10 - shift])))
+        return false;
+    const int year = digitsAt(t, 0, yearDigits);
+    const int month = digitsAt(t, 5 - shift, 2);
+    const int day = digitsAt(t, 8 - shift, 2);
     if (year < 0 || month < 0 || day < 0)
         return false;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return true;
     // "hh:mm:ss" after one blank.
-    if (t.size() < 19 || t.at(10) != u' ' || t.at(13) != u':' || t.at(16) != u':')
+    t = t.mid(10 - shift);
+    if (t.size() < 9 || t[0] != u' ' || t[3] != u':' || t[6] != u':')
         return false;
-    const int hour = digitsAt(t, 11, 2);
-    const int minute = digitsAt(t, 14, 2);
-    const int second = digitsAt(t, 17, 2);
+    const int hour = digitsAt(t, 1, 2);
+    const int minute = digitsAt(t, 4, 2);
+    const int second = digitsAt(t, 7, 2);
     return hour > 23 || minute > 59 || second > 59;
 }
 

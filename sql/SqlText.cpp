@@ -116,6 +116,42 @@ bool isAscii(const QString& text) {
     return true;
 }
 
+// Appends the text as a quoted literal, every quote doubled, in one pass over it: with an N in
+// front when `unicodePrefix` and the text is not all ASCII. False, with nothing appended, when
+// the text holds a zero character, which no quoted literal carries whole.
+bool appendQuotedText(QString& out, QStringView text, bool unicodePrefix) {
+    qsizetype quotes = 0;
+    bool ascii = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\'')
+            ++quotes;
+        else if (u == 0)
+            return false;
+        else if (u > 0x7f)
+            ascii = false;
+    }
+    const bool prefix = unicodePrefix && !ascii;
+    const qsizetype start = out.size();
+    out.resize(start + text.size() + quotes + 2 + (prefix ? 1 : 0));
+    QChar* d = out.data() + start;
+    if (prefix)
+        *d++ = u'N';
+    *d++ = u'\'';
+    if (quotes == 0) {
+        std::copy(text.begin(), text.end(), d);
+        d += text.size();
+    } else {
+        for (const QChar c : text) {
+            *d++ = c;
+            if (c == u'\'')
+                *d++ = c;
+        }
+    }
+    *d = u'\'';
+    return true;
+}
+
 } // namespace
 
 bool isPlainIdentifier(const QString& name) {
@@ -158,7 +194,8 @@ QString quoted(const QString& text) {
 }
 
 void appendQuoted(QString& out, const QString& text) {
-    appendDelimited(out, text, u'\'', u'\'');
+    if (!appendQuotedText(out, text, false))
+        appendDelimited(out, text, u'\'', u'\'');
 }
 
 QString mysqlString(const QString& text) {
@@ -168,10 +205,8 @@ QString mysqlString(const QString& text) {
 }
 
 void appendMysqlString(QString& out, const QString& text) {
-    if (!text.contains(QChar(u'\0'))) {
-        appendQuoted(out, text);
+    if (appendQuotedText(out, text, false))
         return;
-    }
     out += QLatin1String("_utf8mb4 X'");
     appendHexDigits(out, text.toUtf8());
     out += u'\'';
@@ -190,10 +225,8 @@ void appendMssqlString(QString& out, const QString& text) {
 }
 
 void appendMssqlText(QString& out, const QString& text) {
-    if (!text.contains(QChar(u'\0'))) {
-        appendMssqlString(out, text);
+    if (appendQuotedText(out, text, true))
         return;
-    }
     QByteArray utf16le;
     utf16le.reserve(text.size() * 2);
     for (QChar c : text) {
