@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
-#include <QString>
+#include <QStringList>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -20,10 +19,6 @@ public:
         int native = 0;
         QString text;
     };
-
-    // The FreeTDS driver by its library path, so no registered driver name is needed.
-    static QString connectionString(int port, const QString& user, const QString& password,
-                                    const QString& database);
 
     OdbcClient();
     ~OdbcClient();
@@ -43,49 +38,29 @@ public:
         QString first() const;
     };
     Outcome run(const QString& sql);
-    bool prepare(const QString& sql);
-    bool execute();
-    // Binds one input parameter (1-based) as a client names it: its C type, SQL type, column
-    // size and decimal digits, and the value's bytes (a C struct, the characters), or nothing
-    // for NULL. The client keeps the bytes until it is destroyed.
-    void bind(int index, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits,
-              const std::optional<QByteArray>& value);
-    // SQLTables; an empty text is passed as a null pointer.
-    bool tables(const QString& catalog, const QString& schema, const QString& name,
-                const QString& type);
-    bool columns(const QString& table);
+    // SQLTables for these table types, every other argument a null pointer.
+    bool tables(const QString& types);
     // SQLCancel on the running statement: callable from another thread.
     bool cancel();
 
-    int columnCount();
-    QString columnName(int column);
     bool fetch();
-    qint64 rowCount();
     // One column of the current row as SQL_C_WCHAR, read in chunks; nothing for NULL.
     std::optional<QString> text(int column);
     // Every remaining row of the current result, each column as text ("NULL" for NULL).
     QList<QStringList> allRows();
 
-    // Diagnostics of the last call that failed or returned with information.
-    const QList<Diagnostic>& diagnostics() const { return diagnostics_; }
+    // "<state>/<native>: <text>" of each diagnostic of the last call that failed or informed.
     QString lastError() const;
-    QList<int> natives() const;
 
 private:
-    std::optional<QByteArray> data(int column, SQLSMALLINT cType);
+    int columnCount();
     bool check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle);
-    void collect(SQLSMALLINT type, SQLHANDLE handle);
 
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
     bool connected_ = false;
     QList<Diagnostic> diagnostics_;
-    struct Bound {
-        QByteArray data;
-        SQLLEN indicator = 0;
-    };
-    QList<Bound*> bound_;
 };
 
 } // namespace fq::test

@@ -1,11 +1,9 @@
 #include "TestServerProcess.h"
 
-#include "OdbcClient.h"
 #include "support/TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -17,34 +15,24 @@ TestServerProcess::~TestServerProcess() {
         stop();
 }
 
-QString TestServerProcess::logPath() const {
-    return dir_.filePath(QStringLiteral("statements.log"));
-}
-
 bool TestServerProcess::start(const QStringList& extraArguments) {
     port_ = unusedLoopbackPort();
     const QString ready = dir_.filePath(QStringLiteral("ready"));
-    const QString account =
-        QStringLiteral("%1:%2").arg(QString::fromLatin1(kUser), QString::fromUtf16(kPassword));
-    const QStringList arguments = QStringList{"--port",       QString::number(port_),
-                                              "--account",    account,
-                                              "--database",   databaseName,
-                                              "--log",        logPath(),
-                                              "--ready-file", ready} +
-                                  extraArguments;
+    const QString account = QString::fromLatin1(kUser) + u':' + QString::fromUtf16(kPassword);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The server ends with the test even when the test dies without cleaning up.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process_.start(QStringLiteral(TDS_TEST_SERVER_PATH), arguments);
-    if (!process_.waitForStarted(5000)) {
-        error_ = QStringLiteral("cannot start %1: %2")
-                     .arg(QStringLiteral(TDS_TEST_SERVER_PATH), process_.errorString());
-        return false;
-    }
+    process_.start(QStringLiteral(TDS_TEST_SERVER_PATH),
+                   QStringList{"--port", QString::number(port_), "--account", account, "--database",
+                               databaseName, "--log",
+                               dir_.filePath(QStringLiteral("statements.log")), "--ready-file",
+                               ready} +
+                       extraArguments);
     const QDeadlineTimer deadline(10000);
     while (!QFile::exists(ready)) {
         if (process_.state() == QProcess::NotRunning || deadline.hasExpired()) {
-            error_ = QStringLiteral("the server did not become ready (exit code %1)")
+            error_ = QStringLiteral("the server did not become ready (%1, exit code %2)")
+                         .arg(process_.errorString())
                          .arg(process_.exitCode());
             return false;
         }
@@ -67,22 +55,18 @@ bool TestServerProcess::stop() {
 
 QString TestServerProcess::connectionString(const QString& user, const QString& password,
                                             const QString& database) const {
-    return OdbcClient::connectionString(port_, user, password, database);
-}
-
-QString TestServerProcess::connectionString() const {
-    return connectionString(QString::fromLatin1(kUser), QString::fromUtf16(kPassword),
-                            QString::fromLatin1(kDatabase));
+    return QStringLiteral("Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;"
+                          "Server=127.0.0.1,%1;Database=%2;Uid=%3;Pwd={%4};")
+        .arg(port_)
+        .arg(database.isEmpty() ? databaseName : database, user,
+             QString(password).replace(u'}', QStringLiteral("}}")));
 }
 
 QStringList TestServerProcess::logLines() const {
-    QFile f(logPath());
+    QFile f(dir_.filePath(QStringLiteral("statements.log")));
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
 } // namespace fq::test

@@ -13,7 +13,6 @@ class TestServerProcess {
 public:
     static constexpr const char* kUser = "wire_user";
     static constexpr const char16_t* kPassword = u"Wire;S\u00e9cret1";
-    static constexpr const char* kDatabase = "wiredb";
 
     TestServerProcess() = default;
     ~TestServerProcess();
@@ -21,19 +20,19 @@ public:
     TestServerProcess& operator=(const TestServerProcess&) = delete;
 
     // The server's one database.
-    QString databaseName = QString::fromLatin1(kDatabase);
+    QString databaseName = QStringLiteral("wiredb");
     // Starts the server and waits for its ready file; false with the reason in error().
     bool start(const QStringList& extraArguments = {});
     // Sends SIGTERM and waits; true when the server ended by itself with status 0.
     bool stop();
 
     int port() const { return port_; }
-    QString logPath() const;
     QString error() const { return error_; }
-    QString connectionString(const QString& user, const QString& password,
-                             const QString& database) const;
-    // The first account on the database.
-    QString connectionString() const;
+    // Through the FreeTDS driver by its library path; the first account and the database unless
+    // given.
+    QString connectionString(const QString& user = QString::fromLatin1(kUser),
+                             const QString& password = QString::fromUtf16(kPassword),
+                             const QString& database = {}) const;
     // The statement log's lines so far.
     QStringList logLines() const;
 
