@@ -50,8 +50,7 @@ class TestWaiting : public QObject {
 private slots:
     void init();
     void cleanup();
-    void silentServerIsCutAtTheBound_data();
-    void silentServerIsCutAtTheBound();
+    void rowsBeingReadAreCutAtTheBound();
     void cancelCutsTheWaitingCall_data();
     void cancelCutsTheWaitingCall();
     void answeredCallsAreLeftAlone();
@@ -82,37 +81,22 @@ QString TestWaiting::newTable(Server server, int rows) {
     return name;
 }
 
-void TestWaiting::silentServerIsCutAtTheBound_data() {
-    QTest::addColumn<Server>("server");
-    QTest::addColumn<bool>("whileReading");
-    QTest::newRow("MySQL, an INSERT") << Server::MySQL << false;
-    QTest::newRow("SQL Server, an INSERT") << Server::MSSQL << false;
-    // FreeTDS hands out rows as they come; MariaDB's driver has them all before Execute returns.
-    // The 20 MB of rows are more than the sockets' buffers hold once the server has stopped.
-    QTest::newRow("SQL Server, rows being read") << Server::MSSQL << true;
-}
-
-void TestWaiting::silentServerIsCutAtTheBound() {
-    QFETCH(Server, server);
-    QFETCH(bool, whileReading);
-    const QString table = newTable(server, whileReading ? 20000 : 0);
-    Connection c = open(server);
-    std::optional<fq::odbc::Recordset> rs;
-    if (whileReading)
-        rs = c.Execute("SELECT * FROM " + table);
+// FreeTDS hands out rows as they come (MariaDB's driver has them all before Execute returns):
+// the 20 MB of rows are more than the sockets' buffers hold once the server has stopped. (A
+// statement cut at the bound is the stopped commands' test, on both servers.)
+void TestWaiting::rowsBeingReadAreCutAtTheBound() {
+    const QString table = newTable(Server::MSSQL, 20000);
+    Connection c = open(Server::MSSQL);
+    fq::odbc::Recordset rs = c.Execute("SELECT * FROM " + table);
     long long read = 0;
     std::optional<DbError> error;
     QElapsedTimer clock;
     {
-        fq::test::StoppedServer stopped(server);
+        fq::test::StoppedServer stopped(Server::MSSQL);
         clock.start();
         try {
-            if (whileReading) {
-                for (; !rs->Eof(); rs->MoveNext())
-                    ++read;
-            } else {
-                c.Execute("INSERT INTO " + table + " VALUES (1, 'x')");
-            }
+            for (; !rs.Eof(); rs.MoveNext())
+                ++read;
         } catch (const DbError& e) {
             error = e;
         }
@@ -122,12 +106,10 @@ void TestWaiting::silentServerIsCutAtTheBound() {
     QVERIFY(clock.elapsed() >= std::chrono::milliseconds(kAnswer).count() - 200);
     QVERIFY2(clock.elapsed() < std::chrono::milliseconds(kAnswer).count() + kSlackMs,
              qPrintable(QString::number(clock.elapsed())));
-    if (whileReading)
-        QVERIFY2(read < 20000, qPrintable(QString::number(read)));
+    QVERIFY2(read < 20000, qPrintable(QString::number(read)));
     // The cut connection stays cut; the server itself goes on serving new ones.
     QVERIFY_THROWS_EXCEPTION(DbError, c.Execute("SELECT 1"));
-    Connection again = open(server);
-    QCOMPARE(again.Execute("SELECT 42").Item(0).text(), QString("42"));
+    QCOMPARE(open(Server::MSSQL).Execute("SELECT 42").Item(0).text(), QString("42"));
 }
 
 void TestWaiting::cancelCutsTheWaitingCall_data() {
