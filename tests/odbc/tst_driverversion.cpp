@@ -14,7 +14,6 @@ private slots:
         QTest::newRow("3.1.15, Debian 12's") << "03.01.0015" << false;
         QTest::newRow("3.1.16") << "03.01.0016" << false;
         QTest::newRow("3.1.17, the first that streams") << "03.01.0017" << true;
-        QTest::newRow("3.1.20") << "03.01.0020" << true;
         QTest::newRow("3.2.0") << "03.02.0000" << true;
         QTest::newRow("3.0.9, an older minor with a larger patch") << "03.00.0099" << false;
         QTest::newRow("2.9.99") << "02.09.0099" << false;

@@ -36,22 +36,15 @@ Connection open(int cursorLocation = Connection::kUseServer) {
     return c;
 }
 
+// Text sent as UTF-8 bytes to MySQL, so that nothing on the way in can change it.
 QString textLiteral(const QString& s) {
-    return (kMSSQL ? "N'" : "'") + QString(s).replace("'", "''") + "'";
+    return kMSSQL ? "N'" + QString(s).replace("'", "''") + "'"
+                  : "CONVERT(X'" + QString::fromLatin1(s.toUtf8().toHex()) + "' USING utf8mb4)";
 }
 
 QString binaryLiteral(const QByteArray& b) {
     const QString hex = QString::fromLatin1(b.toHex());
     return kMSSQL ? "0x" + hex : "X'" + hex + "'";
-}
-
-QString describe(const Value& v) {
-    return v.isNull() ? QStringLiteral("NULL")
-           : v.kind() == Value::Kind::Binary
-               ? QStringLiteral("%1 bytes: %2")
-                     .arg(v.bytes().size())
-                     .arg(v.bytes().left(30).toHex())
-               : QStringLiteral("%1 characters: %2").arg(v.text().size()).arg(v.text().left(60));
 }
 
 } // namespace
@@ -106,10 +99,22 @@ private slots:
                 << "time(6)" << QStringLiteral("'-838:59:59.000001'")
                 << Value::fromText("-838:59:59.000001");
         }
-        for (const int before : {4093, 4094, 4095}) { // an emoji across the end of the first chunk
+        // An emoji across the end of the reader's first chunk; a U+FEFF that a UTF-8 decoder may
+        // take for a byte order mark and drop.
+        const QString longText = kMSSQL ? "nvarchar(max)" : "longtext";
+        for (const int before : {4093, 4094, 4095}) {
             const QString t = QString(before, u'a') + QString::fromUtf8("😀b");
             QTest::addRow("surrogate pair after %d characters", before)
-                << (kMSSQL ? "nvarchar(max)" : "longtext") << textLiteral(t) << Value::fromText(t);
+                << longText << textLiteral(t) << Value::fromText(t);
+        }
+        const QString bom(QChar(0xFEFF));
+        for (const QString& t : {bom + "abc", bom + bom + QString(u'\u20ac').repeated(3000)})
+            QTest::addRow("a leading U+FEFF in %d characters", static_cast<int>(t.size()))
+                << longText << textLiteral(t) << Value::fromText(t);
+        if (!kMSSQL) {
+            const QString split = QString(4094, u'a') + QString::fromUtf8("é") + bom;
+            QTest::newRow("U+FEFF after a character split between chunks")
+                << longText << textLiteral(split) << Value::fromText(split);
         }
         QTest::newRow("long binary over 100 KB")
             << (kMSSQL ? "varbinary(max)" : "longblob") << binaryLiteral(longBytes)
@@ -132,10 +137,9 @@ private slots:
             // Only a client-side cursor knows how many rows came back.
             QCOMPARE(rs.RecordCount(), cursor == Connection::kUseClient ? 1LL : -1LL);
             QVERIFY(!rs.Eof());
-            QVERIFY2(rs.Item(0) == expected, qPrintable("got " + describe(rs.Item(0)) +
-                                                        ", expected " + describe(expected)));
             // A double's text is its shortest round-trip form: equal texts are equal bits.
             QCOMPARE(rs.Item(0).text(), expected.text());
+            QVERIFY(rs.Item(0) == expected); // of the same kind: NULL is no empty text
             rs.MoveNext();
             QVERIFY(rs.Eof());
         }
