@@ -3,6 +3,8 @@
 #include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -96,6 +98,16 @@ void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
                                   : QStringLiteral("2.2250738585072014e-308")));
 }
 
+// A floating-point value as a quoted text in its shortest round-trip form ('0.1'), as
+// odbc::shortestDouble() writes it.
+void appendQuotedDouble(QString& out, double d) {
+    std::array<char, 64> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), d).ptr;
+    out += u'\'';
+    out += QLatin1StringView(digits.data(), end - digits.data());
+    out += u'\'';
+}
+
 // What differs between the two targets: how bytes and text are written.
 struct TargetForms {
     void (*binary)(QString&, const QByteArray&);
@@ -112,6 +124,8 @@ void appendLiteral(QString& out, const odbc::Value& value, ValueKind kind,
         forms.binary(out, value.bytes());
     else if (kind == ValueKind::Temporal)
         appendQuoted(out, paddedYear(value.text()));
+    else if (value.kind() == odbc::Value::Kind::Double)
+        appendQuotedDouble(out, value.toDouble());
     else
         forms.text(out, value.text());
 }
