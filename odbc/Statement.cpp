@@ -173,6 +173,7 @@ void Statement::openResult(bool buffered) {
 
 void Statement::describe(SQLSMALLINT columns) {
     reads_.clear();
+    mayNotFit_.clear();
     // How wide each column's values can be: characters of its text (bytes for binary
     // columns), 0 when the driver does not say or the column is long.
     std::vector<SQLULEN> widths;
@@ -194,6 +195,7 @@ void Statement::describe(SQLSMALLINT columns) {
         const bool isLong = type == SQL_LONGVARCHAR || type == SQL_WLONGVARCHAR ||
                             type == SQL_LONGVARBINARY || size == 0 || display == 0;
         widths.push_back(isLong ? 0 : std::max(size, static_cast<SQLULEN>(display)));
+        mayNotFit_.push_back(widths.back() == 0 || widths.back() >= kFirstChunk - 1);
         switch (type) {
         case SQL_BINARY:
         case SQL_VARBINARY:
@@ -469,6 +471,26 @@ void Statement::readValue(SQLUSMALLINT column, Read how, Value& value) {
 }
 
 void Statement::readText(SQLUSMALLINT column, Value& value) {
+    // FreeTDS drops a U+FEFF that begins a later piece of a value read in pieces (it takes it
+    // for a byte order mark). So for a column whose values may not fit the buffer, the value's
+    // length is asked first (a call with no room reads nothing) and the buffer made large
+    // enough for the value to come in one piece.
+    if (mayNotFit_[column - 1]) {
+        SQLLEN total = 0;
+        SQLWCHAR none = 0;
+        const SQLRETURN probe = SQLGetData(stmt_, column, SQL_C_WCHAR, &none, 0, &total);
+        if (!detail::succeeded(probe))
+            fail(probe, "SQLGetData");
+        if (total == SQL_NULL_DATA) {
+            value.setNull();
+            return;
+        }
+        if (probe == SQL_SUCCESS_WITH_INFO && total > 0) {
+            const auto units = static_cast<std::size_t>(total) / sizeof(SQLWCHAR) + 1;
+            if (units > textBuffer_.size())
+                textBuffer_.resize(std::min(units, kLargestChunk));
+        }
+    }
     QString text;
     SQLLEN length = 0;
     switch (readLong(stmt_, column, SQL_C_WCHAR, textBuffer_, true, text, length,

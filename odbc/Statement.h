@@ -76,6 +76,7 @@ private:
     std::shared_ptr<ConnectionHandle> connection_;
     SQLHSTMT stmt_ = nullptr;
     std::vector<Read> reads_;
+    std::vector<bool> mayNotFit_; // values that may be longer than the first chunk
     bool buffered_ = false;
     bool counted_ = false; // RecordCount known (the client cursor)
     // Buffered: every row and the current position. Streaming: the current row only.
