@@ -188,8 +188,8 @@ void Statement::describe(SQLSMALLINT columns) {
         if (!detail::succeeded(rc))
             fail(rc, "SQLDescribeColW");
         SQLLEN display = 0;
-        if (!detail::succeeded(SQLColAttributeW(stmt_, c, SQL_DESC_DISPLAY_SIZE, nullptr, 0,
-                                                nullptr, &display)) ||
+        if (!detail::succeeded(
+                SQLColAttributeW(stmt_, c, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display)) ||
             display < 0)
             display = 0;
         const bool isLong = type == SQL_LONGVARCHAR || type == SQL_WLONGVARCHAR ||
@@ -254,8 +254,8 @@ bool Statement::bindColumns(const std::vector<SQLULEN>& widths) {
     // Row-wise: each row holds every column's value and length, so that each driver steps from
     // row to row by the same size (MariaDB's steps over a float as if it were a double when
     // bound by column).
-    const SQLLEN rows = std::clamp<SQLLEN>(kBlockBytes / std::max<SQLLEN>(rowBytes, 1), 1,
-                                           kMostRowsInBlock);
+    const SQLLEN rows =
+        std::clamp<SQLLEN>(kBlockBytes / std::max<SQLLEN>(rowBytes, 1), 1, kMostRowsInBlock);
     constexpr std::size_t kAlign = alignof(SQLLEN);
     std::size_t at = 0;
     for (Binding& b : bindings) {
@@ -272,17 +272,16 @@ bool Statement::bindColumns(const std::vector<SQLULEN>& widths) {
     bool bound =
         detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE,
                                          reinterpret_cast<SQLPOINTER>(rowBytes_), 0)) &&
-        detail::succeeded(
-            SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
-                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0)) &&
+        detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)),
+                                         0)) &&
         detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0)) &&
         detail::succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0));
     for (std::size_t i = 0; bound && i < bindings.size(); ++i) {
         const Binding& b = bindings[i];
-        bound = detail::succeeded(
-            SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), b.cType,
-                       boundRows_.data() + b.valueAt, b.width,
-                       reinterpret_cast<SQLLEN*>(boundRows_.data() + b.lengthAt)));
+        bound = detail::succeeded(SQLBindCol(
+            stmt_, static_cast<SQLUSMALLINT>(i + 1), b.cType, boundRows_.data() + b.valueAt,
+            b.width, reinterpret_cast<SQLLEN*>(boundRows_.data() + b.lengthAt)));
     }
     bindings_ = std::move(bindings);
     if (!bound) {
@@ -333,9 +332,9 @@ bool Statement::fetchBoundRow(std::vector<Value>& row) {
             if (status == SQL_ROW_ERROR) {
                 // The driver's words for it were kept when the block was fetched.
                 DbError error = pendingError_ ? *pendingError_
-                                              : DbError(kGenericFailure, QStringLiteral("HY000"),
-                                                        0, QStringLiteral("The driver could not "
-                                                                          "read a row."));
+                                              : DbError(kGenericFailure, QStringLiteral("HY000"), 0,
+                                                        QStringLiteral("The driver could not "
+                                                                       "read a row."));
                 pendingError_.reset();
                 rowsFetched_ = 0;
                 throw error;
