@@ -1,6 +1,6 @@
 #include "support/Servers.h"
 
-#include "odbc/Connection.h"
+#include "commands/SendTables.h"
 #include "odbc/DbError.h"
 #include "odbc/Recordset.h"
 #include "settings/SettingsStore.h"
@@ -25,18 +25,6 @@ namespace {
 QString logPath(Server server) {
     return localServerValue(server == Server::MySQL ? QStringLiteral("MYSQL_GENERAL_LOG")
                                                     : QStringLiteral("MSSQL_STATEMENT_LOG"));
-}
-
-odbc::Connection open(Server server) {
-    const sql::ConnectionSettings s = localServers();
-    odbc::Connection c;
-    if (server == Server::MySQL) {
-        c.Open(sql::MySQLConnectionStringCommandOrder(s));
-        c.Execute(sql::mysqlSessionSetup());
-    } else {
-        c.Open(sql::MSSQLConnectionString(s));
-    }
-    return c;
 }
 
 // MariaDB's general log: "[yymmdd hh:mm:ss]\t\t    <id> <Command>\t<argument>", a statement that
@@ -207,8 +195,20 @@ QStringList statementsOf(const QList<Session>& sessions) {
     return out;
 }
 
+odbc::Connection connection(Server server) {
+    const sql::ConnectionSettings s = localServers();
+    odbc::Connection c;
+    if (server == Server::MySQL) {
+        c.Open(sql::MySQLConnectionStringCommandOrder(s));
+        c.Execute(sql::mysqlSessionSetup());
+    } else {
+        c.Open(sql::MSSQLConnectionString(s));
+    }
+    return c;
+}
+
 void exec(Server server, const QStringList& statements) {
-    odbc::Connection c = open(server);
+    odbc::Connection c = connection(server);
     for (const QString& s : statements)
         c.Execute(s);
 }
@@ -218,50 +218,38 @@ void dropIfExists(Server server, const QString& table) {
         exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
 }
 
-QList<QStringList> textRows(Server server, const QString& table) {
-    odbc::Connection c = open(server);
-    QList<QStringList> out;
-    const QString query =
-        QStringLiteral("SELECT * FROM ") + delimited(server, table) + QStringLiteral(" ORDER BY 1");
-    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
-        QStringList row;
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            const odbc::Value& v = rs.Item(i);
-            row << (v.isNull() ? QStringLiteral("<NULL>")
-                    : v.kind() == odbc::Value::Kind::Binary
-                        ? QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper())
-                        : v.text());
-        }
-        out << row;
-    }
-    return out;
+QString shown(const odbc::Value& v) {
+    if (v.isNull())
+        return QStringLiteral("<NULL>");
+    if (v.kind() == odbc::Value::Kind::Binary)
+        return QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper());
+    return v.text();
 }
 
-QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst) {
-    odbc::Connection c = open(server);
-    QString query = QStringLiteral("SELECT * FROM ") + delimited(server, table);
-    if (orderByFirst)
-        query += QStringLiteral(" ORDER BY 1");
-    QList<QList<odbc::Value>> out;
-    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
-        QList<odbc::Value> row;
+QList<QStringList> textRows(Server server, const QString& table, const QString& orderBy) {
+    odbc::Connection c = connection(server);
+    QList<QStringList> out;
+    for (odbc::Recordset rs = c.Execute(
+             QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(delimited(server, table), orderBy));
+         !rs.Eof(); rs.MoveNext()) {
+        QStringList row;
         for (int i = 0; i < rs.FieldCount(); ++i)
-            row << rs.Item(i);
+            row << shown(rs.Item(i));
         out << row;
     }
     return out;
 }
 
 long long count(Server server, const QString& table) {
-    odbc::Connection c = open(server);
-    return c.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
+    return connection(server)
+        .Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
         .Item(0)
         .text()
         .toLongLong();
 }
 
 QStringList tables(Server server) {
-    return open(server).catalogTables();
+    return connection(server).catalogTables();
 }
 
 bool rootSql(const QString& sql) {
@@ -354,6 +342,10 @@ QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>
 
 QString delimited(Server server, const QString& name) {
     return server == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
+}
+
+void Way::send(const commands::CommandContext& ctx) const {
+    toMySql ? commands::SendTablesToMySQL(ctx) : commands::SendTablesToMSSQL(ctx);
 }
 
 QStringList selectedOf(const ui::TableList& list) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/CommandContext.h"
+#include "odbc/Connection.h"
 #include "odbc/Value.h"
 #include "sql/Server.h"
 #include "support/MemoryTableList.h"
@@ -71,14 +72,15 @@ QString mysqlEstimate(const QString& table);
 
 // Set-up and checks on a local server through the program's own database component; MySQL
 // connections run with backslashes as plain characters. A failure throws odbc::DbError.
+odbc::Connection connection(Server server);
 void exec(Server server, const QStringList& statements);
 void dropIfExists(Server server, const QString& table);
-// Every row as texts, ordered by the first column: NULL as "<NULL>", bytes as "0x" and their
-// hexadecimal digits (0x00FF), everything else as the driver gives it.
-QList<QStringList> textRows(Server server, const QString& table);
-// Every row as the program's reader gives it, ordered by the first column (or as the server
-// returns them), and the number of rows.
-QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst = true);
+// A value as the tests compare it: NULL as "<NULL>", bytes as "0x" and their hexadecimal digits
+// (0x00FF), everything else as the driver gives it.
+QString shown(const odbc::Value& v);
+// Every row as shown() texts, ordered by the columns given.
+QList<QStringList> textRows(Server server, const QString& table,
+                            const QString& orderBy = QStringLiteral("1"));
 long long count(Server server, const QString& table);
 QStringList tables(Server server);
 // Statements run as root through the local MariaDB's socket; false and a warning with the
@@ -132,6 +134,17 @@ QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>
 // The name as a server delimits it: `name` on MySQL, [name] on SQL Server.
 QString delimited(Server server, const QString& name);
 
+// One direction of a copy.
+struct Way {
+    bool toMySql = true;
+    Server source() const { return toMySql ? Server::MSSQL : Server::MySQL; }
+    Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
+    QString sourceName() const { return toMySql ? "SQL Server" : "MySQL"; }
+    QString targetName() const { return toMySql ? "MySQL" : "SQL Server"; }
+    void send(const commands::CommandContext& ctx) const;
+};
+
 } // namespace fq::test
 
 Q_DECLARE_METATYPE(fq::Server)
+Q_DECLARE_METATYPE(fq::test::Way)
