@@ -4,11 +4,10 @@
 // reading seam, so that the tables stay small.
 #include "commands/SendTables.h"
 #include "commands/SourceRows.h"
-#include "odbc/Connection.h"
-#include "sql/ConnectionStrings.h"
 #include "sql/Statements.h"
 #include "support/Servers.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace fq;
@@ -28,35 +27,11 @@ const QString kIsolation = QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEA
 const QString kSnapshot = QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT");
 const QString kCommit = QStringLiteral("COMMIT");
 
-// Pages of `rows` rows for every base table, for as long as it lives.
-class SmallPages {
-public:
-    explicit SmallPages(long long rows, long long largeTable = 0)
-        : before_(commands::pagedReading()) {
-        commands::setPagedReading({largeTable, rows});
-    }
-    ~SmallPages() { commands::setPagedReading(before_); }
-    SmallPages(const SmallPages&) = delete;
-    SmallPages& operator=(const SmallPages&) = delete;
-
-private:
-    commands::PagedReading before_;
-};
-
-odbc::Connection openMySql() {
-    odbc::Connection c;
-    c.Open(sql::MySQLConnectionStringCommandOrder(test::localServers()));
-    c.Execute(sql::mysqlSessionSetup());
-    return c;
-}
-
-// A value as the tests compare it: NULL, bytes in hexadecimal, or the text.
-QString shown(const odbc::Value& v) {
-    if (v.isNull())
-        return QStringLiteral("<NULL>");
-    if (v.kind() == odbc::Value::Kind::Binary)
-        return QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper());
-    return v.text();
+// Pages of `rows` rows for every base table, until the guard goes.
+auto smallPages(long long rows, long long largeTable = 0) {
+    const commands::PagedReading before = commands::pagedReading();
+    commands::setPagedReading({largeTable, rows});
+    return qScopeGuard([before] { commands::setPagedReading(before); });
 }
 
 // Every row the reader gives, in its order.
@@ -65,25 +40,10 @@ QList<QStringList> readAll(commands::SourceRows& rows) {
     for (; !rows.Eof(); rows.MoveNext()) {
         QStringList row;
         for (int i = 0; i < rows.FieldCount(); ++i)
-            row << shown(rows.Item(i));
+            row << test::shown(rows.Item(i));
         out << row;
     }
     rows.Close();
-    return out;
-}
-
-// The table's rows as MySQL orders them by the columns given, read whole.
-QList<QStringList> ordered(const QString& table, const QString& orderBy) {
-    odbc::Connection c = openMySql();
-    QList<QStringList> out;
-    for (odbc::Recordset rs =
-             c.Execute(QStringLiteral("SELECT * FROM `%1` ORDER BY %2").arg(table, orderBy));
-         !rs.Eof(); rs.MoveNext()) {
-        QStringList row;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            row << shown(rs.Item(i));
-        out << row;
-    }
     return out;
 }
 
@@ -101,11 +61,6 @@ private slots:
         QTest::addColumn<QString>("columns");
         QTest::addColumn<QStringList>("values"); // one row each, in SQL
         QTest::addColumn<QString>("orderBy");
-        QTest::newRow("int primary key, rows not in key order")
-            << "id int PRIMARY KEY, v varchar(20)"
-            << QStringList{"(5, 'five')", "(-3, NULL)",  "(1, 'it''s')",       "(2, '')",
-                           "(4, 'x')",    "(0, 'zero')", "(2147483647, 'max')"}
-            << "id";
         QTest::newRow("bigint past a double's integers")
             << "id bigint PRIMARY KEY, v int"
             << QStringList{"(9007199254740993, 1)",     "(9007199254740992, 2)",
@@ -159,12 +114,12 @@ private slots:
         test::exec(Server::MySQL,
                    {QStringLiteral("CREATE TABLE `%1` (%2)").arg(name, columns),
                     QStringLiteral("INSERT INTO `%1` VALUES %2").arg(name, values.join(", "))});
-        const SmallPages pages(2);
-        odbc::Connection c = openMySql();
+        const auto pages = smallPages(2);
+        odbc::Connection c = test::connection(Server::MySQL);
         QVERIFY(!c.streamsResults());
         commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 0);
         QVERIFY(rows.paged());
-        QCOMPARE(readAll(rows), ordered(name, orderBy));
+        QCOMPARE(readAll(rows), test::textRows(Server::MySQL, name, orderBy));
     }
 
     // A copy of a table larger than a page: every row arrives once, and MySQL's log shows the
@@ -198,7 +153,7 @@ private slots:
                          .arg(i % 3 == 0 ? QStringLiteral("NULL")
                                          : QStringLiteral("'row %1 it''s'").arg(i));
         test::exec(Server::MySQL, setup);
-        const SmallPages small(4);
+        const auto small = smallPages(4);
         test::TestWindow w;
         test::fillList(w.mysqlList, {name}, {name}, name);
         test::ServerLog log(Server::MySQL);
@@ -221,27 +176,27 @@ private slots:
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<long long>("largeTable");
         QTest::addColumn<QStringList>("statements");
-        const QStringList rowsOfT{"INSERT INTO `%1` VALUES(1, 'a'), (2, 'b'), (3, 'c')"};
-        QTest::newRow("no key") << (QStringList{"CREATE TABLE `%1` (id int, v varchar(5))"} +
-                                    rowsOfT)
-                                << 0LL << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
+        const QString rowsOfT = "INSERT INTO `%1` VALUES(1, 'a'), (2, 'b'), (3, 'c')";
+        const QStringList whole{kEstimate, kKeys, "SELECT * FROM %1"};
+        QTest::newRow("no key") << QStringList{"CREATE TABLE `%1` (id int, v varchar(5))", rowsOfT}
+                                << 0LL << whole;
         QTest::newRow("only a nullable unique key")
-            << (QStringList{"CREATE TABLE `%1` (id int UNIQUE, v varchar(5))"} + rowsOfT) << 0LL
-            << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
+            << QStringList{"CREATE TABLE `%1` (id int UNIQUE, v varchar(5))", rowsOfT} << 0LL
+            << whole;
         QTest::newRow("a double primary key")
-            << (QStringList{"CREATE TABLE `%1` (id double PRIMARY KEY, v varchar(5))"} + rowsOfT)
-            << 0LL << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
+            << QStringList{"CREATE TABLE `%1` (id double PRIMARY KEY, v varchar(5))", rowsOfT}
+            << 0LL << whole;
         QTest::newRow("a key on a prefix")
-            << (QStringList{"CREATE TABLE `%1` (id int, v varchar(5) NOT NULL, UNIQUE (v(2)))"} +
-                rowsOfT)
-            << 0LL << QStringList{kEstimate, kKeys, "SELECT * FROM %1"};
+            << QStringList{"CREATE TABLE `%1` (id int, v varchar(5) NOT NULL, UNIQUE (v(2)))",
+                           rowsOfT}
+            << 0LL << whole;
         QTest::newRow("a view")
             << QStringList{"CREATE TABLE `%1_base` (id int PRIMARY KEY, v varchar(5))",
-                           "INSERT INTO `%1_base` VALUES(1, 'a'), (2, 'b'), (3, 'c')",
+                           QString(rowsOfT).replace("%1", "%1_base"),
                            "CREATE VIEW `%1` AS SELECT * FROM `%1_base`"}
             << 0LL << QStringList{kEstimate, "SELECT * FROM %1"};
         QTest::newRow("smaller than large")
-            << (QStringList{"CREATE TABLE `%1` (id int PRIMARY KEY, v varchar(5))"} + rowsOfT)
+            << QStringList{"CREATE TABLE `%1` (id int PRIMARY KEY, v varchar(5))", rowsOfT}
             << 1000000LL << QStringList{kEstimate, "SELECT * FROM %1"};
     }
     void readWhole() {
@@ -252,7 +207,7 @@ private slots:
         const QString name = scratch.name(QStringLiteral("whole"));
         scratch.keep(name + QStringLiteral("_base"));
         test::exec(Server::MySQL, replaced(setup, {{"%1", name}}));
-        const SmallPages small(2, largeTable);
+        const auto small = smallPages(2, largeTable);
         test::TestWindow w;
         test::fillList(w.mysqlList, {name}, {name}, name);
         test::ServerLog log(Server::MySQL);
@@ -280,14 +235,14 @@ private slots:
         for (int i = 1; i <= 9; ++i)
             setup << QStringLiteral("INSERT INTO `%1` VALUES(%2, 'v%2')").arg(name).arg(i);
         test::exec(Server::MySQL, setup);
-        const QList<QStringList> before = ordered(name, QStringLiteral("id"));
+        const QList<QStringList> before = test::textRows(Server::MySQL, name);
 
-        const SmallPages pages(2);
-        odbc::Connection c = openMySql();
+        const auto pages = smallPages(2);
+        odbc::Connection c = test::connection(Server::MySQL);
         commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 9);
         QList<QStringList> read;
         for (int i = 0; i < 3; ++i, rows.MoveNext())
-            read << QStringList{rows.Item(0).text(), shown(rows.Item(1))};
+            read << QStringList{rows.Item(0).text(), test::shown(rows.Item(1))};
         test::exec(Server::MySQL,
                    {QStringLiteral("DELETE FROM `%1` WHERE id = 7").arg(name),
                     QStringLiteral("INSERT INTO `%1` VALUES(100, 'new')").arg(name),
