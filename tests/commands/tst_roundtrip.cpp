@@ -108,14 +108,13 @@ private slots:
             << QList<QStringList>{
                    {"-9999999999999999999999999999.9999999999", "-" + nines, "999.99"},
                    {"0.0000000001", "0." + QString(29, u'0') + "1", "0.00"}};
-        // A float arrives as the same float: its exact value reads as a double's text.
-        QTest::newRow("from MySQL: floating point")
-            << my << "f float, d double"
-            << QStringList{"-1.5e-30, -2.2250738585072014e-308", "3e38, 1.7976931348623157e308",
-                           "1.1, 0.30000000000000004"}
-            << QList<QStringList>{{"-1.5000000047566153e-30", "-2.2250738585072014e-308"},
-                                  {"3.0000000054977558e+38", "1.7976931348623157e+308"},
-                                  {"1.100000023841858", "0.30000000000000004"}};
+        QTest::newRow("from MySQL: double precision")
+            << my << "d double"
+            << QStringList{"-2.2250738585072014e-308", "1.7976931348623157e308",
+                           "0.30000000000000004"}
+            << QList<QStringList>{{"-2.2250738585072014e-308"},
+                                  {"1.7976931348623157e+308"},
+                                  {"0.30000000000000004"}};
         // Single precision, bit for bit: the extremes, both zeros (MySQL keeps no sign of a
         // zero), the smallest normal values and values with no short decimal form, each written
         // as the shortest text of its exact value.
@@ -186,18 +185,6 @@ private slots:
                                    "2000-01-01 00:00:00.000001", "1901"},
                                   {"9999-12-31", "23:59:59.999999", "9999-12-31 23:59:59.999999",
                                    "2038-01-19 03:14:07.999999", "2155"}};
-        // Real dates only, the far ones included, arrive without a word (FreeTDS reads a year
-        // below 1000 without its leading zeros).
-        QTest::newRow("from MySQL: real dates only")
-            << my << "d date, dt datetime(6)"
-            << QStringList{"'0001-01-01', '0001-01-01 00:00:00'",
-                           "'9999-12-31', '9999-12-31 23:59:59.999999'",
-                           "'2000-02-29', '2024-02-29 23:59:59'",
-                           "'1900-02-28', '1900-03-01 00:00:00.000001'"}
-            << QList<QStringList>{{"1-01-01", "1-01-01 00:00:00.000000"},
-                                  {"9999-12-31", "9999-12-31 23:59:59.999999"},
-                                  {"2000-02-29", "2024-02-29 23:59:59.000000"},
-                                  {"1900-02-28", "1900-03-01 00:00:00.000001"}};
         QTest::newRow("from MySQL: geometry as its bytes")
             << my << "g geometry" << QStringList{"ST_GeomFromText('POINT(1 2)')"}
             << QList<QStringList>{{"0x000000000101000000000000000000F03F0000000000000040"}};
@@ -219,11 +206,9 @@ private slots:
                    {"-9999999999999999999999999999.9999999999", "-99999.99999",
                     "-922337203685477.5808", "-214748.3648"},
                    {"0.0000000001", "0.00001", "922337203685477.5807", "214748.3647"}};
-        QTest::newRow("from SQL Server: floating point")
-            << ms << "fl float, re real"
-            << QStringList{"-1.7976931348623157e308, -3.4e38", "0.30000000000000004, 1.1"}
-            << QList<QStringList>{{"-1.7976931348623157e+308", "-3.3999999521443642e+38"},
-                                  {"0.30000000000000004", "1.100000023841858"}};
+        QTest::newRow("from SQL Server: double precision")
+            << ms << "fl float" << QStringList{"-1.7976931348623157e308", "0.30000000000000004"}
+            << QList<QStringList>{{"-1.7976931348623157e+308"}, {"0.30000000000000004"}};
         QTest::newRow("from SQL Server: code page text")
             << ms << "ch char(10), vc varchar(100), tx text"
             << QStringList{QString::fromUtf8(
@@ -303,19 +288,9 @@ private slots:
         for (const auto& box : std::as_const(w.dialogs.shown))
             QFAIL(qPrintable(box.prompt));
 
-        QList<QStringList> rows = test::textRows(target, name);
-        QCOMPARE(rows.size(), arrived.size());
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            QCOMPARE(rows[r].takeFirst(), QString::number(r + 1));
-            QCOMPARE(rows[r].size(), arrived[r].size());
-            for (qsizetype c = 0; c < rows[r].size(); ++c) {
-                if (rows[r][c] != arrived[r][c])
-                    QFAIL(qPrintable(QStringLiteral("row %1, column %2: expected %3, got %4")
-                                         .arg(r + 1)
-                                         .arg(columns.split(u',').value(c).trimmed(),
-                                              arrived[r][c].left(100), rows[r][c].left(100))));
-            }
-        }
+        for (qsizetype r = 0; r < arrived.size(); ++r)
+            arrived[r].prepend(QString::number(r + 1));
+        QCOMPARE(test::textRows(target, name), arrived);
     }
 
     // MySQL dates that are not calendar dates, copied to SQL Server: they arrive as NULL, the
@@ -444,9 +419,6 @@ void TestRoundTrip::named_data() {
         << Server::MySQL << 1292
         << "Incorrect date value: '2024-02-29' for column `fernquill`.`t`.`d` at row 1"
         << QStringList{"d='2024-02-29'"};
-    QTest::newRow("MySQL words without a column name nothing")
-        << Server::MySQL << 1366 << "Incorrect string value: '\\xED\\xA0\\x80' at row 1"
-        << QStringList{};
     QTest::newRow("MySQL names no column by its type")
         << Server::MySQL << 1292 << "Incorrect datetime value" << QStringList{};
     QTest::newRow("SQL Server truncation names its column")
@@ -474,10 +446,6 @@ void TestRoundTrip::named_data() {
     QTest::newRow("SQL Server conversion error naming its target type")
         << Server::MSSQL << 8114 << "Error converting data type varchar to real."
         << QStringList{"r='1e+39'"};
-    QTest::newRow("SQL Server conversion to int names the int column")
-        << Server::MSSQL << 245
-        << "Conversion failed when converting the varchar value 'x' to data type int."
-        << QStringList{"id='3'"};
     QTest::newRow("SQL Server words that name neither")
         << Server::MSSQL << 8152 << "String or binary data would be truncated." << QStringList{};
     QTest::newRow("SQL Server type that no column has")
