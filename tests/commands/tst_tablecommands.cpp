@@ -146,8 +146,6 @@ private slots:
         // Row name, old name, new name, rename statement, drop statement; an injection row has
         // the bystanders x, y and z.
         const char* const mysql[][5] = {
-            {"reserved words", "order", "select", "RENAME TABLE `order` TO `select`",
-             "DROP TABLE `select`"},
             {"outside ASCII", "café{u}", "thé{u}", "RENAME TABLE `café{u}` TO `thé{u}`",
              "DROP TABLE `thé{u}`"},
             {"backtick injection", "x{u}`; DROP TABLE `y{u}", "z{u}`; DROP TABLE `y{u}",
@@ -155,8 +153,6 @@ private slots:
              "DROP TABLE `z{u}``; DROP TABLE ``y{u}`"}};
         const char* const mssql[][5] = {
             {"dot", "a.b{u}", "c.d{u}", "sp_rename '[a.b{u}]', 'c.d{u}'", "DROP TABLE [c.d{u}];"},
-            {"reserved words", "order", "select", "sp_rename '[order]', 'select'",
-             "DROP TABLE [select];"},
             {"outside ASCII", "café{u}", "thé{u}", "sp_rename N'[café{u}]', N'thé{u}'",
              "DROP TABLE [thé{u}];"},
             {"bracket injection", "x{u}]; DROP TABLE [y{u}", "z{u}]; DROP TABLE [y{u}",
@@ -193,8 +189,6 @@ private slots:
         test::Scratch scratch;
         for (const QString& n : bystanders + QStringList{oldName, newName})
             scratch.keep(n);
-        test::dropIfExists(server, oldName); // "order" and "select" are not unique to the run
-        test::dropIfExists(server, newName);
         createTables(server, bystanders + QStringList{oldName});
         test::ServerLog log(server);
 
