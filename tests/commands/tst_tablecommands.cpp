@@ -269,8 +269,6 @@ private slots:
                 << QStringList{renameOf(s, "%b", "%n")} << all;
             QTest::addRow("%s: drop, login refused", on) << s << Command::Drop << 1 << "%c"
                                                          << "%l" << QStringList() << all;
-            QTest::addRow("%s: rename, login refused", on) << s << Command::Rename << 1 << "%b"
-                                                           << "%l" << QStringList() << all;
         }
         // Any other refusal of the drop keeps the entry.
         QTest::newRow("MySQL: drop, a table referenced by a foreign key")
@@ -279,9 +277,6 @@ private slots:
         // The MySQL driver takes no port in SERVER=: nothing listening is tried on SQL Server.
         QTest::newRow("SQL Server: drop, nothing listening")
             << Server::MSSQL << Command::Drop << 2 << "%c"
-            << "Unable to connect" << QStringList() << all;
-        QTest::newRow("SQL Server: rename, nothing listening")
-            << Server::MSSQL << Command::Rename << 2 << "%b"
             << "Unable to connect" << QStringList() << all;
     }
 
