@@ -53,30 +53,6 @@ class TestSendTables : public QObject {
     Q_OBJECT
 
 private slots:
-    // A current item but nothing selected: both connections are opened and closed, and nothing
-    // is sent but the MySQL session's set-up.
-    void currentItemWithoutSelection_data() { addWays(); }
-    void currentItemWithoutSelection() {
-        QFETCH(Way, way);
-        test::TestWindow w;
-        fillList(w.list(way.source()), {QStringLiteral("t1")}, {}, QStringLiteral("t1"));
-        test::ServerLog mysql(Server::MySQL);
-        test::ServerLog mssql(Server::MSSQL);
-        way.send(w.context());
-
-        QVERIFY(w.dialogs.shown.isEmpty());
-        QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
-        QCOMPARE(w.settingsReads, 1);
-        QCOMPARE(entriesOf(w.list(way.target())), QStringList());
-        const auto opened = [](const test::ServerLog& log, const QStringList& statements) {
-            const auto sessions = log.sessions();
-            return sessions.size() == 1 && sessions[0].closed &&
-                   sessions[0].statements == statements;
-        };
-        QTRY_VERIFY(opened(mysql, {kSessionSetup}));
-        QTRY_VERIFY(opened(mssql, {}));
-    }
-
     // The statements each server receives, written out, and what arrives. "%1" is the table's
     // name, "%2" the same name in capitals.
     void copies_data() {

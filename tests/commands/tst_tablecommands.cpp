@@ -65,7 +65,7 @@ class TableCommandsTest : public QObject {
 private slots:
     // Without a current item every command says so and does nothing else; a rename needs exactly
     // one selected entry and a name; a drop of nothing shows only the hourglass. None of them
-    // builds a connection string.
+    // builds a connection string but a copy of nothing, which connects and sends nothing.
     void checksBeforeTouchingAServer_data() {
         QTest::addColumn<Command>("command");
         QTest::addColumn<Server>("server");
@@ -86,6 +86,9 @@ private slots:
             QTest::addRow("%s: send, no current item", on)
                 << Command::Send << s << QStringList{"t2"} << false << "x"
                 << QStringList{kSelectTable} << untouched;
+            QTest::addRow("%s: send, nothing selected", on)
+                << Command::Send << s << QStringList() << true << "x" << QStringList()
+                << QList<int>{ui::kPointerArrow, ui::kPointerHourglass, ui::kPointerArrow};
             QTest::addRow("%s: drop, nothing selected", on)
                 << Command::Drop << s << QStringList() << true << "x" << QStringList()
                 << QList<int>{ui::kPointerArrow, ui::kPointerHourglass, afterDrop(s)};
@@ -130,7 +133,9 @@ private slots:
         QCOMPARE(w.pointer.history, pointer);
         QCOMPARE(entriesOf(w.list(server)), names);
         QCOMPARE(selectedOf(w.list(server)), selected);
-        QCOMPARE(w.settingsReads, 0);
+        QCOMPARE(w.settingsReads, command == Command::Send && current ? 1 : 0);
+        QCOMPARE(entriesOf(w.list(server == Server::MySQL ? Server::MSSQL : Server::MySQL)),
+                 QStringList());
     }
 
     // Each name reaches the server as itself: renamed (the new name takes its sorted place), then
