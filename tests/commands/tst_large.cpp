@@ -5,7 +5,6 @@
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
 #include "ui/Pointer.h"
-#include "ui/Progress.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -125,17 +124,12 @@ private slots:
         w.settings.msServer = address;
         test::fillList(w.mssqlList, {name}, {name}, name);
         test::ServerLog mysql(Server::MySQL);
-        struct Killer final : ui::Progress {
-            pid_t pid;
-            explicit Killer(pid_t p) : pid(p) {}
-            void beginTable(int, int, const QString&, long long) override {}
-            bool update(long long done) override {
-                if (done == 200)
-                    ::kill(pid, SIGKILL);
-                return true;
-            }
-            bool cancelled() const override { return false; }
-        } killer(static_cast<pid_t>(server.processId()));
+        test::HookedProgress killer;
+        killer.onUpdate = [pid = static_cast<pid_t>(server.processId())](long long done) {
+            if (done == 200)
+                ::kill(pid, SIGKILL);
+            return true;
+        };
         auto ctx = w.context();
         ctx.progress = &killer;
         commands::SendTablesToMySQL(ctx);

@@ -345,6 +345,18 @@ QString delimited(Server server, const QString& name) {
     return server == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
 }
 
+void HookedProgress::beginTable(int, int, const QString&, long long estimate) {
+    estimates << estimate;
+    if (onBeginTable)
+        onBeginTable();
+}
+
+bool HookedProgress::update(long long done) {
+    updates << done;
+    stopped = stopped || (onUpdate && !onUpdate(done));
+    return !stopped;
+}
+
 void Way::send(const commands::CommandContext& ctx) const {
     toMySql ? commands::SendTablesToMySQL(ctx) : commands::SendTablesToMSSQL(ctx);
 }

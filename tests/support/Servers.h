@@ -5,12 +5,15 @@
 #include "odbc/Value.h"
 #include "sql/Server.h"
 #include "support/TestSupport.h"
+#include "ui/Progress.h"
 #include "ui/TableList.h"
 
 #include <QList>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace fq::settings {
 class SettingsStore;
@@ -157,6 +160,20 @@ QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>
 
 // The name as a server delimits it: `name` on MySQL, [name] on SQL Server.
 QString delimited(Server server, const QString& name);
+
+// Progress that runs hooks at chosen moments of a copy, on the copy's own thread, and keeps the
+// estimates and counts it was given.
+struct HookedProgress final : ui::Progress {
+    std::function<void()> onBeginTable;
+    std::function<bool(long long)> onUpdate; // false: cancel
+    QList<long long> estimates;
+    QList<long long> updates;
+    bool stopped = false;
+
+    void beginTable(int, int, const QString&, long long estimate) override;
+    bool update(long long done) override;
+    bool cancelled() const override { return stopped; }
+};
 
 // One direction of a copy.
 struct Way {
