@@ -1,5 +1,4 @@
 // Tables past any 16-bit row counter, and a SQL Server that goes away in the middle of a copy.
-// (A server that refuses a row while rows are written is in the copy tests.)
 #include "commands/SendTables.h"
 #include "odbc/Connection.h"
 #include "sql/ConnectionStrings.h"
@@ -66,7 +65,6 @@ private slots:
         QTest::newRow("SQL Server to MySQL") << Server::MSSQL;
     }
 
-    // Every row arrives, value by value.
     void hundredThousandRows() {
         QFETCH(Server, source);
         const bool fromMySql = source == Server::MySQL;

@@ -1,8 +1,5 @@
-// The limits of a MySQL target. InnoDB keeps a row on its page: SQL Server tables too wide for
-// that as they are copy with every value, the widest short columns becoming text or blob, and a
-// table that fits keeps its columns; the rule's count is checked against MariaDB's own. MySQL
-// closes the connection on a statement longer than its max_allowed_packet allows, so a copy sends
-// a row up to that size and stops before a larger one, saying why and what helps.
+// The limits of a MySQL target: tables too wide for an InnoDB row, whose widest short columns
+// become text or blob, and statements longer than max_allowed_packet, which a copy does not send.
 #include "commands/SendTables.h"
 #include "odbc/DbError.h"
 #include "sql/SqlText.h"
@@ -156,8 +153,6 @@ void TestMySqlLimits::wideTableCopies() {
     QCOMPARE(arrived, expected);
 }
 
-// Each shape of value at the longest statement the server takes (max_allowed_packet - 2 bytes)
-// and past it.
 void TestMySqlLimits::largeValue_data() {
     QTest::addColumn<Shape>("shape");
     QTest::addColumn<long long>("over");
@@ -169,8 +164,8 @@ void TestMySqlLimits::largeValue_data() {
     QTest::newRow("binary, two bytes more") << Shape::Binary << 2LL;
 }
 
-// Row 2's value makes its INSERT (as the copy writes it) the given size; the copy sends rows up
-// to the limit and stops before a larger one, saying why and what helps.
+// Row 2's value makes its INSERT the longest statement the server takes (max_allowed_packet - 2
+// bytes) or longer; the copy sends rows up to it and stops before a longer one.
 void TestMySqlLimits::largeValue() {
     QFETCH(Shape, shape);
     QFETCH(long long, over);
@@ -294,9 +289,7 @@ void TestMySqlLimits::innodbRule_data() {
         << times(998, ms("bigint")) << page16k << QStringList(998, "bigint");
     QTest::newRow("64 KB pages: 40 nvarchar(60) stay")
         << times(40, ms("nvarchar", 60)) << MysqlRowRules{65536, 4} << QStringList(40, v60);
-    // MySQL's 65,535-byte row limit for a whole table: wide character and binary columns that
-    // together pass it give way to mediumtext or longblob, widest first, and the rest keep their
-    // types.
+    // MySQL's 65,535-byte row limit: the widest give way to mediumtext or longblob first.
     // 4 bytes a character: varchar(16383) is 65,534 bytes with its length, plus a null byte.
     QTest::newRow("exactly at the limit") << QList<MssqlColumn>{ms("nvarchar", 16383)} << page16k
                                           << QStringList{"varchar(16383)" + u8};

@@ -1,7 +1,5 @@
-// A large MySQL table read in pages along a key, inside one snapshot: every row exactly once,
-// whatever the key's type, its values and the table's changes meanwhile; tables without such a
-// key, views and small tables read whole with the one SELECT. Pages of a few rows through the
-// reading seam, so that the tables stay small.
+// A large MySQL table read in pages along a key, inside one snapshot, pages of a few rows set
+// through the reading seam so that the tables stay small.
 #include "commands/SendTables.h"
 #include "commands/SourceRows.h"
 #include "sql/Statements.h"
@@ -122,11 +120,8 @@ private slots:
         QCOMPARE(readAll(rows), test::textRows(Server::MySQL, name, orderBy));
     }
 
-    // A copy reading pages of 4: MySQL's log shows the pages, each after the last key of the one
-    // before, inside one snapshot, and with a row count a multiple of the page one more page
-    // that finds nothing. Read whole, with the one SELECT: a table without a unique NOT NULL key
-    // of a type to page along, a key on a prefix of a column, a view, a table smaller than
-    // "large". Every row arrives once.
+    // A copy reading pages of 4 inside one snapshot, each after the last key of the one before;
+    // or whole: no unique NOT NULL key of a type to page along, a view, a small table.
     void copyReadsPages_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<long long>("largeTable");
@@ -192,10 +187,8 @@ private slots:
                           {{"%1", name}}));
     }
 
-    // The pages read the table as it was when the first was read, whatever another session
-    // changes meanwhile: a row deleted ahead is still read, one inserted ahead is not, an update
-    // ahead is read with its old value, and a row moved from behind the reader to ahead of it
-    // by a change of its key is read once.
+    // The pages read the table as it was at the first, whatever another session deletes,
+    // inserts, updates or moves ahead of the reader meanwhile.
     void pagesReadOneSnapshot() {
         test::Scratch scratch;
         const QString name = scratch.name(QStringLiteral("snap"));

@@ -1,6 +1,5 @@
-// Every family of column types of each server copied to the other one: what arrives is compared
-// with the values written here, so a type that loses or changes a value on the way is caught; and
-// what a copy says of values it cannot carry as they are.
+// Every family of column types copied both ways, compared with the values written here, and what
+// a copy says of values it cannot carry as they are.
 #include "commands/RefusedValues.h"
 #include "commands/SendTables.h"
 #include "sql/SqlText.h"
@@ -63,8 +62,7 @@ class TestRoundTrip : public QObject {
     Q_OBJECT
 
 private slots:
-    // One table per family on the source: an id, then the columns; each row of values is one
-    // row. What arrives on the other server is read back as text (NULL as <NULL>, bytes as 0x..).
+    // One table per family on the source: an id, then the columns.
     void valuesArriveAsTheyLeft_data() {
         QTest::addColumn<Server>("source");
         QTest::addColumn<QString>("columns");
@@ -272,14 +270,10 @@ private slots:
         QCOMPARE(test::textRows(target, name), arrived);
     }
 
-    // MySQL dates that are not calendar dates, copied to SQL Server: they arrive as NULL, the
-    // copy goes on, and the user is told once, at the end, which values were not carried as
-    // dates.
+    // MySQL dates that are not calendar dates arrive on SQL Server as NULL, and the user is told.
     void oddDatesArriveAsNull();
     void failureStillTellsOfNulls();
-    // Which values of a refused row a copy's message names, from the servers' own words: the
-    // column the words name, or for SQL Server's conversion errors the columns of the type they
-    // name, and never a column the words do not point at.
+    // Which values of a refused row a copy's message names, from the servers' words.
     void named_data();
     void named();
     void longValuesAreCut();

@@ -218,10 +218,9 @@ private slots:
             QVERIFY(test::tables(s).contains(bystander));
     }
 
-    // A copy that a server refuses stops there with one message naming the table and the step;
-    // what was done stands: a table copied before is listed, a created table is listed with the
-    // rows that arrived, and a table above in the list is never reached. "%b" is the table that
-    // fails, "%c" one copied before it.
+    // A refused copy stops with one message naming the table and the step; a table copied before
+    // ("%c") is listed, the failing one ("%b") with the rows that arrived, and one above never
+    // reached.
     void stopsWhereAServerRefuses_data() {
         QTest::addColumn<Way>("way");
         QTest::addColumn<QStringList>("sourceSql");

@@ -1,7 +1,5 @@
-// How the commands stop other than by a refusal, against MariaDB and the SQL Server test double:
-// a copy cancelled after a row, rows that go missing on the target, and a server that stops
-// answering (SIGSTOP) during a copy, a drop, a rename, a listing, a Test Connection and a probe.
-// The waits are bounded at 2 s here (the program waits 15 s for a login, 60 s for an answer).
+// How the commands stop other than by a refusal: a copy cancelled or losing rows, and a server
+// stopped (SIGSTOP) during every command. The waits are bounded at 2 s here.
 #include "commands/DropTables.h"
 #include "commands/Listing.h"
 #include "commands/Probes.h"
@@ -26,8 +24,7 @@ using test::fillList;
 namespace {
 
 constexpr auto kBound = 2s;
-// Room beyond the bound for a loaded machine: the check is that the message comes within the
-// bound, not how fast.
+// Room beyond the bound for a loaded machine.
 constexpr qint64 kWithinBoundMs = 2000 + 10000;
 
 // A table of `rows` numbered rows (id 1..rows) on the server.
@@ -199,8 +196,8 @@ void TestStopping::commandsWithAStoppedServer_data() {
     }
 }
 
-// The command gives its message within the bound and leaves the list as the server has it;
-// once the server goes on, the same command works.
+// The message comes within the bound, the list stays as the server has it, and once the server
+// goes on the same command works.
 void TestStopping::commandsWithAStoppedServer() {
     QFETCH(Server, server);
     QFETCH(int, command);
@@ -235,7 +232,6 @@ void TestStopping::commandsWithAStoppedServer() {
         run(w);
         QVERIFY2(clock.elapsed() < kWithinBoundMs, qPrintable(QString::number(clock.elapsed())));
     }
-    // One box with the server's or the driver's words after the message, its codes as details.
     const auto& box = w.dialogs.shown.last();
     QVERIFY2(box.prompt.startsWith(said) && box.prompt.size() > said.size() + 2,
              qPrintable(box.prompt));

@@ -1,5 +1,5 @@
-// Dropping and renaming tables on both servers, with each server's own log as the witness of what
-// was sent, and the checks every table manager command makes before it touches a server.
+// Dropping and renaming tables, with each server's log as the witness, and the checks every
+// command makes before it touches a server.
 #include "commands/DropTables.h"
 #include "commands/RenameTable.h"
 #include "commands/SendTables.h"
@@ -245,11 +245,9 @@ private slots:
         QCOMPARE(test::tables(Server::MSSQL).count(name), 1);
     }
 
-    // A table gone behind the list's back, a refused login, nothing listening: the command stops
-    // at the first table that fails, with one box naming it and the server's or the driver's
-    // words. What was dropped stays dropped, the rest of the list stays as it was, every
-    // connection is released and the pointer comes back. The list holds %a, %b and %c; a drop
-    // has all three selected, a rename %b, to be named %n; %l is a login the server refuses.
+    // The command stops at the first table that fails, with one box naming it and the server's
+    // words; what was dropped stays dropped, the rest of the list stays. The list holds %a, %b
+    // and %c; a drop has all three selected, a rename %b, to be named %n; %l is a refused login.
     void stopsAtTheFirstFailure_data() {
         QTest::addColumn<Server>("server");
         QTest::addColumn<Command>("command");
