@@ -330,31 +330,21 @@ void TestMySqlLimits::innodbRule() {
 // fits, on both sides of each boundary.
 void TestMySqlLimits::countMatchesTheServer_data() {
     QTest::addColumn<QStringList>("types");
-    const std::pair<int, QString> rows[] = {{33, v60},
-                                            {34, v60},
-                                            {40, "char(50)"},
-                                            {41, "char(50)"},
-                                            {32, "varchar(63)" + u8},
-                                            {33, "varchar(63)" + u8},
-                                            {31, "binary(255)"},
-                                            {32, "binary(255)"},
-                                            {40, "varbinary(200)"},
-                                            {41, "varbinary(200)"},
-                                            {383, "text"},
-                                            {384, "blob"},
-                                            {997, "bigint"},
-                                            {998, "bigint"},
-                                            {1000, "int"}};
-    for (const auto& [n, type] : rows)
-        QTest::addRow("%d %s", n, qPrintable(type)) << QStringList(n, type);
+    const QString boundaries = "33 %1|40 char(50)|32 varchar(63)%2|31 binary(255)|"
+                               "40 varbinary(200)|383 text|997 bigint|1000 int";
+    for (const QString& row : boundaries.arg(v60, u8).split(u'|')) {
+        const QString type = row.section(u' ', 1);
+        for (const int n : {row.section(u' ', 0, 0).toInt(), row.section(u' ', 0, 0).toInt() + 1})
+            QTest::addRow("%d %s", n, qPrintable(type)) << QStringList(n, type);
+    }
     // 8,116 bytes; with one bigint exactly the largest row (8,125), with two over it.
     const QStringList mixed =
-        QStringList(32, v60) + QStringList{"decimal(19,4)",    "datetime(6)", "datetime(3)",
-                                           "datetime",         "time(6)",     "date",
-                                           "double",           "float",       "tinyint(1)",
-                                           "tinyint unsigned", "smallint",    "binary(8)",
-                                           "char(33)",         "varchar(34)", "longtext" + u8,
-                                           "mediumblob"};
+        QStringList(32, v60) +
+        QStringLiteral("decimal(19,4)|datetime(6)|datetime(3)|datetime|time(6)|date|double|float|"
+                       "tinyint(1)|tinyint unsigned|smallint|binary(8)|char(33)|varchar(34)|"
+                       "longtext%1|mediumblob")
+            .arg(u8)
+            .split(u'|');
     QTest::newRow("mixed types") << mixed;
     QTest::newRow("mixed types and a bigint") << mixed + QStringList{"bigint"};
     QTest::newRow("mixed types and two bigint") << mixed + QStringList{"bigint", "bigint"};

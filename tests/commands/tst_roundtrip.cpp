@@ -100,18 +100,12 @@ private slots:
         // Single precision, bit for bit: the extremes, both zeros (MySQL keeps no sign of a
         // zero), the smallest normal values and values with no short decimal form, each written
         // as the shortest text of its exact value.
-        const QStringList floats{"0",
-                                 "-0",
-                                 "3.4028234663852886e+38",
-                                 "-3.4028234663852886e+38",
-                                 "1.1754943508222875e-38",
-                                 "-1.1754943508222875e-38",
-                                 "1.175494490952134e-38",
-                                 "3.4028232635611926e+38",
-                                 "0.10000000149011612",
-                                 "0.3333333432674408",
-                                 "16777218",
-                                 "1234.5670166015625"};
+        const QStringList floats =
+            QStringLiteral("0 -0 3.4028234663852886e+38 -3.4028234663852886e+38 "
+                           "1.1754943508222875e-38 -1.1754943508222875e-38 1.175494490952134e-38 "
+                           "3.4028232635611926e+38 0.10000000149011612 0.3333333432674408 "
+                           "16777218 1234.5670166015625")
+                .split(u' ');
         QList<QStringList> floatsArrived;
         for (const QString& f : floats)
             floatsArrived << QStringList{f == u"-0" ? QStringLiteral("0") : f};
