@@ -295,12 +295,8 @@ QString Scratch::name(const QString& prefix) {
 }
 
 void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s) {
-    const std::pair<const char*, const QString*> values[] = {
-        {"MyServer", &s.myServer},     {"MyUser", &s.myUser},        {"MyPassword", &s.myPassword},
-        {"MyDatabase", &s.myDatabase}, {"MSServer", &s.msServer},    {"MSUser", &s.msUser},
-        {"MSPassword", &s.msPassword}, {"MSDatabase", &s.msDatabase}};
-    for (const auto& [key, value] : values)
-        store.Write(QString::fromLatin1(key), *value);
+    for (const auto& [key, field] : kSettingsKeys)
+        store.Write(QString::fromLatin1(key), s.*field);
 }
 
 commands::CommandContext TestWindow::context() {
