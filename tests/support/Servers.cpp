@@ -1,12 +1,13 @@
 #include "support/Servers.h"
 
-#include "odbc/Connection.h"
+#include "commands/SendTables.h"
 #include "odbc/DbError.h"
 #include "odbc/Recordset.h"
 #include "settings/SettingsStore.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
+#include "ui/SortedPlace.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -25,18 +26,6 @@ namespace {
 QString logPath(Server server) {
     return localServerValue(server == Server::MySQL ? QStringLiteral("MYSQL_GENERAL_LOG")
                                                     : QStringLiteral("MSSQL_STATEMENT_LOG"));
-}
-
-odbc::Connection open(Server server) {
-    const sql::ConnectionSettings s = localServers();
-    odbc::Connection c;
-    if (server == Server::MySQL) {
-        c.Open(sql::MySQLConnectionStringCommandOrder(s));
-        c.Execute(sql::mysqlSessionSetup());
-    } else {
-        c.Open(sql::MSSQLConnectionString(s));
-    }
-    return c;
 }
 
 // MariaDB's general log: "[yymmdd hh:mm:ss]\t\t    <id> <Command>\t<argument>", a statement that
@@ -207,8 +196,20 @@ QStringList statementsOf(const QList<Session>& sessions) {
     return out;
 }
 
+odbc::Connection connection(Server server) {
+    const sql::ConnectionSettings s = localServers();
+    odbc::Connection c;
+    if (server == Server::MySQL) {
+        c.Open(sql::MySQLConnectionStringCommandOrder(s));
+        c.Execute(sql::mysqlSessionSetup());
+    } else {
+        c.Open(sql::MSSQLConnectionString(s));
+    }
+    return c;
+}
+
 void exec(Server server, const QStringList& statements) {
-    odbc::Connection c = open(server);
+    odbc::Connection c = connection(server);
     for (const QString& s : statements)
         c.Execute(s);
 }
@@ -218,50 +219,38 @@ void dropIfExists(Server server, const QString& table) {
         exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
 }
 
-QList<QStringList> textRows(Server server, const QString& table) {
-    odbc::Connection c = open(server);
-    QList<QStringList> out;
-    const QString query =
-        QStringLiteral("SELECT * FROM ") + delimited(server, table) + QStringLiteral(" ORDER BY 1");
-    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
-        QStringList row;
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            const odbc::Value& v = rs.Item(i);
-            row << (v.isNull() ? QStringLiteral("<NULL>")
-                    : v.kind() == odbc::Value::Kind::Binary
-                        ? QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper())
-                        : v.text());
-        }
-        out << row;
-    }
-    return out;
+QString shown(const odbc::Value& v) {
+    if (v.isNull())
+        return QStringLiteral("<NULL>");
+    if (v.kind() == odbc::Value::Kind::Binary)
+        return QStringLiteral("0x") + QString::fromLatin1(v.bytes().toHex().toUpper());
+    return v.text();
 }
 
-QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst) {
-    odbc::Connection c = open(server);
-    QString query = QStringLiteral("SELECT * FROM ") + delimited(server, table);
-    if (orderByFirst)
-        query += QStringLiteral(" ORDER BY 1");
-    QList<QList<odbc::Value>> out;
-    for (odbc::Recordset rs = c.Execute(query); !rs.Eof(); rs.MoveNext()) {
-        QList<odbc::Value> row;
+QList<QStringList> textRows(Server server, const QString& table, const QString& orderBy) {
+    odbc::Connection c = connection(server);
+    QList<QStringList> out;
+    for (odbc::Recordset rs = c.Execute(
+             QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(delimited(server, table), orderBy));
+         !rs.Eof(); rs.MoveNext()) {
+        QStringList row;
         for (int i = 0; i < rs.FieldCount(); ++i)
-            row << rs.Item(i);
+            row << shown(rs.Item(i));
         out << row;
     }
     return out;
 }
 
 long long count(Server server, const QString& table) {
-    odbc::Connection c = open(server);
-    return c.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
+    return connection(server)
+        .Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
         .Item(0)
         .text()
         .toLongLong();
 }
 
 QStringList tables(Server server) {
-    return open(server).catalogTables();
+    return connection(server).catalogTables();
 }
 
 bool rootSql(const QString& sql) {
@@ -306,12 +295,8 @@ QString Scratch::name(const QString& prefix) {
 }
 
 void storeSettings(settings::SettingsStore& store, const sql::ConnectionSettings& s) {
-    const std::pair<const char*, const QString*> values[] = {
-        {"MyServer", &s.myServer},     {"MyUser", &s.myUser},        {"MyPassword", &s.myPassword},
-        {"MyDatabase", &s.myDatabase}, {"MSServer", &s.msServer},    {"MSUser", &s.msUser},
-        {"MSPassword", &s.msPassword}, {"MSDatabase", &s.msDatabase}};
-    for (const auto& [key, value] : values)
-        store.Write(QString::fromLatin1(key), *value);
+    for (const auto& [key, field] : kSettingsKeys)
+        store.Write(QString::fromLatin1(key), s.*field);
 }
 
 commands::CommandContext TestWindow::context() {
@@ -356,6 +341,22 @@ QString delimited(Server server, const QString& name) {
     return server == Server::MySQL ? sql::backticked(name) : sql::bracketed(name);
 }
 
+void HookedProgress::beginTable(int, int, const QString&, long long estimate) {
+    estimates << estimate;
+    if (onBeginTable)
+        onBeginTable();
+}
+
+bool HookedProgress::update(long long done) {
+    updates << done;
+    stopped = stopped || (onUpdate && !onUpdate(done));
+    return !stopped;
+}
+
+void Way::send(const commands::CommandContext& ctx) const {
+    toMySql ? commands::SendTablesToMySQL(ctx) : commands::SendTablesToMSSQL(ctx);
+}
+
 QStringList selectedOf(const ui::TableList& list) {
     QStringList out;
     for (int i = 0; i < list.ListCount(); ++i) {
@@ -363,6 +364,22 @@ QStringList selectedOf(const ui::TableList& list) {
             out << list.List(i);
     }
     return out;
+}
+
+void MemoryTableList::AddItem(const QString& entry) {
+    const int at = ui::sortedPlace(
+        ListCount(), [this](int i) { return entries_.at(i).text; }, entry);
+    entries_.insert(at, Entry{entry, false});
+    if (current_ >= at)
+        ++current_;
+}
+
+void MemoryTableList::RemoveItem(int index) {
+    entries_.removeAt(index);
+    if (current_ == index)
+        current_ = -1;
+    else if (current_ > index)
+        --current_;
 }
 
 } // namespace fq::test

@@ -1,15 +1,19 @@
 #pragma once
 
 #include "commands/CommandContext.h"
+#include "odbc/Connection.h"
 #include "odbc/Value.h"
 #include "sql/Server.h"
-#include "support/MemoryTableList.h"
 #include "support/TestSupport.h"
+#include "ui/Progress.h"
+#include "ui/TableList.h"
 
 #include <QList>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace fq::settings {
 class SettingsStore;
@@ -19,6 +23,30 @@ class SettingsStore;
 // the witnesses of what was sent, set-up and checks on the servers, and the table manager as the
 // commands see it.
 namespace fq::test {
+
+// A TableList without a widget: the same sorting, selection and current-item rules as the
+// window's lists. Removing an entry clears the current item when it stood on that entry and
+// moves it up when it stood below.
+class MemoryTableList final : public ui::TableList {
+public:
+    int ListCount() const override { return static_cast<int>(entries_.size()); }
+    QString List(int index) const override { return entries_.at(index).text; }
+    bool Selected(int index) const override { return entries_.at(index).selected; }
+    void SetSelected(int index, bool selected) override { entries_[index].selected = selected; }
+    int ListIndex() const override { return current_; }
+    void SetListIndex(int index) override { current_ = index < ListCount() ? qMax(index, -1) : -1; }
+    void Clear() override { entries_.clear(), current_ = -1; }
+    void AddItem(const QString& entry) override;
+    void RemoveItem(int index) override;
+
+private:
+    struct Entry {
+        QString text;
+        bool selected = false;
+    };
+    QList<Entry> entries_;
+    int current_ = -1;
+};
 
 // One connection as the server's own log tells it.
 struct Session {
@@ -71,14 +99,15 @@ QString mysqlEstimate(const QString& table);
 
 // Set-up and checks on a local server through the program's own database component; MySQL
 // connections run with backslashes as plain characters. A failure throws odbc::DbError.
+odbc::Connection connection(Server server);
 void exec(Server server, const QStringList& statements);
 void dropIfExists(Server server, const QString& table);
-// Every row as texts, ordered by the first column: NULL as "<NULL>", bytes as "0x" and their
-// hexadecimal digits (0x00FF), everything else as the driver gives it.
-QList<QStringList> textRows(Server server, const QString& table);
-// Every row as the program's reader gives it, ordered by the first column (or as the server
-// returns them), and the number of rows.
-QList<QList<odbc::Value>> rows(Server server, const QString& table, bool orderByFirst = true);
+// A value as the tests compare it: NULL as "<NULL>", bytes as "0x" and their hexadecimal digits
+// (0x00FF), everything else as the driver gives it.
+QString shown(const odbc::Value& v);
+// Every row as shown() texts, ordered by the columns given.
+QList<QStringList> textRows(Server server, const QString& table,
+                            const QString& orderBy = QStringLiteral("1"));
 long long count(Server server, const QString& table);
 QStringList tables(Server server);
 // Statements run as root through the local MariaDB's socket; false and a warning with the
@@ -132,6 +161,31 @@ QStringList replaced(QStringList texts, const QList<std::pair<QString, QString>>
 // The name as a server delimits it: `name` on MySQL, [name] on SQL Server.
 QString delimited(Server server, const QString& name);
 
+// Progress that runs hooks at chosen moments of a copy, on the copy's own thread, and keeps the
+// estimates and counts it was given.
+struct HookedProgress final : ui::Progress {
+    std::function<void()> onBeginTable;
+    std::function<bool(long long)> onUpdate; // false: cancel
+    QList<long long> estimates;
+    QList<long long> updates;
+    bool stopped = false;
+
+    void beginTable(int, int, const QString&, long long estimate) override;
+    bool update(long long done) override;
+    bool cancelled() const override { return stopped; }
+};
+
+// One direction of a copy.
+struct Way {
+    bool toMySql = true;
+    Server source() const { return toMySql ? Server::MSSQL : Server::MySQL; }
+    Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
+    QString sourceName() const { return toMySql ? "SQL Server" : "MySQL"; }
+    QString targetName() const { return toMySql ? "MySQL" : "SQL Server"; }
+    void send(const commands::CommandContext& ctx) const;
+};
+
 } // namespace fq::test
 
 Q_DECLARE_METATYPE(fq::Server)
+Q_DECLARE_METATYPE(fq::test::Way)

@@ -50,17 +50,21 @@ const QHash<QString, QString>& envValues() {
 
 } // namespace
 
+const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8] = {
+    {"MyServer", &sql::ConnectionSettings::myServer},
+    {"MyUser", &sql::ConnectionSettings::myUser},
+    {"MyPassword", &sql::ConnectionSettings::myPassword},
+    {"MyDatabase", &sql::ConnectionSettings::myDatabase},
+    {"MSServer", &sql::ConnectionSettings::msServer},
+    {"MSUser", &sql::ConnectionSettings::msUser},
+    {"MSPassword", &sql::ConnectionSettings::msPassword},
+    {"MSDatabase", &sql::ConnectionSettings::msDatabase}};
+
 sql::ConnectionSettings localServers() {
     const auto& v = envValues();
     sql::ConnectionSettings s;
-    s.myServer = v.value(QStringLiteral("MyServer"));
-    s.myUser = v.value(QStringLiteral("MyUser"));
-    s.myPassword = v.value(QStringLiteral("MyPassword"));
-    s.myDatabase = v.value(QStringLiteral("MyDatabase"));
-    s.msServer = v.value(QStringLiteral("MSServer"));
-    s.msUser = v.value(QStringLiteral("MSUser"));
-    s.msPassword = v.value(QStringLiteral("MSPassword"));
-    s.msDatabase = v.value(QStringLiteral("MSDatabase"));
+    for (const auto& [key, field] : kSettingsKeys)
+        s.*field = v.value(QString::fromLatin1(key));
     return s;
 }
 

@@ -15,6 +15,8 @@ namespace fq::test {
 // ($FERNQUILL_LOCAL_SERVERS, shell syntax: MyServer='127.0.0.1' ...). Aborts the test run with a
 // clear message when the file is missing: tests that need servers never pass without them.
 sql::ConnectionSettings localServers();
+// The eight settings keys and the fields they fill.
+extern const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8];
 // Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
 QString localServerValue(const QString& name);
 
