@@ -1,63 +1,162 @@
-// The two windows. Against the local MariaDB and the SQL Server test double: which window the
-// user sees at start-up and on "OK", the probes and Test Connection with the servers' codes, both
-// listings and their connection, and which command each button of the table manager runs, with
-// the servers' own logs as witnesses. Without servers: the hover rules, the boxes' write-through,
-// the selection buttons, the program's hand pointer, closing, and the look of every pop-up button.
+// The two windows, against the local MariaDB and the SQL Server test double with their own logs
+// as witnesses: which window the user sees at start-up and on "OK", the probes and Test
+// Connection, both listings and their connection, which command each button runs; on the worker
+// thread, driven through the real widgets, the progress window and its Cancel, clicks and keys
+// made during a command, the overwrite question, closing during a copy, and a listing that
+// stalls. Without servers: the hover rules, the boxes' write-through, the selection buttons, the
+// program's hand pointer, closing, and the look of every pop-up button.
+#include "app/CommandRunner.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "odbc/Connection.h"
+#include "odbc/Waiting.h"
 #include "settings/SettingsStore.h"
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
+#include "support/StoppedServer.h"
 #include "ui/qt/PopupButton.h"
+#include "ui/qt/ProgressWindow.h"
 #include "ui/qt/QtTableList.h"
 #include "ui/qt/Twips.h"
-#include "ui/qt/WindowServices.h"
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 #include <functional>
+#include <memory>
 
 using namespace fq;
+using namespace std::chrono_literals;
 using fq::app::Form1;
 using fq::app::Form2;
 using fq::ui::qt::PopupButton;
+using fq::ui::qt::ProgressWindow;
+using fq::ui::qt::QtTableList;
 using Change = std::function<void(sql::ConnectionSettings&)>;
-
-Q_DECLARE_METATYPE(Change)
 
 namespace {
 
 const QString kAdvice =
     QStringLiteral("Please check server, username, password, database with your administrator. "
                    "For help, write to support@fernquill.example.");
+// Where the program's hand pointer file lies.
+const QString kAppFolder = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../app/cursors");
+
+// One direction of a copy, with the buttons and lists of the table manager it uses.
+struct Way {
+    bool toMySql;
+    Server source() const { return toMySql ? Server::MSSQL : Server::MySQL; }
+    Server target() const { return toMySql ? Server::MySQL : Server::MSSQL; }
+    const char* send() const { return toMySql ? "Check3" : "Check4"; }
+    const char* deselectSource() const { return toMySql ? "Check9" : "Check11"; }
+    const char* deleteOnTarget() const { return toMySql ? "Check5" : "Check1"; }
+    QtTableList& sourceList(Form2& f) const { return toMySql ? f.mssqlList() : f.mysqlList(); }
+    QtTableList& targetList(Form2& f) const { return toMySql ? f.mysqlList() : f.mssqlList(); }
+};
+
+// A table of `rows` numbered rows on the server.
+void createNumbered(Server s, const QString& name, int rows) {
+    const QString table = test::delimited(s, name);
+    QStringList statements{QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(table)};
+    if (s == Server::MySQL && rows > 0)
+        statements << QStringLiteral("INSERT INTO %1 SELECT seq, CONCAT('row ', seq) FROM "
+                                     "seq_1_to_%2")
+                          .arg(table)
+                          .arg(rows);
+    for (int i = 1; s == Server::MSSQL && i <= rows; i += 500) {
+        QStringList values;
+        for (int j = i; j < std::min(rows + 1, i + 500); ++j)
+            values << QStringLiteral("(%1, 'row %1')").arg(j);
+        statements << QStringLiteral("INSERT INTO %1 VALUES %2").arg(table, values.join(u", "));
+    }
+    test::exec(s, statements);
+}
+
+// Boxes answered from a queue, each noted with the thread that showed it and the table
+// manager's pointer at that moment.
+class NotingDialogs final : public ui::Dialogs {
+public:
+    test::FakeDialogs fake;
+    QList<const QThread*> threads;
+    QList<int> pointers;
+    const ui::Pointer* pointer = nullptr;
+
+    int MsgBox(const QString& prompt, int style, const QString& title,
+               const QString& detail) override {
+        note();
+        return fake.MsgBox(prompt, style, title, detail);
+    }
+    QString InputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override {
+        note();
+        return fake.InputBox(prompt, title, defaultText);
+    }
+
+private:
+    void note() {
+        threads << QThread::currentThread();
+        pointers << (pointer != nullptr ? pointer->MousePointer() : -1);
+    }
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void press(QWidget& window, const char* button) {
+    auto* b = window.findChild<PopupButton*>(QString::fromLatin1(button));
+    QVERIFY(b != nullptr);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
 
 // Both windows with a settings store of their own; form2 is a table manager that is never loaded.
 struct Program {
     QTemporaryDir dir;
     settings::SettingsStore store{dir.path()};
-    test::FakeDialogs dialogs;
-    Form1 form1{store, dialogs, dir.path()};
-    Form2 form2{form1, dialogs, dir.path()};
+    NotingDialogs dialogs;
+    QList<test::FakeDialogs::Box>& shown = dialogs.fake.shown;
+    Form1 form1{store, dialogs, kAppFolder};
+    Form2 form2{form1, dialogs, kAppFolder};
 
     void start(const sql::ConnectionSettings& stored) {
         test::storeSettings(store, stored);
         form1.Load();
+        if (manager() != nullptr)
+            dialogs.pointer = &manager()->pointer();
     }
     Form2* manager() const { return form1.tableManager(); }
+    app::CommandRunner& runner() { return form1.runner(); }
     QLineEdit* box(int i) { return form1.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i)); }
     bool onSetup() const { return form1.isVisible() && manager() == nullptr; }
+    // Presses the way's send button with the one table selected and current on the source, and
+    // runs `during` every 50 ms on the window's thread while the copy runs.
+    void copy(const Way& way, const QString& name, const std::function<void()>& during) {
+        QtTableList& source = way.sourceList(*manager());
+        test::fillList(source, test::entriesOf(source), {name}, name);
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (runner().busy())
+                during();
+        });
+        timer.start(50);
+        press(*manager(), way.send());
+    }
 };
-
-void press(QWidget& window, const QString& button) {
-    auto* b = window.findChild<PopupButton*>(button);
-    QVERIFY(b != nullptr);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
 
 // The width the start-up gives the setup window in every case (6495 twips, frame included),
 // within a pixel.
@@ -68,26 +167,20 @@ void verifyFinalWidth(const Form1& f) {
     QVERIFY2(std::abs(twips - 6495) <= 1440.0 / dpi, qPrintable(QString::number(twips)));
 }
 
-// Moves the mouse onto each named control in turn (the window itself for "window") and returns
-// the window's pointer after each move.
-QList<int> hoverOver(QWidget& window, const ui::Pointer& pointer, const QStringList& names) {
+// Moves the mouse onto each named control in turn (the window itself for "window"), each reached
+// from `from` unless it is empty, and returns the window's pointer after each.
+QList<int> hover(QWidget& window, const ui::Pointer& pointer, const QString& from,
+                 const QStringList& names) {
     QList<int> seen;
     for (const QString& name : names) {
-        QWidget* w = name == u"window" ? &window : window.findChild<QWidget*>(name);
-        if (auto* list = qobject_cast<ui::qt::QtTableList*>(w))
-            w = list->viewport(); // where the entries are
-        QTest::mouseMove(w, QPoint(2, 2));
+        for (const QString& n : from.isEmpty() ? QStringList{name} : QStringList{from, name}) {
+            QWidget* w = n == u"window" ? &window : window.findChild<QWidget*>(n);
+            if (auto* list = qobject_cast<QtTableList*>(w))
+                w = list->viewport(); // where the entries are
+            QTest::mouseMove(w, QPoint(2, 2));
+        }
         seen << pointer.MousePointer();
     }
-    return seen;
-}
-
-// The pointer seen over each control, each reached from `from`.
-QList<int> hoverFrom(QWidget& window, const ui::Pointer& pointer, const QString& from,
-                     const QStringList& names) {
-    QList<int> seen;
-    for (const QString& name : names)
-        seen << hoverOver(window, pointer, {from, name}).last();
     return seen;
 }
 
@@ -100,7 +193,10 @@ QStringList numbered(const QString& prefix, int count) {
 
 } // namespace
 
-class StartupTest : public QObject {
+Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(Way)
+
+class WindowsTest : public QObject {
     Q_OBJECT
 
 private:
@@ -147,7 +243,10 @@ private slots:
                           .arg(noPassword_, listed_));
     }
 
-    // An empty store: eight empty boxes, no probe, nothing written back.
+    void cleanup() { QVERIFY(QApplication::activeModalWidget() == nullptr); }
+
+    // An empty store: eight empty boxes, no probe, nothing written back. Closing the setup
+    // window ends the program: the table manager goes too.
     void emptyStoreShowsTheSetupWindow() {
         test::ServerLog mysql(Server::MySQL);
         test::ServerLog mssql(Server::MSSQL);
@@ -159,6 +258,9 @@ private slots:
         verifyFinalWidth(p.form1);
         QVERIFY(mysql.sessions().isEmpty() && mssql.sessions().isEmpty());
         QVERIFY(!QFile::exists(p.store.location()));
+        p.form2.show();
+        p.form1.close();
+        QVERIFY(!p.form1.isVisible() && !p.form2.isVisible());
     }
 
     // Settings that work: the table manager instead of the setup window, its lists as the servers
@@ -185,7 +287,7 @@ private slots:
             Form2* manager = p.manager();
             QVERIFY(manager != nullptr && manager->isVisible() && !p.form1.isVisible());
             QCOMPARE(manager->windowTitle(), QStringLiteral("Fernquill"));
-            QVERIFY(p.dialogs.shown.isEmpty());
+            QVERIFY(p.shown.isEmpty());
             verifyFinalWidth(p.form1);
             ui::TableList& mysql = manager->mysqlList();
             ui::TableList& mssql = manager->mssqlList();
@@ -221,19 +323,19 @@ private slots:
             };
             const QStringList before = state();
 
-            press(*manager, QStringLiteral("Check2"));
+            press(*manager, "Check2");
             QVERIFY(p.form1.isVisible() && !manager->isVisible());
-            press(p.form1, QStringLiteral("Check1"));
-            QCOMPARE(p.dialogs.shown.size(), 1);
-            QCOMPARE(p.dialogs.shown[0].prompt, QStringLiteral("Connection successful."));
-            QVERIFY(p.dialogs.shown[0].detail.isEmpty());
+            press(p.form1, "Check1");
+            QCOMPARE(p.shown.size(), 1);
+            QCOMPARE(p.shown[0].prompt, QStringLiteral("Connection successful."));
+            QVERIFY(p.shown[0].detail.isEmpty());
             QCOMPARE(p.form1.pointer().MousePointer(), ui::kPointerArrow);
 
             p.box(2)->setText(noPassword_);
             p.box(3)->setText({});
             QCOMPARE(p.store.Read(QStringLiteral("MyUser")), noPassword_);
             test::ServerLog log(Server::MySQL);
-            press(p.form1, QStringLiteral("Check2"));
+            press(p.form1, "Check2");
             QCOMPARE(p.manager(), manager);
             QVERIFY(manager->isVisible() && !p.form1.isVisible());
             QCOMPARE(state(), before);
@@ -299,30 +401,29 @@ private slots:
         QCOMPARE(!mssql.sessions().isEmpty(), doubleReached && !stored.myPassword.isEmpty());
         verifyFinalWidth(p.form1);
         mssql.mark();
-        press(p.form1, QStringLiteral("Check2"));
+        press(p.form1, "Check2");
         QCOMPARE(p.form1.pointer().MousePointer(), ui::kPointerDefault);
         QCOMPARE(!mssql.sessions().isEmpty(), doubleReached);
         QCOMPARE(p.onSetup(), !failing.isEmpty());
         if (failing.isEmpty()) {
-            QVERIFY(p.dialogs.shown.isEmpty());
+            QVERIFY(p.shown.isEmpty());
             QVERIFY(p.manager()->isVisible());
             QVERIFY(ui::ListContains(mysqlTable_, p.manager()->mysqlList()));
             QVERIFY(ui::ListContains(mssqlTable_, p.manager()->mssqlList()));
             return;
         }
         QCOMPARE(p.form1.findChild<PopupButton*>(QStringLiteral("Check2"))->Value(), 0);
-        press(p.form1, sqlServerTried ? QStringLiteral("Check1") : QStringLiteral("Check3"));
+        press(p.form1, sqlServerTried ? "Check1" : "Check3");
         QCOMPARE(p.form1.pointer().MousePointer(), ui::kPointerArrow);
-        QCOMPARE(p.dialogs.shown.size(), 2);
+        QCOMPARE(p.shown.size(), 2);
         const QStringList prompts{"Could not connect to the " + failing + " database. " + kAdvice,
                                   "Could not connect. " + kAdvice};
         for (int i = 0; i < 2; ++i) {
-            const auto& box = p.dialogs.shown[i];
-            QCOMPARE(box.prompt, prompts[i]);
-            QCOMPARE(box.style, ui::kOkOnly);
-            QVERIFY(box.title.isEmpty()); // the application's title
+            QCOMPARE(p.shown[i].prompt, prompts[i]);
+            QCOMPARE(p.shown[i].style, ui::kOkOnly);
+            QVERIFY(p.shown[i].title.isEmpty()); // the application's title
             for (const QString& words : detail)
-                QVERIFY2(box.detail.contains(words), qPrintable(box.detail));
+                QVERIFY2(p.shown[i].detail.contains(words), qPrintable(p.shown[i].detail));
         }
     }
 
@@ -374,39 +475,261 @@ private slots:
         ui::TableList& list = server == Server::MySQL
                                   ? static_cast<ui::TableList&>(p.manager()->mysqlList())
                                   : p.manager()->mssqlList();
-        const int at = static_cast<int>(test::entriesOf(list).indexOf(name));
-        QVERIFY(at >= 0);
-        list.SetSelected(at, true);
-        list.SetListIndex(at);
-        p.dialogs.inputs.enqueue(name + QStringLiteral("_new"));
+        test::fillList(list, test::entriesOf(list), {name}, name);
+        p.dialogs.fake.inputs.enqueue(name + QStringLiteral("_new"));
         test::ServerLog mysql(Server::MySQL);
         test::ServerLog mssql(Server::MSSQL);
-        press(*p.manager(), button);
+        press(*p.manager(), qPrintable(button));
 
         QCOMPARE(test::statementsOf(mysql.sessionsMentioning({name})),
                  mysqlStatements.replaceInStrings(QStringLiteral("%1"), name));
         QCOMPARE(test::statementsOf(mssql.sessionsMentioning({name})),
                  mssqlStatements.replaceInStrings(QStringLiteral("%1"), name));
-        for (const auto& box : std::as_const(p.dialogs.shown))
+        for (const auto& box : std::as_const(p.shown))
             QVERIFY2(box.input, qPrintable(box.prompt));
     }
 
-    // Setup window: buttons give the hand, boxes the control's own pointer, frames and the
-    // background the arrow; labels have no rule, so the pointer stays as it was. Any covered
-    // movement replaces the hourglass at once.
+    void progressWindowCountsAndCancels_data() {
+        QTest::addColumn<Way>("way");
+        QTest::addColumn<bool>("targetStops"); // Cancel while waiting for it; else once rows rose
+        QTest::addColumn<QString>("said");     // %1 the table
+        const QString plain = QStringLiteral(
+            "^Copying the table %1 to %2 was stopped on request\\. The table is on %2 with the "
+            "(?<rows>\\d+) rows copied\\. Nothing more was sent\\.$");
+        QTest::newRow("SQL Server to MySQL")
+            << Way{true} << false << QString(plain).replace(QStringLiteral("%2"), "MySQL");
+        QTest::newRow("MySQL to SQL Server")
+            << Way{false} << false << QString(plain).replace(QStringLiteral("%2"), "SQL Server");
+        QTest::newRow("MySQL to SQL Server, which stands still")
+            << Way{false} << true
+            << "^Copying the table %1 to SQL Server was stopped on request while copying row "
+               "(?<row>\\d+)\\. The table is on SQL Server with the (?<rows>\\d+) rows copied\\. "
+               "Row \\1 was being sent and may have arrived as well\\. Nothing more was sent\\.$";
+    }
+
+    // A nervous user clicks and types while the copy runs: none of it acts, then or later, and
+    // the window still paints. The progress window's numbers rise, or it tells of the wait for a
+    // target that stands still (the bound stays at its 60 s); its Cancel stops the copy with one
+    // message naming the rows on the target, where those rows are. Then the clicks act.
+    void progressWindowCountsAndCancels() {
+        QFETCH(Way, way);
+        QFETCH(bool, targetStops);
+        QFETCH(QString, said);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("progress"));
+        const QString bystander = scratch.name(QStringLiteral("bystander"));
+        createNumbered(way.source(), name, 100000);
+        createNumbered(way.target(), bystander, 1);
+        Program p;
+        p.start(servers_);
+        Form2& f = *p.manager();
+        QtTableList& source = way.sourceList(f);
+        QtTableList& target = way.targetList(f);
+        test::fillList(target, test::entriesOf(target), {bystander}, bystander);
+        test::ServerLog targetLog(way.target());
+        test::ServerLog sourceLog(way.source());
+
+        PaintCounter painted;
+        int paintsBeforeCancel = -1;
+        int pointerDuring = -1;
+        std::unique_ptr<test::StoppedServer> stopped;
+        QList<long long> seen{0};
+        QString tableLine;
+        QString rowsLine;
+        QString waitingLine;
+        p.copy(way, name, [&] {
+            if (pointerDuring < 0) {
+                // Deselect, delete on the other side, toggle with the space bar, press Enter on
+                // a button, move over the bare background.
+                press(f, way.deselectSource());
+                press(f, way.deleteOnTarget());
+                source.setFocus();
+                QTest::keyClick(&source, Qt::Key_Space);
+                auto* del = f.findChild<PopupButton*>(QString::fromLatin1(way.deleteOnTarget()));
+                QTest::keyClick(del, Qt::Key_Space);
+                QTest::keyClick(&f, Qt::Key_Return);
+                QTest::mouseMove(&f, QPoint(2, 2));
+                QTest::mouseMove(del);
+                pointerDuring = f.pointer().MousePointer();
+                source.viewport()->installEventFilter(&painted);
+                source.viewport()->update();
+                return;
+            }
+            ProgressWindow* w = p.runner().progressWindow();
+            if (w == nullptr || paintsBeforeCancel >= 0)
+                return;
+            tableLine = w->findChild<QLabel*>(QStringLiteral("Table"))->text();
+            rowsLine = w->findChild<QLabel*>(QStringLiteral("Rows"))->text();
+            waitingLine = w->findChild<QLabel*>(QStringLiteral("Waiting"))->text();
+            if (targetStops && stopped == nullptr)
+                stopped = std::make_unique<test::StoppedServer>(way.target());
+            const long long rows =
+                rowsLine.section(u' ', 0, 0).remove(QRegularExpression("\\D")).toLongLong();
+            if (rows > seen.last())
+                seen << rows;
+            if (targetStops ? waitingLine.startsWith(QStringLiteral("Waiting for SQL Server"))
+                            : seen.size() >= 3) {
+                paintsBeforeCancel = painted.paints;
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cancel")),
+                                  Qt::LeftButton);
+            }
+        });
+        if (stopped != nullptr)
+            stopped->resume();
+        source.viewport()->removeEventFilter(&painted);
+        // Whatever is still on its way is delivered now; none of it may act.
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+
+        QVERIFY2(paintsBeforeCancel > 0, "never cancelled, or nothing painted before");
+        QCOMPARE(pointerDuring, ui::kPointerHourglass);
+        QCOMPARE(tableLine, QStringLiteral("1 of 1: %1").arg(name));
+        QVERIFY2(rowsLine.contains(QStringLiteral(" of about ")), qPrintable(rowsLine));
+        if (targetStops)
+            QVERIFY2(waitingLine.contains(QRegularExpression(QStringLiteral("\u2026 \\d+ s$"))),
+                     qPrintable(waitingLine));
+        QVERIFY(p.runner().progressWindow() == nullptr);
+        QCOMPARE(p.shown.size(), 1); // no other command ran
+        const auto m = QRegularExpression(said.arg(name)).match(p.shown[0].prompt);
+        QVERIFY2(m.hasMatch(), qPrintable(p.shown[0].prompt));
+        const long long copied = m.captured(QStringLiteral("rows")).toLongLong();
+        QVERIFY(copied >= seen.last() && copied < 100000);
+        if (targetStops)
+            QCOMPARE(m.captured(QStringLiteral("row")).toLongLong(), copied + 1);
+        QTRY_VERIFY(test::count(way.target(), name) == copied ||
+                    (targetStops && test::count(way.target(), name) == copied + 1));
+        for (const auto* log : {&targetLog, &sourceLog})
+            for (const auto& s : log->sessionsMentioning({name}))
+                QVERIFY(s.closed);
+        // The lists are true; the clicks changed nothing.
+        QVERIFY(ui::ListContains(name, target));
+        QCOMPARE(f.pointer().MousePointer(), ui::kPointerArrow);
+        QCOMPARE(test::selectedOf(source), QStringList{name});
+        QCOMPARE(test::selectedOf(target), QStringList{bystander});
+        QVERIFY(test::tables(way.target()).contains(bystander));
+        for (const auto& s : targetLog.sessions())
+            for (const QString& statement : s.statements)
+                QVERIFY2(!statement.startsWith(QStringLiteral("DROP")), qPrintable(statement));
+        // And now the same clicks act, once each.
+        press(f, way.deselectSource());
+        QVERIFY(test::selectedOf(source).isEmpty());
+        press(f, way.deleteOnTarget());
+        QVERIFY(!ui::ListContains(bystander, target));
+        QVERIFY(!test::tables(way.target()).contains(bystander));
+        QCOMPARE(p.shown.size(), 1);
+    }
+
+    // MySQL to SQL Server, where the table is already, its third row a time SQL Server refuses.
+    // The question, then one message for the failure, both shown on the window's thread: the
+    // question with the hourglass over the window, the failure once the arrow is back. The lists
+    // are true: the new table, listed once, its two rows on the server.
+    void overwriteQuestionThenFailureMidCopy() {
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("asked"));
+        test::exec(Server::MySQL,
+                   {QStringLiteral("CREATE TABLE `%1` (id int, tm time)").arg(name),
+                    QStringLiteral("INSERT INTO `%1` VALUES(1, '01:00:00'), (2, '02:00:00'), "
+                                   "(3, '100:00:00'), (4, '03:00:00')")
+                        .arg(name)});
+        createNumbered(Server::MSSQL, name, 5);
+        Program p;
+        p.start(servers_);
+        QVERIFY(ui::ListContains(name, p.manager()->mssqlList()));
+        p.dialogs.fake.answers.enqueue(ui::kAnswerYes);
+        p.copy(Way{false}, name, [] {});
+
+        QCOMPARE(p.shown.size(), 2);
+        QCOMPARE(p.shown[0].prompt, QStringLiteral("Would you like to overwrite %1?").arg(name));
+        QCOMPARE(p.shown[0].style, ui::kYesNo);
+        QVERIFY2(p.shown[1].prompt.startsWith(
+                     QStringLiteral("Copying the table %1 to SQL Server stopped while copying row "
+                                    "3, at the value '100:00:00' of column tm. The table is on "
+                                    "SQL Server with the 2 rows copied before. Nothing more was "
+                                    "sent.\n\n")
+                         .arg(name)),
+                 qPrintable(p.shown[1].prompt));
+        QCOMPARE(p.dialogs.threads,
+                 (QList<const QThread*>{QThread::currentThread(), QThread::currentThread()}));
+        QCOMPARE(p.dialogs.pointers, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
+        QCOMPARE(test::entriesOf(p.manager()->mssqlList()).count(name), 1);
+        QCOMPARE(test::count(Server::MSSQL, name), 2LL);
+        QCOMPARE(p.manager()->pointer().MousePointer(), ui::kPointerArrow);
+    }
+
+    // Closing during a copy asks and shows nothing; both windows go; the copy stops after its
+    // row and its connection is closed.
+    void closingDuringACopyAsksNothingAndStops() {
+        const Way way{false};
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("closing"));
+        createNumbered(way.source(), name, 100000);
+        Program p;
+        p.start(servers_);
+        test::ServerLog targetLog(way.target());
+        bool closed = false;
+        p.copy(way, name, [&] {
+            if (!closed && p.runner().progressWindow() != nullptr)
+                closed = p.manager()->close();
+        });
+        QVERIFY(closed);
+        QVERIFY(p.shown.isEmpty());
+        QVERIFY(!p.manager()->isVisible() && !p.form1.isVisible());
+        const auto sessions = targetLog.sessionsMentioning({name});
+        QCOMPARE(sessions.size(), 1);
+        QVERIFY(sessions[0].closed);
+        QVERIFY(test::count(way.target(), name) < 100000);
+    }
+
+    // SQL Server stops between the probes and the listing of the table manager: the window opens
+    // within the bound with the message and an empty SQL Server list.
+    void stalledListingAtStartShowsItsMessage() {
+        odbc::setLimits(odbc::Limits{2s, 2s});
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("listed"));
+        createNumbered(Server::MySQL, name, 0);
+        Program p;
+        const QStringList values{servers_.myServer,   servers_.myUser,    servers_.myPassword,
+                                 servers_.myDatabase, servers_.msServer,  servers_.msUser,
+                                 servers_.msPassword, servers_.msDatabase};
+        for (int i = 0; i < 8; ++i)
+            p.box(i + 1)->setText(values[i]);
+        QElapsedTimer clock;
+        {
+            test::StoppedServer stopped(Server::MSSQL);
+            clock.start();
+            p.form1.showTableManager();
+        }
+        const qint64 took = clock.elapsed();
+        odbc::setLimits(odbc::Limits{});
+        QVERIFY2(took < 2000 + 10000, qPrintable(QString::number(took)));
+        QVERIFY(p.manager()->isVisible());
+        QCOMPARE(p.shown.size(), 1);
+        QVERIFY2(p.shown[0].prompt.startsWith(QStringLiteral(
+                     "The tables of the MS SQL Server database could not be listed.")),
+                 qPrintable(p.shown[0].prompt));
+        QCOMPARE(p.manager()->mssqlList().ListCount(), 0);
+        QVERIFY(ui::ListContains(name, p.manager()->mysqlList()));
+        p.manager()->close();
+    }
+
+    // Setup window: buttons give the hand (the program's own, its fingertip the hotspot), boxes
+    // the control's own pointer, frames and the background the arrow; labels have no rule, so the
+    // pointer stays as it was. Any covered movement replaces the hourglass at once.
     void setupHoverRules() {
         Program p;
         Form1& f = p.form1;
-        f.show();
+        f.Load();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(hoverFrom(f, f.pointer(), "Frame1", {"Check1", "Check2", "Check3"}),
+        QCOMPARE(hover(f, f.pointer(), "Frame1", {"Check1", "Check2", "Check3"}),
                  QList<int>(3, 99));
-        QCOMPARE(hoverFrom(f, f.pointer(), "Check2", numbered("Text", 8)), QList<int>(8, 0));
-        QCOMPARE(hoverFrom(f, f.pointer(), "Check2", numbered("Label", 8)), QList<int>(8, 99));
-        QCOMPARE(hoverFrom(f, f.pointer(), "Text1", {"Frame1", "Frame2", "window"}),
-                 QList<int>(3, 1));
+        const QCursor hand = f.findChild<QWidget*>(QStringLiteral("Check2"))->cursor();
+        QCOMPARE(hand.hotSpot(), QPoint(10, 1));
+        QCOMPARE(hand.pixmap().size(), QSize(32, 32));
+        QCOMPARE(hover(f, f.pointer(), "Check2", numbered("Text", 8)), QList<int>(8, 0));
+        QCOMPARE(hover(f, f.pointer(), "Check2", numbered("Label", 8)), QList<int>(8, 99));
+        QCOMPARE(hover(f, f.pointer(), "Text1", {"Frame1", "Frame2", "window"}), QList<int>(3, 1));
         f.pointer().SetMousePointer(11);
-        QCOMPARE(hoverOver(f, f.pointer(), {"Label2", "Text1"}), (QList<int>{11, 0}));
+        QCOMPARE(hover(f, f.pointer(), {}, {"Label2", "Text1"}), (QList<int>{11, 0}));
     }
 
     // Table manager: buttons give the hand, frames and lists the controls' own pointer, unless
@@ -416,12 +739,12 @@ private slots:
         Form2& f = p.form2;
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(hoverFrom(f, f.pointer(), "window", numbered("Check", 11)), QList<int>(11, 99));
-        QCOMPARE(hoverFrom(f, f.pointer(), "Check4", {"Frame1", "fraTables", "List1", "List3"}),
+        QCOMPARE(hover(f, f.pointer(), "window", numbered("Check", 11)), QList<int>(11, 99));
+        QCOMPARE(hover(f, f.pointer(), "Check4", {"Frame1", "fraTables", "List1", "List3"}),
                  QList<int>(4, 0));
         f.pointer().SetMousePointer(11);
-        QCOMPARE(hoverOver(f, f.pointer(),
-                           {"Check5", "List3", "Frame1", "fraTables", "List1", "Check2", "window"}),
+        QCOMPARE(hover(f, f.pointer(), {},
+                       {"Check5", "List3", "Frame1", "fraTables", "List1", "Check2", "window"}),
                  (QList<int>{11, 11, 11, 11, 11, 11, 1}));
     }
 
@@ -464,41 +787,7 @@ private slots:
         QCOMPARE(pressed("Check11"), (std::tuple{0, QStringList(), QStringList{"y"}}));
         QCOMPARE(pressed("Check8"), (std::tuple{0, QStringList(), QStringList{"x", "y"}}));
         QCOMPARE(pressed("Check9"), (std::tuple{0, QStringList(), QStringList()}));
-        QVERIFY(p.dialogs.shown.isEmpty());
-    }
-
-    // The cursor file that goes next to the program: a hand whose fingertip is the hotspot, which
-    // the setup window shows over its buttons.
-    void handPointerOfTheProgram() {
-        const QString folder = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../app/cursors");
-        const auto cursor = ui::qt::readCursorFile(folder + QStringLiteral("/HAND-M.CUR"));
-        QVERIFY(cursor.has_value());
-        QCOMPARE(cursor->pixmap().size(), QSize(32, 32));
-        QTemporaryDir dir;
-        settings::SettingsStore store(dir.path());
-        test::FakeDialogs dialogs;
-        Form1 form1(store, dialogs, folder);
-        form1.Load();
-        form1.pointer().SetMousePointer(99);
-        QCOMPARE(form1.findChild<QWidget*>(QStringLiteral("Check2"))->cursor().hotSpot(),
-                 QPoint(10, 1));
-        form1.close();
-    }
-
-    void closingEitherWindowEndsBoth_data() {
-        QTest::addColumn<bool>("closeSetup");
-        QTest::newRow("closing the setup window") << true;
-        QTest::newRow("closing the table manager") << false;
-    }
-
-    void closingEitherWindowEndsBoth() {
-        QFETCH(bool, closeSetup);
-        Program p;
-        p.form1.show();
-        p.form2.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&p.form2));
-        closeSetup ? p.form1.close() : p.form2.close();
-        QVERIFY(!p.form1.isVisible() && !p.form2.isVisible());
+        QVERIFY(p.shown.isEmpty());
     }
 
     // Every pop-up button of both windows looks like the first: a square picture of the same
@@ -507,10 +796,10 @@ private slots:
     void everyButtonLooksAlike() {
         Program p;
         const auto* first = p.form1.findChild<PopupButton*>(QStringLiteral("Check1"));
-        QList<PopupButton*> buttons = p.form1.findChildren<PopupButton*>();
-        buttons += p.form2.findChildren<PopupButton*>();
+        const QList<PopupButton*> buttons =
+            p.form1.findChildren<PopupButton*>() + p.form2.findChildren<PopupButton*>();
         QCOMPARE(buttons.size(), 3 + 11);
-        for (const PopupButton* b : std::as_const(buttons)) {
+        for (const PopupButton* b : buttons) {
             QCOMPARE(b->font(), first->font());
             QCOMPARE(b->font().family(), QStringLiteral("Arial"));
             QVERIFY(b->font().bold());
@@ -537,5 +826,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(StartupTest)
-#include "tst_startup.moc"
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
