@@ -1,7 +1,6 @@
-// The Qt widgets and window services. The table lists of the table manager: sorting, selection
-// by click and space bar only, the current item, and the two list operations the transfers use.
-// Centring, the file test, the hand pointer file, the window-wide pointer, the pop-up button's
-// press handling and the message and input boxes.
+// The Qt widgets and window services: the table lists (sorting, selection by click and space bar
+// only, the current item, the list operations the transfers use), centring, the file test, the
+// window-wide pointer, the pop-up button's press and the message and input boxes.
 #include "support/Servers.h"
 #include "ui/qt/PopupButton.h"
 #include "ui/qt/QtDialogs.h"
@@ -44,23 +43,20 @@ bool perform(QtTableList& list, const QString& input) {
         return true;
     }
     const auto action = mouse.match(input);
+    const QKeySequence keys = QKeySequence::fromString(action.captured(1) + u'A');
     if (!action.hasMatch()) {
-        const QKeySequence keys = QKeySequence::fromString(input);
-        if (keys.count() != 1 || keys[0].key() == Qt::Key_unknown)
+        const QKeySequence typed = QKeySequence::fromString(input);
+        if (typed.count() != 1 || typed[0].key() == Qt::Key_unknown)
             return false;
-        QTest::keyClick(&list, keys[0].key(), keys[0].keyboardModifiers());
+        QTest::keyClick(&list, typed[0].key(), typed[0].keyboardModifiers());
         return true;
     }
-    const Qt::KeyboardModifiers mod = action.captured(1) == u"Shift+"  ? Qt::ShiftModifier
-                                      : action.captured(1) == u"Ctrl+" ? Qt::ControlModifier
-                                                                       : Qt::NoModifier;
+    const Qt::KeyboardModifiers mod = keys[0].keyboardModifiers();
     QList<QPoint> at;
-    for (auto it = target.globalMatch(action.captured(3)); it.hasNext();) {
-        const auto m = it.next();
-        const int row = m.hasCaptured(1) ? static_cast<int>(entriesOf(list).indexOf(m.captured(1)))
-                                         : list.count() - 1;
-        const QRect r = list.visualItemRect(list.item(row));
-        at << (m.hasCaptured(1) ? r.center() : QPoint(r.left() + 10, r.bottom() + 10));
+    for (const auto& m : target.globalMatch(action.captured(3))) {
+        const qsizetype row = m.hasCaptured(1) ? entriesOf(list).indexOf(m.captured(1)) : -1;
+        const QRect r = list.visualItemRect(list.item(row >= 0 ? int(row) : list.count() - 1));
+        at << (m.hasCaptured(1) ? r.center() : r.bottomLeft() + QPoint(10, 10));
     }
     QWidget* view = list.viewport();
     const QString verb = action.captured(2);
@@ -74,8 +70,7 @@ bool perform(QtTableList& list, const QString& input) {
         return true;
     }
     QTest::mouseClick(view, verb == u"right-click" ? Qt::RightButton : Qt::LeftButton, mod, at[0]);
-    if (verb ==
-        u"double-click") { // as the platform delivers it: the second press is a double click
+    if (verb == u"double-click") { // the platform's second press comes as a double click
         QTest::mousePress(view, Qt::LeftButton, mod, at[0]);
         QTest::mouseDClick(view, Qt::LeftButton, mod, at[0]);
         QTest::mouseRelease(view, Qt::LeftButton, mod, at[0]);
@@ -103,7 +98,11 @@ void whenModalShows(std::function<void(QWidget*)> inspect) {
     });
 }
 
+using Act = std::function<void(QtTableList&)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Act)
 
 class WidgetsTest : public QObject {
     Q_OBJECT
@@ -158,34 +157,25 @@ private slots:
         QCOMPARE(entriesOf(list), left);
     }
 
+    // The list holds b, d, f with d (1) current.
     void currentItemFollowsItsEntry_data() {
-        QTest::addColumn<QString>("action");
+        QTest::addColumn<Act>("act");
         QTest::addColumn<int>("current");
-        // The list holds b, d, f with d (1) current.
-        QTest::newRow("add before it") << "add a" << 2;
-        QTest::newRow("add after it") << "add e" << 1;
-        QTest::newRow("remove above it") << "remove 0" << 0;
-        QTest::newRow("remove below it") << "remove 2" << 1;
-        QTest::newRow("remove it") << "remove 1" << -1;
-        QTest::newRow("clear") << "clear" << -1;
-        QTest::newRow("set past the end") << "set 3" << -1;
+        QTest::newRow("add before it") << Act([](QtTableList& l) { l.AddItem("a"); }) << 2;
+        QTest::newRow("add after it") << Act([](QtTableList& l) { l.AddItem("e"); }) << 1;
+        QTest::newRow("remove above it") << Act([](QtTableList& l) { l.RemoveItem(0); }) << 0;
+        QTest::newRow("remove below it") << Act([](QtTableList& l) { l.RemoveItem(2); }) << 1;
+        QTest::newRow("remove it") << Act([](QtTableList& l) { l.RemoveItem(1); }) << -1;
+        QTest::newRow("clear") << Act([](QtTableList& l) { l.Clear(); }) << -1;
+        QTest::newRow("set past the end") << Act([](QtTableList& l) { l.SetListIndex(3); }) << -1;
     }
 
     void currentItemFollowsItsEntry() {
-        QFETCH(QString, action);
+        QFETCH(Act, act);
         QFETCH(int, current);
         QtTableList list;
         fq::test::fillList(list, {"b", "d", "f"}, {}, QStringLiteral("d"));
-        const QString word = action.section(u' ', 0, 0);
-        const int n = action.section(u' ', 1).toInt();
-        if (word == u"add")
-            list.AddItem(action.section(u' ', 1));
-        else if (word == u"remove")
-            list.RemoveItem(n);
-        else if (word == u"set")
-            list.SetListIndex(n);
-        else
-            list.Clear();
+        act(list);
         QCOMPARE(list.ListIndex(), current);
         if (current >= 0)
             QCOMPARE(list.List(current), QStringLiteral("d"));
@@ -276,23 +266,9 @@ private slots:
         }
     }
 
-    // 1000 twips above the true centre, by exact division, never clamped; on the screen in pixels.
-    void centerForm_data() {
-        QTest::addColumn<QSizeF>("screen");
-        QTest::addColumn<QSizeF>("window");
-        QTest::addColumn<QPointF>("at");
-        QTest::addRow("screen height minus 2000: top 0")
-            << QSizeF(15360, 11520) << QSizeF(6390, 9520) << QPointF(4485, 0);
-        QTest::addRow("odd difference divided exactly, wider than the screen: not clamped")
-            << QSizeF(9001, 6001) << QSizeF(10000, 9000) << QPointF(-499.5, -2499.5);
-    }
-
+    // A window 1000 twips shorter than the screen goes 500 twips above its top edge, centred
+    // across.
     void centerForm() {
-        QFETCH(QSizeF, screen);
-        QFETCH(QSizeF, window);
-        QFETCH(QPointF, at);
-        QCOMPARE(centerFormPosition(screen, window), at);
-        // A window 1000 twips shorter than the screen goes 500 twips above its top edge.
         QWidget w;
         const double dpi = w.screen()->logicalDotsPerInch();
         const QRect s = w.screen()->geometry();
