@@ -1,8 +1,5 @@
-// Against a MariaDB of this test's own, reached through MYSQL_TCP_PORT (the connection string has
-// no port of its own), its data in memory and its InnoDB pages 4 KB: 40,000 tables in one database
-// listed completely, in order (on the shared server they would take minutes of disk syncs); the
-// row size rule of a copy with this server's numbers (4 KB pages, a latin1 database), not the
-// usual 16 KB and utf8mb4; last, with the server gone, a MariaDB where nothing listens.
+// A MariaDB of this test's own (reached through MYSQL_TCP_PORT), in memory, with 4 KB InnoDB
+// pages: 40,000 tables listed in order, the row size rule with its numbers, then nothing listening.
 #include "commands/Listing.h"
 #include "commands/Probes.h"
 #include "commands/SendTables.h"
@@ -97,7 +94,6 @@ private slots:
         QVERIFY(runs("mariadb", client, script));
     }
 
-    // The databases go with the server's data folder.
     void cleanupTestCase() {
         server_.terminate();
         if (!server_.waitForFinished(30000))

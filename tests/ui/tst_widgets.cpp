@@ -30,10 +30,8 @@ using fq::test::selectedOf;
 
 namespace {
 
-// One thing the user does to the list: typed text in quotes ('st'), a key sequence (Space,
-// Shift+End), or a mouse action on entries named in quotes: click, right-click, double-click, drag
-// (from one entry to another), with an optional Shift+ or Ctrl+ in front; "below" stands for the
-// empty area under the last entry.
+// Typed text in quotes, a key sequence, or a click, right-click, double-click or drag (from one
+// entry to another) on entries in quotes or "below" the last one, maybe with Shift+ or Ctrl+.
 bool perform(QtTableList& list, const QString& input) {
     static const QRegularExpression mouse(
         QStringLiteral("^(Shift\\+|Ctrl\\+)?(click|right-click|double-click|drag) (.*)$"));
@@ -109,15 +107,12 @@ class WidgetsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        // Every key of a test row counts as typed in one go, however slow the machine, so what the
-        // type-ahead search looks for does not depend on timing.
+        // The keys of a row count as typed in one go, however slow the machine.
         QApplication::setKeyboardInputInterval(60 * 60 * 1000);
     }
 
-    // Entries go to their places without regard to case, equal ones after those before them.
-    // ListContains wants the exact name, letter case and blanks included; ListRemoveMatches walks
-    // the list once from the top: of two equal entries side by side only the first goes. An added
-    // entry is neither selected nor current.
+    // Sorted without regard to case, equal ones in the order added; a match wants the exact name;
+    // ListRemoveMatches walks the list once: of two equal entries side by side only the first goes.
     void sortingAndMatching_data() {
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("sorted");
@@ -181,8 +176,7 @@ private slots:
             QCOMPARE(list.List(current), QStringLiteral("d"));
     }
 
-    // Each step is what the user does, the entries selected afterwards in list order, and the
-    // entry with the focus mark (empty: none), between bars; the steps between semicolons.
+    // Each step: the input | the entries selected afterwards | the entry with the focus mark.
     void onlyTheEntryActedOnIsSelected_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("focus");
@@ -241,9 +235,6 @@ private slots:
                    " double-click 'stock'|stock,summary|stock");
     }
 
-    // Shows a list holding the names, with the focus mark on one of them (or none), and checks
-    // after every step that exactly the expected entries are selected and the focus mark is where
-    // expected.
     void onlyTheEntryActedOnIsSelected() {
         QFETCH(QStringList, names);
         QFETCH(QString, focus);
@@ -266,8 +257,7 @@ private slots:
         }
     }
 
-    // A window 1000 twips shorter than the screen goes 500 twips above its top edge, centred
-    // across.
+    // A window 1000 twips shorter than the screen goes 500 twips above its top edge, centred.
     void centerForm() {
         QWidget w;
         const double dpi = w.screen()->logicalDotsPerInch();
@@ -277,24 +267,6 @@ private slots:
         QVERIFY2(std::abs(w.x() - s.left() - twipsToPixels(1000, dpi)) <= 1 &&
                      std::abs(w.y() - s.top() + twipsToPixels(500, dpi)) <= 1,
                  qPrintable(QStringLiteral("%1, %2").arg(w.x()).arg(w.y())));
-    }
-
-    void fileExists_data() {
-        QTest::addColumn<QString>("relative");
-        QTest::addColumn<bool>("exists");
-        QTest::addRow("existing file") << "HAND-M.CUR" << true;
-        QTest::addRow("existing folder") << "." << true;
-        QTest::addRow("missing file") << "nothing.cur" << false;
-        QTest::addRow("file used as a folder") << "HAND-M.CUR/x" << false;
-        QTest::addRow("empty path") << "" << false;
-    }
-
-    void fileExists() {
-        QFETCH(QString, relative);
-        QFETCH(bool, exists);
-        QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("HAND-M.CUR")), "x");
-        QCOMPARE(FileExists(relative.isEmpty() ? QString() : dir.filePath(relative)), exists);
     }
 
     // While not 0 the window's pointer shows over every control, 0 gives each its own back.
@@ -387,8 +359,7 @@ private slots:
         QVERIFY(inspected);
     }
 
-    // The prompt, the application's title, the default text; the text entered, or "" when
-    // cancelled.
+    // The prompt, the application's title, the default text; what was entered, or "" on Cancel.
     void inputBox() {
         QtDialogs dialogs;
         whenModalShows([](QWidget* modal) {
