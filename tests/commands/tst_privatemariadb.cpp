@@ -140,8 +140,7 @@ private slots:
         test::fillList(w.mssqlList, {national, plain}, {national, plain}, national);
         commands::SendTablesToMySQL(w.context());
 
-        for (const auto& box : std::as_const(w.dialogs.shown))
-            QFAIL(qPrintable(box.prompt));
+        QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
         const auto columnTypes = [](const QString& table) {
             return first(QStringLiteral("SELECT GROUP_CONCAT(COLUMN_TYPE, ' ', CHARACTER_SET_NAME "
                                         "ORDER BY ORDINAL_POSITION) FROM information_schema."

