@@ -2,7 +2,6 @@
 // a literal for each target.
 #include "odbc/Value.h"
 #include "sql/Literals.h"
-#include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
 #include <QTest>
@@ -129,36 +128,6 @@ private slots:
         QCOMPARE(written(sql::appendMssqlLiteral, value, kind), mssql);
     }
 
-    // MySQL keeps six fractional digits of a second and would cut a seventh without a word: such
-    // a value is refused, naming it. Zeros in the seventh place are no loss. (A datetime2 with
-    // and without a seventh digit is copied in the copy's failures.)
-    void sevenFractionalDigits_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("mysql"); // empty: refused
-        const char* const rows[][3] = {
-            {"time, last moment of the day", "23:59:59.9999999", ""},
-            {"three digits", "2026-12-06 19:13:00.123", "'2026-12-06 19:13:00.123'"},
-            {"year 12, seventh digit zero", "12-01-01 00:00:00.5000000",
-             "'0012-01-01 00:00:00.5000000'"}};
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
-    }
-
-    void sevenFractionalDigits() {
-        QFETCH(QString, text);
-        QFETCH(QString, mysql);
-        const Value v = Value::fromText(text);
-        if (!mysql.isEmpty()) {
-            QCOMPARE(written(sql::appendMysqlLiteral, v, ValueKind::SixDigitTemporal), mysql);
-            return;
-        }
-        try {
-            written(sql::appendMysqlLiteral, v, ValueKind::SixDigitTemporal);
-            QFAIL("a value with a seventh fractional digit went to MySQL");
-        } catch (const sql::Refusal& e) {
-            QVERIFY2(e.text().contains(text), qPrintable(e.text()));
-        }
-    }
     // Which date values name no real day and time, and travel to SQL Server as NULL because of
     // it. (Zero dates, zero parts, days past the month's end and leap days are copied from MySQL
     // in the round trips' test.)
