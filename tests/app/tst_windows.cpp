@@ -46,19 +46,6 @@ const QString kAdvice =
                    "For help, write to support@fernquill.example.");
 const QString kAppFolder = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../app/cursors");
 
-// A table of `rows` numbered rows on the server.
-void createNumbered(Server s, const QString& name, int rows) {
-    const QString table = test::delimited(s, name);
-    QStringList statements{QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(table)};
-    for (int i = 1; i <= rows; i += 500) {
-        QStringList values;
-        for (int j = i; j < std::min(rows + 1, i + 500); ++j)
-            values << QStringLiteral("(%1, 'row %1')").arg(j);
-        statements << QStringLiteral("INSERT INTO %1 VALUES %2").arg(table, values.join(u", "));
-    }
-    test::exec(s, statements);
-}
-
 // Boxes answered from a queue, each message noted with the thread that showed it and the table
 // manager's pointer at that moment.
 class NotingDialogs final : public ui::Dialogs {
@@ -445,8 +432,8 @@ private slots:
         test::Scratch scratch;
         const QString name = scratch.name(QStringLiteral("progress"));
         const QString bystander = scratch.name(QStringLiteral("bystander"));
-        createNumbered(Server::MySQL, name, 100000);
-        createNumbered(Server::MSSQL, bystander, 1);
+        test::createNumbered(Server::MySQL, name, 100000);
+        test::createNumbered(Server::MSSQL, bystander, 1);
         Program p;
         p.start(servers_);
         Form2& f = *p.manager();
@@ -557,7 +544,7 @@ private slots:
                     QStringLiteral("INSERT INTO `%1` VALUES(1, '01:00:00'), (2, '02:00:00'), "
                                    "(3, '100:00:00'), (4, '03:00:00')")
                         .arg(name)});
-        createNumbered(Server::MSSQL, name, 5);
+        test::createNumbered(Server::MSSQL, name, 5);
         Program p;
         p.start(servers_);
         p.dialogs.fake.answers.enqueue(ui::kAnswerYes);
@@ -586,7 +573,7 @@ private slots:
         odbc::setLimits(odbc::Limits{2s, 2s});
         test::Scratch scratch;
         const QString name = scratch.name(QStringLiteral("listed"));
-        createNumbered(Server::MySQL, name, 0);
+        test::createNumbered(Server::MySQL, name, 0);
         Program p;
         const QStringList values{servers_.myServer,   servers_.myUser,    servers_.myPassword,
                                  servers_.myDatabase, servers_.msServer,  servers_.msUser,

@@ -27,16 +27,6 @@ constexpr auto kBound = 2s;
 // Room beyond the bound for a loaded machine.
 constexpr qint64 kWithinBoundMs = 2000 + 10000;
 
-// A table of `rows` numbered rows (id 1..rows) on the server.
-void createNumbered(Server s, const QString& name, int rows) {
-    QStringList values;
-    for (int i = 1; i <= rows; ++i)
-        values << QStringLiteral("(%1, 'row %1')").arg(i);
-    const QString table = test::delimited(s, name);
-    test::exec(s, {QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(table),
-                   QStringLiteral("INSERT INTO %1 VALUES %2").arg(table, values.join(u','))});
-}
-
 // How a copy ends early.
 enum class Ending { Cancel, LoseRows, TargetStalls, SourceStalls };
 
@@ -98,7 +88,7 @@ void TestStopping::copyEndsEarly() {
     test::Scratch scratch;
     const QString name = scratch.name(QStringLiteral("early"));
     const int sourceRows = ending == Ending::LoseRows ? 40 : 200;
-    createNumbered(way.source(), name, sourceRows);
+    test::createNumbered(way.source(), name, sourceRows);
     const QString target = test::delimited(way.target(), name);
     test::TestWindow w;
     test::HookedProgress progress;
@@ -205,7 +195,7 @@ void TestStopping::commandsWithAStoppedServer() {
     test::Scratch scratch;
     const QString name = scratch.name(QStringLiteral("keep"));
     scratch.keep(name + QStringLiteral("_new"));
-    createNumbered(server, name, 1);
+    test::createNumbered(server, name, 1);
     const bool my = server == Server::MySQL;
     commands::TableListing listing;
     const auto run = [&](test::TestWindow& w) {

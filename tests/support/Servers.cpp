@@ -219,6 +219,18 @@ void dropIfExists(Server server, const QString& table) {
         exec(server, {QStringLiteral("DROP TABLE ") + delimited(server, table)});
 }
 
+void createNumbered(Server server, const QString& name, int rows) {
+    const QString table = delimited(server, name);
+    QStringList statements{QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(table)};
+    for (int i = 1; i <= rows; i += 500) {
+        QStringList values;
+        for (int j = i; j < std::min(rows + 1, i + 500); ++j)
+            values << QStringLiteral("(%1, 'row %1')").arg(j);
+        statements << QStringLiteral("INSERT INTO %1 VALUES %2").arg(table, values.join(u", "));
+    }
+    exec(server, statements);
+}
+
 QString shown(const odbc::Value& v) {
     if (v.isNull())
         return QStringLiteral("<NULL>");

@@ -102,6 +102,8 @@ QString mysqlEstimate(const QString& table);
 odbc::Connection connection(Server server);
 void exec(Server server, const QStringList& statements);
 void dropIfExists(Server server, const QString& table);
+// A table (id int, v varchar(40)) of `rows` rows: (1, 'row 1'), (2, 'row 2') and so on.
+void createNumbered(Server server, const QString& name, int rows);
 // A value as the tests compare it: NULL as "<NULL>", bytes as "0x" and their hexadecimal digits
 // (0x00FF), everything else as the driver gives it.
 QString shown(const odbc::Value& v);
