@@ -11,8 +11,6 @@
 #include <QScopeGuard>
 #include <QTest>
 
-#include <tuple>
-
 using namespace fq;
 using test::columnsQuery;
 using test::entriesOf;
@@ -31,27 +29,6 @@ void addWays() {
     QTest::newRow("MySQL to SQL Server") << Way{false};
 }
 
-// A two-column table whose rows are (i, '<name> row i').
-void createSmall(Server s, const QString& name, int rows) {
-    QStringList statements{
-        QStringLiteral("CREATE TABLE %1 (id int, v %2(80))")
-            .arg(test::delimited(s, name), s == Server::MySQL ? "varchar" : "nvarchar")};
-    for (int i = 1; i <= rows; ++i)
-        statements << QStringLiteral("INSERT INTO %1 VALUES(%2, '%3 row %2')")
-                          .arg(test::delimited(s, name))
-                          .arg(i)
-                          .arg(QString(name).replace(u'\'', QStringLiteral("''")));
-    test::exec(s, statements);
-}
-
-QList<QStringList> smallRows(const QString& name, int rows) {
-    QList<QStringList> out;
-    for (int i = 1; i <= rows; ++i)
-        out << QStringList{QString::number(i), QStringLiteral("%1 row %2").arg(name).arg(i)};
-    return out;
-}
-
-const QString kEstimate = test::mysqlEstimate(QStringLiteral("%1"));
 const QString kKeys = QStringLiteral(
     "SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, s.SUB_PART FROM "
     "information_schema.STATISTICS s JOIN information_schema.COLUMNS c ON "
@@ -212,7 +189,7 @@ private slots:
                            (src == Server::MySQL ? " varchar(30)" : " nvarchar(30)");
         for (const Server s : {Server::MySQL, Server::MSSQL}) {
             test::dropIfExists(s, QStringLiteral("order"));
-            createSmall(s, bystander, 1);
+            test::createNumbered(s, bystander, 1);
         }
         test::TestWindow w;
         fillList(w.list(src), names, names, names[0]);
@@ -224,7 +201,7 @@ private slots:
                                             "'; DROP TABLE x')")
                                  .arg(test::delimited(src, names[k]))
                                  .arg(k)});
-            createSmall(way.target(), names[k], 2);
+            test::createNumbered(way.target(), names[k], 2);
             w.dialogs.answers.prepend(k == 0 ? ui::kAnswerNo : ui::kAnswerYes);
             questions.prepend(QStringLiteral("Would you like to overwrite %1?").arg(names[k]));
         }
@@ -241,7 +218,8 @@ private slots:
         QCOMPARE(selectedOf(w.list(src)), names);
         QVERIFY(source.sessionsMentioning({names[0]}).isEmpty());
         QVERIFY(target.sessionsMentioning({names[0]}).isEmpty());
-        QCOMPARE(test::textRows(way.target(), names[0]), smallRows(names[0], 2));
+        QCOMPARE(test::textRows(way.target(), names[0]),
+                 (QList<QStringList>{{"1", "row 1"}, {"2", "row 2"}}));
         for (int k = 1; k < names.size(); ++k)
             QCOMPARE(
                 test::textRows(way.target(), names[k]),
@@ -277,15 +255,11 @@ private slots:
                                          "SQL Server with no rows copied.")
             << "" << QStringList{"%b", "%c"} << 0;
         // SQL Server would store a value closer to zero than its type's smallest normal as 0.
-        for (const auto& [type, value, holds] : {std::tuple{"float", "-1.401298464324817e-45",
-                                                            "real holds (its smallest is "
-                                                            "1.1754944e-38)"},
-                                                 std::tuple{"float", "1.1754942106924411e-38",
-                                                            "real holds (its smallest is "
-                                                            "1.1754944e-38)"},
-                                                 std::tuple{"double", "5e-324",
-                                                            "float holds (its smallest is "
-                                                            "2.2250738585072014e-308)"}}) {
+        const char* const belowNormal[][3] = {
+            {"float", "-1.401298464324817e-45", "real holds (its smallest is 1.1754944e-38)"},
+            {"float", "1.1754942106924411e-38", "real holds (its smallest is 1.1754944e-38)"},
+            {"double", "5e-324", "float holds (its smallest is 2.2250738585072014e-308)"}};
+        for (const auto& [type, value, holds] : belowNormal) {
             QTest::addRow("to SQL Server: %s %s", type, value)
                 << Way{false}
                 << QStringList{QStringLiteral("CREATE TABLE `%b` (id int, f %1)").arg(type),
@@ -370,8 +344,8 @@ private slots:
         const QString c = scratch.name(QStringLiteral("stop_c"));
         scratch.keep(b.toUpper());
         const QList<std::pair<QString, QString>> names{{"%b", b}, {"%c", c}, {"%B", b.toUpper()}};
-        createSmall(way.source(), a, 1);
-        createSmall(way.source(), c, 1);
+        test::createNumbered(way.source(), a, 1);
+        test::createNumbered(way.source(), c, 1);
         test::exec(way.source(), replaced(sourceSql, names));
         test::exec(way.target(), replaced(targetSql, names));
         test::TestWindow w;
@@ -543,7 +517,8 @@ private slots:
         test::exec(Server::MySQL, {QStringLiteral("DROP VIEW IF EXISTS `%1`").arg(name)});
         QCOMPARE(sessions.size(), 1);
         QCOMPARE(sessions[0].statements,
-                 replaced(QStringList{kSessionSetup, QStringLiteral("describe %1"), kEstimate} +
+                 replaced(QStringList{kSessionSetup, QStringLiteral("describe %1"),
+                                      test::mysqlEstimate("%1")} +
                               statements,
                           {{"%1", name}}));
     }
