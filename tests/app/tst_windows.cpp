@@ -282,15 +282,9 @@ private slots:
         QTest::newRow("MySQL refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.myPassword = "not the password"; })
             << "MySQL" << QStringList{"Access denied", "SQLSTATE: 28000\nNative error: 1045"};
-        QTest::newRow("MySQL: unknown database")
-            << Change([](sql::ConnectionSettings& s) { s.myDatabase = "fq_no_such_database"; })
-            << "MySQL" << QStringList{"Native error: 1049"};
         QTest::newRow("SQL Server refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.msPassword += "-wrong"; })
             << "MS SQL Server" << QStringList{"Login failed", "Native error: 18456"};
-        QTest::newRow("SQL Server: unknown database")
-            << Change([](sql::ConnectionSettings& s) { s.msDatabase = "fq_no_such_database"; })
-            << "MS SQL Server" << QStringList{"fq_no_such_database", "SQLSTATE"};
         const QString nobody = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
         QTest::newRow("SQL Server: nothing listening")
             << Change([nobody](sql::ConnectionSettings& s) { s.msServer = nobody; })
