@@ -135,8 +135,7 @@ private slots:
         test::fillList(w.list(source), {name}, {name}, name);
         fromMySql ? commands::SendTablesToMSSQL(w.context())
                   : commands::SendTablesToMySQL(w.context());
-        for (const auto& box : std::as_const(w.dialogs.shown))
-            QFAIL(qPrintable(box.prompt));
+        QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
 
         const QList<QStringList> rows =
             test::textRows(fromMySql ? Server::MSSQL : Server::MySQL, name);
@@ -394,8 +393,7 @@ private slots:
         test::fillList(w.list(source), {name}, {name}, name);
         source == Server::MySQL ? commands::SendTablesToMSSQL(w.context())
                                 : commands::SendTablesToMySQL(w.context());
-        for (const auto& box : std::as_const(w.dialogs.shown))
-            QFAIL(qPrintable(box.prompt));
+        QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
 
         for (qsizetype r = 0; r < arrived.size(); ++r)
             arrived[r].prepend(QString::number(r + 1));
