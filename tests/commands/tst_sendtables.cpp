@@ -43,7 +43,6 @@ auto smallPages(long long rows, long long largeTable = 0) {
     return qScopeGuard([before] { commands::setPagedReading(before); });
 }
 
-// Every row the reader gives, in its order.
 QList<QStringList> readAll(commands::SourceRows& rows) {
     QList<QStringList> out;
     for (; !rows.Eof(); rows.MoveNext()) {
