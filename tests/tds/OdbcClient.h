@@ -84,6 +84,22 @@ public:
         return o;
     }
 
+    // A statement with three parameters, as a generic client sends it: an int, a text and a
+    // NULL varbinary.
+    bool execBound(const QString& sql, SQLINTEGER number, const QString& text) {
+        SQLFreeStmt(stmt_, SQL_CLOSE);
+        SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+        SQLLEN textBytes = text.size() * 2;
+        SQLLEN null = SQL_NULL_DATA;
+        SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0,
+                         nullptr);
+        SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 20, 0, wide(text),
+                         textBytes, &textBytes);
+        SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, 8, 0, nullptr, 0,
+                         &null);
+        return check(SQLExecDirectW(stmt_, wide(sql), SQL_NTS), SQL_HANDLE_STMT, stmt_);
+    }
+
     // SQLTables for these table types, every other argument a null pointer.
     bool tables(const QString& types) {
         SQLFreeStmt(stmt_, SQL_CLOSE);

@@ -52,6 +52,7 @@ private slots:
     void catalog();
     void cancelDuringLongSelect();
     void statementLog();
+    void parameters();
     void scriptAtStart();
 
 private:
@@ -441,6 +442,17 @@ void TdsTest::statementLog() {
     // Connection numbers go up by one per connection.
     auto next = connect();
     QTRY_VERIFY(server_.logLines().last().startsWith(QString::number(number.toInt() + 1) + u'\t'));
+}
+
+// A generic client's parameterised statement: an RPC whose typed values are stored unchanged.
+void TdsTest::parameters() {
+    const QString text = QString::fromUtf8("é😀 it's");
+    QVERIFY(!client_.run("CREATE TABLE typed (n int, t nvarchar(20), b varbinary(8))").failed);
+    QVERIFY2(client_.execBound("INSERT INTO typed VALUES (?, ?, ?)", -42, text),
+             qPrintable(client_.lastError()));
+    QCOMPARE(client_.run("SELECT n, t, b FROM typed").results.value(0),
+             (QList<QStringList>{{"-42", text, "NULL"}}));
+    QVERIFY(server_.logLines().filter(QStringLiteral("\tRPC\t")).size() > 0);
 }
 
 void TdsTest::scriptAtStart() {
