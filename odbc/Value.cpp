@@ -102,10 +102,16 @@ QString Value::text() const {
 }
 
 QString shortestDouble(double d) {
+    QString out;
+    appendShortestDouble(out, d);
+    return out;
+}
+
+void appendShortestDouble(QString& out, double d) {
     // Long enough for any double in the shortest form ("-2.2250738585072014e-308").
     std::array<char, 64> buf{};
     const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), d);
-    return QString::fromLatin1(buf.data(), result.ptr - buf.data());
+    out += QLatin1StringView(buf.data(), result.ptr - buf.data());
 }
 
 } // namespace fq::odbc

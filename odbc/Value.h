@@ -53,5 +53,7 @@ private:
 
 // Shortest text that reads back as exactly the same double ("0.1", "1.7976931348623157e+308").
 QString shortestDouble(double d);
+// The same text, appended to the end of `out`.
+void appendShortestDouble(QString& out, double d);
 
 } // namespace fq::odbc

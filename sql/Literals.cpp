@@ -3,8 +3,6 @@
 #include "sql/Refusal.h"
 #include "sql/SqlText.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -98,16 +96,6 @@ void refuseBelowNormal(const odbc::Value& v, ValueKind kind) {
                                   : QStringLiteral("2.2250738585072014e-308")));
 }
 
-// A floating-point value as a quoted text in its shortest round-trip form ('0.1'), as
-// odbc::shortestDouble() writes it.
-void appendQuotedDouble(QString& out, double d) {
-    std::array<char, 64> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), d).ptr;
-    out += u'\'';
-    out += QLatin1StringView(digits.data(), end - digits.data());
-    out += u'\'';
-}
-
 // What differs between the two targets: how bytes and text are written.
 struct TargetForms {
     void (*binary)(QString&, const QByteArray&);
@@ -124,9 +112,11 @@ void appendLiteral(QString& out, const odbc::Value& value, ValueKind kind,
         forms.binary(out, value.bytes());
     else if (kind == ValueKind::Temporal)
         appendQuoted(out, paddedYear(value.text()));
-    else if (value.kind() == odbc::Value::Kind::Double)
-        appendQuotedDouble(out, value.toDouble());
-    else
+    else if (value.kind() == odbc::Value::Kind::Double) {
+        out += u'\'';
+        odbc::appendShortestDouble(out, value.toDouble());
+        out += u'\'';
+    } else
         forms.text(out, value.text());
 }
 
@@ -136,33 +126,24 @@ bool notACalendarDate(const odbc::Value& value, ValueKind kind) {
     if ((kind != ValueKind::Temporal && kind != ValueKind::SixDigitTemporal) ||
         value.kind() != odbc::Value::Kind::Text)
         return false;
-    // "yyyy-mm-dd", alone or followed by a time of day; any other shape is not judged here. A
-    // year of fewer digits is read as paddedYear() writes it.
-    const QString text = value.text();
-    QStringView t(text);
-    qsizetype yearDigits = 0;
-    while (yearDigits < t.size() && yearDigits < 4 && isDigit(t[yearDigits]))
-        ++yearDigits;
-    if (yearDigits == 0 || yearDigits >= t.size() || (yearDigits == 4 && t.size() < 10))
+    // "yyyy-mm-dd", alone or followed by a time of day; any other shape is not judged here.
+    const QString padded = paddedYear(value.text());
+    const QStringView t(padded);
+    if (t.size() < 10 || t[4] != u'-' || t[7] != u'-' || (t.size() > 10 && isDigit(t[10])))
         return false;
-    const qsizetype shift = 4 - yearDigits; // the zeros paddedYear() would put in front
-    if (t.size() + shift < 10 || t[4 - shift] != u'-' || t[7 - shift] != u'-' ||
-        (t.size() + shift > 10 && isDigit(t[10 - shift])))
-        return false;
-    const int year = digitsAt(t, 0, yearDigits);
-    const int month = digitsAt(t, 5 - shift, 2);
-    const int day = digitsAt(t, 8 - shift, 2);
+    const int year = digitsAt(t, 0, 4);
+    const int month = digitsAt(t, 5, 2);
+    const int day = digitsAt(t, 8, 2);
     if (year < 0 || month < 0 || day < 0)
         return false;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return true;
     // "hh:mm:ss" after one blank.
-    t = t.mid(10 - shift);
-    if (t.size() < 9 || t[0] != u' ' || t[3] != u':' || t[6] != u':')
+    if (t.size() < 19 || t[10] != u' ' || t[13] != u':' || t[16] != u':')
         return false;
-    const int hour = digitsAt(t, 1, 2);
-    const int minute = digitsAt(t, 4, 2);
-    const int second = digitsAt(t, 7, 2);
+    const int hour = digitsAt(t, 11, 2);
+    const int minute = digitsAt(t, 14, 2);
+    const int second = digitsAt(t, 17, 2);
     return hour > 23 || minute > 59 || second > 59;
 }
 
