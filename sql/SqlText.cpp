@@ -1,6 +1,5 @@
 #include "sql/SqlText.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -108,27 +107,15 @@ void appendHexDigits(QString& out, const QByteArray& bytes) {
     }
 }
 
-bool isAscii(const QString& text) {
-    for (QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return false;
-    }
-    return true;
-}
-
-// Appends the text as a quoted literal, every quote doubled, in one pass over it: with an N in
-// front when `unicodePrefix` and the text is not all ASCII. False, with nothing appended, when
-// the text holds a zero character, which no quoted literal carries whole.
-bool appendQuotedText(QString& out, QStringView text, bool unicodePrefix) {
+// Appends the text between quotes, every quote doubled, with an N in front when `unicodePrefix`
+// and the text is not all ASCII: one pass to measure, one to copy.
+void appendQuotedText(QString& out, QStringView text, bool unicodePrefix) {
     qsizetype quotes = 0;
     bool ascii = true;
     for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\'')
+        if (c == u'\'')
             ++quotes;
-        else if (u == 0)
-            return false;
-        else if (u > 0x7f)
+        else if (c.unicode() > 0x7f)
             ascii = false;
     }
     const bool prefix = unicodePrefix && !ascii;
@@ -138,18 +125,12 @@ bool appendQuotedText(QString& out, QStringView text, bool unicodePrefix) {
     if (prefix)
         *d++ = u'N';
     *d++ = u'\'';
-    if (quotes == 0) {
-        std::copy(text.begin(), text.end(), d);
-        d += text.size();
-    } else {
-        for (const QChar c : text) {
+    for (const QChar c : text) {
+        *d++ = c;
+        if (c == u'\'')
             *d++ = c;
-            if (c == u'\'')
-                *d++ = c;
-        }
     }
     *d = u'\'';
-    return true;
 }
 
 } // namespace
@@ -194,8 +175,7 @@ QString quoted(const QString& text) {
 }
 
 void appendQuoted(QString& out, const QString& text) {
-    if (!appendQuotedText(out, text, false))
-        appendDelimited(out, text, u'\'', u'\'');
+    appendQuotedText(out, text, false);
 }
 
 QString mysqlString(const QString& text) {
@@ -205,8 +185,10 @@ QString mysqlString(const QString& text) {
 }
 
 void appendMysqlString(QString& out, const QString& text) {
-    if (appendQuotedText(out, text, false))
+    if (!text.contains(QChar(u'\0'))) {
+        appendQuotedText(out, text, false);
         return;
+    }
     out += QLatin1String("_utf8mb4 X'");
     appendHexDigits(out, text.toUtf8());
     out += u'\'';
@@ -219,14 +201,14 @@ QString mssqlString(const QString& text) {
 }
 
 void appendMssqlString(QString& out, const QString& text) {
-    if (!isAscii(text))
-        out += u'N';
-    appendQuoted(out, text);
+    appendQuotedText(out, text, true);
 }
 
 void appendMssqlText(QString& out, const QString& text) {
-    if (appendQuotedText(out, text, true))
+    if (!text.contains(QChar(u'\0'))) {
+        appendQuotedText(out, text, true);
         return;
+    }
     QByteArray utf16le;
     utf16le.reserve(text.size() * 2);
     for (QChar c : text) {
