@@ -448,11 +448,16 @@ void TdsTest::statementLog() {
 void TdsTest::parameters() {
     const QString text = QString::fromUtf8("é😀 it's");
     QVERIFY(!client_.run("CREATE TABLE typed (n int, t nvarchar(20), b varbinary(8))").failed);
+    const int before = logSize();
     QVERIFY2(client_.execBound("INSERT INTO typed VALUES (?, ?, ?)", -42, text),
              qPrintable(client_.lastError()));
     QCOMPARE(client_.run("SELECT n, t, b FROM typed").results.value(0),
              (QList<QStringList>{{"-42", text, "NULL"}}));
-    QVERIFY(server_.logLines().filter(QStringLiteral("\tRPC\t")).size() > 0);
+    // Logged as the RPC it came as, with its declarations and values.
+    QCOMPARE(server_.logLines().value(before).section(u'\t', 2),
+             "RPC\t10\tN'INSERT INTO typed VALUES (@P1, @P2, @P3)'\tN'@P1 INT,@P2 NVARCHAR(20),"
+             "@P3 VARBINARY(8)'\t-42\tN'" +
+                 QString(text).replace("'", "''") + "'\tNULL");
 }
 
 void TdsTest::scriptAtStart() {
