@@ -222,29 +222,26 @@ private slots:
         Connection c = open(Connection::kUseServer);
         c.Execute("CREATE TABLE " + table + " (id int NOT NULL, t " +
                   (kMSSQL ? "nvarchar(20)" : "varchar(20)") + " NULL, f " +
-                  (kMSSQL ? "real" : "float") + " NULL, d " + (kMSSQL ? "float" : "double") +
-                  " NULL, b varbinary(8) NULL)");
+                  (kMSSQL ? "real" : "float") + " NULL, b varbinary(8) NULL)");
         constexpr int kRows = 1500;
         const auto text = [](int i) { return QString("r%1%2").arg(i).arg(i % 5 ? "" : "é"); };
         const auto bytes = [](int i) { return QByteArray(1, char(i >> 8)) + char(i & 0xff); };
         QStringList rows;
         for (int i = 0; i < kRows; ++i)
-            rows << QString("(%1, %2, %3, %4, %5)")
+            rows << QString("(%1, %2, %3, %4)")
                         .arg(i)
                         .arg(i % 3 ? textLiteral(text(i)) : "NULL")
                         .arg(i + 0.5)
-                        .arg(i / 4.0)
                         .arg(i % 7 ? binaryLiteral(bytes(i)) : "NULL");
         for (qsizetype at = 0; at < rows.size(); at += 500)
             c.Execute("INSERT INTO " + table + " VALUES " + rows.mid(at, 500).join(u','));
-        Recordset rs = c.Execute("SELECT id, t, f, d, b FROM " + table + " ORDER BY id");
+        Recordset rs = c.Execute("SELECT id, t, f, b FROM " + table + " ORDER BY id");
         int i = 0;
         for (; !rs.Eof(); rs.MoveNext(), ++i) {
             QCOMPARE(rs.Item(0).text(), QString::number(i));
             QCOMPARE(rs.Item(1), i % 3 ? Value::fromText(text(i)) : Value::null());
             QCOMPARE(rs.Item(2), Value::fromDouble(i + 0.5));
-            QCOMPARE(rs.Item(3), Value::fromDouble(i / 4.0));
-            QCOMPARE(rs.Item(4), i % 7 ? Value::fromBytes(bytes(i)) : Value::null());
+            QCOMPARE(rs.Item(3), i % 7 ? Value::fromBytes(bytes(i)) : Value::null());
         }
         QCOMPARE(i, kRows);
     }

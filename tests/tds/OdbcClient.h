@@ -89,8 +89,7 @@ public:
     bool execBound(const QString& sql, SQLINTEGER number, const QString& text) {
         SQLFreeStmt(stmt_, SQL_CLOSE);
         SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-        SQLLEN textBytes = text.size() * 2;
-        SQLLEN null = SQL_NULL_DATA;
+        SQLLEN textBytes = text.size() * 2, null = SQL_NULL_DATA;
         SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0,
                          nullptr);
         SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 20, 0, wide(text),

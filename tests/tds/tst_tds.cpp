@@ -128,13 +128,8 @@ void TdsTest::stored_data() {
         {"money", "'0.12345'", "0.1235"},
         {"money", "'abc'",
          "235 Cannot convert a char value to money. The char value has incorrect syntax."},
-        {"money", "'1000000000000000'",
-         "236 The conversion from char data type to money resulted in a money overflow error."},
         {"smallmoney", "'x'",
          "293 Cannot convert char value to smallmoney. The char value has incorrect syntax."},
-        {"smallmoney", "'214748.3648'",
-         "294 The conversion from char data type to smallmoney data type resulted in a "
-         "smallmoney overflow error."},
         // A real holds the normal range: a value closer to zero is stored as 0.
         {"real", "'1.401298464324817e-45'", "0"},
         // Code page 1252 without N (one ? for each UTF-16 unit), padding, silent cuts.
@@ -145,11 +140,7 @@ void TdsTest::stored_data() {
          "2628 String or binary data would be truncated in table 'wiredb.dbo.%TABLE%', column "
          "'v'. Truncated value: '日本'."},
         {"binary(4)", "0x0102", "01020000"},
-        {"varbinary(10)", "'ab'",
-         "257 Implicit conversion from data type varchar to varbinary is not allowed. Use the "
-         "CONVERT function to run this query."},
         // Dates and times, each with SQL Server's rounding and range.
-        {"date", "1", "206 Operand type clash: int is incompatible with date"},
         {"time(0)", "'10:20:30.5'", "10:20:31"},
         {"time(0)", "'100:00:00'",
          "241 Conversion failed when converting date and/or time from character string."},
@@ -160,8 +151,6 @@ void TdsTest::stored_data() {
         {"smalldatetime", "'2024-01-01 10:20:29.999'", "2024-01-01 10:21:00"},
         {"datetime2(3)", "'2024-01-31 10:20:30.12351'", "2024-01-31 10:20:30.124"},
         {"datetimeoffset(0)", "'2000-02-29 01:00:00 +05:30'", "2000-02-29 01:00:00 +05:30"},
-        {"uniqueidentifier", "''",
-         "8169 Conversion failed when converting from a character string to uniqueidentifier."},
     };
     for (const auto& r : rows)
         QTest::addRow("%s %s", r[0], r[1])
