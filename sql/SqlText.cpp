@@ -1,6 +1,7 @@
 #include "sql/SqlText.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 
@@ -107,28 +108,45 @@ void appendHexDigits(QString& out, const QByteArray& bytes) {
     }
 }
 
+// True when no character of the text is beyond ASCII; reads four characters at a time.
+bool allAscii(QStringView text) {
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    std::uint64_t bits = 0;
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::uint64_t four = 0;
+        std::memcpy(&four, p + i, sizeof four);
+        bits |= four;
+    }
+    for (; i < n; ++i)
+        bits |= p[i];
+    return (bits & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
 // Appends the text between quotes, every quote doubled, with an N in front when `unicodePrefix`
-// and the text is not all ASCII: one pass to measure, one to copy.
+// and the text is not all ASCII. The runs between quotes are copied whole.
 void appendQuotedText(QString& out, QStringView text, bool unicodePrefix) {
     qsizetype quotes = 0;
-    bool ascii = true;
-    for (const QChar c : text) {
-        if (c == u'\'')
-            ++quotes;
-        else if (c.unicode() > 0x7f)
-            ascii = false;
-    }
-    const bool prefix = unicodePrefix && !ascii;
+    for (qsizetype at = text.indexOf(u'\''); at >= 0; at = text.indexOf(u'\'', at + 1))
+        ++quotes;
+    const bool prefix = unicodePrefix && !allAscii(text);
     const qsizetype start = out.size();
     out.resize(start + text.size() + quotes + 2 + (prefix ? 1 : 0));
     QChar* d = out.data() + start;
     if (prefix)
         *d++ = u'N';
     *d++ = u'\'';
-    for (const QChar c : text) {
-        *d++ = c;
-        if (c == u'\'')
-            *d++ = c;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype quote = quotes == 0 ? -1 : text.indexOf(u'\'', from);
+        const qsizetype to = quote < 0 ? text.size() : quote + 1;
+        std::memcpy(static_cast<void*>(d), text.data() + from,
+                    static_cast<std::size_t>(to - from) * sizeof(QChar));
+        d += to - from;
+        if (quote >= 0)
+            *d++ = u'\'';
+        from = to;
     }
     *d = u'\'';
 }

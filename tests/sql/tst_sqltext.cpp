@@ -72,7 +72,15 @@ private slots:
             {"only quotes", "''", "''''''", "''''''", "N''''''"},
             {"backslash kept", "a\\'b", "'a\\''b'", "'a\\''b'", "N'a\\''b'"},
             {"Latin-1 letter", "é", "'é'", "N'é'", "N'é'"},
-            {"DEL is still ASCII", "\x7f", "'\x7f'", "'\x7f'", "N'\x7f'"}};
+            {"DEL is still ASCII", "\x7f", "'\x7f'", "'\x7f'", "N'\x7f'"},
+            // Long texts are looked at several characters at a time: the odd one out is found
+            // in any place.
+            {"quotes at both ends of a long text", "'abcdefghi'", "'''abcdefghi'''",
+             "'''abcdefghi'''", "N'''abcdefghi'''"},
+            {"the ninth letter not ASCII", "abc'efghé", "'abc''efghé'", "N'abc''efghé'",
+             "N'abc''efghé'"},
+            {"the fourth letter not ASCII", "abcé'fgh", "'abcé''fgh'", "N'abcé''fgh'",
+             "N'abcé''fgh'"}};
         for (const auto& r : rows)
             QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
                                 << QString::fromUtf8(r[3]) << QString::fromUtf8(r[4]);
