@@ -26,6 +26,13 @@ namespace fq::odbc {
 
 namespace {
 
+// The thread whose calls this thread's count as; none: its own.
+thread_local std::thread::id countedAs;
+
+std::thread::id callerNow() noexcept {
+    return countedAs == std::thread::id() ? std::this_thread::get_id() : countedAs;
+}
+
 std::int64_t steadyNanoseconds(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
 }
@@ -183,8 +190,16 @@ void ConnectionHandle::connect(const QString& driverString, const QString& drive
     driverVersion_ = infoText(SQL_DRIVER_VER);
 }
 
+CallsCountAs::CallsCountAs(std::thread::id thread) noexcept : before_(countedAs) {
+    countedAs = thread;
+}
+
+CallsCountAs::~CallsCountAs() {
+    countedAs = before_;
+}
+
 ConnectionHandle::Call::Call(ConnectionHandle& connection) : connection_(connection) {
-    connection_.caller_.store(std::this_thread::get_id());
+    connection_.caller_.store(callerNow());
     connection_.callStart_.store(steadyNanoseconds(std::chrono::steady_clock::now()));
 }
 

@@ -32,6 +32,12 @@ const Value& Recordset::Item(int index) const {
     return stmt_->item(index);
 }
 
+void Recordset::TakeRow(std::vector<Value>& row) {
+    if (!stmt_)
+        throw detail::noCurrentRow();
+    stmt_->takeRow(row);
+}
+
 long long Recordset::RecordCount() const noexcept {
     return stmt_ ? stmt_->recordCount() : -1;
 }

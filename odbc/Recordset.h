@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace fq::odbc {
 
@@ -31,6 +32,9 @@ public:
     // The value of a field in the current row, read whole (long values in chunks).
     // Each field may be read any number of times, in any order.
     const Value& Item(int index) const;
+    // Hands the current row's values over to `row` without copying them; `row`'s values before
+    // are kept, to be set in place by MoveNext. Item is not to be read again before MoveNext.
+    void TakeRow(std::vector<Value>& row);
 
     // With a client cursor (Connection::CursorLocation == kUseClient) the number of rows,
     // known at Execute; -1 otherwise.

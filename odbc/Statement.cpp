@@ -560,6 +560,14 @@ void Statement::moveNext() {
     }
 }
 
+void Statement::takeRow(std::vector<Value>& row) {
+    if (eof())
+        throw detail::noCurrentRow();
+    std::vector<Value>& current = buffered_ ? rows_[position_] : current_;
+    row.swap(current);
+    current.resize(row.size());
+}
+
 const Value& Statement::item(int index) const {
     if (eof())
         throw detail::noCurrentRow();

@@ -41,6 +41,9 @@ public:
     // error the server reports for a later statement of the batch is thrown here.
     void moveNext();
     const Value& item(int index) const;
+    // Hands the current row's values over to `row`, whose values before are kept, to be set in
+    // place by the next fetch. The current row is not to be read again.
+    void takeRow(std::vector<Value>& row);
     // The number of rows when buffered, -1 when streaming.
     long long recordCount() const noexcept;
 

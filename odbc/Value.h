@@ -34,6 +34,8 @@ public:
 
     Kind kind() const noexcept { return kind_; }
     bool isNull() const noexcept { return kind_ == Kind::Null; }
+    // The bytes its text or bytes take in memory.
+    qsizetype heldBytes() const noexcept { return text_.size() * 2 + bytes_.size(); }
 
     // Text form: the driver's text, the double in shortest round-trip form ("0.1", "1e+300"),
     // the bytes as Latin-1 (use bytes() for binary data), the empty text for NULL.

@@ -37,4 +37,18 @@ std::optional<Wait> longestWait(std::thread::id thread);
 // answer is left alone. Returns the number of connections cut. Safe from any thread.
 int cancelWaitingCalls(std::thread::id thread, std::chrono::milliseconds silentFor);
 
+// For as long as it lives, the calls of the thread that holds it count as the given thread's: a
+// thread that works for another (reading ahead for a copy) is waited for and cancelled as that
+// thread is.
+class CallsCountAs {
+public:
+    explicit CallsCountAs(std::thread::id thread) noexcept;
+    ~CallsCountAs();
+    CallsCountAs(const CallsCountAs&) = delete;
+    CallsCountAs& operator=(const CallsCountAs&) = delete;
+
+private:
+    std::thread::id before_;
+};
+
 } // namespace fq::odbc

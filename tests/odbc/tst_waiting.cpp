@@ -114,12 +114,18 @@ void TestWaiting::rowsBeingReadAreCutAtTheBound() {
 
 void TestWaiting::cancelCutsTheWaitingCall_data() {
     QTest::addColumn<Server>("server");
-    QTest::newRow("MySQL") << Server::MySQL;
-    QTest::newRow("SQL Server") << Server::MSSQL;
+    // The call is made by a thread that works for this one: it is waited for and cancelled as
+    // this thread's.
+    QTest::addColumn<bool>("forThisThread");
+    QTest::newRow("MySQL") << Server::MySQL << false;
+    QTest::newRow("SQL Server") << Server::MSSQL << false;
+    QTest::newRow("MySQL, for this thread") << Server::MySQL << true;
+    QTest::newRow("SQL Server, for this thread") << Server::MSSQL << true;
 }
 
 void TestWaiting::cancelCutsTheWaitingCall() {
     QFETCH(Server, server);
+    QFETCH(bool, forThisThread);
     // The bound is far away: what ends the call here is the cancel.
     fq::odbc::setLimits(fq::odbc::Limits{kLogin, 600s});
     const QString table = newTable(server, 0);
@@ -128,7 +134,10 @@ void TestWaiting::cancelCutsTheWaitingCall() {
     fq::test::StoppedServer stopped(server);
     std::atomic<bool> done{false};
     std::optional<DbError> error;
-    std::thread caller([&] {
+    std::thread caller([&, self = std::this_thread::get_id()] {
+        const std::optional<fq::odbc::CallsCountAs> counted =
+            forThisThread ? std::optional<fq::odbc::CallsCountAs>(std::in_place, self)
+                          : std::nullopt;
         try {
             c.Execute(insert);
         } catch (const DbError& e) {
@@ -136,14 +145,16 @@ void TestWaiting::cancelCutsTheWaitingCall() {
         }
         done = true;
     });
-    const std::thread::id id = caller.get_id();
+    const std::thread::id id = forThisThread ? std::this_thread::get_id() : caller.get_id();
+    const std::thread::id other = forThisThread ? caller.get_id() : std::this_thread::get_id();
     // What waits, seen from here: the driver of the connection, and time going by.
     QTRY_VERIFY(fq::odbc::longestWait(id).has_value() &&
                 fq::odbc::longestWait(id)->silent >= 300ms);
     const auto wait = fq::odbc::longestWait(id);
     QCOMPARE(wait->driver,
              server == Server::MSSQL ? QString("SQL Server") : QString("MySQL ODBC 3.51 Driver"));
-    QVERIFY(!fq::odbc::longestWait(std::this_thread::get_id()).has_value());
+    QVERIFY(!fq::odbc::longestWait(other).has_value());
+    QCOMPARE(fq::odbc::cancelWaitingCalls(other, 0ms), 0);
     // A call that has waited less than asked is left alone; this one has waited long enough.
     QCOMPARE(fq::odbc::cancelWaitingCalls(id, 600s), 0);
     QCOMPARE(fq::odbc::cancelWaitingCalls(id, 200ms), 1);
