@@ -1,6 +1,7 @@
 #include "commands/SendTables.h"
 
 #include "commands/NullDates.h"
+#include "commands/ReadAhead.h"
 #include "commands/RefusedValues.h"
 #include "commands/SourceRows.h"
 
@@ -19,6 +20,7 @@
 #include "ui/TableList.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace fq::commands {
@@ -155,12 +157,9 @@ struct RowsMissing {
     bool counted = false; // onTarget comes from SELECT COUNT(*), not from the INSERTs
 };
 
-// The values of the row the cursor stands on.
-QList<odbc::Value> currentRow(const SourceRows& rs) {
-    QList<odbc::Value> row;
-    for (int i = 0; i < rs.FieldCount(); ++i)
-        row << rs.Item(i);
-    return row;
+// The table's own values of a row read (a page's key may follow them).
+QList<odbc::Value> fieldsOf(const std::vector<odbc::Value>& read, int fields) {
+    return QList<odbc::Value>(read.begin(), read.begin() + fields);
 }
 
 // The target's table whose name equals the name, or else equals it in other letters; empty when
@@ -490,27 +489,30 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     if (ctx.progress != nullptr)
         ctx.progress->beginTable(p.number, p.count, name, estimate);
 
-    // Each row is written before the next one is fetched.
+    // The source is read on a thread of its own, a little ahead of the row being written. A
+    // MySQL driver that loads a whole result into memory reads a large table in pages.
     p.step = Step::ReadingRows;
-    // A MySQL driver that loads a whole result into memory reads a large table in pages.
-    SourceRows rs(source, d.source, name, d.selectAll(name), estimate);
+    ReadAhead rs([&source, &d, &name, estimate] {
+        return std::make_unique<SourceRows>(source, d.source, name, d.selectAll(name), estimate);
+    });
     sql::InsertText insert(d.target, name); // every row's statement is built in it
     QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
-    while (!rs.Eof()) {
+    while (const std::vector<odbc::Value>* read = rs.next()) {
+        const std::vector<odbc::Value>& row = *read;
         ++p.read;
         p.step = Step::CopyingRow;
-        const int fields = rs.FieldCount();
+        const int fields = rs.fieldCount();
         insert.start();
         notDates.clear();
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
-            const odbc::Value& value = rs.Item(i);
+            const odbc::Value& value = row[static_cast<std::size_t>(i)];
             if (sql::notACalendarDate(value, kind))
                 notDates << i;
             try {
                 d.literal(insert.next(), value, kind);
             } catch (const sql::Refusal&) {
-                p.row = currentRow(rs);
+                p.row = fieldsOf(row, fields);
                 p.refusedColumn = i;
                 throw;
             }
@@ -522,23 +524,21 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
             target.Execute(statement, &added);
         } catch (const odbc::DbError&) {
             // The row as it was sent: a value that went as NULL can't be the one refused.
-            p.row = currentRow(rs);
+            p.row = fieldsOf(row, fields);
             for (const int i : notDates)
                 p.row[i] = odbc::Value::null();
             throw;
         }
         // Counted once the row has arrived: a refused row's values never did.
         for (const int i : notDates)
-            nullDates.add(name, i, columns[i].name, rs.Item(i).text());
+            nullDates.add(name, i, columns[i].name, row[static_cast<std::size_t>(i)].text());
         // A driver that cannot tell (-1) is taken at its word that the row went in.
         if (added != 0)
             ++p.copied;
         if (ctx.progress != nullptr && !ctx.progress->update(p.copied))
             throw StopRequested{};
         p.step = Step::ReadingRows;
-        rs.MoveNext();
     }
-    rs.Close();
     checkRowCount(d, target, p);
     d.targetList.AddItem(name);
     p.created = false;

@@ -167,9 +167,16 @@ void SourceRows::MoveNext() {
         return;
     }
     // The last row of a full page: the next page begins after its key.
-    const QStringList after = keyOfCurrentRow();
+    const QStringList after = takenKey_ ? *takenKey_ : keyOfCurrentRow();
+    takenKey_.reset();
     rs_.MoveNext();
     readPage(after);
+}
+
+void SourceRows::TakeRow(std::vector<odbc::Value>& row) {
+    if (!key_.isEmpty() && inPage_ + 1 >= pageRows_)
+        takenKey_ = keyOfCurrentRow();
+    rs_.TakeRow(row);
 }
 
 int SourceRows::FieldCount() const noexcept {

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <vector>
+
 namespace fq::odbc {
 class Connection;
 class Value;
@@ -47,6 +50,9 @@ public:
     void MoveNext();
     int FieldCount() const noexcept;
     const odbc::Value& Item(int index) const;
+    // Hands the current row's values over to `row` (see Recordset::TakeRow); the key columns of
+    // a page follow the table's own. Then MoveNext, not Item.
+    void TakeRow(std::vector<odbc::Value>& row);
     // Ends the reading (and the transaction of the pages).
     void Close();
 
@@ -72,6 +78,7 @@ private:
     odbc::Recordset rs_;
     long long inPage_ = 0; // rows of the page moved past
     long long pageRows_ = 0;
+    std::optional<QStringList> takenKey_; // the key of the last row of a page, once taken
 };
 
 } // namespace fq::commands

@@ -1,0 +1,133 @@
+#include "commands/ReadAhead.h"
+
+#include "commands/SourceRows.h"
+
+#include "odbc/Waiting.h"
+
+#include <pthread.h>
+
+namespace fq::commands {
+
+namespace {
+
+constexpr std::size_t kBlockRows = 256;
+constexpr qsizetype kAheadBytes = 512 * 1024;
+constexpr std::size_t kBlocksAhead = 2;
+
+qsizetype bytesOf(const std::vector<odbc::Value>& row) {
+    qsizetype bytes = 0;
+    for (const odbc::Value& v : row)
+        bytes += v.heldBytes();
+    return bytes;
+}
+
+} // namespace
+
+ReadAhead::ReadAhead(std::function<std::unique_ptr<SourceRows>()> open) {
+    thread_ = std::thread([this, open = std::move(open), countAs = std::this_thread::get_id()] {
+        pthread_setname_np(pthread_self(), "fq-read-ahead");
+        read(open, countAs);
+    });
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    stopping_.store(true, std::memory_order_relaxed);
+    changed_.notify_all();
+    thread_.join();
+}
+
+std::unique_ptr<ReadAhead::Block> ReadAhead::emptyBlock() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] {
+        return stop_ || full_.empty() || (full_.size() < kBlocksAhead && fullBytes_ < kAheadBytes);
+    });
+    if (stop_)
+        return nullptr;
+    std::unique_ptr<Block> block;
+    if (empty_.empty()) {
+        block = std::make_unique<Block>();
+    } else {
+        block = std::move(empty_.back());
+        empty_.pop_back();
+    }
+    block->count = 0;
+    block->bytes = 0;
+    return block;
+}
+
+void ReadAhead::hand(std::unique_ptr<Block> block) {
+    {
+        const std::lock_guard lock(mutex_);
+        fullBytes_ += block->bytes;
+        full_.push_back(std::move(block));
+    }
+    changed_.notify_all();
+}
+
+void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
+                     std::thread::id countAs) {
+    const odbc::CallsCountAs calls(countAs);
+    std::unique_ptr<Block> block;
+    try {
+        const std::unique_ptr<SourceRows> rows = open();
+        const int fields = rows->FieldCount();
+        for (;;) {
+            block = emptyBlock();
+            if (!block)
+                return;
+            block->fields = fields;
+            while (!rows->Eof() && block->count < kBlockRows && block->bytes < kAheadBytes) {
+                if (stopping_.load(std::memory_order_relaxed))
+                    return;
+                if (block->rows.size() <= block->count)
+                    block->rows.emplace_back();
+                std::vector<odbc::Value>& row = block->rows[block->count];
+                rows->TakeRow(row);
+                ++block->count;
+                block->bytes += bytesOf(row);
+                rows->MoveNext();
+            }
+            if (rows->Eof()) {
+                rows->Close();
+                block->last = true;
+                hand(std::move(block));
+                return;
+            }
+            hand(std::move(block));
+        }
+    } catch (...) {
+        if (!block)
+            block = std::make_unique<Block>();
+        block->error = std::current_exception();
+        hand(std::move(block));
+    }
+}
+
+const std::vector<odbc::Value>* ReadAhead::next() {
+    while (!current_ || at_ >= current_->count) {
+        if (current_) {
+            if (current_->error)
+                std::rethrow_exception(current_->error);
+            if (current_->last)
+                return nullptr;
+        }
+        std::unique_lock lock(mutex_);
+        if (current_)
+            empty_.push_back(std::move(current_));
+        changed_.wait(lock, [this] { return !full_.empty(); });
+        current_ = std::move(full_.front());
+        full_.pop_front();
+        fullBytes_ -= current_->bytes;
+        at_ = 0;
+        fields_ = current_->fields;
+        lock.unlock();
+        changed_.notify_all();
+    }
+    return &current_->rows[at_++];
+}
+
+} // namespace fq::commands

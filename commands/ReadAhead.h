@@ -1,0 +1,72 @@
+#pragma once
+
+#include "odbc/Value.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace fq::commands {
+
+class SourceRows;
+
+// A source's rows read on a thread of their own, a little ahead of the row being written, so
+// that reading the source (its driver's work, and waiting for its server) overlaps writing to
+// the target. The rows come out in the source's order, and a failure of the reading comes out
+// where it happened: after every row read before it. The reading thread's driver calls count as
+// those of the thread that made the ReadAhead, so they are shown and cancelled as its own.
+//
+// It reads up to 256 rows or 512 KB ahead of the writer, and never more than one row ahead when
+// a row is larger than that, so large values are held twice at most.
+class ReadAhead {
+public:
+    // `open` runs on the reading thread and gives the rows to read; it may throw, as may the
+    // reading, until the rows have been closed after the last.
+    explicit ReadAhead(std::function<std::unique_ptr<SourceRows>()> open);
+    // Stops the reading after the row being read, and waits for the thread.
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next row, or nullptr after the last one. Throws what the reading threw, once the rows
+    // read before it have been handed out. A row stays as it is until the next call.
+    const std::vector<odbc::Value>* next();
+    // The table's number of fields, once a row has come (a row may hold more values after them).
+    int fieldCount() const noexcept { return fields_; }
+
+private:
+    struct Block {
+        std::vector<std::vector<odbc::Value>> rows; // kept, with their storage, block after block
+        std::size_t count = 0;
+        qsizetype bytes = 0;
+        int fields = 0;
+        bool last = false;
+        std::exception_ptr error; // after the rows
+    };
+
+    void read(const std::function<std::unique_ptr<SourceRows>()>& open, std::thread::id countAs);
+    // The reader's next empty block, once the writer is far enough behind; nullptr on stop.
+    std::unique_ptr<Block> emptyBlock();
+    void hand(std::unique_ptr<Block> block);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Block>> full_;
+    std::vector<std::unique_ptr<Block>> empty_;
+    qsizetype fullBytes_ = 0;
+    bool stop_ = false;
+    std::atomic<bool> stopping_{false}; // stop_, read by the reader between rows
+    std::unique_ptr<Block> current_;    // the writer's
+    std::size_t at_ = 0;
+    int fields_ = 0;
+    std::thread thread_;
+};
+
+} // namespace fq::commands
