@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace fq::bench {
 
@@ -254,12 +255,47 @@ double replay(Server, const QString& connectionString, const QStringList& statem
     return runStatements({}, {}, connectionString, statements, {});
 }
 
-Run copyTable(Server source, const QString& table, long long rows) {
+PinThreadsNamed::PinThreadsNamed(const char* name, int cpu, bool once) : once_(once) {
+    if (cpu < 0)
+        return;
+    watcher_ = std::thread([this, wanted = QByteArray(name) + '\n', cpu] {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(static_cast<std::size_t>(cpu), &set);
+        sched_setaffinity(0, sizeof set, &set);
+        QList<int> pinned;
+        while (!done_.load()) {
+            const QStringList tasks = QDir(QStringLiteral("/proc/self/task"))
+                                          .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            for (const QString& task : tasks) {
+                QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+                if (pinned.contains(task.toInt()) || !comm.open(QIODevice::ReadOnly) ||
+                    comm.readAll() != wanted)
+                    continue;
+                if (sched_setaffinity(task.toInt(), sizeof set, &set) == 0)
+                    pinned << task.toInt();
+            }
+            if (!pinned.isEmpty() && once_)
+                return;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+}
+
+PinThreadsNamed::~PinThreadsNamed() {
+    done_.store(true);
+    if (watcher_.joinable())
+        watcher_.join();
+}
+
+Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu) {
     const Server target = source == Server::MySQL ? Server::MSSQL : Server::MySQL;
     test::dropIfExists(target, table);
     test::TestWindow window;
     test::fillList(window.list(source), {table}, {table}, table);
     const commands::CommandContext ctx = window.context();
+    // One table: one thread reads it.
+    const PinThreadsNamed readAhead("fq-read-ahead", readAheadCpu, true);
     const double cpu = cpuSeconds();
     QElapsedTimer timer;
     timer.start();

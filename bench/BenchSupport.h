@@ -7,6 +7,8 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 // What the benchmarks share: the local servers' processes and where they run, the process's
@@ -62,9 +64,26 @@ struct Run {
     double cpu = 0;
 };
 
+// While it lives, each thread of this process named `name` is put on the CPU as soon as it
+// appears (looked for every half millisecond, from that CPU; with `once`, until the first has
+// been); nothing is done for cpu -1.
+class PinThreadsNamed {
+public:
+    PinThreadsNamed(const char* name, int cpu, bool once = false);
+    ~PinThreadsNamed();
+    PinThreadsNamed(const PinThreadsNamed&) = delete;
+    PinThreadsNamed& operator=(const PinThreadsNamed&) = delete;
+
+private:
+    bool once_ = false;
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
+
 // Fernquill's copy of a source table to the other server, by the command its button runs (the
-// target's table dropped first). Throws std::runtime_error when the copy shows a message or the
-// target does not hold `rows` rows.
-Run copyTable(Server source, const QString& table, long long rows);
+// target's table dropped first), its thread reading the source put on readAheadCpu unless -1.
+// Throws std::runtime_error when the copy shows a message or the target does not hold `rows`
+// rows.
+Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu = -1);
 
 } // namespace fq::bench

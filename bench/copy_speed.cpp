@@ -66,8 +66,8 @@ QString connectionString(Server server, const sql::ConnectionSettings& s) {
 }
 
 // Fernquill's copy of the way's table.
-Run copy(const Way& w, long rows) {
-    return bench::copyTable(w.source, w.table, rows);
+Run copy(const Way& w, long rows, int readAheadCpu) {
+    return bench::copyTable(w.source, w.table, rows, readAheadCpu);
 }
 
 Run replay(const Way& w, const sql::ConnectionSettings& s, long rows) {
@@ -107,6 +107,11 @@ int main(int argc, char** argv) {
     bareRead.narrow = args.removeAll(QStringLiteral("--bare-narrow")) > 0;
     if (const qsizetype i = args.indexOf(QStringLiteral("--bare-block")); i >= 0) {
         bareRead.blockRows = args.value(i + 1).toLong();
+        args.remove(i, std::min<qsizetype>(2, args.size() - i));
+    }
+    int readAheadCpu = -1;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--read-ahead-cpu")); i >= 0) {
+        readAheadCpu = args.value(i + 1).toInt();
         args.remove(i, std::min<qsizetype>(2, args.size() - i));
     }
     const long rows = args.value(0, QStringLiteral("100000")).toLong();
@@ -149,13 +154,13 @@ int main(int argc, char** argv) {
                                    "benchmark')) FROM seq_1_to_%2")
                         .arg(toMssql.table)
                         .arg(rows)});
-        copy(toMssql, rows);
+        copy(toMssql, rows, -1);
         test::exec(Server::MSSQL, {sql::mssqlRenameTable(toMssql.table, toMysql.table)});
 
         // One copy each way, untimed, gives the statements to replay.
         for (Way* w : {&toMssql, &toMysql}) {
             test::ServerLog log(w->target);
-            copy(*w, rows);
+            copy(*w, rows, -1);
             w->replayed = test::statementsOf(log.sessionsMentioning({w->table}));
         }
         test::rootSql(QStringLiteral("SET GLOBAL general_log=0"));
@@ -173,13 +178,13 @@ int main(int argc, char** argv) {
                 Run p;
                 Run b;
                 if (r % 2 == 0) {
-                    c = copy(*w, rows);
+                    c = copy(*w, rows, readAheadCpu);
                     p = replay(*w, settings, rows);
                     b = bareCopy(*w, settings, rows, bareRead);
                 } else {
                     b = bareCopy(*w, settings, rows, bareRead);
                     p = replay(*w, settings, rows);
-                    c = copy(*w, rows);
+                    c = copy(*w, rows, readAheadCpu);
                 }
                 const auto n = static_cast<double>(rows);
                 w->copy.push_back(n / c.seconds);
