@@ -116,8 +116,10 @@ const std::vector<odbc::Value>* ReadAhead::next() {
                 return nullptr;
         }
         std::unique_lock lock(mutex_);
-        if (current_)
+        // A block of large values is let go rather than kept for its room.
+        if (current_ && current_->bytes < kAheadBytes)
             empty_.push_back(std::move(current_));
+        current_.reset();
         changed_.wait(lock, [this] { return !full_.empty(); });
         current_ = std::move(full_.front());
         full_.pop_front();

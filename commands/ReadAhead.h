@@ -23,8 +23,9 @@ class SourceRows;
 // where it happened: after every row read before it. The reading thread's driver calls count as
 // those of the thread that made the ReadAhead, so they are shown and cancelled as its own.
 //
-// It reads up to 256 rows or 512 KB ahead of the writer, and never more than one row ahead when
-// a row is larger than that, so large values are held twice at most.
+// Rows go over in blocks of up to 256 rows or 512 KB; the reading stays at most two blocks and
+// the one it fills ahead of the block being written, and only one row ahead of it when the rows
+// are larger than a block. The room of large values is given back with their rows.
 class ReadAhead {
 public:
     // `open` runs on the reading thread and gives the rows to read; it may throw, as may the
