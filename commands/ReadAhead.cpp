@@ -14,19 +14,20 @@ constexpr std::size_t kBlockRows = 256;
 constexpr qsizetype kAheadBytes = 512 * 1024;
 constexpr std::size_t kBlocksAhead = 2;
 
-qsizetype bytesOf(const std::vector<odbc::Value>& row) {
-    qsizetype bytes = 0;
-    for (const odbc::Value& v : row)
+qsizetype bytesOf(const ReadRow& row) {
+    qsizetype bytes = row.statement.size() * 2;
+    for (const odbc::Value& v : row.values)
         bytes += v.heldBytes();
     return bytes;
 }
 
 } // namespace
 
-ReadAhead::ReadAhead(std::function<std::unique_ptr<SourceRows>()> open) {
-    thread_ = std::thread([this, open = std::move(open), countAs = std::this_thread::get_id()] {
+ReadAhead::ReadAhead(std::function<std::unique_ptr<SourceRows>()> open, PrepareRow prepare) {
+    thread_ = std::thread([this, open = std::move(open), prepare = std::move(prepare),
+                           countAs = std::this_thread::get_id()] {
         pthread_setname_np(pthread_self(), "fq-read-ahead");
-        read(open, countAs);
+        read(open, prepare, countAs);
     });
 }
 
@@ -69,7 +70,7 @@ void ReadAhead::hand(std::unique_ptr<Block> block) {
 }
 
 void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
-                     std::thread::id countAs) {
+                     const PrepareRow& prepare, std::thread::id countAs) {
     const odbc::CallsCountAs calls(countAs);
     std::unique_ptr<Block> block;
     try {
@@ -85,9 +86,20 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                     return;
                 if (block->rows.size() <= block->count)
                     block->rows.emplace_back();
-                std::vector<odbc::Value>& row = block->rows[block->count];
-                rows->TakeRow(row);
+                ReadRow& row = block->rows[block->count];
+                rows->TakeRow(row.values);
                 ++block->count;
+                row.refused = nullptr;
+                row.refusedField = -1;
+                try {
+                    prepare(row, fields);
+                } catch (...) {
+                    // Nothing after a refused row is written: the reading ends with it.
+                    row.refused = std::current_exception();
+                    block->last = true;
+                    hand(std::move(block));
+                    return;
+                }
                 block->bytes += bytesOf(row);
                 rows->MoveNext();
             }
@@ -107,7 +119,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
     }
 }
 
-const std::vector<odbc::Value>* ReadAhead::next() {
+const ReadRow* ReadAhead::next() {
     while (!current_ || at_ >= current_->count) {
         if (current_) {
             if (current_->error)

@@ -2,6 +2,9 @@
 
 #include "odbc/Value.h"
 
+#include <QList>
+#include <QString>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -17,11 +20,27 @@ namespace fq::commands {
 
 class SourceRows;
 
-// A source's rows read on a thread of their own, a little ahead of the row being written, so
-// that reading the source (its driver's work, and waiting for its server) overlaps writing to
-// the target. The rows come out in the source's order, and a failure of the reading comes out
-// where it happened: after every row read before it. The reading thread's driver calls count as
-// those of the thread that made the ReadAhead, so they are shown and cancelled as its own.
+// A row read, and what the reading thread made of it for the writer.
+struct ReadRow {
+    std::vector<odbc::Value> values; // the table's fields (a page's key may follow them)
+    QString statement;               // the row's statement, made by the prepare step
+    QList<int> nulled;               // fields the statement sends as NULL
+    // The prepare step's refusal of the row, and the field it refused (-1: the row as a whole).
+    std::exception_ptr refused;
+    int refusedField = -1;
+};
+
+// Makes a row's statement on the reading thread, from its first `fields` values; what it throws
+// is the row's refusal. It may keep its own state: it runs on that one thread only.
+using PrepareRow = std::function<void(ReadRow& row, int fields)>;
+
+// A source's rows read on a thread of their own, a little ahead of the row being written, each
+// with its statement made, so that reading the source (its driver's work, and waiting for its
+// server) and making the statements overlap writing to the target. The rows come out in the
+// source's order; a failure of the reading comes out where it happened, after every row read
+// before it, and a row the prepare step refused comes out as the last one, carrying its refusal.
+// The reading thread's driver calls count as those of the thread that made the ReadAhead, so they
+// are shown and cancelled as its own.
 //
 // Rows go over in blocks of up to 256 rows or 512 KB; the reading stays at most two blocks and
 // the one it fills ahead of the block being written, and only one row ahead of it when the rows
@@ -30,7 +49,7 @@ class ReadAhead {
 public:
     // `open` runs on the reading thread and gives the rows to read; it may throw, as may the
     // reading, until the rows have been closed after the last.
-    explicit ReadAhead(std::function<std::unique_ptr<SourceRows>()> open);
+    ReadAhead(std::function<std::unique_ptr<SourceRows>()> open, PrepareRow prepare);
     // Stops the reading after the row being read, and waits for the thread.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -38,13 +57,13 @@ public:
 
     // The next row, or nullptr after the last one. Throws what the reading threw, once the rows
     // read before it have been handed out. A row stays as it is until the next call.
-    const std::vector<odbc::Value>* next();
+    const ReadRow* next();
     // The table's number of fields, once a row has come (a row may hold more values after them).
     int fieldCount() const noexcept { return fields_; }
 
 private:
     struct Block {
-        std::vector<std::vector<odbc::Value>> rows; // kept, with their storage, block after block
+        std::vector<ReadRow> rows; // kept, with their storage, block after block
         std::size_t count = 0;
         qsizetype bytes = 0;
         int fields = 0;
@@ -52,7 +71,8 @@ private:
         std::exception_ptr error; // after the rows
     };
 
-    void read(const std::function<std::unique_ptr<SourceRows>()>& open, std::thread::id countAs);
+    void read(const std::function<std::unique_ptr<SourceRows>()>& open, const PrepareRow& prepare,
+              std::thread::id countAs);
     // The reader's next empty block, once the writer is far enough behind; nullptr on stop.
     std::unique_ptr<Block> emptyBlock();
     void hand(std::unique_ptr<Block> block);

@@ -489,49 +489,58 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     if (ctx.progress != nullptr)
         ctx.progress->beginTable(p.number, p.count, name, estimate);
 
-    // The source is read on a thread of its own, a little ahead of the row being written. A
-    // MySQL driver that loads a whole result into memory reads a large table in pages.
+    // The source is read, and each row's INSERT made, on a thread of its own, a little ahead of
+    // the row being sent. A MySQL driver that loads a whole result into memory reads a large
+    // table in pages.
     p.step = Step::ReadingRows;
-    ReadAhead rs([&source, &d, &name, estimate] {
-        return std::make_unique<SourceRows>(source, d.source, name, d.selectAll(name), estimate);
-    });
     sql::InsertText insert(d.target, name); // every row's statement is built in it
-    QList<int> notDates; // the fields of the row that go as NULL for not being calendar dates
-    while (const std::vector<odbc::Value>* read = rs.next()) {
-        const std::vector<odbc::Value>& row = *read;
+    const PrepareRow prepare = [&d, &columns, &limits, &insert](ReadRow& row, int fields) {
+        insert.start();
+        row.nulled.clear();
+        for (int i = 0; i < fields; ++i) {
+            const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
+            const odbc::Value& value = row.values[static_cast<std::size_t>(i)];
+            // A value that is not a calendar date goes as NULL.
+            if (sql::notACalendarDate(value, kind))
+                row.nulled << i;
+            row.refusedField = i;
+            d.literal(insert.next(), value, kind);
+        }
+        row.refusedField = -1;
+        const QString& statement = insert.finish();
+        refuseOversized(statement, insert, columns, limits);
+        row.statement.resize(0);
+        row.statement.append(statement);
+    };
+    ReadAhead rs(
+        [&source, &d, &name, estimate] {
+            return std::make_unique<SourceRows>(source, d.source, name, d.selectAll(name),
+                                                estimate);
+        },
+        prepare);
+    while (const ReadRow* row = rs.next()) {
         ++p.read;
         p.step = Step::CopyingRow;
         const int fields = rs.fieldCount();
-        insert.start();
-        notDates.clear();
-        for (int i = 0; i < fields; ++i) {
-            const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
-            const odbc::Value& value = row[static_cast<std::size_t>(i)];
-            if (sql::notACalendarDate(value, kind))
-                notDates << i;
-            try {
-                d.literal(insert.next(), value, kind);
-            } catch (const sql::Refusal&) {
-                p.row = fieldsOf(row, fields);
-                p.refusedColumn = i;
-                throw;
-            }
+        if (row->refused) {
+            p.row = fieldsOf(row->values, fields);
+            p.refusedColumn = row->refusedField;
+            std::rethrow_exception(row->refused);
         }
-        const QString& statement = insert.finish();
-        refuseOversized(statement, insert, columns, limits);
         long long added = -1;
         try {
-            target.Execute(statement, &added);
+            target.Execute(row->statement, &added);
         } catch (const odbc::DbError&) {
             // The row as it was sent: a value that went as NULL can't be the one refused.
-            p.row = fieldsOf(row, fields);
-            for (const int i : notDates)
+            p.row = fieldsOf(row->values, fields);
+            for (const int i : row->nulled)
                 p.row[i] = odbc::Value::null();
             throw;
         }
         // Counted once the row has arrived: a refused row's values never did.
-        for (const int i : notDates)
-            nullDates.add(name, i, columns[i].name, row[static_cast<std::size_t>(i)].text());
+        for (const int i : row->nulled)
+            nullDates.add(name, i, columns[i].name,
+                          row->values[static_cast<std::size_t>(i)].text());
         // A driver that cannot tell (-1) is taken at its word that the row went in.
         if (added != 0)
             ++p.copied;
