@@ -1,7 +1,7 @@
 // A copy's speed each way against a bare client of the same driver replaying the same statements.
 //
 //   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_speed [rows] [rounds]
-//   [--no-pin] [--bare-block N] [--bare-narrow]
+//   [--no-pin] [--read-ahead-cpu N] [--bare-block N] [--bare-narrow]
 //
 // A table of `rows` rows (100,000) is copied MySQL -> SQL Server and SQL Server -> MySQL by the
 // commands the buttons run, and the target's statements of that copy (taken from the server's
@@ -12,9 +12,11 @@
 // narrow text).
 // Rounds (5) interleave the six runs. Unless --no-pin, this process and the
 // target server run on CPU 0 and the source server on CPU 1, so that the copy and the replay
-// meet the same CPU and the source's work is not charged to either. MariaDB's general log is off
-// while the runs are timed. Prints each run, the medians and Fernquill's rows/s over the
-// replay's and over the bare copy's.
+// meet the same CPU and the source's work is not charged to either; --read-ahead-cpu 1 puts the
+// copy's thread that reads the source (and makes each row's INSERT) on CPU 1 as well, as on a
+// machine with a core to spare. MariaDB's general log is off while the runs are timed. Prints
+// each run, the medians, Fernquill's rows/s over the replay's (of the medians, and the median of
+// the rounds' own ratios) and over the bare copy's.
 #include "BenchSupport.h"
 
 #include "commands/SendTables.h"
@@ -48,6 +50,7 @@ struct Way {
     std::vector<double> replayCpu; // microseconds of this process's CPU per row
     std::vector<double> bare;      // rows per second
     std::vector<double> bareCpu;   // microseconds of this process's CPU per row
+    std::vector<double> paired;    // each round's Fernquill rows/s over the replay's
 };
 
 using bench::Run;
@@ -128,11 +131,13 @@ int main(int argc, char** argv) {
                 {},
                 {},
                 {},
+                {},
                 {}};
     Way toMysql{"SQL Server -> MySQL",
                 Server::MSSQL,
                 Server::MySQL,
                 test::uniqueName(QStringLiteral("speed_ms")),
+                {},
                 {},
                 {},
                 {},
@@ -167,9 +172,11 @@ int main(int argc, char** argv) {
         if (pin)
             bench::pinProcess(getpid(), 0);
         std::printf("%ld rows, %d rounds, %s, load average %.2f at the start\n", rows, rounds,
-                    pin ? "this process and the target server on CPU 0, the source server on "
-                          "CPU 1"
-                        : "not pinned",
+                    !pin                ? "not pinned"
+                    : readAheadCpu == 1 ? "this process and the target server on CPU 0, the "
+                                          "source server and the copy's reading thread on CPU 1"
+                                        : "this process and the target server on CPU 0, the "
+                                          "source server on CPU 1",
                     bench::loadAverage());
         for (int r = 0; r < rounds; ++r) {
             for (Way* w : {&toMssql, &toMysql}) {
@@ -193,6 +200,7 @@ int main(int argc, char** argv) {
                 w->replayCpu.push_back(p.cpu * 1e6 / n);
                 w->bare.push_back(n / b.seconds);
                 w->bareCpu.push_back(b.cpu * 1e6 / n);
+                w->paired.push_back(p.seconds / c.seconds);
                 std::printf("round %d %s: Fernquill %.2f s (%.0f rows/s, %.1f us CPU a row), "
                             "replay %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f; "
                             "bare copy %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f\n",
@@ -207,11 +215,13 @@ int main(int argc, char** argv) {
             const double c = bench::median(w->copy);
             const double p = bench::median(w->replay);
             const double b = bench::median(w->bare);
-            std::printf("%s: median Fernquill %.0f rows/s, replay %.0f rows/s, ratio %.3f; bare "
-                        "copy %.0f rows/s, ratio %.3f; CPU of this process a row: Fernquill %.1f "
-                        "us, replay %.1f us, bare copy %.1f us\n",
-                        w->title, c, p, c / p, b, c / b, bench::median(w->copyCpu),
-                        bench::median(w->replayCpu), bench::median(w->bareCpu));
+            std::printf("%s: median Fernquill %.0f rows/s, replay %.0f rows/s, ratio %.3f "
+                        "(round by round: median %.3f); bare copy %.0f rows/s, ratio %.3f; CPU of "
+                        "this process a row: Fernquill %.1f us, replay %.1f us, bare copy %.1f "
+                        "us\n",
+                        w->title, c, p, c / p, bench::median(w->paired), b, c / b,
+                        bench::median(w->copyCpu), bench::median(w->replayCpu),
+                        bench::median(w->bareCpu));
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "copy_speed: %s\n", e.what());

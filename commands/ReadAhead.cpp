@@ -10,9 +10,12 @@ namespace fq::commands {
 
 namespace {
 
+// A block ends at this many rows or bytes. The reading stays this many blocks and bytes ahead
+// of the block being written: enough to go on writing while a MySQL table's next page is read.
 constexpr std::size_t kBlockRows = 256;
-constexpr qsizetype kAheadBytes = 512 * 1024;
-constexpr std::size_t kBlocksAhead = 2;
+constexpr qsizetype kBlockBytes = 512 * 1024;
+constexpr std::size_t kAheadBlocks = 16;
+constexpr qsizetype kAheadBytes = 4 * 1024 * 1024;
 
 qsizetype bytesOf(const ReadRow& row) {
     qsizetype bytes = row.statement.size() * 2;
@@ -44,7 +47,7 @@ ReadAhead::~ReadAhead() {
 std::unique_ptr<ReadAhead::Block> ReadAhead::emptyBlock() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] {
-        return stop_ || full_.empty() || (full_.size() < kBlocksAhead && fullBytes_ < kAheadBytes);
+        return stop_ || full_.empty() || (full_.size() < kAheadBlocks && fullBytes_ < kAheadBytes);
     });
     if (stop_)
         return nullptr;
@@ -81,7 +84,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
             if (!block)
                 return;
             block->fields = fields;
-            while (!rows->Eof() && block->count < kBlockRows && block->bytes < kAheadBytes) {
+            while (!rows->Eof() && block->count < kBlockRows && block->bytes < kBlockBytes) {
                 if (stopping_.load(std::memory_order_relaxed))
                     return;
                 if (block->rows.size() <= block->count)
@@ -129,7 +132,7 @@ const ReadRow* ReadAhead::next() {
         }
         std::unique_lock lock(mutex_);
         // A block of large values is let go rather than kept for its room.
-        if (current_ && current_->bytes < kAheadBytes)
+        if (current_ && current_->bytes < kBlockBytes)
             empty_.push_back(std::move(current_));
         current_.reset();
         changed_.wait(lock, [this] { return !full_.empty(); });

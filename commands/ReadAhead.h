@@ -42,9 +42,9 @@ using PrepareRow = std::function<void(ReadRow& row, int fields)>;
 // The reading thread's driver calls count as those of the thread that made the ReadAhead, so they
 // are shown and cancelled as its own.
 //
-// Rows go over in blocks of up to 256 rows or 512 KB; the reading stays at most two blocks and
-// the one it fills ahead of the block being written, and only one row ahead of it when the rows
-// are larger than a block. The room of large values is given back with their rows.
+// Rows go over in blocks of up to 256 rows or 512 KB; the reading stays at most 16 blocks or
+// 4 MB, and the block it fills, ahead of the block being written, and only one row ahead of it
+// when the rows are larger than that. The room of large values is given back with their rows.
 class ReadAhead {
 public:
     // `open` runs on the reading thread and gives the rows to read; it may throw, as may the

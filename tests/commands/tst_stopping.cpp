@@ -99,7 +99,8 @@ void TestStopping::copyEndsEarly() {
     test::Scratch scratch;
     const QString name = scratch.name(QStringLiteral("early"));
     const bool midway = ending == Ending::SourceStallsMidway;
-    const int sourceRows = ending == Ending::LoseRows ? 40 : midway ? 2000 : 200;
+    // Midway: more rows than a copy reads ahead of the row it sends.
+    const int sourceRows = ending == Ending::LoseRows ? 40 : midway ? 8000 : 200;
     test::createNumbered(way.source(), name, sourceRows);
     const commands::PagedReading pagedBefore = commands::pagedReading();
     const auto restorePages =
@@ -107,7 +108,7 @@ void TestStopping::copyEndsEarly() {
     if (midway) {
         test::exec(way.source(), {QStringLiteral("ALTER TABLE %1 ADD PRIMARY KEY (id)")
                                       .arg(test::delimited(way.source(), name))});
-        commands::setPagedReading({1, 100});
+        commands::setPagedReading({1, 500});
     }
     const QString target = test::delimited(way.target(), name);
     test::TestWindow w;
