@@ -130,6 +130,13 @@ double cpuSeconds() {
            static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
+double threadCpuSeconds() {
+    rusage r{};
+    getrusage(RUSAGE_THREAD, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
 double loadAverage() {
     double load[1] = {0};
     return getloadavg(load, 1) == 1 ? load[0] : -1;
@@ -297,13 +304,15 @@ Run copyTable(Server source, const QString& table, long long rows, int readAhead
     // One table: one thread reads it.
     const PinThreadsNamed readAhead("fq-read-ahead", readAheadCpu, true);
     const double cpu = cpuSeconds();
+    const double threadCpu = threadCpuSeconds();
     QElapsedTimer timer;
     timer.start();
     if (target == Server::MSSQL)
         commands::SendTablesToMSSQL(ctx);
     else
         commands::SendTablesToMySQL(ctx);
-    const Run run{static_cast<double>(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
+    const Run run{static_cast<double>(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu,
+                  threadCpuSeconds() - threadCpu};
     for (const auto& box : window.dialogs.shown)
         throw std::runtime_error("the copy said: " + box.prompt.toStdString());
     if (test::count(target, table) != rows)

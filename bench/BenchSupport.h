@@ -33,8 +33,9 @@ void resetPeak();
 
 double median(std::vector<double> values);
 
-// CPU time (user and system) this process has used, in seconds.
+// CPU time (user and system) this process, or the calling thread, has used, in seconds.
 double cpuSeconds();
+double threadCpuSeconds();
 
 // The load average over the last minute.
 double loadAverage();
@@ -62,6 +63,7 @@ double bareCopy(const QString& sourceConnectionString, const QString& select,
 struct Run {
     double seconds = 0;
     double cpu = 0;
+    double threadCpu = 0; // of the calling thread: a copy's thread that sends the INSERTs
 };
 
 // While it lives, each thread of this process named `name` is put on the CPU as soon as it

@@ -51,6 +51,7 @@ struct Way {
     std::vector<double> bare;      // rows per second
     std::vector<double> bareCpu;   // microseconds of this process's CPU per row
     std::vector<double> paired;    // each round's Fernquill rows/s over the replay's
+    std::vector<double> sendCpu;   // microseconds of CPU per row of the copy's sending thread
 };
 
 using bench::Run;
@@ -132,11 +133,13 @@ int main(int argc, char** argv) {
                 {},
                 {},
                 {},
+                {},
                 {}};
     Way toMysql{"SQL Server -> MySQL",
                 Server::MSSQL,
                 Server::MySQL,
                 test::uniqueName(QStringLiteral("speed_ms")),
+                {},
                 {},
                 {},
                 {},
@@ -201,6 +204,7 @@ int main(int argc, char** argv) {
                 w->bare.push_back(n / b.seconds);
                 w->bareCpu.push_back(b.cpu * 1e6 / n);
                 w->paired.push_back(p.seconds / c.seconds);
+                w->sendCpu.push_back(c.threadCpu * 1e6 / n);
                 std::printf("round %d %s: Fernquill %.2f s (%.0f rows/s, %.1f us CPU a row), "
                             "replay %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f; "
                             "bare copy %.2f s (%.0f rows/s, %.1f us CPU a row), ratio %.3f\n",
@@ -217,11 +221,11 @@ int main(int argc, char** argv) {
             const double b = bench::median(w->bare);
             std::printf("%s: median Fernquill %.0f rows/s, replay %.0f rows/s, ratio %.3f "
                         "(round by round: median %.3f); bare copy %.0f rows/s, ratio %.3f; CPU of "
-                        "this process a row: Fernquill %.1f us, replay %.1f us, bare copy %.1f "
-                        "us\n",
+                        "this process a row: Fernquill %.1f us (its sending thread %.1f us), "
+                        "replay %.1f us, bare copy %.1f us\n",
                         w->title, c, p, c / p, bench::median(w->paired), b, c / b,
-                        bench::median(w->copyCpu), bench::median(w->replayCpu),
-                        bench::median(w->bareCpu));
+                        bench::median(w->copyCpu), bench::median(w->sendCpu),
+                        bench::median(w->replayCpu), bench::median(w->bareCpu));
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "copy_speed: %s\n", e.what());
