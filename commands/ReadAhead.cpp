@@ -41,6 +41,10 @@ ReadAhead::~ReadAhead() {
     }
     stopping_.store(true, std::memory_order_relaxed);
     changed_.notify_all();
+    // The copy stopped before its last row: a call the reading still waits in is cut, not waited
+    // for (a silent source would hold the stop's message back until the bound).
+    if (!ended_)
+        odbc::cancelWaitingCalls(std::this_thread::get_id(), std::chrono::milliseconds(0));
     thread_.join();
 }
 
@@ -127,8 +131,10 @@ const ReadRow* ReadAhead::next() {
         if (current_) {
             if (current_->error)
                 std::rethrow_exception(current_->error);
-            if (current_->last)
+            if (current_->last) {
+                ended_ = true;
                 return nullptr;
+            }
         }
         std::unique_lock lock(mutex_);
         // A block of large values is let go rather than kept for its room.

@@ -50,7 +50,8 @@ public:
     // `open` runs on the reading thread and gives the rows to read; it may throw, as may the
     // reading, until the rows have been closed after the last.
     ReadAhead(std::function<std::unique_ptr<SourceRows>()> open, PrepareRow prepare);
-    // Stops the reading after the row being read, and waits for the thread.
+    // Stops the reading after the row being read, and waits for the thread; before the last row
+    // has been handed out, a driver call the reading is waiting in is cut first.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -87,6 +88,7 @@ private:
     std::unique_ptr<Block> current_;    // the writer's
     std::size_t at_ = 0;
     int fields_ = 0;
+    bool ended_ = false; // the last row has been handed out
     std::thread thread_;
 };
 

@@ -30,7 +30,14 @@ constexpr auto kBound = 2s;
 constexpr qint64 kWithinBoundMs = 2000 + 10000;
 
 // How a copy ends early.
-enum class Ending { Cancel, LoseRows, TargetStalls, SourceStalls, SourceStallsMidway };
+enum class Ending {
+    Cancel,
+    LoseRows,
+    TargetStalls,
+    SourceStalls,
+    SourceStallsMidway,
+    RefusedWhileSourceStalls
+};
 
 } // namespace
 
@@ -89,6 +96,13 @@ void TestStopping::copyEndsEarly_data() {
                           "reading row (\\d+) from %3. The table is on %2 with the (\\d+) rows "
                           "copied before. Nothing more was sent.\n\n")
         << -1;
+    // The same stop, and the target refuses row 1001 while the reading waits for the silent
+    // source: the refusal is told at once, not after the source's bound (30 s here).
+    QTest::addRow("to SQL Server, a refusal while the source stops")
+        << test::Way{false} << Ending::RefusedWhileSourceStalls
+        << QStringLiteral("Copying the table %1 to %2 stopped while copying row 1001. The table "
+                          "is on %2 with the 1000 rows copied before. Nothing more was sent.\n\n")
+        << 0;
 }
 
 void TestStopping::copyEndsEarly() {
@@ -99,13 +113,17 @@ void TestStopping::copyEndsEarly() {
     test::Scratch scratch;
     const QString name = scratch.name(QStringLiteral("early"));
     const bool midway = ending == Ending::SourceStallsMidway;
+    const bool refusedMidway = ending == Ending::RefusedWhileSourceStalls;
+    const bool paged = midway || refusedMidway;
+    if (refusedMidway)
+        odbc::setLimits(odbc::Limits{kBound, 30s});
     // Midway: more rows than a copy reads ahead of the row it sends.
-    const int sourceRows = ending == Ending::LoseRows ? 40 : midway ? 8000 : 200;
+    const int sourceRows = ending == Ending::LoseRows ? 40 : paged ? 8000 : 200;
     test::createNumbered(way.source(), name, sourceRows);
     const commands::PagedReading pagedBefore = commands::pagedReading();
     const auto restorePages =
         qScopeGuard([pagedBefore] { commands::setPagedReading(pagedBefore); });
-    if (midway) {
+    if (paged) {
         test::exec(way.source(), {QStringLiteral("ALTER TABLE %1 ADD PRIMARY KEY (id)")
                                       .arg(test::delimited(way.source(), name))});
         commands::setPagedReading({1, 500});
@@ -125,8 +143,11 @@ void TestStopping::copyEndsEarly() {
                         QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(target)});
         if (ending == Ending::TargetStalls && done == 30)
             stopped = std::make_unique<test::StoppedServer>(way.target());
-        if (midway && done == 100)
+        if (paged && done == 100)
             stopped = std::make_unique<test::StoppedServer>(way.source());
+        if (refusedMidway && done == 1000)
+            test::exec(way.target(), {QStringLiteral("DROP TABLE %1").arg(target),
+                                      QStringLiteral("CREATE TABLE %1 (id int)").arg(target)});
         return ending != Ending::Cancel || done < 120;
     };
     fillList(w.list(way.source()), {name}, {name}, name);
@@ -138,7 +159,7 @@ void TestStopping::copyEndsEarly() {
     clock.start();
     way.send(ctx);
     const qint64 took = clock.elapsed();
-    const bool stalls = ending == Ending::TargetStalls || ending == Ending::SourceStalls || midway;
+    const bool stalls = ending == Ending::TargetStalls || ending == Ending::SourceStalls || paged;
     QCOMPARE(stopped != nullptr, stalls);
     if (stopped)
         stopped->resume();
