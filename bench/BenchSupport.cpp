@@ -74,7 +74,10 @@ pid_t serverPid(Server server) {
     return ok ? pid : -1;
 }
 
-bool pinProcess(pid_t pid, int cpu) {
+namespace {
+
+// The one CPU, or every CPU for -1.
+cpu_set_t cpusFor(int cpu) {
     cpu_set_t set;
     CPU_ZERO(&set);
     if (cpu >= 0) {
@@ -83,6 +86,13 @@ bool pinProcess(pid_t pid, int cpu) {
         for (long c = 0; c < sysconf(_SC_NPROCESSORS_ONLN); ++c)
             CPU_SET(static_cast<std::size_t>(c), &set);
     }
+    return set;
+}
+
+} // namespace
+
+bool pinProcess(pid_t pid, int cpu) {
+    const cpu_set_t set = cpusFor(cpu);
     const QStringList tasks =
         QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     bool all = !tasks.isEmpty();
@@ -123,18 +133,24 @@ double median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-double cpuSeconds() {
+namespace {
+
+// User and system CPU seconds of RUSAGE_SELF or RUSAGE_THREAD.
+double usedSeconds(int who) {
     rusage r{};
-    getrusage(RUSAGE_SELF, &r);
+    getrusage(who, &r);
     return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
            static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
+} // namespace
+
+double cpuSeconds() {
+    return usedSeconds(RUSAGE_SELF);
+}
+
 double threadCpuSeconds() {
-    rusage r{};
-    getrusage(RUSAGE_THREAD, &r);
-    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
-           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    return usedSeconds(RUSAGE_THREAD);
 }
 
 double loadAverage() {
@@ -266,9 +282,7 @@ PinThreadsNamed::PinThreadsNamed(const char* name, int cpu, bool once) : once_(o
     if (cpu < 0)
         return;
     watcher_ = std::thread([this, wanted = QByteArray(name) + '\n', cpu] {
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        CPU_SET(static_cast<std::size_t>(cpu), &set);
+        const cpu_set_t set = cpusFor(cpu);
         sched_setaffinity(0, sizeof set, &set);
         QList<int> pinned;
         while (!done_.load()) {

@@ -39,7 +39,6 @@ ReadAhead::~ReadAhead() {
         const std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    stopping_.store(true, std::memory_order_relaxed);
     changed_.notify_all();
     // The copy stopped before its last row: a call the reading still waits in is cut, not waited
     // for (a silent source would hold the stop's message back until the bound).
@@ -89,7 +88,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                 return;
             block->fields = fields;
             while (!rows->Eof() && block->count < kBlockRows && block->bytes < kBlockBytes) {
-                if (stopping_.load(std::memory_order_relaxed))
+                if (stop_.load(std::memory_order_relaxed))
                     return;
                 if (block->rows.size() <= block->count)
                     block->rows.emplace_back();

@@ -83,9 +83,8 @@ private:
     std::deque<std::unique_ptr<Block>> full_;
     std::vector<std::unique_ptr<Block>> empty_;
     qsizetype fullBytes_ = 0;
-    bool stop_ = false;
-    std::atomic<bool> stopping_{false}; // stop_, read by the reader between rows
-    std::unique_ptr<Block> current_;    // the writer's
+    std::atomic<bool> stop_{false};  // set under mutex_, read by the reader between rows too
+    std::unique_ptr<Block> current_; // the writer's
     std::size_t at_ = 0;
     int fields_ = 0;
     bool ended_ = false; // the last row has been handed out
