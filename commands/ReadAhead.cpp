@@ -2,6 +2,7 @@
 
 #include "commands/SourceRows.h"
 
+#include "odbc/Connection.h"
 #include "odbc/Waiting.h"
 
 #include <pthread.h>
@@ -16,6 +17,8 @@ constexpr std::size_t kBlockRows = 256;
 constexpr qsizetype kBlockBytes = 512 * 1024;
 constexpr std::size_t kAheadBlocks = 16;
 constexpr qsizetype kAheadBytes = 4 * 1024 * 1024;
+// A stop waits this long for the source's server to answer what the reading still asks of it.
+constexpr std::chrono::milliseconds kStopGrace{250};
 
 qsizetype bytesOf(const ReadRow& row) {
     qsizetype bytes = row.statement.size() * 2;
@@ -26,11 +29,18 @@ qsizetype bytesOf(const ReadRow& row) {
 
 } // namespace
 
-ReadAhead::ReadAhead(std::function<std::unique_ptr<SourceRows>()> open, PrepareRow prepare) {
+ReadAhead::ReadAhead(odbc::Connection& source, std::function<std::unique_ptr<SourceRows>()> open,
+                     PrepareRow prepare)
+    : source_(source) {
     thread_ = std::thread([this, open = std::move(open), prepare = std::move(prepare),
                            countAs = std::this_thread::get_id()] {
         pthread_setname_np(pthread_self(), "fq-read-ahead");
         read(open, prepare, countAs);
+        {
+            const std::lock_guard lock(mutex_);
+            readerDone_ = true;
+        }
+        changed_.notify_all();
     });
 }
 
@@ -40,10 +50,19 @@ ReadAhead::~ReadAhead() {
         stop_ = true;
     }
     changed_.notify_all();
-    // The copy stopped before its last row: a call the reading still waits in is cut, not waited
-    // for (a silent source would hold the stop's message back until the bound).
-    if (!ended_)
-        odbc::cancelWaitingCalls(std::this_thread::get_id(), std::chrono::milliseconds(0));
+    // The reading ends after the row being read, then frees its result. Whatever it still waits
+    // for on the way (a fetch, or FreeTDS's wait for the server to acknowledge the cancel that
+    // freeing a result being sent makes) is not waited for past a moment: a server that has gone
+    // silent would hold the copy's message back until the bound. The connection is of no more
+    // use to the copy. A server that answers is waited for, so that its connection ends cleanly.
+    {
+        std::unique_lock lock(mutex_);
+        while (!changed_.wait_for(lock, kStopGrace / 5, [this] { return readerDone_; })) {
+            lock.unlock();
+            source_.cutIfWaiting(kStopGrace);
+            lock.lock();
+        }
+    }
     thread_.join();
 }
 
@@ -130,10 +149,8 @@ const ReadRow* ReadAhead::next() {
         if (current_) {
             if (current_->error)
                 std::rethrow_exception(current_->error);
-            if (current_->last) {
-                ended_ = true;
+            if (current_->last)
                 return nullptr;
-            }
         }
         std::unique_lock lock(mutex_);
         // A block of large values is let go rather than kept for its room.

@@ -16,6 +16,10 @@
 #include <thread>
 #include <vector>
 
+namespace fq::odbc {
+class Connection;
+}
+
 namespace fq::commands {
 
 class SourceRows;
@@ -40,18 +44,22 @@ using PrepareRow = std::function<void(ReadRow& row, int fields)>;
 // source's order; a failure of the reading comes out where it happened, after every row read
 // before it, and a row the prepare step refused comes out as the last one, carrying its refusal.
 // The reading thread's driver calls count as those of the thread that made the ReadAhead, so they
-// are shown and cancelled as its own.
+// are shown and cancelled as its own. A ReadAhead that goes before the reading has ended waits
+// for the reading only while its server answers: whatever the reading still does on the source's
+// connection (a fetch, or freeing a result whose rows are still coming, which makes FreeTDS wait
+// for the server to acknowledge a cancel) cuts the connection once it has waited a moment.
 //
 // Rows go over in blocks of up to 256 rows or 512 KB; the reading stays at most 16 blocks or
 // 4 MB, and the block it fills, ahead of the block being written, and only one row ahead of it
 // when the rows are larger than that. The room of large values is given back with their rows.
 class ReadAhead {
 public:
-    // `open` runs on the reading thread and gives the rows to read; it may throw, as may the
-    // reading, until the rows have been closed after the last.
-    ReadAhead(std::function<std::unique_ptr<SourceRows>()> open, PrepareRow prepare);
-    // Stops the reading after the row being read, and waits for the thread; before the last row
-    // has been handed out, a driver call the reading is waiting in is cut first.
+    // `open` runs on the reading thread and gives the rows to read from `source`; it may throw,
+    // as may the reading, until the rows have been closed after the last.
+    ReadAhead(odbc::Connection& source, std::function<std::unique_ptr<SourceRows>()> open,
+              PrepareRow prepare);
+    // Stops the reading after the row being read, and waits for the thread, cutting the source's
+    // connection when the reading waits for its server on the way.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -83,11 +91,12 @@ private:
     std::deque<std::unique_ptr<Block>> full_;
     std::vector<std::unique_ptr<Block>> empty_;
     qsizetype fullBytes_ = 0;
-    std::atomic<bool> stop_{false};  // set under mutex_, read by the reader between rows too
+    std::atomic<bool> stop_{false}; // set under mutex_, read by the reader between rows too
+    bool readerDone_ = false;       // under mutex_: the reading thread has nothing more to do
+    odbc::Connection& source_;
     std::unique_ptr<Block> current_; // the writer's
     std::size_t at_ = 0;
     int fields_ = 0;
-    bool ended_ = false; // the last row has been handed out
     std::thread thread_;
 };
 

@@ -266,9 +266,9 @@ QString doing(const Direction& d, const Progress& p) {
         return QStringLiteral("creating it on %1").arg(d.targetServer);
     case Step::Estimating:
     case Step::ReadingRows:
-        return p.copied == 0
+        return p.read == 0
                    ? QStringLiteral("reading its rows from %1").arg(d.sourceServer)
-                   : QStringLiteral("reading row %1 from %2").arg(p.copied + 1).arg(d.sourceServer);
+                   : QStringLiteral("reading row %1 from %2").arg(p.read + 1).arg(d.sourceServer);
     case Step::Counting:
         return QStringLiteral("counting its rows on %1").arg(d.targetServer);
     default:
@@ -341,6 +341,12 @@ QString stoppedOnRequestText(const Direction& d, const Progress& p, bool cutOff)
 }
 
 QString rowsMissingText(const Direction& d, const Progress& p, const RowsMissing& m) {
+    if (m.counted && m.onTarget > m.read)
+        return QStringLiteral("Copying the table %1 to %2 ended with more rows on %2 than were "
+                              "copied: %3 read from %4, but the table on %2 holds %5. Something "
+                              "else wrote to the table while it was copied. The table stays on %2 "
+                              "as it is.")
+            .arg(p.table, d.targetServer, rows(m.read), d.sourceServer, rows(m.onTarget));
     const QString what =
         m.counted ? QStringLiteral("the table on %1 holds %2").arg(d.targetServer, rows(m.onTarget))
                   : QStringLiteral("only %1 added on %2").arg(rows(m.onTarget), d.targetServer);
@@ -405,7 +411,7 @@ QString failureText(const Direction& d, const Progress& p, const std::optional<R
         break;
     case Step::Estimating:
     case Step::ReadingRows:
-        what = QStringLiteral("reading its rows from %1.").arg(d.sourceServer);
+        what = doing(d, p) + u'.';
         break;
     case Step::Counting:
         what = QStringLiteral("counting its rows on %1.").arg(d.targetServer);
@@ -513,6 +519,7 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         row.statement.append(statement);
     };
     ReadAhead rs(
+        source,
         [&source, &d, &name, estimate] {
             return std::make_unique<SourceRows>(source, d.source, name, d.selectAll(name),
                                                 estimate);

@@ -40,6 +40,8 @@ struct Watch {
                 std::chrono::milliseconds(std::chrono::seconds(answerSeconds.load()));
             const auto now = Clock::now();
             for (ConnectionHandle* c : connections) {
+                if (!c->cutAtBound())
+                    continue;
                 const auto s = c->silence(now);
                 if (s && s->silent >= bound)
                     c->cut(Interruption::StoppedAnswering);

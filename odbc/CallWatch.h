@@ -1,8 +1,8 @@
 #pragma once
 
 // The watch over every connection of the process: what each is waiting for, and the cut of a
-// connection whose server has given no answer for longer than limits().answer. Private to
-// odbc/; the program sees it through Waiting.h.
+// connection whose server has given no answer for longer than limits().answer, where its driver
+// does not end such a call itself. Private to odbc/; the program sees it through Waiting.h.
 
 namespace fq::odbc {
 class ConnectionHandle;

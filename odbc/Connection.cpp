@@ -130,11 +130,18 @@ QString driverConnectionString(const QString& connectionString) {
         0) {
         // MariaDB's driver does not apply the login timeout attribute to the server's greeting,
         // only its own key: without it a server that accepts the connection and then says
-        // nothing holds the login for ever.
-        if (attribute(all, QLatin1String("CONN_TIMEOUT")))
-            return connectionString;
-        return withKey(connectionString,
-                       QStringLiteral("CONN_TIMEOUT=%1").arg(limits().login.count()));
+        // nothing holds the login for ever. Its read and write timeouts end a call that has had
+        // nothing from the server, or could send nothing to it, for the bound.
+        QString result = connectionString;
+        const QList<std::pair<QLatin1String, long long>> bounds{
+            {QLatin1String("CONN_TIMEOUT"), limits().login.count()},
+            {QLatin1String("READ_TIMEOUT"), limits().answer.count()},
+            {QLatin1String("WRITE_TIMEOUT"), limits().answer.count()}};
+        for (const auto& [key, seconds] : bounds) {
+            if (!attribute(all, key))
+                result = withKey(result, key + u'=' + QString::number(seconds));
+        }
+        return result;
     }
     if (driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
         return connectionString;
@@ -203,6 +210,13 @@ Recordset Connection::Execute(const QString& statement, long long* recordsAffect
 void Connection::Close() noexcept {
     spare_.reset();
     handle_.reset();
+}
+
+bool Connection::cutIfWaiting(std::chrono::milliseconds silentFor) noexcept {
+    if (!handle_)
+        return false;
+    const auto s = handle_->silence(std::chrono::steady_clock::now());
+    return s && s->silent >= silentFor && handle_->cut(Interruption::Cancelled);
 }
 
 bool Connection::streamsResults() const noexcept {

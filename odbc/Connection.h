@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 namespace fq::odbc {
@@ -42,6 +43,12 @@ public:
     // nothing).
     Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
     void Close() noexcept;
+    // Cuts the connection when a call on it, freeing a result included, has had nothing from its
+    // server for `silentFor`: that call and every later one fail as on a lost connection
+    // (Interruption::Cancelled), and nothing done on it afterwards, closing included, waits for
+    // the server. Safe from any thread; true when it cut. For a connection whose server's
+    // answers are no longer wanted, once it keeps them waiting.
+    bool cutIfWaiting(std::chrono::milliseconds silentFor) noexcept;
     // 1 while open, 0 otherwise.
     int State() const noexcept;
 

@@ -155,8 +155,14 @@ void ConnectionHandle::connect(const QString& driverString, const QString& drive
                                     reinterpret_cast<SQLPOINTER>(loginSeconds), SQL_IS_UINTEGER),
                   SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr");
 
+    // One login at a time in the process: the socket that appears meanwhile is this login's.
+    static std::mutex oneLoginAtATime;
+    const std::lock_guard login(oneLoginAtATime);
 #ifdef __linux__
-    const auto before = sockets();
+    {
+        const std::lock_guard lock(loginSockets_);
+        socketsBeforeLogin_ = sockets();
+    }
 #endif
     // The completed string the driver reports back is not needed, but some drivers insist on
     // somewhere to write it.
@@ -170,11 +176,30 @@ void ConnectionHandle::connect(const QString& driverString, const QString& drive
                                static_cast<SQLSMALLINT>(completed.size()), &completedLength,
                                SQL_DRIVER_NOPROMPT);
     }
-    detail::check(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW");
+#ifdef __linux__
+    std::vector<std::pair<int, unsigned long>> before;
+    {
+        const std::lock_guard lock(loginSockets_);
+        before = std::move(*socketsBeforeLogin_);
+        socketsBeforeLogin_.reset();
+    }
+#endif
+    if (!detail::succeeded(rc)) {
+        DbError error = detail::diagnostics(SQL_HANDLE_DBC, dbc_, "SQLDriverConnectW", rc);
+        error.setInterruption(interruption());
+        throw error;
+    }
     connected_ = true;
 #ifdef __linux__
     socket_ = duplicateNewSocket(before);
 #endif
+    if (interruption() != Interruption::None) {
+        // Cut in the moment the login ended: the connection is of no use.
+        DbError error(kGenericFailure, QStringLiteral("HY008"), 0,
+                      QStringLiteral("The connection was closed as its login ended."));
+        error.setInterruption(interruption());
+        throw error;
+    }
 
     std::vector<SQLWCHAR> name(256);
     SQLSMALLINT nameBytes = 0;
@@ -188,6 +213,13 @@ void ConnectionHandle::connect(const QString& driverString, const QString& drive
                           .contains(QLatin1String("maodbc"), Qt::CaseInsensitive);
     }
     driverVersion_ = infoText(SQL_DRIVER_VER);
+    // MariaDB's driver ends a silent call itself (its READ_TIMEOUT and WRITE_TIMEOUT keys). Other
+    // drivers get the bound as every statement's query timeout; FreeTDS then cancels the call and
+    // waits as long again for the server to answer the cancel, so the watch cuts it at the bound.
+    if (!textAsUtf8_) {
+        queryTimeout_ = static_cast<SQLULEN>(limits().answer.count());
+        cutAtBound_ = true;
+    }
 }
 
 CallsCountAs::CallsCountAs(std::thread::id thread) noexcept : before_(countedAs) {
@@ -224,15 +256,55 @@ ConnectionHandle::silence(std::chrono::steady_clock::time_point now) const {
     return Silence{caller_.load(), silent};
 }
 
+Interruption ConnectionHandle::causeOf(const DbError& error) noexcept {
+    if (const Interruption cut = interruption(); cut != Interruption::None)
+        return cut;
+    // Nothing came back within the bound: the driver's query timeout ("Timeout expired"), or its
+    // read or write timeout, which it reports as a lost connection.
+    bool silentTooLong = error.sqlState().startsWith(QLatin1String("HYT"));
+    if (!silentTooLong) {
+        // The drivers' timeouts count from their last read or write, so the call's silence is at
+        // least the bound; a little less is the clocks' grain.
+        constexpr std::chrono::milliseconds kGrain{250};
+        const auto s = silence(std::chrono::steady_clock::now());
+        silentTooLong = s && s->silent + kGrain >= limits().answer;
+    }
+    if (!silentTooLong)
+        return Interruption::None;
+    int expected = static_cast<int>(Interruption::None);
+    interruption_.compare_exchange_strong(expected,
+                                          static_cast<int>(Interruption::StoppedAnswering));
+    return interruption();
+}
+
 bool ConnectionHandle::cut(Interruption why) noexcept {
 #ifdef __linux__
-    const int s = socket_.load();
-    if (s < 0)
+    int s = socket_.load();
+    if (s >= 0) {
+        int expected = static_cast<int>(Interruption::None);
+        interruption_.compare_exchange_strong(expected, static_cast<int>(why));
+        ::shutdown(s, SHUT_RDWR);
+        return true;
+    }
+    // During the login: the connected socket that was not there before it began is the login's
+    // (logins are made one at a time).
+    const std::lock_guard lock(loginSockets_);
+    if (!socketsBeforeLogin_)
         return false;
-    int expected = static_cast<int>(Interruption::None);
-    interruption_.compare_exchange_strong(expected, static_cast<int>(why));
-    ::shutdown(s, SHUT_RDWR);
-    return true;
+    bool found = false;
+    for (const auto& [fd, inode] : sockets()) {
+        const bool old = std::any_of(socketsBeforeLogin_->cbegin(), socketsBeforeLogin_->cend(),
+                                     [inode = inode](const auto& b) { return b.second == inode; });
+        if (old || !isConnectedTcp(fd))
+            continue;
+        if (!found) {
+            int expected = static_cast<int>(Interruption::None);
+            interruption_.compare_exchange_strong(expected, static_cast<int>(why));
+        }
+        ::shutdown(fd, SHUT_RDWR);
+        found = true;
+    }
+    return found;
 #else
     (void)why;
     return false;

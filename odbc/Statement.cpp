@@ -85,15 +85,20 @@ Statement::Statement(std::shared_ptr<ConnectionHandle> connection)
     if (!detail::succeeded(rc))
         throw detail::diagnostics(SQL_HANDLE_DBC, connection_->handle(), "SQLAllocHandle", rc);
     stmt_ = stmt;
+    if (const SQLULEN seconds = connection_->queryTimeout(); seconds > 0)
+        SQLSetStmtAttr(stmt_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
 }
 
 Statement::~Statement() {
+    // Freeing a statement whose result is still coming makes the driver cancel it and wait for
+    // the server's answer: a call like any other, bounded and cut as the others are.
+    const ConnectionHandle::Call call(*connection_);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
 }
 
 void Statement::fail(SQLRETURN rc, const char* function) const {
     DbError error = detail::diagnostics(SQL_HANDLE_STMT, stmt_, function, rc);
-    error.setInterruption(connection_->interruption());
+    error.setInterruption(connection_->causeOf(error));
     throw error;
 }
 
@@ -367,7 +372,7 @@ bool Statement::fetchBoundRow(std::vector<Value>& row) {
                         [](SQLUSMALLINT s) { return s == SQL_ROW_ERROR; })) {
             // Rows before the one in error are read first; the error is thrown at it.
             DbError error = detail::diagnostics(SQL_HANDLE_STMT, stmt_, "SQLFetch", rc);
-            error.setInterruption(connection_->interruption());
+            error.setInterruption(connection_->causeOf(error));
             pendingError_ = std::move(error);
         }
     }

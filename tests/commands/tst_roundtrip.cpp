@@ -182,13 +182,14 @@ private slots:
 
         QCOMPARE(w.dialogs.shown.size(), 1);
         static const QRegularExpression expected(
-            QStringLiteral("^Copying the table (\\S+) to MySQL stopped while reading its rows from "
-                           "SQL Server\\. The table is on MySQL with the (\\d+) rows copied "
+            QStringLiteral("^Copying the table (\\S+) to MySQL stopped while reading row (\\d+) "
+                           "from SQL Server\\. The table is on MySQL with the (\\d+) rows copied "
                            "before\\. Nothing more was sent\\.\n\n."));
         const auto m = expected.match(w.dialogs.shown[0].prompt);
         QVERIFY2(m.hasMatch(), qPrintable(w.dialogs.shown[0].prompt));
         QCOMPARE(m.captured(1), name);
-        const long long copied = m.captured(2).toLongLong();
+        const long long copied = m.captured(3).toLongLong();
+        QCOMPARE(m.captured(2).toLongLong(), copied + 1);
         QVERIFY(copied >= 200 && copied < 3000);
         QCOMPARE(test::count(Server::MySQL, name), copied);
         QCOMPARE(test::entriesOf(w.mysqlList), QStringList{name});

@@ -16,7 +16,10 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <optional>
+#include <thread>
 
 using namespace fq;
 using namespace std::chrono_literals;
@@ -33,10 +36,61 @@ constexpr qint64 kWithinBoundMs = 2000 + 10000;
 enum class Ending {
     Cancel,
     LoseRows,
+    RowsAdded,
     TargetStalls,
     SourceStalls,
     SourceStallsMidway,
-    RefusedWhileSourceStalls
+    RefusedWhileSourceStalls,
+    // The source stops with the rows read ahead waiting to be sent, then:
+    CancelWithRowsAhead, // Cancel
+    TargetStallsToo,     // the target stops as well
+    CancelWhileReading,  // Cancel once the copy waits for the source
+    CancelLoginToSource, // the source stops before the copy logs in to it; Cancel
+    CancelLoginToTarget  // the same with the target
+};
+
+// A table (id int, v varchar(8000)) of `rows` rows of 8,000 characters: more than a copy reads
+// ahead of the row it sends, and more than the client's socket buffers hold.
+void createWide(Server server, const QString& name, int rows) {
+    const QString table = test::delimited(server, name);
+    QStringList statements{QStringLiteral("CREATE TABLE %1 (id int, v varchar(8000))").arg(table)};
+    for (int i = 1; i <= rows; i += 50) {
+        QStringList values;
+        for (int j = i; j < std::min(rows + 1, i + 50); ++j)
+            values << QStringLiteral("(%1, '%2')").arg(j).arg(QString(8000, QChar(u'a' + j % 26)));
+        statements << QStringLiteral("INSERT INTO %1 VALUES %2").arg(table, values.join(u", "));
+    }
+    test::exec(server, statements);
+}
+
+// Cancel as the progress window's button does it, from another thread: the copy is asked to
+// stop, and the call it waits in is cut, once it has waited a moment and no row has been sent
+// meanwhile (rows read ahead before the source stopped are sent first).
+class Canceller {
+public:
+    Canceller(test::HookedProgress& progress, std::thread::id copy)
+        : thread_([this, &progress, copy] {
+              qsizetype sent = -1;
+              while (!done_.load()) {
+                  const qsizetype now = progress.sent.load();
+                  const auto wait = odbc::longestWait(copy);
+                  if (wait && wait->silent >= 500ms && now == sent) {
+                      progress.stopped = true;
+                      odbc::cancelWaitingCalls(copy, 0ms);
+                      return;
+                  }
+                  sent = now;
+                  std::this_thread::sleep_for(300ms);
+              }
+          }) {}
+    ~Canceller() {
+        done_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> done_{false};
+    std::thread thread_;
 };
 
 } // namespace
@@ -76,20 +130,50 @@ void TestStopping::copyEndsEarly_data() {
         "table is on %2 with the 30 rows copied before. Row 31 was being sent and may have "
         "arrived as well. Nothing more was sent.\n\nNothing came back from the server for 2 "
         "seconds, so the connection was closed.");
+    const QString added = QStringLiteral(
+        "Copying the table %1 to %2 ended with more rows on %2 than were copied: 40 rows read "
+        "from %3, but the table on %2 holds 45 rows. Something else wrote to the table while it "
+        "was copied. The table stays on %2 as it is.");
     const QString source = QStringLiteral(
         "Copying the table %1 to %2 stopped: %3 stopped answering while reading its rows from "
         "%3. The table is on %2 with no rows copied. Nothing more was sent.\n\n");
+    // The source stops after 100 rows have arrived, with hundreds more read ahead.
+    const QString cancelledAhead = QStringLiteral(
+        "Copying the table %1 to %2 was stopped on request. The table is on %2 with the 150 rows "
+        "copied. Nothing more was sent.");
+    const QString bothStop = QStringLiteral(
+        "Copying the table %1 to %2 stopped: %2 stopped answering while copying row 151. The "
+        "table is on %2 with the 150 rows copied before. Row 151 was being sent and may have "
+        "arrived as well. Nothing more was sent.\n\n");
+    // Cancel cuts the reading's call; a row it had read before may still go, and stop the copy.
+    const QString cancelledReading = QStringLiteral(
+        "^Copying the table %1 to %2 was stopped on request(?: while reading row (\\d+) from "
+        "%3)?\\. The table is on %2 with the (\\d+) rows copied\\. Nothing more was sent\\.$");
+
     for (const bool toMySql : {true, false}) {
         const char* way = toMySql ? "to MySQL" : "to SQL Server";
         const test::Way w{toMySql};
         QTest::addRow("%s, cancelled", way) << w << Ending::Cancel << cancelled << 120;
         QTest::addRow("%s, rows lost", way) << w << Ending::LoseRows << lost << 30;
+        QTest::addRow("%s, rows added by another", way) << w << Ending::RowsAdded << added << 45;
         QTest::addRow("%s, the target stops", way) << w << Ending::TargetStalls << target << 30;
         QTest::addRow("%s, the source stops", way) << w << Ending::SourceStalls << source << 0;
+        QTest::addRow("%s, the source stops, cancelled with rows read ahead", way)
+            << w << Ending::CancelWithRowsAhead << cancelledAhead << 150;
+        QTest::addRow("%s, the source stops, then the target", way)
+            << w << Ending::TargetStallsToo << bothStop << 150;
+        QTest::addRow("%s, the source stops, cancelled while the copy waits for it", way)
+            << w << Ending::CancelWhileReading << cancelledReading << -1;
+        const QString cancelledLogin =
+            QStringLiteral("Copying to %1 was stopped on request; nothing was copied.")
+                .arg(w.targetName());
+        QTest::addRow("%s, cancelled while logging in to the source", way)
+            << w << Ending::CancelLoginToSource << cancelledLogin << -1;
+        QTest::addRow("%s, cancelled while logging in to the target", way)
+            << w << Ending::CancelLoginToTarget << cancelledLogin << -1;
     }
     // MySQL read in pages stops between two of them, while rows read ahead are still being
-    // written: every row read before the stop arrives, and the message counts them. (The test
-    // double's rows are all on their way at once: it has no such stop.)
+    // written: every row read before the stop arrives, and the message counts them.
     QTest::addRow("to SQL Server, the source stops midway")
         << test::Way{false} << Ending::SourceStallsMidway
         << QStringLiteral("^Copying the table %1 to %2 stopped: %3 stopped answering while "
@@ -114,24 +198,41 @@ void TestStopping::copyEndsEarly() {
     const QString name = scratch.name(QStringLiteral("early"));
     const bool midway = ending == Ending::SourceStallsMidway;
     const bool refusedMidway = ending == Ending::RefusedWhileSourceStalls;
-    const bool paged = midway || refusedMidway;
+    const bool ahead = ending == Ending::CancelWithRowsAhead || ending == Ending::TargetStallsToo ||
+                       ending == Ending::CancelWhileReading;
+    const bool login =
+        ending == Ending::CancelLoginToSource || ending == Ending::CancelLoginToTarget;
+    const bool cancelWaiting = login || ending == Ending::CancelWhileReading;
+    // Where Cancel is to end a wait, the bounds are far off: the message comes without them.
     if (refusedMidway)
         odbc::setLimits(odbc::Limits{kBound, 30s});
+    if (cancelWaiting || ending == Ending::CancelWithRowsAhead)
+        odbc::setLimits(odbc::Limits{30s, 30s});
     // Midway: more rows than a copy reads ahead of the row it sends.
-    const int sourceRows = ending == Ending::LoseRows ? 40 : paged ? 8000 : 200;
-    test::createNumbered(way.source(), name, sourceRows);
+    const bool paged = midway || refusedMidway || (ahead && !way.toMySql);
+    const bool fewRows = ending == Ending::LoseRows || ending == Ending::RowsAdded;
+    const int sourceRows = fewRows ? 40 : ahead ? 2000 : paged ? 8000 : 200;
+    if (ahead)
+        createWide(way.source(), name, sourceRows);
+    else
+        test::createNumbered(way.source(), name, sourceRows);
     const commands::PagedReading pagedBefore = commands::pagedReading();
     const auto restorePages =
         qScopeGuard([pagedBefore] { commands::setPagedReading(pagedBefore); });
     if (paged) {
         test::exec(way.source(), {QStringLiteral("ALTER TABLE %1 ADD PRIMARY KEY (id)")
                                       .arg(test::delimited(way.source(), name))});
-        commands::setPagedReading({1, 500});
+        // Wide rows: pages of 8 MB, more than is read ahead, so that the reading waits for the
+        // writing when the source stops; or pages of 800 KB, so that it waits for the source.
+        const long long pageRows =
+            ahead ? (ending == Ending::CancelWhileReading ? 100 : 1000) : 500;
+        commands::setPagedReading({1, pageRows});
     }
     const QString target = test::delimited(way.target(), name);
     test::TestWindow w;
     test::HookedProgress progress;
     std::unique_ptr<test::StoppedServer> stopped;
+    std::unique_ptr<test::StoppedServer> stoppedToo;
     progress.onBeginTable = [&] {
         if (ending == Ending::SourceStalls)
             stopped = std::make_unique<test::StoppedServer>(way.source());
@@ -141,13 +242,22 @@ void TestStopping::copyEndsEarly() {
             test::exec(way.target(),
                        {QStringLiteral("DROP TABLE %1").arg(target),
                         QStringLiteral("CREATE TABLE %1 (id int, v varchar(40))").arg(target)});
+        if (ending == Ending::RowsAdded && done == 10) {
+            for (int i = 0; i < 5; ++i)
+                test::exec(way.target(),
+                           {QStringLiteral("INSERT INTO %1 VALUES (0, 'other')").arg(target)});
+        }
         if (ending == Ending::TargetStalls && done == 30)
             stopped = std::make_unique<test::StoppedServer>(way.target());
-        if (paged && done == 100)
+        if ((paged || ahead) && done == 100)
             stopped = std::make_unique<test::StoppedServer>(way.source());
+        if (ending == Ending::TargetStallsToo && done == 150)
+            stoppedToo = std::make_unique<test::StoppedServer>(way.target());
         if (refusedMidway && done == 1000)
             test::exec(way.target(), {QStringLiteral("DROP TABLE %1").arg(target),
                                       QStringLiteral("CREATE TABLE %1 (id int)").arg(target)});
+        if (ending == Ending::CancelWithRowsAhead && done == 150)
+            return false;
         return ending != Ending::Cancel || done < 120;
     };
     fillList(w.list(way.source()), {name}, {name}, name);
@@ -155,12 +265,23 @@ void TestStopping::copyEndsEarly() {
     test::ServerLog sourceLog(way.source());
     auto ctx = w.context();
     ctx.progress = &progress;
+    if (ending == Ending::CancelLoginToSource)
+        stopped = std::make_unique<test::StoppedServer>(way.source());
+    if (ending == Ending::CancelLoginToTarget)
+        stopped = std::make_unique<test::StoppedServer>(way.target());
     QElapsedTimer clock;
     clock.start();
-    way.send(ctx);
+    {
+        std::optional<Canceller> canceller;
+        if (cancelWaiting)
+            canceller.emplace(progress, std::this_thread::get_id());
+        way.send(ctx);
+    }
     const qint64 took = clock.elapsed();
-    const bool stalls = ending == Ending::TargetStalls || ending == Ending::SourceStalls || paged;
+    const bool stalls =
+        ending == Ending::TargetStalls || ending == Ending::SourceStalls || paged || ahead || login;
     QCOMPARE(stopped != nullptr, stalls);
+    stoppedToo.reset();
     if (stopped)
         stopped->resume();
 
@@ -168,19 +289,24 @@ void TestStopping::copyEndsEarly() {
     QCOMPARE(w.dialogs.shown.size(), 1);
     const auto& box = w.dialogs.shown[0];
     said.replace(QStringLiteral("%3"), way.sourceName());
-    said = said.arg(name, way.targetName());
-    if (midway) {
+    if (!login)
+        said = said.arg(name, way.targetName());
+    if (midway || ending == Ending::CancelWhileReading) {
         const auto m = QRegularExpression(said).match(box.prompt);
         QVERIFY2(m.hasMatch(), qPrintable(box.prompt));
         rows = m.captured(2).toInt();
-        QCOMPARE(m.captured(1).toInt(), rows + 1);
+        if (midway || m.capturedLength(1) > 0)
+            QCOMPARE(m.captured(1).toInt(), rows + 1);
         QVERIFY2(rows >= 100 && rows < sourceRows, qPrintable(box.prompt));
     } else if (said.endsWith(u'\n'))
         QVERIFY2(box.prompt.startsWith(said) && box.prompt.size() > said.size(),
                  qPrintable(box.prompt));
     else
         QCOMPARE(box.prompt, said);
-    QCOMPARE(box.detail.contains(QStringLiteral("SQLSTATE")), stalls);
+    // The server's words, or a cut connection's, are in the details; a stop on request has none.
+    const bool detailed = ending == Ending::TargetStalls || ending == Ending::SourceStalls ||
+                          midway || refusedMidway || ending == Ending::TargetStallsToo;
+    QCOMPARE(box.detail.contains(QStringLiteral("SQLSTATE")), detailed);
     QCOMPARE(box.style, ui::kOkOnly);
     if (ending == Ending::Cancel) {
         QCOMPARE(progress.updates.last(), 120LL);
@@ -200,19 +326,29 @@ void TestStopping::copyEndsEarly() {
         QCOMPARE(sourceSessions.size(), 1);
         QVERIFY(sourceSessions[0].closed);
     }
-    QTRY_VERIFY(test::count(way.target(), name) == rows ||
-                (ending == Ending::TargetStalls && test::count(way.target(), name) == rows + 1));
-    QCOMPARE(entriesOf(w.list(way.target())), QStringList{name});
+    if (login) {
+        // Nothing was created; the list stays as it was.
+        QVERIFY(!test::tables(way.target()).contains(name));
+        QVERIFY(entriesOf(w.list(way.target())).isEmpty());
+    } else {
+        const bool mayHaveArrived =
+            ending == Ending::TargetStalls || ending == Ending::TargetStallsToo;
+        QTRY_VERIFY(test::count(way.target(), name) == rows ||
+                    (mayHaveArrived && test::count(way.target(), name) == rows + 1));
+        QCOMPARE(entriesOf(w.list(way.target())), QStringList{name});
+    }
     QCOMPARE(entriesOf(w.list(way.source())), QStringList{name});
     QCOMPARE(w.pointer.history, (QList<int>{ui::kPointerHourglass, ui::kPointerArrow}));
 
     // The same copy goes through, over the table left behind.
+    odbc::setLimits(odbc::Limits{kBound, kBound});
     test::TestWindow again;
     fillList(again.list(way.source()), {name}, {name}, name);
-    fillList(again.list(way.target()), {name}, {}, name);
+    if (!login)
+        fillList(again.list(way.target()), {name}, {}, name);
     again.dialogs.answers.enqueue(ui::kAnswerYes);
     way.send(again.context());
-    QCOMPARE(again.dialogs.shown.size(), 1); // the overwrite question only
+    QCOMPARE(again.dialogs.shown.size(), login ? 0 : 1); // the overwrite question only
     QCOMPARE(test::count(way.target(), name), static_cast<long long>(sourceRows));
 }
 

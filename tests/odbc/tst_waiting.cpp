@@ -19,6 +19,7 @@
 #include <atomic>
 #include <optional>
 #include <thread>
+#include <vector>
 
 using fq::Server;
 using fq::odbc::Connection;
@@ -54,6 +55,8 @@ private slots:
     void cancelCutsTheWaitingCall_data();
     void cancelCutsTheWaitingCall();
     void answeredCallsAreLeftAlone();
+    void connectionsOpenedAtOnceEachEnd_data();
+    void connectionsOpenedAtOnceEachEnd();
 
 private:
     QString newTable(Server server, int rows);
@@ -171,6 +174,83 @@ void TestWaiting::answeredCallsAreLeftAlone() {
     Connection c = open(Server::MySQL);
     QCOMPARE(c.Execute("SELECT SLEEP(1) + 41").Item(0).text(), QString("41"));
     QCOMPARE(c.Execute("SELECT 42").Item(0).text(), QString("42"));
+}
+
+void TestWaiting::connectionsOpenedAtOnceEachEnd_data() {
+    QTest::addColumn<Server>("stopped");
+    QTest::addColumn<bool>("cancel"); // or the bound ends the calls
+    QTest::newRow("MySQL stops, cancelled") << Server::MySQL << true;
+    QTest::newRow("SQL Server stops, cancelled") << Server::MSSQL << true;
+    QTest::newRow("MySQL stops, the bound") << Server::MySQL << false;
+    QTest::newRow("SQL Server stops, the bound") << Server::MSSQL << false;
+}
+
+// Four connections, two to each server, opened by four threads at the same moment; then one
+// server stops while each of its connections runs a statement. Each call is cut on Cancel, or
+// ends at the bound.
+void TestWaiting::connectionsOpenedAtOnceEachEnd() {
+    QFETCH(Server, stopped);
+    QFETCH(bool, cancel);
+    if (cancel)
+        fq::odbc::setLimits(fq::odbc::Limits{kLogin, 600s});
+    const QString table = newTable(stopped, 0);
+    const QList<Server> servers{Server::MySQL, Server::MSSQL, Server::MySQL, Server::MSSQL};
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::atomic<int> opened{0};
+    std::atomic<bool> stop{false};
+    QList<std::optional<DbError>> errors(servers.size());
+    QList<qint64> took(servers.size(), -1);
+    std::vector<std::thread> threads;
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        threads.emplace_back([&, i] {
+            ++ready;
+            while (!go.load())
+                std::this_thread::yield();
+            Connection c = open(servers[i]);
+            ++opened;
+            while (!stop.load())
+                std::this_thread::sleep_for(10ms);
+            if (servers[i] != stopped)
+                return;
+            QElapsedTimer clock;
+            clock.start();
+            try {
+                c.Execute("INSERT INTO " + table + " VALUES (1, 'x')");
+            } catch (const DbError& e) {
+                errors[i] = e;
+            }
+            took[i] = clock.elapsed();
+        });
+    }
+    QTRY_COMPARE(ready.load(), 4);
+    go = true;
+    QTRY_COMPARE_WITH_TIMEOUT(opened.load(), 4, 20000);
+    {
+        fq::test::StoppedServer stop_(stopped);
+        stop = true;
+        if (cancel) {
+            for (qsizetype i = 0; i < servers.size(); ++i) {
+                if (servers[i] != stopped)
+                    continue;
+                const std::thread::id id = threads[static_cast<std::size_t>(i)].get_id();
+                QTRY_VERIFY(fq::odbc::longestWait(id).has_value() &&
+                            fq::odbc::longestWait(id)->silent >= 300ms);
+                QCOMPARE(fq::odbc::cancelWaitingCalls(id, 200ms), 1);
+            }
+        }
+        for (std::thread& t : threads)
+            t.join();
+    }
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        if (servers[i] != stopped)
+            continue;
+        QVERIFY2(errors[i].has_value(), "the call came back without the server");
+        QCOMPARE(errors[i]->interruption(),
+                 cancel ? Interruption::Cancelled : Interruption::StoppedAnswering);
+        QVERIFY2(took[i] < std::chrono::milliseconds(kAnswer).count() + kSlackMs,
+                 qPrintable(QString::number(took[i])));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWaiting)

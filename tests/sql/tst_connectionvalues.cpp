@@ -263,14 +263,19 @@ void TestConnectionValues::driverString_data() {
     QTest::newRow("closing brace once, as FreeTDS reads it")
         << head + "{a}}b};" << head + "{a}b};" + tds;
     QTest::newRow("closing brace last") << head + "{ab}}};" << head + "{ab}};" + tds;
-    // MariaDB's driver bounds the wait for the server's greeting only through its own key.
-    QTest::newRow("MySQL string gets the login timeout")
+    // MariaDB's driver bounds the wait for the server's greeting only through its own key, and
+    // a silent call through its read and write timeouts.
+    const QString bounds = "CONN_TIMEOUT=15;READ_TIMEOUT=60;WRITE_TIMEOUT=60;";
+    QTest::newRow("MySQL string gets the login, read and write timeouts")
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;"
-           "CONN_TIMEOUT=15;";
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;" + bounds;
     QTest::newRow("MySQL string with braced values as written")
         << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};"
-        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};CONN_TIMEOUT=15;";
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;PASSWORD={{a;b}}};" + bounds;
+    QTest::newRow("MySQL timeouts given are kept")
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;READ_TIMEOUT=5;"
+        << "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;READ_TIMEOUT=5;CONN_TIMEOUT=15;"
+           "WRITE_TIMEOUT=60;";
     QTest::newRow("other SQL Server driver unchanged")
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;"
         << "Driver={ODBC Driver 18 for SQL Server};Server=h;";

@@ -361,7 +361,9 @@ void HookedProgress::beginTable(int, int, const QString&, long long estimate) {
 
 bool HookedProgress::update(long long done) {
     updates << done;
-    stopped = stopped || (onUpdate && !onUpdate(done));
+    ++sent;
+    if (onUpdate && !onUpdate(done))
+        stopped = true;
     return !stopped;
 }
 

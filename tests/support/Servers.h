@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace fq::settings {
@@ -170,7 +171,8 @@ struct HookedProgress final : ui::Progress {
     std::function<bool(long long)> onUpdate; // false: cancel
     QList<long long> estimates;
     QList<long long> updates;
-    bool stopped = false;
+    std::atomic<bool> stopped{false}; // also set from another thread, as Cancel is
+    std::atomic<qsizetype> sent{0};   // updates so far, for another thread to read
 
     void beginTable(int, int, const QString&, long long estimate) override;
     bool update(long long done) override;
