@@ -17,16 +17,27 @@ Refused refusedBy(const odbc::DbError& error) {
                               .arg(error.sqlState())
                               .arg(error.nativeError())
                               .arg(error.number());
+    // A connection Fernquill closed: the driver's words that follow tell of a lost connection,
+    // as if the server had closed it, so the details say first who closed it and why.
+    const QString afterwards = QStringLiteral("\nWhat the driver reported after that: ") +
+                               error.driverText() + QStringLiteral("\n") + codes;
     switch (error.interruption()) {
-    case odbc::Interruption::StoppedAnswering:
+    case odbc::Interruption::StoppedAnswering: {
+        const auto seconds = odbc::limits().answer.count();
         return Refused{QStringLiteral("Nothing came back from the server for %1 seconds, so the "
                                       "connection was closed.")
-                           .arg(odbc::limits().answer.count()),
-                       error.driverText() + QStringLiteral("\n") + codes};
+                           .arg(seconds),
+                       QStringLiteral("Fernquill closed the connection after %1 seconds without "
+                                      "an answer from the server.")
+                               .arg(seconds) +
+                           afterwards};
+    }
     case odbc::Interruption::Cancelled:
         return Refused{QStringLiteral("The connection was closed on request while it waited "
                                       "for the server."),
-                       error.driverText() + QStringLiteral("\n") + codes};
+                       QStringLiteral("Fernquill closed the connection on request, while it "
+                                      "waited for the server.") +
+                           afterwards};
     case odbc::Interruption::None:
         break;
     }
