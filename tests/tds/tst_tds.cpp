@@ -284,6 +284,45 @@ void TdsTest::statements_data() {
             "INFORMATION_SCHEMA.COLUMNS WHERE table_name='typed'",
             {values});
 
+    // A table whose smallest row passes 8,060 bytes: the fixed-length columns, bit columns eight
+    // to a byte, a 4-byte header and the null bitmap (2 bytes and a bit a column); a
+    // variable-length column adds nothing.
+    const char* created =
+        "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = 'typed'";
+    row("row: at the limit", "CREATE TABLE typed (a char(8000), b char(53))", "", created, {"2"});
+    refused("row: a byte over", "CREATE TABLE t (a char(8000), b char(54))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 7 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    refused("row: nchar at two bytes a character", "CREATE TABLE t (a nchar(4000), b binary(54))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 7 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    row("row: variable-length columns add nothing",
+        "CREATE TABLE typed (a char(8000), b char(53), v varchar(8000), w nvarchar(max))", "",
+        created, {"4"});
+    row("row: nine bit columns in two bytes",
+        "CREATE TABLE typed (a char(8000), b char(50), c bit, d bit, e bit, f bit, g bit, h bit, "
+        "i bit, j bit, k bit)",
+        "", created, {"11"});
+    row("row: eight columns, one bitmap byte",
+        "CREATE TABLE typed (a char(8000), b char(29), c int, d int, e int, f int, g int, h int)",
+        "", created, {"8"});
+    refused("row: the ninth column's bitmap byte",
+            "CREATE TABLE t (a char(8000), b char(25), c int, d int, e int, f int, g int, h int, "
+            "i int)",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 8 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    refused("row: 20 nchar(255)",
+            "CREATE TABLE t (a nchar(255), b nchar(255), c nchar(255), d nchar(255), e nchar(255), "
+            "f nchar(255), g nchar(255), h nchar(255), i nchar(255), j nchar(255), k nchar(255), "
+            "l nchar(255), m nchar(255), n nchar(255), o nchar(255), p nchar(255), q nchar(255), "
+            "r nchar(255), s nchar(255), u nchar(255))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "10209, including 9 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+
     // Views: a view of one table's columns reads the table's rows as they are now.
     row("view: its table's rows under its names", "INSERT INTO orders VALUES(8, NULL, N'b')", "",
         "SELECT * FROM w; SELECT who FROM w WHERE id = 8; SELECT COUNT(*) FROM w",

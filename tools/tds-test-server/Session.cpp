@@ -48,7 +48,7 @@ StatementOutcome lexerFailure(Message m) {
 // name resolution errors do on SQL Server.
 bool endsOnlyTheStatement(std::int32_t number) {
     static constexpr std::int32_t kStatementOnly[] = {
-        109,  110,  131,  201,  207,  515,  911,  2628, 2705, 2714, 2715,  2716,  2717,
+        109,  110,  131,  201,  207,  515,  911,  1701, 2628, 2705, 2714,  2715,  2716, 2717,
         2750, 2751, 2760, 2812, 3701, 3705, 4506, 8152, 8178, 8179, 15248, 15250, 15335};
     return std::find(std::begin(kStatementOnly), std::end(kStatementOnly), number) !=
            std::end(kStatementOnly);
@@ -86,6 +86,34 @@ std::optional<Message> insertTargets(const std::vector<std::u16string>& names,
         targets.push_back(static_cast<std::size_t>(it - columns.begin()));
     }
     return std::nullopt;
+}
+
+// SQL Server refuses a table whose smallest row passes 8,060 bytes: the row's overhead (a 4-byte
+// header, and the null bitmap: a 2-byte column count and a bit a column) and its fixed-length
+// columns, bit columns eight to a byte. Variable-length columns add nothing, as each may be
+// empty.
+std::optional<Message> rowTooLarge(const std::u16string& table,
+                                   const std::vector<Column>& columns) {
+    constexpr std::int64_t kRowLimit = 8060;
+    const auto count = static_cast<std::int64_t>(columns.size());
+    const std::int64_t overhead = 4 + 2 + (count + 7) / 8;
+    std::int64_t bits = 0;
+    std::int64_t fixed = 0;
+    for (const auto& c : columns) {
+        bits += c.type.type == Type::Bit ? 1 : 0;
+        fixed += Types::fixedBytes(c.type);
+    }
+    const std::int64_t minimum = fixed + (bits + 7) / 8 + overhead;
+    if (minimum <= kRowLimit) {
+        return std::nullopt;
+    }
+    return makeMessage(1701, 16, 1,
+                       u"Creating or altering table '" + table +
+                           u"' failed because the minimum row size would be " +
+                           text::number(minimum) + u", including " + text::number(overhead) +
+                           u" bytes of internal overhead. This exceeds the maximum allowable "
+                           u"table row size of " +
+                           text::number(kRowLimit) + u" bytes.");
 }
 
 } // namespace
@@ -243,6 +271,9 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
             }
         }
         columns.push_back(std::move(c));
+    }
+    if (auto m = rowTooLarge(name, columns)) {
+        return fail(emit, std::move(*m), line_);
     }
     return createObject(ref, name, std::move(columns), std::nullopt, emit);
 }
