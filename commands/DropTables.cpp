@@ -11,11 +11,12 @@ using namespace tablecommands;
 
 namespace {
 
-// The servers' numbers for DROP TABLE of a table that is not there: MySQL's "Unknown table",
-// SQL Server's "Cannot drop the table ..., because it does not exist or you do not have
-// permission".
-constexpr long kMySqlUnknownTable = 1051;
-constexpr long kMssqlCannotDrop = 3701;
+// The servers' numbers for the answers a drop meets. MySQL: "Unknown table" (1051), which MySQL
+// gives for a view too, MariaDB's "... is a view" (1965), MariaDB's "Unknown VIEW" (4092).
+// SQL Server: "Cannot drop the table (or view) ..., because it does not exist or you do not have
+// permission" (3701), "Cannot use DROP TABLE with ... because ... is a view" (3705).
+const DropRules kMySqlDrop{&sql::mysqlDropTable, &sql::mysqlDropView, {1965, 1051}, {1051, 4092}};
+const DropRules kMssqlDrop{&sql::mssqlDropCommand, &sql::mssqlDropViewCommand, {3705}, {3701}};
 
 } // namespace
 
@@ -26,7 +27,7 @@ void DropMySQLTables(const CommandContext& ctx) {
     // Dropping connects with the key order of the test button.
     dropSelected(ctx, ctx.mysqlList,
                  Target{QStringLiteral("the MySQL server"), &sql::MySQLConnectionStringTestOrder},
-                 &sql::mysqlDropTable, kMySqlUnknownTable);
+                 kMySqlDrop);
 }
 
 void DropMSSQLTables(const CommandContext& ctx) {
@@ -37,7 +38,7 @@ void DropMSSQLTables(const CommandContext& ctx) {
     // arrow.
     if (dropSelected(ctx, ctx.mssqlList,
                      Target{QStringLiteral("the MS SQL Server"), &sql::MSSQLConnectionString},
-                     &sql::mssqlDropCommand, kMssqlCannotDrop))
+                     kMssqlDrop))
         pointer.endWith(ui::kPointerDefault);
 }
 

@@ -21,29 +21,95 @@ struct Failure {
     odbc::DbError error;
 };
 
+// What the server's failure says, for a statement meant to do the work ("drop the table ...").
+QString didNot(const Target& target, const QString& work, const odbc::DbError& e) {
+    if (e.interruption() == odbc::Interruption::StoppedAnswering)
+        return QStringLiteral("%1 stopped answering when asked to %2; whether it did is not known.")
+            .arg(capitalized(target.serverName), work);
+    return QStringLiteral("%1 did not %2.").arg(capitalized(target.serverName), work);
+}
+
+// Opens the command's connection (made on first use) for the work. On a failure the connection
+// is released and the failure given back.
+std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Connection>& connection,
+                            const Target& target, const QString& work) {
+    if (!connection)
+        connection.emplace();
+    try {
+        connection->Open(target.connectionString(ctx.settings()));
+    } catch (const odbc::DbError& e) {
+        connection.reset();
+        if (e.interruption() == odbc::Interruption::StoppedAnswering)
+            return Failure{didNot(target, work, e), e};
+        return Failure{
+            QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work), e};
+    }
+    return std::nullopt;
+}
+
+// Runs one statement on the open connection.
+std::optional<Failure> execute(odbc::Connection& connection, const Target& target,
+                               const QString& statement, const QString& work) {
+    try {
+        connection.Execute(statement);
+    } catch (const odbc::DbError& e) {
+        return Failure{didNot(target, work, e), e};
+    }
+    return std::nullopt;
+}
+
 // Opens the connection, runs one statement and closes the connection again. On a failure the
 // connection is released and the failure given back.
 std::optional<Failure> runOnce(const CommandContext& ctx,
                                std::optional<odbc::Connection>& connection, const Target& target,
                                const QString& statement, const QString& work) {
-    if (!connection)
-        connection.emplace();
-    QString whatFailed;
-    try {
-        whatFailed = QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work);
-        connection->Open(target.connectionString(ctx.settings()));
-        whatFailed = QStringLiteral("%1 did not %2.").arg(capitalized(target.serverName), work);
-        connection->Execute(statement);
-    } catch (const odbc::DbError& e) {
+    if (std::optional<Failure> failure = open(ctx, connection, target, work))
+        return failure;
+    if (std::optional<Failure> failure = execute(*connection, target, statement, work)) {
         connection.reset();
-        if (e.interruption() == odbc::Interruption::StoppedAnswering)
-            whatFailed = QStringLiteral("%1 stopped answering when asked to %2; whether it did is "
-                                        "not known.")
-                             .arg(capitalized(target.serverName), work);
-        return Failure{whatFailed, e};
+        return failure;
     }
     connection->Close();
     return std::nullopt;
+}
+
+QString table(const QString& name) {
+    return QStringLiteral("the table \"%1\"").arg(name);
+}
+
+QString view(const QString& name) {
+    return QStringLiteral("the view \"%1\"").arg(name);
+}
+
+// Drops the name with one connection: DROP TABLE, and DROP VIEW when the server's refusal says
+// it may be a view. The failure of the last statement sent, beside the first refusal.
+struct DropFailure {
+    Failure first;
+    std::optional<Failure> view;
+    const Failure& last() const { return view ? *view : first; }
+};
+
+std::optional<DropFailure> drop(const CommandContext& ctx,
+                                std::optional<odbc::Connection>& connection, const Target& target,
+                                const DropRules& rules, const QString& name) {
+    const QString work = QStringLiteral("drop ") + table(name);
+    if (std::optional<Failure> failure = open(ctx, connection, target, work))
+        return DropFailure{*failure, std::nullopt};
+    std::optional<Failure> refused = execute(*connection, target, rules.dropTable(name), work);
+    std::optional<Failure> viewRefused;
+    if (refused && refused->error.interruption() != odbc::Interruption::StoppedAnswering &&
+        rules.mayBeView.contains(refused->error.nativeError())) {
+        viewRefused = execute(*connection, target, rules.dropView(name),
+                              QStringLiteral("drop ") + view(name));
+        if (!viewRefused)
+            refused.reset();
+    }
+    if (!refused) {
+        connection->Close();
+        return std::nullopt;
+    }
+    connection.reset();
+    return DropFailure{*refused, viewRefused};
 }
 
 } // namespace
@@ -71,7 +137,7 @@ std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::Tabl
 }
 
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
-                  QString (*dropStatement)(const QString& name), long noSuchTable) {
+                  const DropRules& rules) {
     // One connection object for the whole press, opened and closed once per table. The walk
     // goes from the bottom up so that removing an entry leaves the positions still to visit
     // where they were. A name listed twice (two owners) is dropped by its bare name: the
@@ -85,24 +151,26 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
         if (stopRequested(ctx))
             return false;
         const QString name = list.List(p);
-        const std::optional<Failure> failure =
-            runOnce(ctx, connection, target, dropStatement(name),
-                    QStringLiteral("drop the table \"%1\"").arg(name));
+        const std::optional<DropFailure> failure = drop(ctx, connection, target, rules, name);
         if (!failure) {
             list.RemoveItem(p);
             continue;
         }
-        if (failure->error.nativeError() == noSuchTable) {
+        const Failure& last = failure->last();
+        if (last.error.interruption() != odbc::Interruption::StoppedAnswering &&
+            rules.notThere.contains(last.error.nativeError())) {
             // Gone already (someone else dropped it): the list follows the server, so that the
-            // next drop does not fail on it again.
+            // next drop does not fail on it again. Named as the server first called it, with
+            // the words that said so: an unknown table that is no view either is a table.
+            const bool wasTable = rules.notThere.contains(failure->first.error.nativeError());
             list.RemoveItem(p);
-            reportFailure(ctx.dialogs,
-                          QStringLiteral("%1 says the table \"%2\" does not exist; its entry is "
-                                         "removed from the list.")
-                              .arg(capitalized(target.serverName), name),
-                          refusedBy(failure->error));
+            reportFailure(
+                ctx.dialogs,
+                QStringLiteral("%1 says %2 does not exist; its entry is removed from the list.")
+                    .arg(capitalized(target.serverName), wasTable ? table(name) : view(name)),
+                refusedBy(wasTable ? failure->first.error : last.error));
         } else {
-            reportFailure(ctx.dialogs, failure->whatFailed, refusedBy(failure->error));
+            reportFailure(ctx.dialogs, last.whatFailed, refusedBy(last.error));
         }
         return false;
     }

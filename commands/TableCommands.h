@@ -2,6 +2,7 @@
 
 #include "commands/CommandContext.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -28,13 +29,25 @@ struct Selection {
 };
 std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::TableList& list);
 
+// How one server drops a listed name: its statements, and the numbers of its answers.
+struct DropRules {
+    QString (*dropTable)(const QString& name);
+    QString (*dropView)(const QString& name);
+    // The refusals of DROP TABLE after which the name may be a view: the server's own "is a
+    // view", and an "unknown table" that a server gives for a view as well.
+    QList<long> mayBeView;
+    // The refusals of DROP TABLE or DROP VIEW that say nothing of that name is there.
+    QList<long> notThere;
+};
+
 // Drops every selected table of the list from the bottom up, one connection object for the
-// press, opened and closed once per table, removing each entry once its table is gone. On a
-// failure: the connection is released, the failure reported and false returned; what was
-// dropped before stays dropped. When the server refuses with noSuchTable (its number for a
-// table that does not exist), the entry goes too, and the message says so.
+// press, opened and closed once per table, removing each entry once its table is gone. A name
+// the server refuses DROP TABLE for as a view is dropped with DROP VIEW on the same connection.
+// On a failure: the connection is released, the failure reported and false returned; what was
+// dropped before stays dropped. When the server says that nothing of that name is there, the
+// entry goes too, and the message says so.
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
-                  QString (*dropStatement)(const QString& name), long noSuchTable);
+                  const DropRules& rules);
 
 // Renames on the server with one connection, then replaces the entry at the selection's position
 // by the new name at its sorted place. On a failure: reported as for dropSelected, the list is

@@ -38,6 +38,14 @@ QString mssqlDropCommand(const QString& table) {
     return QStringLiteral("DROP TABLE ") + bracketed(table) + u';';
 }
 
+QString mysqlDropView(const QString& view) {
+    return QStringLiteral("DROP VIEW ") + backticked(view);
+}
+
+QString mssqlDropViewCommand(const QString& view) {
+    return QStringLiteral("DROP VIEW ") + bracketed(view) + u';';
+}
+
 QString mysqlRenameTable(const QString& oldName, const QString& newName) {
     return QStringLiteral("RENAME TABLE ") + backticked(oldName) + QStringLiteral(" TO ") +
            backticked(newName);

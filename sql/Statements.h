@@ -17,6 +17,10 @@ QString mysqlShowTables();
 
 // "Delete Table(s)" on SQL Server: "DROP TABLE [name];" (on MySQL it is mysqlDropTable).
 QString mssqlDropCommand(const QString& table);
+// "Delete Table(s)" on an entry the server says is a view: "DROP VIEW `name`" on MySQL,
+// "DROP VIEW [name];" on SQL Server.
+QString mysqlDropView(const QString& view);
+QString mssqlDropViewCommand(const QString& view);
 
 // "Rename Table": "RENAME TABLE `old` TO `new`" on MySQL; on SQL Server sp_rename with the old
 // name bare where it is a plain identifier (bracketed otherwise, since sp_rename reads it as a

@@ -40,6 +40,17 @@ struct Candidate {
     QString fallback;
 };
 
+// Widest first (in the bytes the rule counts); among equals the later column gives way first, so
+// the leading columns keep their shape.
+template <typename Bytes> void widestFirst(QList<Candidate>& candidates, Bytes bytes) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Candidate& a, const Candidate& b) {
+                         const long long wa = bytes(a.index);
+                         const long long wb = bytes(b.index);
+                         return wa != wb ? wa > wb : a.index > b.index;
+                     });
+}
+
 TargetColumn mapFromMssql(const MssqlColumn& c, std::optional<Candidate>& wide, qsizetype index) {
     const QString t = c.dataType.trimmed().toLower();
     const long long len = c.characterMaximumLength.value_or(-1);
@@ -322,6 +333,45 @@ long long innodbColumnBytes(const QString& type, int databaseCharBytes) {
     return mysqlColumnBytes(type);
 }
 
+// SQL Server's row: a 4-byte header (two status bytes and the offset of the null bitmap), then the
+// fixed-size columns, then the null bitmap: a 2-byte column count and a bit a column.
+constexpr long long kMssqlRowHeader = 4;
+constexpr long long kMssqlColumnCount = 2;
+
+// The bytes a column of a type this module writes takes in the fixed-size part of SQL Server's
+// row: 0 for nvarchar and varbinary, which are stored after it (or off the row), and for bit,
+// which is counted apart.
+long long mssqlFixedBytes(const QString& type) {
+    const WrittenType t = parseWrittenType(type);
+    if (!t.known)
+        return 0; // nvarchar(max), varbinary(max)
+    const QString& b = t.base;
+    const long long n = t.n;
+    // time keeps 3 bytes up to two fractional digits, 4 up to four, 5 up to seven.
+    const long long timeBytes = n <= 2 ? 3 : n <= 4 ? 4 : 5;
+    if (b == u"tinyint")
+        return 1;
+    if (b == u"smallint")
+        return 2;
+    if (b == u"int" || b == u"real")
+        return 4;
+    if (b == u"bigint" || b == u"float")
+        return 8;
+    if (b == u"decimal")
+        return n <= 9 ? 5 : n <= 19 ? 9 : n <= 28 ? 13 : 17;
+    if (b == u"nchar")
+        return 2 * n;
+    if (b == u"binary")
+        return n;
+    if (b == u"date")
+        return 3;
+    if (b == u"time")
+        return timeBytes;
+    if (b == u"datetime2")
+        return timeBytes + 3;
+    return 0;
+}
+
 // The text or blob a short character or binary column becomes when the row does not fit.
 std::optional<QString> shortFallback(const QString& type) {
     const WrittenType t = parseWrittenType(type);
@@ -408,14 +458,7 @@ QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source, const Mysq
             sum += mysqlColumnBytes(c.type);
         return sum;
     };
-    // Widest first; among equals the later column gives way first, so the leading columns keep
-    // their shape.
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [&](const Candidate& a, const Candidate& b) {
-                         const long long wa = mysqlColumnBytes(out[a.index].type);
-                         const long long wb = mysqlColumnBytes(out[b.index].type);
-                         return wa != wb ? wa > wb : a.index > b.index;
-                     });
+    widestFirst(candidates, [&](qsizetype i) { return mysqlColumnBytes(out[i].type); });
     for (const Candidate& c : candidates) {
         if (rowBytes() <= kMysqlRowLimit)
             break;
@@ -435,11 +478,7 @@ QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source, const Mysq
     auto inRowBytes = [&](const TargetColumn& c) {
         return innodbColumnBytes(c.type, rules.databaseCharBytes);
     };
-    std::stable_sort(inRow.begin(), inRow.end(), [&](const Candidate& a, const Candidate& b) {
-        const long long wa = inRowBytes(out[a.index]);
-        const long long wb = inRowBytes(out[b.index]);
-        return wa != wb ? wa > wb : a.index > b.index;
-    });
+    widestFirst(inRow, [&](qsizetype i) { return inRowBytes(out[i]); });
     long long row = innodbRowBytes(out, rules.databaseCharBytes);
     for (const Candidate& c : inRow) {
         if (row < limit)
@@ -453,11 +492,45 @@ QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source, const Mysq
     return out;
 }
 
+long long mssqlMinimumRowBytes(const QList<TargetColumn>& columns) {
+    long long bits = 0;
+    long long fixed = 0;
+    for (const TargetColumn& c : columns) {
+        if (c.type == u"bit")
+            ++bits;
+        else
+            fixed += mssqlFixedBytes(c.type);
+    }
+    const long long count = columns.size();
+    return kMssqlRowHeader + fixed + (bits + 7) / 8 + kMssqlColumnCount + (count + 7) / 8;
+}
+
 QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source) {
     QList<TargetColumn> out;
     out.reserve(source.size());
     for (const MysqlColumn& c : source)
         out << mapFromMysql(c);
+
+    // SQL Server refuses a table whose smallest row, its fixed-size columns and their overhead,
+    // passes its row size: nchar and binary columns give way to nvarchar and varbinary of the same
+    // length (which may move off the row, so they add nothing to it), widest first, the later
+    // among equals first, until the row fits.
+    QList<Candidate> fixed;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const WrittenType t = parseWrittenType(out[i].type);
+        if (t.known && (t.base == u"nchar" || t.base == u"binary"))
+            fixed << Candidate{i, sized(t.base == u"nchar" ? QStringLiteral("nvarchar")
+                                                           : QStringLiteral("varbinary"),
+                                        t.n)};
+    }
+    widestFirst(fixed, [&](qsizetype i) { return mssqlFixedBytes(out[i].type); });
+    long long row = mssqlMinimumRowBytes(out);
+    for (const Candidate& c : fixed) {
+        if (row <= kMssqlRowLimit)
+            break;
+        row -= mssqlFixedBytes(out[c.index].type);
+        out[c.index].type = c.fallback;
+    }
     return out;
 }
 

@@ -67,12 +67,22 @@ struct MysqlRowRules {
 QList<TargetColumn> mysqlColumnsFor(const QList<MssqlColumn>& source,
                                     const MysqlRowRules& rules = {});
 // MySQL → SQL Server: describe's type text read for its base type, length, unsigned and
-// zerofill, and mapped to a SQL Server type.
+// zerofill, and mapped to a SQL Server type; then, when SQL Server could not create a table whose
+// fixed-size columns pass its row size, nchar and binary columns become nvarchar and varbinary,
+// widest first.
 QList<TargetColumn> mssqlColumnsFor(const QList<MysqlColumn>& source);
 
 // The row size MySQL counts for a column definition this module writes, in bytes (utf8mb4
 // text counted at 4 bytes a character, long text and blob columns at their in-row pointer).
 long long mysqlColumnBytes(const QString& type);
+
+// The smallest row SQL Server counts for a table with these columns (types as this module writes
+// them for SQL Server), the way it checks a CREATE TABLE: the 4-byte row header, the null bitmap
+// (2 bytes and a bit a column), the fixed-size columns at their size (bit columns eight to a
+// byte); variable-length columns add nothing, as each may be empty.
+long long mssqlMinimumRowBytes(const QList<TargetColumn>& columns);
+// SQL Server refuses to create a table whose smallest row passes this many bytes.
+constexpr long long kMssqlRowLimit = 8060;
 
 // The size InnoDB counts for a row of a table with these columns and no primary key, the way it
 // checks a CREATE TABLE in strict mode (DYNAMIC rows): the record header, the null bits, the

@@ -1,5 +1,7 @@
-// The limits of a MySQL target: tables too wide for an InnoDB row, whose widest short columns
-// become text or blob, and statements longer than max_allowed_packet, which a copy does not send.
+// The limits of the targets' rows: tables too wide for an InnoDB row, whose widest short columns
+// become text or blob, and statements longer than max_allowed_packet, which a copy does not send;
+// tables whose fixed-size columns pass SQL Server's row size, whose widest nchar and binary
+// columns become nvarchar and varbinary.
 #include "commands/SendTables.h"
 #include "odbc/DbError.h"
 #include "sql/SqlText.h"
@@ -17,6 +19,7 @@
 
 using namespace fq;
 using sql::MssqlColumn;
+using sql::MysqlColumn;
 using sql::MysqlRowRules;
 using test::fillList;
 
@@ -59,6 +62,26 @@ QString wideValue(const QString& type, int row, int i) {
                        national ? QChar(0x4e2d) : QChar(u'x'));
 }
 
+QList<MysqlColumn> my(qsizetype n, const char* type) {
+    return QList<MysqlColumn>(n, MysqlColumn{QStringLiteral("c"), QString::fromLatin1(type)});
+}
+
+// MySQL columns of fixed size on SQL Server beside 15 char(255) (7,650 bytes): 64 bytes in 10
+// columns, as datetime2(6), decimal(30,2), decimal(20,0), time(3), date, int, smallint, tinyint,
+// real and float.
+const QList<MysqlColumn> kMixed = [] {
+    QList<MysqlColumn> out;
+    for (const char* type :
+         {"datetime(6)", "decimal(30,2)", "bigint(20) unsigned", "time(3)", "date", "int(11)",
+          "smallint(6)", "tinyint(3) unsigned", "float", "double"})
+        out << MysqlColumn{QStringLiteral("c"), QString::fromLatin1(type)};
+    return out;
+}();
+const QStringList kMixedMapped =
+    QStringLiteral("datetime2(6)|decimal(30,2)|decimal(20,0)|time(3)|date|int|smallint|tinyint|"
+                   "real|float")
+        .split(u'|');
+
 constexpr long long kPacket = 1024 * 1024;
 
 enum class Shape { Ascii, TwoByte, Binary };
@@ -67,6 +90,7 @@ enum class Shape { Ascii, TwoByte, Binary };
 
 Q_DECLARE_METATYPE(Shape)
 Q_DECLARE_METATYPE(fq::sql::MysqlRowRules)
+Q_DECLARE_METATYPE(QList<fq::sql::MysqlColumn>)
 
 class TestMySqlLimits : public QObject {
     Q_OBJECT
@@ -82,6 +106,11 @@ private slots:
     void countMatchesTheServer();
     void utf8Size_data();
     void utf8Size();
+    void mssqlRowRule_data();
+    void mssqlRowRule();
+    void mssqlCountMatchesTheDouble_data();
+    void mssqlCountMatchesTheDouble();
+    void wideTableToMssql();
 };
 
 void TestMySqlLimits::wideTableCopies_data() {
@@ -377,6 +406,138 @@ void TestMySqlLimits::utf8Size() {
     QFETCH(QString, text);
     QFETCH(long long, bytes);
     QCOMPARE(sql::utf8Bytes(text), bytes);
+}
+
+void TestMySqlLimits::mssqlRowRule_data() {
+    QTest::addColumn<QList<MysqlColumn>>("columns");
+    QTest::addColumn<QStringList>("mssql");
+
+    const QStringList nchar15(15, "nchar(255)");
+    // The smallest row: a 4-byte header, the null bitmap (2 bytes and a bit a column) and the
+    // fixed-size columns; 15 nchar(255) and 11 more columns are 7,650 + 64 + 10 bytes.
+    QTest::newRow("exactly 8,060 bytes: kept")
+        << my(15, "char(255)") + QList<MysqlColumn>{{"c", "char(168)"}} + kMixed
+        << nchar15 + QStringList{"nchar(168)"} + kMixedMapped;
+    QTest::newRow("two bytes over: the last of the widest gives way")
+        << my(15, "char(255)") + QList<MysqlColumn>{{"c", "char(169)"}} + kMixed
+        << QStringList(14, "nchar(255)") + QStringList{"nvarchar(255)", "nchar(169)"} +
+               kMixedMapped;
+    QTest::newRow("15 char(255): 7,658 bytes, kept") << my(15, "char(255)") << nchar15;
+    QTest::newRow("20 char(255): 10,209 bytes, the last 5 give way")
+        << my(20, "char(255)") << nchar15 + QStringList(5, "nvarchar(255)");
+    QTest::newRow("the widest gives way first, wherever it stands")
+        << QList<MysqlColumn>{{"c", "char(255)"}} + my(31, "binary(255)")
+        << QStringList{"nvarchar(255)"} + QStringList(31, "binary(255)");
+    QTest::newRow("equal widths, text and binary: the later gives way")
+        << my(40, "char(100)") + QList<MysqlColumn>{{"c", "binary(200)"}}
+        << QStringList(40, "nchar(100)") + QStringList{"varbinary(200)"};
+    QTest::newRow("bit(64) is binary(8) and gives way as varbinary(8)")
+        << my(1007, "bigint") + QList<MysqlColumn>{{"c", "bit(64)"}}
+        << QStringList(1007, "bigint") + QStringList{"varbinary(8)"};
+    QTest::newRow("991 bigint fit") << my(991, "bigint") << QStringList(991, "bigint");
+    QTest::newRow("992 bigint: nothing can give way, nothing changes")
+        << my(992, "bigint") << QStringList(992, "bigint");
+}
+
+void TestMySqlLimits::mssqlRowRule() {
+    QFETCH(QList<MysqlColumn>, columns);
+    QFETCH(QStringList, mssql);
+    QStringList types;
+    for (const auto& c : sql::mssqlColumnsFor(columns))
+        types << c.type;
+    QCOMPARE(types, mssql);
+}
+
+// The count against the SQL Server test double's own check: each table is created exactly when
+// the count says it fits, on both sides of each boundary.
+void TestMySqlLimits::mssqlCountMatchesTheDouble_data() {
+    QTest::addColumn<QStringList>("types");
+    const QStringList fill(15, "nchar(255)");
+    QTest::newRow("mixed types, 8,060 bytes") << fill + QStringList{"nchar(168)"} + kMixedMapped;
+    QTest::newRow("mixed types, 8,062 bytes") << fill + QStringList{"nchar(169)"} + kMixedMapped;
+    // 7,650 + 400, a byte for up to eight bit columns, 4 + 2 + 3 for 24 columns: 8,060 bytes; a
+    // ninth bit column adds a byte of bits and a byte of the bitmap.
+    QTest::newRow("eight bit columns") << fill + QStringList{"binary(400)"} + QStringList(8, "bit");
+    QTest::newRow("nine bit columns") << fill + QStringList{"binary(400)"} + QStringList(9, "bit");
+    QTest::newRow("nvarchar and varbinary add nothing")
+        << fill + QStringList{"binary(401)", "nvarchar(4000)", "varbinary(max)", "nvarchar(max)"};
+    QTest::newRow("991 bigint") << QStringList(991, "bigint");
+    QTest::newRow("992 bigint") << QStringList(992, "bigint");
+}
+
+void TestMySqlLimits::mssqlCountMatchesTheDouble() {
+    QFETCH(QStringList, types);
+    QList<sql::TargetColumn> columns;
+    for (qsizetype i = 0; i < types.size(); ++i)
+        columns << sql::TargetColumn{QStringLiteral("c%1").arg(i + 1), types[i]};
+    const long long bytes = sql::mssqlMinimumRowBytes(columns);
+    test::Scratch scratch;
+    const QString table = scratch.name(QStringLiteral("rs"));
+    QString refusal;
+    try {
+        test::exec(Server::MSSQL, {sql::mssqlCreateTable(table, columns)});
+    } catch (const odbc::DbError& e) {
+        refusal = e.driverText();
+        QCOMPARE(e.nativeError(), 1701L);
+        QVERIFY2(refusal.contains(QStringLiteral("minimum row size would be %1,").arg(bytes)),
+                 qPrintable(refusal));
+    }
+    QVERIFY2(
+        refusal.isEmpty() == (bytes <= sql::kMssqlRowLimit),
+        qPrintable(QStringLiteral("counted %1 bytes; the server: %2").arg(bytes).arg(refusal)));
+}
+
+// A MySQL table of 20 char(255) columns arrives on SQL Server with every value: its last 5
+// columns are nvarchar(255), which keep the values as MySQL gives them; the others nchar(255),
+// which pad them.
+void TestMySqlLimits::wideTableToMssql() {
+    constexpr int kColumns = 20;
+    constexpr int kKept = 15;
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("wide_ms"));
+    QStringList sourceDefs;
+    QStringList defs;
+    for (int i = 0; i < kColumns; ++i) {
+        sourceDefs << sql::backticked(column(i)) + QStringLiteral(" char(255)");
+        defs << sql::bracketed(column(i)) +
+                    (i < kKept ? QStringLiteral(" nchar(255)") : QStringLiteral(" nvarchar(255)"));
+    }
+    QStringList statements{QStringLiteral("CREATE TABLE %1 (%2)")
+                               .arg(sql::backticked(name), sourceDefs.join(QStringLiteral(", ")))};
+    QList<QStringList> expected(2);
+    for (int row = 0; row < 2; ++row) {
+        QStringList literals;
+        for (int i = 0; i < kColumns; ++i) {
+            // Row 0: every character the column holds; row 1: NULL, '' and a short value with a
+            // quote and a backslash, in turn.
+            const QString v =
+                row == 0
+                    ? (column(i) + u'-').leftJustified(255, i % 2 ? QChar(u'x') : QChar(0x4e2d))
+                : i % 3 == 1 ? kNull
+                : i % 3 == 2 ? QString()
+                             : QStringLiteral("It's a \\ in %1").arg(column(i));
+            literals << (v == kNull ? QStringLiteral("NULL") : sql::quoted(v));
+            expected[row] << (v != kNull && i < kKept ? v.leftJustified(255) : v);
+        }
+        statements << QStringLiteral("INSERT INTO %1 VALUES(%2)")
+                          .arg(sql::backticked(name), literals.join(QStringLiteral(", ")));
+    }
+    test::exec(Server::MySQL, statements);
+    test::TestWindow w;
+    fillList(w.mysqlList, {name}, {name}, name);
+    test::ServerLog log(Server::MSSQL);
+    commands::SendTablesToMSSQL(w.context());
+
+    QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
+    QCOMPARE(test::entriesOf(w.mssqlList), QStringList{name});
+    QCOMPARE(test::statementsOf(log.sessionsMentioning({name}))
+                 .filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))),
+             QStringList{
+                 QStringLiteral("CREATE TABLE %1(%2)").arg(sql::bracketed(name), defs.join(u','))});
+    QList<QStringList> arrived = test::textRows(Server::MSSQL, name);
+    std::sort(arrived.begin(), arrived.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(arrived, expected);
 }
 
 QTEST_GUILESS_MAIN(TestMySqlLimits)

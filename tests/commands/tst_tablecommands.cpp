@@ -44,6 +44,11 @@ QString renameOf(Server server, const QString& from, const QString& to) {
                                    : QStringLiteral("sp_rename '%1', '%2'").arg(from, to);
 }
 
+QString dropViewOf(Server server, const QString& name) {
+    return server == Server::MySQL ? QStringLiteral("DROP VIEW `%1`").arg(name)
+                                   : QStringLiteral("DROP VIEW [%1];").arg(name);
+}
+
 // A drop that went through leaves the pointer at 0 on SQL Server, at the arrow on MySQL.
 int afterDrop(Server server) {
     return server == Server::MySQL ? ui::kPointerArrow : ui::kPointerDefault;
@@ -245,6 +250,106 @@ private slots:
         QCOMPARE(test::tables(Server::MSSQL).count(name), 1);
     }
 
+    // A view in the list goes with DROP VIEW, sent on the same connection once the server has
+    // refused DROP TABLE for it as a view; the table under it stays with its rows. The list holds
+    // %c (a table another table refers to, on MySQL), the table %t and the view %v over %t, in
+    // that order; the selected entries are dropped from the bottom up.
+    void views_data() {
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<int>("cause"); // 0: nothing else fails, 1: the login is refused
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("entries");
+        // What the one message box says failed, and part of the server's words; or nothing.
+        QTest::addColumn<QString>("failed");
+        QTest::addColumn<QString>("words");
+        const QStringList all{"%c", "%t", "%v"};
+        for (const Server s : {Server::MySQL, Server::MSSQL}) {
+            const char* on = s == Server::MySQL ? "MySQL" : "SQL Server";
+            const QStringList viewDropped{dropOf(s, "%v"), dropViewOf(s, "%v")};
+            QTest::addRow("%s: the view", on) << s << QStringList{"%v"} << 0 << viewDropped
+                                              << QStringList{"%c", "%t"} << QString() << QString();
+            QTest::addRow("%s: the view, then its table", on)
+                << s << QStringList{"%t", "%v"} << 0 << viewDropped + QStringList{dropOf(s, "%t")}
+                << QStringList{"%c"} << QString() << QString();
+            QTest::addRow("%s: the view, the login refused", on)
+                << s << QStringList{"%v"} << 1 << QStringList() << all
+                << QString(s == Server::MySQL ? "Could not connect to the MySQL server"
+                                              : "Could not connect to the MS SQL Server") +
+                       " to drop the table \"%v\"."
+                << (s == Server::MySQL ? "Access denied" : "Login failed");
+        }
+        QTest::newRow("MySQL: the view, then a table the server refuses to drop")
+            << Server::MySQL << QStringList{"%c", "%v"} << 0
+            << QStringList{dropOf(Server::MySQL, "%v"), dropViewOf(Server::MySQL, "%v"),
+                           dropOf(Server::MySQL, "%c")}
+            << QStringList{"%c", "%t"} << "The MySQL server did not drop the table \"%c\"."
+            << "a foreign key constraint fails";
+    }
+
+    void views() {
+        QFETCH(Server, server);
+        QFETCH(QStringList, selected);
+        QFETCH(int, cause);
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, entries);
+        QFETCH(QString, failed);
+        QFETCH(QString, words);
+        test::Scratch scratch;
+        const QString child = scratch.name(QStringLiteral("vchild"));
+        const QString c = scratch.name(QStringLiteral("vc"));
+        const QString t = scratch.name(QStringLiteral("vt"));
+        const QString v = scratch.name(QStringLiteral("vv"));
+        const QString login = test::uniqueName(QStringLiteral("refused"));
+        const QList<std::pair<QString, QString>> names{{"%c", c}, {"%t", t}, {"%v", v}};
+        const QString tableName = test::delimited(server, t);
+        createTables(server, {c});
+        test::exec(server,
+                   {QStringLiteral("CREATE TABLE %1 (id int, name varchar(10))").arg(tableName),
+                    QStringLiteral("INSERT INTO %1 VALUES (1, 'one'), (2, NULL)").arg(tableName),
+                    QStringLiteral("CREATE VIEW %1 AS SELECT name, id FROM %2")
+                        .arg(test::delimited(server, v), tableName)});
+        if (server == Server::MySQL)
+            test::exec(server, {QStringLiteral("ALTER TABLE `%1` ADD PRIMARY KEY (id)").arg(c),
+                                QStringLiteral("CREATE TABLE `%1` (id int, FOREIGN KEY (id) "
+                                               "REFERENCES `%2` (id))")
+                                    .arg(child, c)});
+        QCOMPARE(test::textRows(server, v), (QList<QStringList>{{"<NULL>", "2"}, {"one", "1"}}));
+        test::TestWindow w;
+        if (cause == 1)
+            (server == Server::MySQL ? w.settings.myUser : w.settings.msUser) = login;
+        w.pointer.SetMousePointer(ui::kPointerArrow);
+        fillList(w.list(server), {c, t, v}, test::replaced(selected, names), v);
+        test::ServerLog log(server);
+        run(Command::Drop, server, w.context());
+
+        failed = test::replaced({failed}, names)[0];
+        QCOMPARE(w.dialogs.shown.size(), failed.isEmpty() ? 0 : 1);
+        if (!failed.isEmpty()) {
+            const QString prompt = w.dialogs.shown[0].prompt;
+            QCOMPARE(prompt.section(QStringLiteral("\n\n"), 0, 0), failed);
+            QVERIFY2(prompt.contains(words), qPrintable(prompt));
+        }
+        entries = test::replaced(entries, names);
+        QCOMPARE(entriesOf(w.list(server)), entries);
+        QCOMPARE(w.pointer.history.last(),
+                 failed.isEmpty() ? afterDrop(server) : ui::kPointerArrow);
+        const QList<Session> sessions = log.sessionsMentioning({c, t, v});
+        QCOMPARE(test::statementsOf(sessions), test::replaced(statements, names));
+        for (const Session& session : sessions) { // one connection for each entry, released
+            QVERIFY(session.closed);
+            QCOMPARE(session.statements.size(),
+                     session.statements.value(0) == dropOf(server, v) ? 2 : 1);
+        }
+        // The server holds what the list shows, and the table under a view that went keeps its
+        // rows.
+        const QStringList after = test::tables(server);
+        for (const QString& name : {c, t, v})
+            QCOMPARE(after.contains(name), entries.contains(name));
+        if (after.contains(t))
+            QCOMPARE(test::count(server, t), 2LL);
+    }
+
     // The command stops at the first table that fails, with one box naming it and the server's
     // words; what was dropped stays dropped, the rest of the list stays. The list holds %a, %b
     // and %c; a drop has all three selected, a rename %b, to be named %n; %l is a refused login.
@@ -262,11 +367,15 @@ private slots:
             const bool my = s == Server::MySQL;
             const char* on = my ? "MySQL" : "SQL Server";
             // Gone already: the entry goes with it, so the next drop does not fail on it again.
+            // MySQL answers "Unknown table" for a view as well: DROP VIEW is tried, and the
+            // message gives the words of the first answer.
             QTest::addRow("%s: drop, a table gone", on)
                 << s << Command::Drop << 0
                 << "table \"%b\" does not exist; its entry is removed from the list."
                 << (my ? "Unknown table" : "Cannot drop the table")
-                << QStringList{dropOf(s, "%c"), dropOf(s, "%b")} << QStringList{"%a"};
+                << (QStringList{dropOf(s, "%c"), dropOf(s, "%b")} +
+                    (my ? QStringList{dropViewOf(s, "%b")} : QStringList()))
+                << QStringList{"%a"};
             QTest::addRow("%s: rename, the table gone", on)
                 << s << Command::Rename << 0 << "%b" << (my ? "doesn't exist" : "@objname")
                 << QStringList{renameOf(s, "%b", "%n")} << all;
@@ -336,8 +445,11 @@ private slots:
                  (QList<int>{ui::kPointerArrow, ui::kPointerHourglass, ui::kPointerArrow}));
         const QList<Session> sessions = log.sessionsMentioning({a, b, c});
         QCOMPARE(test::statementsOf(sessions), test::replaced(statements, names));
-        for (const Session& session : sessions) // a connection for each table, released
-            QVERIFY(session.statements.size() == 1 && session.closed);
+        for (const Session& session : sessions) { // a connection for each table, released
+            QVERIFY(session.closed);
+            const QStringList viewTried{dropOf(server, b), dropViewOf(server, b)};
+            QVERIFY(session.statements.size() == 1 || session.statements == viewTried);
+        }
         if (cause == 1) { // one attempt: the command stopped at the first table
             QCOMPARE(log.sessionsOf(login).size(), 1);
             QVERIFY(!log.sessionsOf(login)[0].loggedIn);

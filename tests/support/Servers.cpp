@@ -281,18 +281,24 @@ bool rootSql(const QString& sql) {
 
 Scratch::~Scratch() {
     try {
+        // A name may be a view's: each server only warns when IF EXISTS finds the other kind.
         QStringList drops;
         for (const QString& n : std::as_const(names_))
-            drops << QStringLiteral("DROP TABLE IF EXISTS ") + sql::backticked(n);
+            drops << QStringLiteral("DROP VIEW IF EXISTS ") + sql::backticked(n)
+                  << QStringLiteral("DROP TABLE IF EXISTS ") + sql::backticked(n);
         exec(Server::MySQL, drops);
-        // On SQL Server a name may stand in the sales schema too (or only there).
+        // On SQL Server a name may stand in the sales schema too (or only there), or be a view's
+        // (3705: not a table).
         const QStringList present = tables(Server::MSSQL);
         for (const QString& n : std::as_const(names_)) {
             for (qsizetype i = present.count(n); i > 0; --i) {
                 try {
                     exec(Server::MSSQL, {QStringLiteral("DROP TABLE ") + sql::bracketed(n)});
-                } catch (const odbc::DbError&) {
-                    exec(Server::MSSQL, {QStringLiteral("DROP TABLE sales.") + sql::bracketed(n)});
+                } catch (const odbc::DbError& e) {
+                    exec(Server::MSSQL,
+                         {(e.nativeError() == 3705 ? QStringLiteral("DROP VIEW ")
+                                                   : QStringLiteral("DROP TABLE sales.")) +
+                          sql::bracketed(n)});
                 }
             }
         }

@@ -117,9 +117,9 @@ QStringList tables(Server server);
 // client's words when they fail.
 bool rootSql(const QString& sql);
 
-// Names of the tables a test makes, unique to the run. The tables of those names are dropped
-// from both servers (on SQL Server from the sales schema too) when it goes, however the test
-// ended.
+// Names of the tables a test makes, unique to the run. The tables and views of those names are
+// dropped from both servers (on SQL Server from the sales schema too) when it goes, however the
+// test ended.
 class Scratch {
 public:
     Scratch() = default;

@@ -83,7 +83,8 @@ void TdsTest::cleanupTestCase() {
 
 // The tables every statement starts from; whatever a case made is dropped first.
 void TdsTest::init() {
-    client_.run("DROP TABLE existing; DROP TABLE [odd ]]name]; DROP TABLE sales.[odd ]]name]; "
+    client_.run("DROP VIEW v; DROP VIEW w; "
+                "DROP TABLE existing; DROP TABLE [odd ]]name]; DROP TABLE sales.[odd ]]name]; "
                 "DROP TABLE orders; DROP TABLE sales.orders; DROP TABLE sales.regions; "
                 "DROP TABLE log; DROP TABLE typed; DROP TABLE [x]]y]");
     const OdbcClient::Outcome fixture = client_.run(
@@ -97,6 +98,10 @@ void TdsTest::init() {
         "CREATE TABLE sales.orders (region char(2)); CREATE TABLE sales.regions (code char(2))\n"
         "CREATE TABLE log (n int)");
     QVERIFY2(!fixture.failed, qPrintable(fixture.first()));
+    // A view is the only statement of its batch.
+    const OdbcClient::Outcome view =
+        client_.run("CREATE VIEW w AS SELECT id, customer AS who FROM orders");
+    QVERIFY2(!view.failed, qPrintable(view.first()));
 }
 
 // The column type, the literal inserted, and the value read back (or "<native> <message>" when
@@ -279,6 +284,89 @@ void TdsTest::statements_data() {
             "INFORMATION_SCHEMA.COLUMNS WHERE table_name='typed'",
             {values});
 
+    // A table whose smallest row passes 8,060 bytes: the fixed-length columns, bit columns eight
+    // to a byte, a 4-byte header and the null bitmap (2 bytes and a bit a column); a
+    // variable-length column adds nothing.
+    const char* created =
+        "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = 'typed'";
+    row("row: at the limit", "CREATE TABLE typed (a char(8000), b char(53))", "", created, {"2"});
+    refused("row: a byte over", "CREATE TABLE t (a char(8000), b char(54))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 7 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    refused("row: nchar at two bytes a character", "CREATE TABLE t (a nchar(4000), b binary(54))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 7 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    row("row: variable-length columns add nothing",
+        "CREATE TABLE typed (a char(8000), b char(53), v varchar(8000), w nvarchar(max))", "",
+        created, {"4"});
+    row("row: nine bit columns in two bytes",
+        "CREATE TABLE typed (a char(8000), b char(50), c bit, d bit, e bit, f bit, g bit, h bit, "
+        "i bit, j bit, k bit)",
+        "", created, {"11"});
+    row("row: eight columns, one bitmap byte",
+        "CREATE TABLE typed (a char(8000), b char(29), c int, d int, e int, f int, g int, h int)",
+        "", created, {"8"});
+    refused("row: the ninth column's bitmap byte",
+            "CREATE TABLE t (a char(8000), b char(25), c int, d int, e int, f int, g int, h int, "
+            "i int)",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "8061, including 8 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+    refused("row: 20 nchar(255)",
+            "CREATE TABLE t (a nchar(255), b nchar(255), c nchar(255), d nchar(255), e nchar(255), "
+            "f nchar(255), g nchar(255), h nchar(255), i nchar(255), j nchar(255), k nchar(255), "
+            "l nchar(255), m nchar(255), n nchar(255), o nchar(255), p nchar(255), q nchar(255), "
+            "r nchar(255), s nchar(255), u nchar(255))",
+            "1701 Creating or altering table 't' failed because the minimum row size would be "
+            "10209, including 9 bytes of internal overhead. This exceeds the maximum allowable "
+            "table row size of 8060 bytes.");
+
+    // Views: a view of one table's columns reads the table's rows as they are now.
+    row("view: its table's rows under its names", "INSERT INTO orders VALUES(8, NULL, N'b')", "",
+        "SELECT * FROM w; SELECT who FROM w WHERE id = 8; SELECT COUNT(*) FROM w",
+        {"7 | NULL", "8 | b", "b", "2"});
+    row("view: every column, a bracketed name", "CREATE VIEW [v] AS SELECT * FROM [odd ]]name]", "",
+        "SELECT t, n FROM v ORDER BY n", {"NULL | 1", "v2 | 2", "v3 | 3"});
+    row("view: its columns as the copy reads them", QString::fromUtf8(columns).arg("w", "w"), "",
+        "", {"id | int | NULL | 10 | 0 | NULL", "who | varchar | 40 | NULL | NULL | NULL"});
+    row("view: no partitions",
+        "SELECT rows FROM sys.partitions WHERE object_id=OBJECT_ID(N'w') AND index_id < 2", "", "",
+        {});
+    row("view: DROP TABLE refused", "DROP TABLE [w];",
+        "3705 Cannot use DROP TABLE with 'w' because 'w' is a view. Use DROP VIEW.",
+        "SELECT id FROM w", {"7"});
+    row("view: DROP VIEW of a table refused", "DROP VIEW orders",
+        "3705 Cannot use DROP VIEW with 'orders' because 'orders' is a table. Use DROP TABLE.",
+        "SELECT id FROM orders", {"7"});
+    row("view: dropped, its table stays", "DROP VIEW [w];", "",
+        "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = 'w'; SELECT id FROM "
+        "orders",
+        {"0", "7"});
+    row("view: DROP VIEW of a missing name, the batch goes on",
+        "DROP VIEW t; INSERT INTO log VALUES(1)",
+        "3701 Cannot drop the view 't', because it does not exist or you do not have permission.",
+        logged, {"1"});
+    row("view: its table gone", "DROP TABLE orders; SELECT * FROM w",
+        "208 Invalid object name 'orders'.", "", {});
+    row("view: not first in its batch", "SELECT 1; CREATE VIEW v AS SELECT * FROM orders",
+        "111 'CREATE VIEW' must be the first statement in a query batch.",
+        "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = 'v'", {"0"});
+    row("view: of a missing table", "CREATE VIEW v AS SELECT * FROM t",
+        "208 Invalid object name 't'.", "", {});
+    row("view: of a missing column", "CREATE VIEW v AS SELECT nope FROM orders",
+        "207 Invalid column name 'nope'.", "", {});
+    row("view: a column named twice", "CREATE VIEW v AS SELECT id, customer AS ID FROM orders",
+        "4506 Column names in each view must be unique. Column name 'ID' in view 'v' is "
+        "specified more than once.",
+        "", {});
+    row("view: a name taken", "CREATE VIEW Orders AS SELECT n FROM log",
+        "2714 There is already an object named 'Orders' in the database.", "", {});
+    row("view: INSERT left out", "INSERT INTO w VALUES(1, 'x')",
+        "50000 The SQL Server test double does not support INSERT into a view.",
+        "SELECT COUNT(*) FROM orders", {"1"});
+
     // Renames: the rows go with the table.
     row("rename bracketed, with N", "sp_rename N'[orders]', N'x]y'",
         "15477 Caution: Changing any part of an object name could break scripts and stored "
@@ -350,8 +438,8 @@ void TdsTest::loginRefused() {
              QStringLiteral("%1\tLOGIN-FAILED\twiredb\t%2").arg(login).arg(native));
 }
 
-// SQLTables for tables and views goes out as sp_tables: every schema's tables, then the system
-// views.
+// SQLTables for tables and views goes out as sp_tables: every schema's tables, then the views,
+// the user's and the system's.
 void TdsTest::catalog() {
     // A database of its own: the other tests' tables would only add rows.
     TestServerProcess fresh;
@@ -361,13 +449,14 @@ void TdsTest::catalog() {
     QVERIFY2(c.exec("CREATE TABLE b_1 (id int); CREATE TABLE a (x int); CREATE TABLE sales.a (x "
                     "int)"),
              qPrintable(c.lastError()));
+    QVERIFY2(c.exec("CREATE VIEW c_v AS SELECT x FROM a"), qPrintable(c.lastError()));
     QVERIFY2(c.tables("TABLE,VIEW"), qPrintable(c.lastError()));
     QStringList listed;
     for (const QStringList& row : c.allRows())
         listed << row.join(QStringLiteral(" | "));
     QStringList expected;
     for (const char* name :
-         {"dbo | a | TABLE", "dbo | b_1 | TABLE", "sales | a | TABLE",
+         {"dbo | a | TABLE", "dbo | b_1 | TABLE", "sales | a | TABLE", "dbo | c_v | VIEW",
           "INFORMATION_SCHEMA | COLUMNS | VIEW", "INFORMATION_SCHEMA | TABLES | VIEW",
           "INFORMATION_SCHEMA | VIEWS | VIEW", "sys | columns | VIEW", "sys | objects | VIEW",
           "sys | partitions | VIEW", "sys | tables | VIEW"})
@@ -442,11 +531,13 @@ void TdsTest::parameters() {
              qPrintable(client_.lastError()));
     QCOMPARE(client_.run("SELECT n, t, b FROM typed").results.value(0),
              (QList<QStringList>{{"-42", text, "NULL"}}));
-    // Logged as the RPC it came as, with its declarations and values.
-    QCOMPARE(server_.logLines().value(before).section(u'\t', 2),
-             "RPC\t10\tN'INSERT INTO typed VALUES (@P1, @P2, @P3)'\tN'@P1 INT,@P2 NVARCHAR(20),"
-             "@P3 VARBINARY(8)'\t-42\tN'" +
-                 QString(text).replace("'", "''") + "'\tNULL");
+    // Logged as the RPC it came as, with its declarations and values (the logout of an earlier
+    // test's connection may be logged in between).
+    QCOMPARE(
+        server_.logLines().mid(before).filter(QStringLiteral("\tRPC\t")).value(0).section(u'\t', 2),
+        "RPC\t10\tN'INSERT INTO typed VALUES (@P1, @P2, @P3)'\tN'@P1 INT,@P2 NVARCHAR(20),"
+        "@P3 VARBINARY(8)'\t-42\tN'" +
+            QString(text).replace("'", "''") + "'\tNULL");
 }
 
 void TdsTest::scriptAtStart() {

@@ -78,8 +78,16 @@ struct CreateTableStmt {
     std::vector<ColumnDef> columns;
 };
 
-struct DropTableStmt {
-    ObjectName table;
+// DROP TABLE, or DROP VIEW.
+struct DropStmt {
+    ObjectName object;
+    bool view = false;
+};
+
+// CREATE VIEW name AS SELECT: the select is checked when the view is made.
+struct CreateViewStmt {
+    ObjectName view;
+    SelectStmt select;
 };
 
 struct InsertStmt {
@@ -99,7 +107,7 @@ struct ExecStmt {
 };
 
 struct Statement {
-    std::variant<SelectStmt, CreateTableStmt, DropTableStmt, InsertStmt, ExecStmt> body;
+    std::variant<SelectStmt, CreateTableStmt, CreateViewStmt, DropStmt, InsertStmt, ExecStmt> body;
     std::int32_t line = 1;
 };
 

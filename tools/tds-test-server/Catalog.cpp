@@ -8,9 +8,9 @@
 namespace tds {
 
 Table::Table(std::u16string schemaName, std::u16string tableName, std::int32_t objectId,
-             std::vector<Column> columns)
+             std::vector<Column> columns, std::optional<ViewDefinition> view)
     : schema(std::move(schemaName)), name(std::move(tableName)), objectId_(objectId),
-      columns_(std::move(columns)) {}
+      columns_(std::move(columns)), view_(std::move(view)) {}
 
 void Table::append(std::vector<Row>&& rows) {
     std::unique_lock lock(mutex_);
@@ -60,8 +60,9 @@ std::shared_ptr<Table> Database::findById(std::int32_t objectId) const {
 }
 
 void Database::create(const std::u16string& schemaName, const std::u16string& tableName,
-                      std::vector<Column> columns) {
-    auto table = std::make_shared<Table>(schemaName, tableName, nextObjectId_, std::move(columns));
+                      std::vector<Column> columns, std::optional<ViewDefinition> view) {
+    auto table = std::make_shared<Table>(schemaName, tableName, nextObjectId_, std::move(columns),
+                                         std::move(view));
     // Object ids look scattered on a real server.
     nextObjectId_ = 101575400 + (nextObjectId_ - 101575400 + 16000057) % 2000000000;
     tables_.push_back(table);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The database of one server run: schemas, tables and their rows, all in memory.
+// The database of one server run: schemas, tables and their rows, and views, all in memory.
 //
 // Locking: the Database's mutex guards its table list and the names in it; a Table's mutex
 // guards its rows. A table is held by shared_ptr, so a reader keeps it alive after a DROP. Rows
@@ -9,24 +9,36 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "Ast.h"
 #include "Engine.h"
 
 namespace tds {
 
 using Row = std::vector<Value>;
 
+// What a view selects: the columns of one table, by name, each under its own name in the view.
+// The table is named as the view wrote it and found again when the view is read, as SQL Server
+// does.
+struct ViewDefinition {
+    ObjectName from;
+    std::vector<std::u16string> sourceColumns;
+};
+
+// A table, or a view (which has a definition and keeps no rows).
 class Table {
 public:
     Table(std::u16string schema, std::u16string name, std::int32_t objectId,
-          std::vector<Column> columns);
+          std::vector<Column> columns, std::optional<ViewDefinition> view = std::nullopt);
 
     const std::vector<Column>& columns() const { return columns_; }
     std::int32_t objectId() const { return objectId_; }
+    const std::optional<ViewDefinition>& view() const { return view_; }
     // Guarded by the owning Database's mutex.
     std::u16string schema;
     std::u16string name;
@@ -40,6 +52,7 @@ public:
 private:
     std::int32_t objectId_;
     std::vector<Column> columns_;
+    std::optional<ViewDefinition> view_;
     mutable std::shared_mutex mutex_;
     std::deque<Row> rows_;
 };
@@ -58,7 +71,7 @@ public:
     std::shared_ptr<Table> findById(std::int32_t objectId) const;
     const std::vector<std::shared_ptr<Table>>& tables() const { return tables_; }
     void create(const std::u16string& schema, const std::u16string& name,
-                std::vector<Column> columns);
+                std::vector<Column> columns, std::optional<ViewDefinition> view = std::nullopt);
     void drop(const std::shared_ptr<Table>& table);
     void rename(const std::shared_ptr<Table>& table, const std::u16string& newName);
 

@@ -275,8 +275,12 @@ void InfoSchema::partitionsView(const Database& db, std::vector<Column>& columns
     columns = {column(u"partition_id", Type::BigInt, 0, false),
                column(u"object_id", Type::Int, 0, false), column(u"index_id", Type::Int, 0, false),
                column(u"partition_number", Type::Int, 0, false), column(u"rows", Type::BigInt)};
-    // Every table is a heap of one partition (index_id 0) whose rows are counted exactly.
+    // Every table is a heap of one partition (index_id 0) whose rows are counted exactly; a view
+    // keeps no rows and has none.
     for (const auto& t : db.tables()) {
+        if (t->view()) {
+            continue;
+        }
         rows.push_back({integer(std::int64_t{t->objectId()} << 16), integer(t->objectId()),
                         integer(0), integer(1), integer(static_cast<std::int64_t>(t->rowCount()))});
     }

@@ -126,6 +126,10 @@ void Parser::unsupported(std::u16string what) const {
     throw Unsupported{std::move(what), at_};
 }
 
+void Parser::refuse(Message message) const {
+    throw Refused{std::move(message), at_};
+}
+
 void Parser::refuseWords(std::initializer_list<std::string_view> words) const {
     for (auto w : words) {
         if (peek().isWord(w)) {
@@ -168,6 +172,11 @@ std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
         Message m = notSupported(e.what);
         m.line = Lexer::lineOf(sql_, tokens_[e.token].begin);
         return m;
+    } catch (const Refused& e) {
+        out.clear();
+        Message m = e.message;
+        m.line = Lexer::lineOf(sql_, tokens_[e.token].begin);
+        return m;
     }
     return std::nullopt;
 }
@@ -184,11 +193,22 @@ Statement Parser::parseStatement(bool firstInBatch) {
     if (t.isWord("select")) {
         s.body = parseSelect();
     } else if (acceptWord("create")) {
-        expectWord("table");
-        s.body = parseCreateTable();
+        if (acceptWord("view")) {
+            if (!firstInBatch) {
+                refuse(makeMessage(111, 15, 1,
+                                   u"'CREATE VIEW' must be the first statement in a query batch."));
+            }
+            s.body = parseCreateView();
+        } else {
+            expectWord("table");
+            s.body = parseCreateTable();
+        }
     } else if (acceptWord("drop")) {
-        expectWord("table");
-        s.body = DropTableStmt{parseObjectName()};
+        const bool view = acceptWord("view");
+        if (!view) {
+            expectWord("table");
+        }
+        s.body = DropStmt{parseObjectName(), view};
     } else if (acceptWord("insert")) {
         s.body = parseInsert();
     } else if (acceptWord("exec") || acceptWord("execute")) {
@@ -300,6 +320,23 @@ CreateTableStmt Parser::parseCreateTable() {
     } while (acceptSymbol(u","));
     expectSymbol(u")");
     return c;
+}
+
+CreateViewStmt Parser::parseCreateView() {
+    CreateViewStmt v;
+    v.view = parseObjectName();
+    if (peek().isSymbol(u"(")) {
+        unsupported(u"a column list of CREATE VIEW");
+    }
+    refuseWords({"with"});
+    expectWord("as");
+    v.select = parseSelect();
+    // The view's text runs to the end of the batch.
+    acceptSymbol(u";");
+    if (peek().kind != TokenKind::End) {
+        unsupported(u"statements after CREATE VIEW in its batch");
+    }
+    return v;
 }
 
 ColumnDef Parser::parseColumnDef() {

@@ -39,6 +39,11 @@ private:
         std::u16string what;
         std::size_t token;
     };
+    // A statement SQL Server's compiler refuses with a message of its own.
+    struct Refused {
+        Message message;
+        std::size_t token;
+    };
 
     const Token& peek(std::size_t ahead = 0) const;
     const Token& take();
@@ -48,6 +53,7 @@ private:
     void expectSymbol(std::u16string_view symbol);
     [[noreturn]] void fail() const;
     [[noreturn]] void unsupported(std::u16string what) const;
+    [[noreturn]] void refuse(Message message) const;
     // Refuses the next token when it is one of the words: a feature of T-SQL left out.
     void refuseWords(std::initializer_list<std::string_view> words) const;
 
@@ -55,6 +61,7 @@ private:
     SelectStmt parseSelect();
     SelectItem parseSelectItem();
     CreateTableStmt parseCreateTable();
+    CreateViewStmt parseCreateView();
     ColumnDef parseColumnDef();
     InsertStmt parseInsert();
     ExecStmt parseExec();

@@ -218,7 +218,7 @@ bool SessionImpl::spTables(const std::vector<ProcArgValue>& argList, const Emit&
     {
         std::shared_lock lock(db().mutex());
         for (const auto& t : db().tables()) {
-            entries.push_back({t->schema, t->name, u"TABLE"});
+            entries.push_back({t->schema, t->name, t->view() ? u"VIEW" : u"TABLE"});
         }
     }
     for (const auto& v : InfoSchema::systemViews()) {

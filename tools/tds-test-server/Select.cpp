@@ -12,22 +12,61 @@ namespace tds {
 
 namespace {
 
-// What a SELECT reads from: a stored table (read row by row under its lock) or rows built for
-// the query (a catalog view, or the one empty row of a SELECT without FROM).
+// What a SELECT reads from: a stored table (read row by row under its lock), the table under a
+// view (the view's columns picked from each row), or rows built for the query (a catalog view, or
+// the one empty row of a SELECT without FROM).
 struct Source {
     std::vector<Column> columns;
     std::shared_ptr<const Table> table;
+    std::vector<std::size_t> picked; // a view's columns in the table's rows; empty for a table
     std::shared_ptr<const std::vector<Row>> rows;
     std::size_t count = 0;
+    mutable Row whole;
 
     void read(std::size_t i, Row& out) const {
-        if (table) {
+        if (table && picked.empty()) {
             table->copyRow(i, out);
+        } else if (table) {
+            table->copyRow(i, whole);
+            out.resize(picked.size());
+            for (std::size_t k = 0; k < picked.size(); ++k) {
+                out[k] = whole[picked[k]];
+            }
         } else {
             out = (*rows)[i];
         }
     }
 };
+
+// A view reads its table as the table is now, found by the name the view wrote: its columns by
+// their names.
+std::optional<Message> viewSource(const SessionImpl& session, const Table& view, Source& out) {
+    const ViewDefinition& definition = *view.view();
+    TableRef ref;
+    if (auto m = session.resolveTable(definition.from, ref)) {
+        return m;
+    }
+    if (!ref.table || ref.table->view()) {
+        return makeMessage(208, 16, 1,
+                           u"Invalid object name '" + definition.from.written() + u"'.");
+    }
+    const std::vector<Column>& from = ref.table->columns();
+    for (std::size_t k = 0; k < definition.sourceColumns.size(); ++k) {
+        const std::u16string& name = definition.sourceColumns[k];
+        auto it = std::find_if(from.begin(), from.end(),
+                               [&](const Column& c) { return text::equalsCi(c.name, name); });
+        if (it == from.end()) {
+            return makeMessage(207, 16, 1, u"Invalid column name '" + name + u"'.");
+        }
+        out.picked.push_back(static_cast<std::size_t>(it - from.begin()));
+        Column c = *it;
+        c.name = view.columns()[k].name;
+        out.columns.push_back(std::move(c));
+    }
+    out.count = ref.table->rowCount();
+    out.table = ref.table;
+    return std::nullopt;
+}
 
 // The select list bound to the source: one expression and one result column per item.
 struct Projection {
@@ -102,6 +141,9 @@ std::optional<Message> resolveSource(const SessionImpl& session, const ObjectNam
     TableRef ref;
     if (auto m = session.resolveTable(name, ref)) {
         return m;
+    }
+    if (ref.table && ref.table->view()) {
+        return viewSource(session, *ref.table, out);
     }
     if (ref.table) {
         out.columns = ref.table->columns();

@@ -48,8 +48,8 @@ StatementOutcome lexerFailure(Message m) {
 // name resolution errors do on SQL Server.
 bool endsOnlyTheStatement(std::int32_t number) {
     static constexpr std::int32_t kStatementOnly[] = {
-        109,  110,  131,  201,  515,  911,  2628, 2705, 2714,  2715,  2716, 2717,
-        2750, 2751, 2760, 2812, 3701, 8152, 8178, 8179, 15248, 15250, 15335};
+        109,  110,  131,  201,  207,  515,  911,  1701, 2628, 2705, 2714,  2715,  2716, 2717,
+        2750, 2751, 2760, 2812, 3701, 3705, 4506, 8152, 8178, 8179, 15248, 15250, 15335};
     return std::find(std::begin(kStatementOnly), std::end(kStatementOnly), number) !=
            std::end(kStatementOnly);
 }
@@ -86,6 +86,34 @@ std::optional<Message> insertTargets(const std::vector<std::u16string>& names,
         targets.push_back(static_cast<std::size_t>(it - columns.begin()));
     }
     return std::nullopt;
+}
+
+// SQL Server refuses a table whose smallest row passes 8,060 bytes: the row's overhead (a 4-byte
+// header, and the null bitmap: a 2-byte column count and a bit a column) and its fixed-length
+// columns, bit columns eight to a byte. Variable-length columns add nothing, as each may be
+// empty.
+std::optional<Message> rowTooLarge(const std::u16string& table,
+                                   const std::vector<Column>& columns) {
+    constexpr std::int64_t kRowLimit = 8060;
+    const auto count = static_cast<std::int64_t>(columns.size());
+    const std::int64_t overhead = 4 + 2 + (count + 7) / 8;
+    std::int64_t bits = 0;
+    std::int64_t fixed = 0;
+    for (const auto& c : columns) {
+        bits += c.type.type == Type::Bit ? 1 : 0;
+        fixed += Types::fixedBytes(c.type);
+    }
+    const std::int64_t minimum = fixed + (bits + 7) / 8 + overhead;
+    if (minimum <= kRowLimit) {
+        return std::nullopt;
+    }
+    return makeMessage(1701, 16, 1,
+                       u"Creating or altering table '" + table +
+                           u"' failed because the minimum row size would be " +
+                           text::number(minimum) + u", including " + text::number(overhead) +
+                           u" bytes of internal overhead. This exceeds the maximum allowable "
+                           u"table row size of " +
+                           text::number(kRowLimit) + u" bytes.");
 }
 
 } // namespace
@@ -164,7 +192,9 @@ bool SessionImpl::run(const Statement& s, const Variables* vars, const Emit& emi
                 return execSelect(body, vars, emit);
             } else if constexpr (std::is_same_v<T, CreateTableStmt>) {
                 return execCreate(body, emit);
-            } else if constexpr (std::is_same_v<T, DropTableStmt>) {
+            } else if constexpr (std::is_same_v<T, CreateViewStmt>) {
+                return execCreateView(body, emit);
+            } else if constexpr (std::is_same_v<T, DropStmt>) {
                 return execDrop(body, emit);
             } else if constexpr (std::is_same_v<T, InsertStmt>) {
                 return execInsert(body, vars, emit);
@@ -242,6 +272,15 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         }
         columns.push_back(std::move(c));
     }
+    if (auto m = rowTooLarge(name, columns)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    return createObject(ref, name, std::move(columns), std::nullopt, emit);
+}
+
+bool SessionImpl::createObject(const TableRef& ref, const std::u16string& name,
+                               std::vector<Column> columns, std::optional<ViewDefinition> view,
+                               const Emit& emit) {
     std::unique_lock lock(db().mutex());
     const std::u16string* schema = db().schema(ref.schema);
     std::optional<Message> refused;
@@ -254,7 +293,7 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
         refused = makeMessage(2714, 16, 6,
                               u"There is already an object named '" + name + u"' in the database.");
     } else {
-        db().create(*schema, name, std::move(columns));
+        db().create(*schema, name, std::move(columns), std::move(view));
     }
     lock.unlock();
     if (refused) {
@@ -264,10 +303,88 @@ bool SessionImpl::execCreate(const CreateTableStmt& s, const Emit& emit) {
     return true;
 }
 
-bool SessionImpl::execDrop(const DropTableStmt& s, const Emit& emit) {
+bool SessionImpl::execCreateView(const CreateViewStmt& s, const Emit& emit) {
     TableRef ref;
-    if (auto m = resolveTable(s.table, ref)) {
+    if (auto m = resolveTable(s.view, ref)) {
         return fail(emit, std::move(*m), line_);
+    }
+    const SelectStmt& select = s.select;
+    if (!select.from || select.where || !select.orderBy.empty()) {
+        return fail(emit, notSupported(u"a view other than columns of one table"), line_);
+    }
+    TableRef source;
+    if (auto m = resolveTable(*select.from, source)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    if (!source.table || source.table->view()) {
+        return fail(emit,
+                    source.table
+                        ? notSupported(u"a view of a view")
+                        : makeMessage(208, 16, 1,
+                                      u"Invalid object name '" + select.from->written() + u"'."),
+                    line_);
+    }
+    // Each item is a column of the table (SELECT * all of them, as they are now), under its own
+    // name or an alias.
+    ViewDefinition definition{*select.from, {}};
+    std::vector<Column> columns;
+    const std::vector<Column>& from = source.table->columns();
+    for (const auto& item : select.items) {
+        if (item.star) {
+            for (const auto& c : from) {
+                definition.sourceColumns.push_back(c.name);
+                columns.push_back(c);
+            }
+            continue;
+        }
+        if (item.expr.kind != Expr::Kind::Column) {
+            return fail(emit, notSupported(u"a view other than columns of one table"), line_);
+        }
+        auto it = std::find_if(from.begin(), from.end(), [&](const Column& c) {
+            return text::equalsCi(c.name, item.expr.text);
+        });
+        if (it == from.end()) {
+            return fail(emit,
+                        makeMessage(207, 16, 1, u"Invalid column name '" + item.expr.text + u"'."),
+                        line_);
+        }
+        definition.sourceColumns.push_back(it->name);
+        Column c = *it;
+        c.name = item.alias.empty() ? it->name : item.alias;
+        columns.push_back(std::move(c));
+    }
+    const std::u16string& name = s.view.object();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (text::equalsCi(columns[i].name, columns[j].name)) {
+                return fail(emit,
+                            makeMessage(4506, 16, 1,
+                                        u"Column names in each view must be unique. Column name '" +
+                                            columns[i].name + u"' in view '" + name +
+                                            u"' is specified more than once."),
+                            line_);
+            }
+        }
+    }
+    return createObject(ref, name, std::move(columns), std::move(definition), emit);
+}
+
+bool SessionImpl::execDrop(const DropStmt& s, const Emit& emit) {
+    TableRef ref;
+    if (auto m = resolveTable(s.object, ref)) {
+        return fail(emit, std::move(*m), line_);
+    }
+    const std::u16string kind = s.view ? u"view" : u"table";
+    const std::u16string written = s.object.written();
+    // DROP TABLE does not drop a view, nor DROP VIEW a table.
+    if (ref.table && ref.table->view().has_value() != s.view) {
+        const std::u16string other = s.view ? u"TABLE" : u"VIEW";
+        return fail(emit,
+                    makeMessage(3705, 16, 1,
+                                u"Cannot use DROP " + std::u16string(s.view ? u"VIEW" : u"TABLE") +
+                                    u" with '" + written + u"' because '" + written + u"' is a " +
+                                    (s.view ? u"table" : u"view") + u". Use DROP " + other + u"."),
+                    line_);
     }
     bool dropped = false;
     if (ref.table) {
@@ -280,7 +397,7 @@ bool SessionImpl::execDrop(const DropTableStmt& s, const Emit& emit) {
     if (!dropped) {
         return fail(emit,
                     makeMessage(3701, 11, 5,
-                                u"Cannot drop the table '" + s.table.written() +
+                                u"Cannot drop the " + kind + u" '" + written +
                                     u"', because it does not exist or you do not have "
                                     u"permission."),
                     line_);
@@ -298,6 +415,9 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
         return fail(emit,
                     makeMessage(208, 16, 1, u"Invalid object name '" + s.table.written() + u"'."),
                     line_);
+    }
+    if (ref.table->view()) {
+        return fail(emit, notSupported(u"INSERT into a view"), line_);
     }
     const Table& table = *ref.table;
     std::vector<std::size_t> targets;

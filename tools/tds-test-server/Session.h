@@ -80,7 +80,11 @@ public:
 private:
     bool run(const Statement& s, const Variables* vars, const Emit& emit);
     bool execCreate(const CreateTableStmt& s, const Emit& emit);
-    bool execDrop(const DropTableStmt& s, const Emit& emit);
+    bool execCreateView(const CreateViewStmt& s, const Emit& emit);
+    // Adds the object under the resolved schema, unless its name is taken or the schema unknown.
+    bool createObject(const TableRef& ref, const std::u16string& name, std::vector<Column> columns,
+                      std::optional<ViewDefinition> view, const Emit& emit);
+    bool execDrop(const DropStmt& s, const Emit& emit);
     bool execInsert(const InsertStmt& s, const Variables* vars, const Emit& emit);
     std::optional<Message> insertRow(const std::vector<Expr>& values, const Table& table,
                                      const std::vector<std::size_t>& targets, const Variables* vars,

@@ -249,6 +249,47 @@ bool Types::isMax(const ColumnType& t) {
             (t.type == Type::VarChar || t.type == Type::NVarChar || t.type == Type::VarBinary));
 }
 
+std::int32_t Types::fixedBytes(const ColumnType& t) {
+    // time keeps 3 bytes up to two fractional digits, 4 up to four, 5 up to seven.
+    const std::int32_t time = t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
+    switch (t.type) {
+    case Type::TinyInt:
+        return 1;
+    case Type::SmallInt:
+        return 2;
+    case Type::Int:
+    case Type::Real:
+    case Type::SmallMoney:
+    case Type::SmallDateTime:
+        return 4;
+    case Type::BigInt:
+    case Type::Float:
+    case Type::Money:
+    case Type::DateTime:
+        return 8;
+    case Type::Decimal:
+    case Type::Numeric:
+        return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case Type::Char:
+    case Type::Binary:
+        return t.length;
+    case Type::NChar:
+        return t.length * 2;
+    case Type::Date:
+        return 3;
+    case Type::Time:
+        return time;
+    case Type::DateTime2:
+        return time + 3;
+    case Type::DateTimeOffset:
+        return time + 5;
+    case Type::UniqueIdentifier:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
 std::optional<Message> Types::resolve(const DeclaredType& declared, int columnNumber,
                                       const std::u16string& columnName, ColumnType& out) {
     const TypeEntry* entry = nullptr;

@@ -26,6 +26,10 @@ public:
     static bool isDateTime(Type t);
     // nvarchar(max), varchar(max), varbinary(max), xml: sent in PLP chunks.
     static bool isMax(const ColumnType& t);
+    // The bytes a column of the type takes in the fixed-length part of a stored row: 0 for the
+    // variable-length and large types, which follow it or live off the row, and for bit, which
+    // the row packs eight columns to a byte.
+    static std::int32_t fixedBytes(const ColumnType& t);
 };
 
 } // namespace tds
