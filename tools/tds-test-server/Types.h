@@ -26,6 +26,13 @@ public:
     static bool isDateTime(Type t);
     // nvarchar(max), varchar(max), varbinary(max), xml: sent in PLP chunks.
     static bool isMax(const ColumnType& t);
+    // SQL Server's data type precedence: where two types meet, the one ranked higher wins.
+    static int precedence(Type t);
+    // The type two values of one column of a UNION ALL (or of a VALUES list of several rows)
+    // share: the type of higher precedence, as long as the longer of two texts or binaries, and
+    // for decimals as many digits before and after the point as either has (at most 38 in all,
+    // the digits after the point giving way first).
+    static ColumnType unionOf(const ColumnType& a, const ColumnType& b);
 };
 
 } // namespace tds
