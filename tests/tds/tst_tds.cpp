@@ -26,6 +26,14 @@ void row(const char* name, const QString& sql, const QString& message, const cha
     QTest::newRow(name) << sql << message << QString::fromUtf8(check) << rows;
 }
 
+// "0", "1", ... one value per row.
+QStringList numbered(int count) {
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        out << QString::number(i);
+    return out;
+}
+
 // Refused: nothing created, nothing stored.
 void refused(const char* name, const char* sql, const QString& message) {
     row(name, QString::fromUtf8(sql), message,
@@ -47,6 +55,8 @@ private slots:
     void stored();
     void statements_data();
     void statements();
+    void valuesList_data();
+    void valuesList();
     void loginRefused_data();
     void loginRefused();
     void catalog();
@@ -229,6 +239,11 @@ void TdsTest::statements_data() {
         "INSERT INTO log VALUES(1); INSERT INTO log VALUES('abc'); INSERT INTO log VALUES(3)",
         "245 Conversion failed when converting the varchar value 'abc' to data type int.", logged,
         {"1"});
+    row("too many rows fail the batch before it runs",
+        "INSERT INTO log VALUES(1); INSERT INTO log VALUES(" + numbered(1001).join("), (") + ")",
+        "10738 The number of row value expressions in the INSERT statement exceeds the maximum "
+        "allowed number of 1000 row values.",
+        logged, {});
     row("missing table ends the batch, after a result",
         "SELECT 1 AS a; INSERT INTO log VALUES(1); SELECT * FROM t; INSERT INTO log VALUES(3)",
         "208 Invalid object name 't'.", logged, {"1"});
@@ -315,6 +330,74 @@ void TdsTest::statements() {
         for (const QStringList& row : result)
             all << row.join(QStringLiteral(" | "));
     QCOMPARE(all, rows);
+}
+
+// One INSERT of several rows into a new table: the table's columns, the INSERT's column list
+// (or none), each row's values, the first message (%TABLE% stands for the table's name) and the
+// rows read back.
+void TdsTest::valuesList_data() {
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("stored");
+    const auto add = [](const char* name, const char* columns, const QStringList& rows,
+                        const char* message, const QStringList& stored = {},
+                        const char* list = "") {
+        QTest::newRow(name) << QString::fromUtf8(columns) << QString::fromUtf8(list) << rows
+                            << QString::fromUtf8(message) << stored;
+    };
+    const char* tooMany = "10738 The number of row value expressions in the INSERT statement "
+                          "exceeds the maximum allowed number of 1000 row values.";
+    add("1,000 rows", "n int", numbered(1000), "", numbered(1000));
+    add("1,001 rows", "n int", numbered(1001), tooMany);
+    QStringList pairs;
+    for (const QString& n : numbered(1001))
+        pairs << "NULL, " + n;
+    add("1,001 rows, with a column list", "n int, m int", pairs, tooMany, {}, "(m, n)");
+
+    // A refused value fails the whole statement with the message it gets alone.
+    add("too long, first row", "n int, v varchar(3)", {"1, 'abcd'", "2, 'ab'", "3, 'abc'"},
+        "2628 String or binary data would be truncated in table 'wiredb.dbo.%TABLE%', column "
+        "'v'. Truncated value: 'abc'.");
+    add("not a number, middle row", "n int, v varchar(3)", {"'1', 'a'", "'x', 'b'", "'3', 'c'"},
+        "245 Conversion failed when converting the varchar value 'x' to data type int.");
+    add("NULL into NOT NULL, last row", "n int NOT NULL, v varchar(3)",
+        {"1, 'a'", "2, 'b'", "NULL, 'c'"},
+        "515 Cannot insert the value NULL into column 'n', table 'wiredb.dbo.%TABLE%'; column "
+        "does not allow nulls. INSERT fails.");
+    add("a value short, last row", "n int, v varchar(3)", {"1, 'a'", "2"},
+        "213 Column name or number of supplied values does not match table definition.");
+}
+
+void TdsTest::valuesList() {
+    QFETCH(QString, columns);
+    QFETCH(QString, list);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    QFETCH(QStringList, stored);
+    const QString table = fq::test::uniqueName(QStringLiteral("rows"));
+    QVERIFY2(client_.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns)),
+             qPrintable(client_.lastError()));
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 %2 VALUES (%3)").arg(table, list, rows.join("), ("));
+    const int before = logSize();
+    const OdbcClient::Outcome r = client_.run(sql);
+    QCOMPARE(r.first(), QString(message).replace("%TABLE%", table));
+    // The statement count the driver reports is every row the statement stored.
+    QCOMPARE(r.counts, message.isEmpty() ? QList<qint64>{rows.size()} : QList<qint64>{});
+    QStringList got;
+    for (const QStringList& row :
+         client_.run(QStringLiteral("SELECT * FROM %1").arg(table)).results.value(0))
+        got << row.join(QStringLiteral(" | "));
+    QCOMPARE(got, stored);
+    // Logged once, whole, as the batch it came in.
+    QCOMPARE(server_.logLines()
+                 .mid(before)
+                 .filter(QStringLiteral("\tBATCH\t"))
+                 .value(0)
+                 .section(u'\t', 2),
+             "BATCH\t" + sql);
 }
 
 // (A wrong password and an unknown database are the probes' test, against this server.)

@@ -23,6 +23,9 @@ constexpr std::string_view kOtherStatements[] = {
     "update",   "delete", "if",    "use",    "set",   "declare", "begin", "alter",
     "truncate", "while",  "print", "return", "merge", "with",    "grant", "revoke"};
 
+// Row constructors one INSERT ... VALUES may have; more fail the batch before it runs.
+constexpr std::size_t kMaxInsertRows = 1000;
+
 bool reserved(const Token& t) {
     if (t.kind != TokenKind::Word) {
         return false;
@@ -166,6 +169,15 @@ std::optional<Message> Parser::parseBatch(std::vector<Statement>& out) {
     } catch (const Unsupported& e) {
         out.clear();
         Message m = notSupported(e.what);
+        m.line = Lexer::lineOf(sql_, tokens_[e.token].begin);
+        return m;
+    } catch (const TooManyRows& e) {
+        out.clear();
+        Message m = makeMessage(10738, 15, 1,
+                                u"The number of row value expressions in the INSERT statement "
+                                u"exceeds the maximum allowed number of " +
+                                    text::number(static_cast<std::int64_t>(kMaxInsertRows)) +
+                                    u" row values.");
         m.line = Lexer::lineOf(sql_, tokens_[e.token].begin);
         return m;
     }
@@ -339,6 +351,9 @@ InsertStmt Parser::parseInsert() {
     refuseWords({"select", "default", "output"});
     expectWord("values");
     do {
+        if (s.rows.size() == kMaxInsertRows) {
+            throw TooManyRows{at_}; // the first row constructor too many
+        }
         expectSymbol(u"(");
         std::vector<Expr> row;
         do {

@@ -39,6 +39,10 @@ private:
         std::u16string what;
         std::size_t token;
     };
+    // An INSERT ... VALUES with more row constructors than SQL Server compiles.
+    struct TooManyRows {
+        std::size_t token;
+    };
 
     const Token& peek(std::size_t ahead = 0) const;
     const Token& take();
