@@ -334,7 +334,8 @@ void TdsTest::statements() {
 
 // One INSERT of several rows into a new table: the table's columns, the INSERT's column list
 // (or none), each row's values, the first message (%TABLE% stands for the table's name) and the
-// rows read back.
+// rows read back. The types a list of rows shares (SQL Server derives them by data type
+// precedence from all the rows) decide what each value is converted to on the way.
 void TdsTest::valuesList_data() {
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("list");
@@ -368,6 +369,25 @@ void TdsTest::valuesList_data() {
         "does not allow nulls. INSERT fails.");
     add("a value short, last row", "n int, v varchar(3)", {"1, 'a'", "2"},
         "213 Column name or number of supplied values does not match table definition.");
+
+    // The type a column of the list shares, where it changes what arrives.
+    add("text beside a number: int, the text fails", "v varchar(10)", {"'abc'", "12"},
+        "245 Conversion failed when converting the varchar value 'abc' to data type int.");
+    add("text beside a number: int, the zero goes", "v varchar(10)", {"'012'", "5"}, "",
+        {"12", "5"});
+    add("text beside a decimal: numeric", "v varchar(10)", {"'x'", "1.5"},
+        "8114 Error converting data type varchar to numeric.");
+    add("text beside a float: float", "v varchar(10)", {"'2.50'", "1e0"}, "", {"2.5", "1"});
+    add("varchar beside nvarchar: nvarchar, as the message says", "n int", {"'x1'", "N'7'"},
+        "245 Conversion failed when converting the nvarchar value 'x1' to data type int.");
+    add("a bare NULL takes the others' type", "v varchar(5)", {"NULL", "'abc'", "NULL"}, "",
+        {"NULL", "abc", "NULL"});
+    add("texts share the longest length", "v nvarchar(10)", {"'ab'", "'abcdef'", "N'xyz'"}, "",
+        {"ab", "abcdef", "xyz"});
+    add("decimals share the widest scale", "d decimal(5,2)", {"1.5", "2.25"}, "", {"1.50", "2.25"});
+    add("an int beside 38 digits: 28 after the point", "d decimal(38,37)",
+        {"1.2345678901234567890123456789012345678", "5"}, "",
+        {"1.2345678901234567890123456789000000000", "5.0000000000000000000000000000000000000"});
 }
 
 void TdsTest::valuesList() {
