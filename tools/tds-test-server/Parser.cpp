@@ -356,6 +356,7 @@ InsertStmt Parser::parseInsert() {
         }
         expectSymbol(u"(");
         std::vector<Expr> row;
+        row.reserve(s.rows.empty() ? 1 : s.rows.front().size());
         do {
             refuseWords({"default"});
             row.push_back(parseValue());
