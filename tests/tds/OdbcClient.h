@@ -57,6 +57,7 @@ public:
         bool failed = false; // a statement returned SQL_ERROR, or a row could not be read
         QList<Diagnostic> messages;
         QList<QList<QStringList>> results;
+        QList<qint64> counts; // SQLRowCount of each statement without a result set
         // "<native> <text after the driver's prefixes>" of the first message, or empty.
         QString first() const {
             if (messages.isEmpty())
@@ -78,6 +79,10 @@ public:
                 o.results << allRows();
                 o.messages << diagnostics_; // of a row that failed
                 o.failed = o.failed || !diagnostics_.isEmpty();
+            } else if (SQL_SUCCEEDED(rc)) {
+                SQLLEN count = 0;
+                SQLRowCount(stmt_, &count);
+                o.counts << count;
             }
             rc = SQLMoreResults(stmt_);
         }

@@ -26,6 +26,14 @@ void row(const char* name, const QString& sql, const QString& message, const cha
     QTest::newRow(name) << sql << message << QString::fromUtf8(check) << rows;
 }
 
+// "0", "1", ... one value per row.
+QStringList numbered(int count) {
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        out << QString::number(i);
+    return out;
+}
+
 // Refused: nothing created, nothing stored.
 void refused(const char* name, const char* sql, const QString& message) {
     row(name, QString::fromUtf8(sql), message,
@@ -47,6 +55,8 @@ private slots:
     void stored();
     void statements_data();
     void statements();
+    void valuesList_data();
+    void valuesList();
     void loginRefused_data();
     void loginRefused();
     void catalog();
@@ -234,6 +244,11 @@ void TdsTest::statements_data() {
         "INSERT INTO log VALUES(1); INSERT INTO log VALUES('abc'); INSERT INTO log VALUES(3)",
         "245 Conversion failed when converting the varchar value 'abc' to data type int.", logged,
         {"1"});
+    row("too many rows fail the batch before it runs",
+        "INSERT INTO log VALUES(1); INSERT INTO log VALUES(" + numbered(1001).join("), (") + ")",
+        "10738 The number of row value expressions in the INSERT statement exceeds the maximum "
+        "allowed number of 1000 row values.",
+        logged, {});
     row("missing table ends the batch, after a result",
         "SELECT 1 AS a; INSERT INTO log VALUES(1); SELECT * FROM t; INSERT INTO log VALUES(3)",
         "208 Invalid object name 't'.", logged, {"1"});
@@ -403,6 +418,94 @@ void TdsTest::statements() {
         for (const QStringList& row : result)
             all << row.join(QStringLiteral(" | "));
     QCOMPARE(all, rows);
+}
+
+// One INSERT of several rows into a new table: the table's columns, the INSERT's column list
+// (or none), each row's values, the first message (%TABLE% stands for the table's name) and the
+// rows read back. The types a list of rows shares (SQL Server derives them by data type
+// precedence from all the rows) decide what each value is converted to on the way.
+void TdsTest::valuesList_data() {
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("stored");
+    const auto add = [](const char* name, const char* columns, const QStringList& rows,
+                        const char* message, const QStringList& stored = {},
+                        const char* list = "") {
+        QTest::newRow(name) << QString::fromUtf8(columns) << QString::fromUtf8(list) << rows
+                            << QString::fromUtf8(message) << stored;
+    };
+    const char* tooMany = "10738 The number of row value expressions in the INSERT statement "
+                          "exceeds the maximum allowed number of 1000 row values.";
+    add("1,000 rows", "n int", numbered(1000), "", numbered(1000));
+    add("1,001 rows", "n int", numbered(1001), tooMany);
+    QStringList pairs;
+    for (const QString& n : numbered(1001))
+        pairs << "NULL, " + n;
+    add("1,001 rows, with a column list", "n int, m int", pairs, tooMany, {}, "(m, n)");
+
+    // A refused value fails the whole statement with the message it gets alone.
+    add("too long, first row", "n int, v varchar(3)", {"1, 'abcd'", "2, 'ab'", "3, 'abc'"},
+        "2628 String or binary data would be truncated in table 'wiredb.dbo.%TABLE%', column "
+        "'v'. Truncated value: 'abc'.");
+    add("not a number, middle row", "n int, v varchar(3)", {"'1', 'a'", "'x', 'b'", "'3', 'c'"},
+        "245 Conversion failed when converting the varchar value 'x' to data type int.");
+    add("NULL into NOT NULL, last row", "n int NOT NULL, v varchar(3)",
+        {"1, 'a'", "2, 'b'", "NULL, 'c'"},
+        "515 Cannot insert the value NULL into column 'n', table 'wiredb.dbo.%TABLE%'; column "
+        "does not allow nulls. INSERT fails.");
+    add("a value short, last row", "n int, v varchar(3)", {"1, 'a'", "2"},
+        "213 Column name or number of supplied values does not match table definition.");
+
+    // The type a column of the list shares, where it changes what arrives.
+    add("text beside a number: int, the text fails", "v varchar(10)", {"'abc'", "12"},
+        "245 Conversion failed when converting the varchar value 'abc' to data type int.");
+    add("text beside a number: int, the zero goes", "v varchar(10)", {"'012'", "5"}, "",
+        {"12", "5"});
+    add("text beside a decimal: numeric", "v varchar(10)", {"'x'", "1.5"},
+        "8114 Error converting data type varchar to numeric.");
+    add("text beside a float: float", "v varchar(10)", {"'2.50'", "1e0"}, "", {"2.5", "1"});
+    add("varchar beside nvarchar: nvarchar, as the message says", "n int", {"'x1'", "N'7'"},
+        "245 Conversion failed when converting the nvarchar value 'x1' to data type int.");
+    add("a bare NULL takes the others' type", "v varchar(5)", {"NULL", "'abc'", "NULL"}, "",
+        {"NULL", "abc", "NULL"});
+    add("texts share the longest length", "v nvarchar(10)", {"'ab'", "'abcdef'", "N'xyz'"}, "",
+        {"ab", "abcdef", "xyz"});
+    add("decimals share the widest scale", "d decimal(5,2)", {"1.5", "2.25"}, "", {"1.50", "2.25"});
+    add("an int beside 38 digits: 28 after the point", "d decimal(38,37)",
+        {"1.2345678901234567890123456789012345678", "5"}, "",
+        {"1.2345678901234567890123456789000000000", "5.0000000000000000000000000000000000000"});
+}
+
+void TdsTest::valuesList() {
+    QFETCH(QString, columns);
+    QFETCH(QString, list);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    QFETCH(QStringList, stored);
+    const QString table = fq::test::uniqueName(QStringLiteral("rows"));
+    QVERIFY2(client_.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns)),
+             qPrintable(client_.lastError()));
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 %2 VALUES (%3)").arg(table, list, rows.join("), ("));
+    const int before = logSize();
+    const OdbcClient::Outcome r = client_.run(sql);
+    QCOMPARE(r.first(), QString(message).replace("%TABLE%", table));
+    // The statement count the driver reports is every row the statement stored.
+    QCOMPARE(r.counts, message.isEmpty() ? QList<qint64>{rows.size()} : QList<qint64>{});
+    QStringList got;
+    for (const QStringList& row :
+         client_.run(QStringLiteral("SELECT * FROM %1").arg(table)).results.value(0))
+        got << row.join(QStringLiteral(" | "));
+    QCOMPARE(got, stored);
+    // Logged once, whole, as the batch it came in.
+    QCOMPARE(server_.logLines()
+                 .mid(before)
+                 .filter(QStringLiteral("\tBATCH\t"))
+                 .value(0)
+                 .section(u'\t', 2),
+             "BATCH\t" + sql);
 }
 
 // (A wrong password and an unknown database are the probes' test, against this server.)

@@ -216,7 +216,8 @@ Message integerOverflow(const ColumnType& to, const std::u16string& value) {
 std::optional<Message> integerFromText(const Typed& in, const ColumnType& to, Value& out) {
     const std::u16string original = textOf(in);
     const std::u16string s = trimmed(original);
-    const std::u16string srcName = Types::name(in.type.type);
+    // Named only where a message needs it.
+    const auto srcName = [&in] { return Types::name(in.type.type); };
     if (to.type == Type::Bit && (text::isKeyword(s, "true") || text::isKeyword(s, "false"))) {
         out = std::int64_t{text::isKeyword(s, "true") ? 1 : 0};
         return std::nullopt;
@@ -226,10 +227,10 @@ std::optional<Message> integerFromText(const Typed& in, const ColumnType& to, Va
     for (; i < s.size(); ++i) {
         if (s[i] < u'0' || s[i] > u'9') {
             if (to.type == Type::BigInt) {
-                return error(8114, 5, u"Error converting data type " + srcName + u" to bigint.");
+                return error(8114, 5, u"Error converting data type " + srcName() + u" to bigint.");
             }
             return error(245, 1,
-                         u"Conversion failed when converting the " + srcName + u" value '" +
+                         u"Conversion failed when converting the " + srcName() + u" value '" +
                              original + u"' to data type " + Types::name(to.type) + u".");
         }
         v = std::min<Int128>(v * 10 + (s[i] - u'0'), Int128(1) << 64);
@@ -240,16 +241,16 @@ std::optional<Message> integerFromText(const Typed& in, const ColumnType& to, Va
     } else if (v < intMin(to.type) || v > intMax(to.type)) {
         if (to.type == Type::TinyInt || to.type == Type::SmallInt) {
             return error(244, 2,
-                         u"The conversion of the " + srcName + u" value '" + original +
+                         u"The conversion of the " + srcName() + u" value '" + original +
                              u"' overflowed an " + (to.type == Type::TinyInt ? u"INT1" : u"INT2") +
                              u" column. Use a larger integer column.");
         }
         if (to.type == Type::Int) {
             return error(248, 1,
-                         u"The conversion of the " + srcName + u" value '" + original +
+                         u"The conversion of the " + srcName() + u" value '" + original +
                              u"' overflowed an int column.");
         }
-        return error(8114, 5, u"Error converting data type " + srcName + u" to bigint.");
+        return error(8114, 5, u"Error converting data type " + srcName() + u" to bigint.");
     } else {
         out = static_cast<std::int64_t>(v);
     }
@@ -300,7 +301,8 @@ std::optional<Message> exactFromText(const Typed& in, const ColumnType& to, int 
     const bool money = to.type == Type::Money || to.type == Type::SmallMoney;
     const bool small = to.type == Type::SmallMoney;
     const std::u16string s = trimmed(textOf(in));
-    const std::u16string srcName = Types::name(in.type.type);
+    // Named only where a message needs it.
+    const auto srcName = [&in] { return Types::name(in.type.type); };
     if (s.empty() && money) {
         v = 0;
         return std::nullopt;
@@ -317,7 +319,7 @@ std::optional<Message> exactFromText(const Typed& in, const ColumnType& to, int 
                          u"Cannot convert a char value to money. The char value has incorrect "
                          u"syntax.");
         }
-        return error(8114, 5, u"Error converting data type " + srcName + u" to numeric.");
+        return error(8114, 5, u"Error converting data type " + srcName() + u" to numeric.");
     }
     const Int128 limit = small ? Int128(2147483647) : Int128(INT64_MAX);
     if (money && (overflow || v > limit || v < -limit - 1)) {
@@ -330,7 +332,7 @@ std::optional<Message> exactFromText(const Typed& in, const ColumnType& to, int 
     }
     if (overflow) {
         return error(8115, 8,
-                     u"Arithmetic overflow error converting " + srcName + u" to data type " +
+                     u"Arithmetic overflow error converting " + srcName() + u" to data type " +
                          u"numeric.");
     }
     return std::nullopt;
@@ -341,17 +343,14 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
     const bool money = to.type == Type::Money || to.type == Type::SmallMoney;
     const int scale = money ? 4 : to.scale;
     Int128 v = 0;
-    std::u16string srcName = money ? std::u16string(u"expression") : Types::name(src);
     if (isText(src)) {
         if (auto m = exactFromText(in, to, scale, v)) {
             return m;
         }
-        srcName = Types::name(src);
     } else if (Types::isInteger(src)) {
         v = Int128(std::get<std::int64_t>(in.value)) * pow10(scale);
     } else if (Types::isExactNumeric(src)) {
         v = rescale(std::get<Decimal>(in.value).unscaled, sourceScale(in), scale);
-        srcName = money ? srcName : u"numeric";
     } else if (src == Type::Float || src == Type::Real) {
         std::array<char, 400> buf{};
         const auto r = std::to_chars(buf.data(), buf.data() + buf.size(),
@@ -363,7 +362,6 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
             overflow) {
             v = pow10(38);
         }
-        srcName = u"float";
     } else {
         return Types::isBinary(src) ? implicitNotAllowed(in.type, to) : clash(in.type, to);
     }
@@ -375,6 +373,12 @@ std::optional<Message> toExact(const Typed& in, const ColumnType& to, Value& out
         over = v >= pow10(to.precision) || v <= -pow10(to.precision);
     }
     if (over) {
+        // The source as the message names it (named only here, where a message needs it).
+        const std::u16string srcName = isText(src) || (!money && Types::isInteger(src))
+                                           ? Types::name(src)
+                                       : src == Type::Float || src == Type::Real ? u"float"
+                                       : money                                   ? u"expression"
+                                                                                 : u"numeric";
         return error(8115, 8,
                      u"Arithmetic overflow error converting " + srcName + u" to data type " +
                          (money ? Types::name(to.type) : std::u16string(u"numeric")) + u".");

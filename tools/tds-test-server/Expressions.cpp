@@ -18,43 +18,6 @@ bool isTextType(Type t) {
     return Types::isCharacter(t) || Types::isNational(t);
 }
 
-// SQL Server's data type precedence: the higher one wins a comparison.
-int precedence(Type t) {
-    static constexpr Type kLowToHigh[] = {Type::Binary,
-                                          Type::VarBinary,
-                                          Type::Char,
-                                          Type::VarChar,
-                                          Type::NChar,
-                                          Type::NVarChar,
-                                          Type::UniqueIdentifier,
-                                          Type::Image,
-                                          Type::Text,
-                                          Type::NText,
-                                          Type::Bit,
-                                          Type::TinyInt,
-                                          Type::SmallInt,
-                                          Type::Int,
-                                          Type::BigInt,
-                                          Type::SmallMoney,
-                                          Type::Money,
-                                          Type::Decimal,
-                                          Type::Real,
-                                          Type::Float,
-                                          Type::Time,
-                                          Type::Date,
-                                          Type::SmallDateTime,
-                                          Type::DateTime,
-                                          Type::DateTime2,
-                                          Type::DateTimeOffset,
-                                          Type::Xml};
-    for (std::size_t i = 0; i < std::size(kLowToHigh); ++i) {
-        if (kLowToHigh[i] == t || (t == Type::Numeric && kLowToHigh[i] == Type::Decimal)) {
-            return static_cast<int>(i);
-        }
-    }
-    return 0;
-}
-
 int scaleOf(const ColumnType& t) {
     return t.type == Type::Money || t.type == Type::SmallMoney ? 4
            : Types::isExactNumeric(t.type)                     ? t.scale
@@ -64,7 +27,7 @@ int scaleOf(const ColumnType& t) {
 // The type both sides of a comparison are converted to: the one of higher precedence, wide
 // enough that neither side loses digits, characters or bytes on the way.
 ColumnType commonType(const ColumnType& a, const ColumnType& b) {
-    ColumnType c = precedence(a.type) >= precedence(b.type) ? a : b;
+    ColumnType c = Types::precedence(a.type) >= Types::precedence(b.type) ? a : b;
     if (Types::isBinary(c.type)) {
         c = ColumnType{Type::VarBinary, -1, 0, 0};
     } else if (c.type == Type::Decimal || c.type == Type::Numeric) {

@@ -1,5 +1,7 @@
 #include "Lexer.h"
 
+#include <algorithm>
+
 #include "Text.h"
 
 namespace tds {
@@ -123,7 +125,10 @@ private:
         std::u16string value;
         while (i_ < n_) {
             if (sql_[i_] != close) {
-                value.push_back(sql_[i_++]);
+                // The run up to the next delimiter goes whole.
+                const std::size_t end = std::min(sql_.find(close, i_), n_);
+                value.append(sql_, i_, end - i_);
+                i_ = end;
             } else if (at(1) == close) {
                 value.push_back(close);
                 i_ += 2;

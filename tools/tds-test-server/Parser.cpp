@@ -23,6 +23,9 @@ constexpr std::string_view kOtherStatements[] = {
     "update",   "delete", "if",    "use",    "set",   "declare", "begin", "alter",
     "truncate", "while",  "print", "return", "merge", "with",    "grant", "revoke"};
 
+// Row constructors one INSERT ... VALUES may have; more fail the batch before it runs.
+constexpr std::size_t kMaxInsertRows = 1000;
+
 bool reserved(const Token& t) {
     if (t.kind != TokenKind::Word) {
         return false;
@@ -376,8 +379,17 @@ InsertStmt Parser::parseInsert() {
     refuseWords({"select", "default", "output"});
     expectWord("values");
     do {
+        if (s.rows.size() == kMaxInsertRows) {
+            // The first row constructor too many.
+            refuse(makeMessage(10738, 15, 1,
+                               u"The number of row value expressions in the INSERT statement "
+                               u"exceeds the maximum allowed number of " +
+                                   text::number(static_cast<std::int64_t>(kMaxInsertRows)) +
+                                   u" row values."));
+        }
         expectSymbol(u"(");
         std::vector<Expr> row;
+        row.reserve(s.rows.empty() ? 1 : s.rows.front().size());
         do {
             refuseWords({"default"});
             row.push_back(parseValue());

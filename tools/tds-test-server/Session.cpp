@@ -116,6 +116,91 @@ std::optional<Message> rowTooLarge(const std::u16string& table,
                            text::number(kRowLimit) + u" bytes.");
 }
 
+// A bare NULL has no type of its own: its column's other rows give it theirs.
+bool untypedNull(const Expr& e) {
+    return e.kind == Expr::Kind::Literal && e.literal == LiteralKind::Null;
+}
+
+// The type each column of a VALUES list of several rows has before it goes into the table, as
+// SQL Server derives it from all the rows (a UNION ALL of them); none for a single row, whose
+// values keep their own types, and for a column of bare NULLs.
+std::vector<std::optional<ColumnType>> sharedTypes(const std::vector<std::vector<Expr>>& rows,
+                                                   const std::vector<Typed>& values,
+                                                   std::size_t width) {
+    std::vector<std::optional<ColumnType>> shared(width);
+    if (rows.size() < 2) {
+        return shared;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t k = 0; k < width; ++k) {
+            if (untypedNull(rows[r][k])) {
+                continue;
+            }
+            const ColumnType& t = values[r * width + k].type;
+            shared[k] = shared[k] ? Types::unionOf(*shared[k], t) : t;
+        }
+    }
+    return shared;
+}
+
+// Whether converting a value to its list's shared type can change it: another type, a decimal
+// or a time of another scale, a fixed-length text or binary of another length. (A varying text
+// or binary only widens.)
+bool changesWith(const ColumnType& from, const ColumnType& to) {
+    if (from.type != to.type) {
+        return true;
+    }
+    switch (to.type) {
+    case Type::Decimal:
+    case Type::Numeric:
+    case Type::Time:
+    case Type::DateTime2:
+    case Type::DateTimeOffset:
+        return from.scale != to.scale;
+    case Type::Char:
+    case Type::NChar:
+    case Type::Binary:
+        return from.length != to.length;
+    default:
+        return false;
+    }
+}
+
+// One row's values into the table's row: each to its list's shared type first (where the list
+// has one), then to its column's type, as an INSERT stores it.
+std::optional<Message> storeRow(const Typed* values,
+                                const std::vector<std::optional<ColumnType>>& shared,
+                                const Table& table, const std::vector<std::size_t>& targets,
+                                ConvertTarget& target, Row& row) {
+    const auto& columns = table.columns();
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        const Typed* in = &values[k];
+        Typed via;
+        if (shared[k] && !std::holds_alternative<std::monostate>(in->value) &&
+            changesWith(in->type, *shared[k])) {
+            via.type = *shared[k];
+            if (auto m = Convert::to(*in, via.type, via.value, nullptr)) {
+                return m;
+            }
+            in = &via;
+        }
+        const Column& column = columns[targets[k]];
+        target.column = column.name;
+        if (auto m = Convert::to(*in, column.type, row[targets[k]], &target)) {
+            return m;
+        }
+    }
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c])) {
+            return makeMessage(515, 16, 2,
+                               u"Cannot insert the value NULL into column '" + columns[c].name +
+                                   u"', table '" + target.table +
+                                   u"'; column does not allow nulls. INSERT fails.");
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool fail(const Emit& emit, Message m, std::int32_t line) {
@@ -424,21 +509,37 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
     if (auto m = insertTargets(s.columns, table.columns(), targets)) {
         return fail(emit, std::move(*m), line_);
     }
-    ConvertTarget target;
-    {
-        std::shared_lock lock(db().mutex());
-        target.table = db().name() + u"." + table.schema + u"." + table.name;
-    }
-    // One statement stores all its rows or none.
-    std::vector<Row> rows;
-    rows.reserve(s.rows.size());
+    // Like SQL Server's compiler, every row's count of values is checked before any value.
     for (const auto& values : s.rows) {
         if (values.size() != targets.size()) {
             return fail(emit, countMismatch(!s.columns.empty(), values.size() < targets.size()),
                         line_);
         }
+    }
+    ConvertTarget target;
+    {
+        std::shared_lock lock(db().mutex());
+        target.table = db().name() + u"." + table.schema + u"." + table.name;
+    }
+    const std::size_t width = targets.size();
+    std::vector<Typed> values(s.rows.size() * width);
+    EvalContext ctx;
+    ctx.session = this;
+    ctx.vars = vars;
+    for (std::size_t r = 0; r < s.rows.size(); ++r) {
+        for (std::size_t k = 0; k < width; ++k) {
+            if (auto m = Expressions::eval(s.rows[r][k], ctx, values[r * width + k])) {
+                return fail(emit, std::move(*m), line_);
+            }
+        }
+    }
+    const auto shared = sharedTypes(s.rows, values, width);
+    // One statement stores all its rows or none.
+    std::vector<Row> rows;
+    rows.reserve(s.rows.size());
+    for (std::size_t r = 0; r < s.rows.size(); ++r) {
         Row row(table.columns().size());
-        if (auto m = insertRow(values, table, targets, vars, target, row)) {
+        if (auto m = storeRow(&values[r * width], shared, table, targets, target, row)) {
             return fail(emit, std::move(*m), line_);
         }
         rows.push_back(std::move(row));
@@ -448,36 +549,6 @@ bool SessionImpl::execInsert(const InsertStmt& s, const Variables* vars, const E
     ref.table->append(std::move(rows));
     emit(std::move(o));
     return true;
-}
-
-std::optional<Message> SessionImpl::insertRow(const std::vector<Expr>& values, const Table& table,
-                                              const std::vector<std::size_t>& targets,
-                                              const Variables* vars, ConvertTarget& target,
-                                              Row& row) {
-    const auto& columns = table.columns();
-    EvalContext ctx;
-    ctx.session = this;
-    ctx.vars = vars;
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        const Column& column = columns[targets[k]];
-        Typed in;
-        if (auto m = Expressions::eval(values[k], ctx, in)) {
-            return m;
-        }
-        target.column = column.name;
-        if (auto m = Convert::to(in, column.type, row[targets[k]], &target)) {
-            return m;
-        }
-    }
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (!columns[c].nullable && std::holds_alternative<std::monostate>(row[c])) {
-            return makeMessage(515, 16, 2,
-                               u"Cannot insert the value NULL into column '" + columns[c].name +
-                                   u"', table '" + target.table +
-                                   u"'; column does not allow nulls. INSERT fails.");
-        }
-    }
-    return std::nullopt;
 }
 
 bool SessionImpl::execExec(const ExecStmt& s, const Variables* vars, const Emit& emit) {

@@ -86,9 +86,6 @@ private:
                       std::optional<ViewDefinition> view, const Emit& emit);
     bool execDrop(const DropStmt& s, const Emit& emit);
     bool execInsert(const InsertStmt& s, const Variables* vars, const Emit& emit);
-    std::optional<Message> insertRow(const std::vector<Expr>& values, const Table& table,
-                                     const std::vector<std::size_t>& targets, const Variables* vars,
-                                     ConvertTarget& target, Row& row);
     bool execExec(const ExecStmt& s, const Variables* vars, const Emit& emit);
 
     // SELECT (Select.cpp).

@@ -80,10 +80,16 @@ std::u16string fromUtf8(std::string_view s) {
 }
 
 std::string toUtf8(std::u16string_view t) {
-    std::string out;
-    out.reserve(t.size());
+    // At most three bytes for each UTF-16 unit (four for a pair of two), written in place.
+    std::string out(t.size() * 3, '\0');
+    char* o = out.data();
+    const auto put = [&o](char32_t byte) { *o++ = static_cast<char>(byte); };
     for (std::size_t i = 0; i < t.size(); ++i) {
         char32_t cp = t[i];
+        if (cp < 0x80) {
+            put(cp);
+            continue;
+        }
         if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 &&
             t[i + 1] < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (t[i + 1] - 0xDC00u);
@@ -91,22 +97,21 @@ std::string toUtf8(std::u16string_view t) {
         } else if (cp >= 0xD800 && cp < 0xE000) {
             cp = 0xFFFD;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        if (cp < 0x800) {
+            put(0xC0 | (cp >> 6));
+            put(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            put(0xE0 | (cp >> 12));
+            put(0x80 | ((cp >> 6) & 0x3F));
+            put(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            put(0xF0 | (cp >> 18));
+            put(0x80 | ((cp >> 12) & 0x3F));
+            put(0x80 | ((cp >> 6) & 0x3F));
+            put(0x80 | (cp & 0x3F));
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
@@ -263,24 +268,19 @@ std::string hex(std::string_view bytes) {
 std::string escape(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += c;
+    // The runs between the characters to escape go whole (a batch of a few MB has many).
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c != '\\' && c != '\n' && c != '\r' && c != '\t') {
+            continue;
         }
+        out.append(utf8, run, i - run);
+        out += '\\';
+        out += c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '\\';
+        run = i + 1;
     }
+    out.append(utf8, run);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "Types.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -212,6 +213,31 @@ std::optional<Message> resolveFraction(const DeclaredType& declared, ColumnType&
     return std::nullopt;
 }
 
+// The digits of an exact number's type, as a decimal would hold them: bit 1, tinyint 3,
+// smallint 5, int 10, bigint 19, smallmoney (10,4), money (19,4). False for any other type.
+bool exactDigits(const ColumnType& t, int& precision, int& scale) {
+    if (t.type == Type::Decimal || t.type == Type::Numeric) {
+        precision = t.precision;
+        scale = t.scale;
+        return true;
+    }
+    static constexpr struct {
+        Type type;
+        int precision;
+        int scale;
+    } kDigits[] = {{Type::Bit, 1, 0},   {Type::TinyInt, 3, 0}, {Type::SmallInt, 5, 0},
+                   {Type::Int, 10, 0},  {Type::BigInt, 19, 0}, {Type::SmallMoney, 10, 4},
+                   {Type::Money, 19, 4}};
+    for (const auto& d : kDigits) {
+        if (d.type == t.type) {
+            precision = d.precision;
+            scale = d.scale;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::u16string Types::name(Type type) {
@@ -288,6 +314,72 @@ std::int32_t Types::fixedBytes(const ColumnType& t) {
     default:
         return 0;
     }
+}
+
+int Types::precedence(Type t) {
+    static constexpr Type kLowToHigh[] = {Type::Binary,
+                                          Type::VarBinary,
+                                          Type::Char,
+                                          Type::VarChar,
+                                          Type::NChar,
+                                          Type::NVarChar,
+                                          Type::UniqueIdentifier,
+                                          Type::Image,
+                                          Type::Text,
+                                          Type::NText,
+                                          Type::Bit,
+                                          Type::TinyInt,
+                                          Type::SmallInt,
+                                          Type::Int,
+                                          Type::BigInt,
+                                          Type::SmallMoney,
+                                          Type::Money,
+                                          Type::Decimal,
+                                          Type::Real,
+                                          Type::Float,
+                                          Type::Time,
+                                          Type::Date,
+                                          Type::SmallDateTime,
+                                          Type::DateTime,
+                                          Type::DateTime2,
+                                          Type::DateTimeOffset,
+                                          Type::Xml};
+    // Ranks by type (uniqueidentifier is the last of Type), numeric sharing decimal's.
+    static const auto kRank = [] {
+        std::array<int, static_cast<std::size_t>(Type::UniqueIdentifier) + 1> rank{};
+        for (std::size_t i = 0; i < std::size(kLowToHigh); ++i) {
+            rank[static_cast<std::size_t>(kLowToHigh[i])] = static_cast<int>(i);
+        }
+        rank[static_cast<std::size_t>(Type::Numeric)] =
+            rank[static_cast<std::size_t>(Type::Decimal)];
+        return rank;
+    }();
+    return kRank[static_cast<std::size_t>(t)];
+}
+
+ColumnType Types::unionOf(const ColumnType& a, const ColumnType& b) {
+    const bool aWins = precedence(a.type) >= precedence(b.type);
+    const ColumnType& high = aWins ? a : b;
+    const ColumnType& low = aWins ? b : a;
+    ColumnType out = high;
+    const auto sized = [](Type t) { return isCharacter(t) || isNational(t) || isBinary(t); };
+    int lowPrecision = 0;
+    int lowScale = 0;
+    if ((high.type == Type::Decimal || high.type == Type::Numeric) &&
+        exactDigits(low, lowPrecision, lowScale)) {
+        const int scale = std::max<int>(high.scale, lowScale);
+        const int whole = std::max(high.precision - high.scale, lowPrecision - lowScale);
+        out.precision = static_cast<std::uint8_t>(std::min(whole + scale, 38));
+        out.scale = static_cast<std::uint8_t>(whole + scale > 38 ? 38 - whole : scale);
+    } else if (sized(high.type) && sized(low.type)) {
+        out.length = high.length < 0 || low.length < 0 ? -1 : std::max(high.length, low.length);
+    } else if ((high.type == Type::Time || high.type == Type::DateTime2 ||
+                high.type == Type::DateTimeOffset) &&
+               (low.type == Type::Time || low.type == Type::DateTime2 ||
+                low.type == Type::DateTimeOffset)) {
+        out.scale = std::max(high.scale, low.scale);
+    }
+    return out;
 }
 
 std::optional<Message> Types::resolve(const DeclaredType& declared, int columnNumber,

@@ -30,6 +30,13 @@ public:
     // variable-length and large types, which follow it or live off the row, and for bit, which
     // the row packs eight columns to a byte.
     static std::int32_t fixedBytes(const ColumnType& t);
+    // SQL Server's data type precedence: where two types meet, the one ranked higher wins.
+    static int precedence(Type t);
+    // The type two values of one column of a UNION ALL (or of a VALUES list of several rows)
+    // share: the type of higher precedence, as long as the longer of two texts or binaries, and
+    // for decimals as many digits before and after the point as either has (at most 38 in all,
+    // the digits after the point giving way first).
+    static ColumnType unionOf(const ColumnType& a, const ColumnType& b);
 };
 
 } // namespace tds
