@@ -527,6 +527,52 @@ private slots:
         QCOMPARE(p.shown.size(), 1);
     }
 
+    // A fault of the program's own in the middle of a command: the copy of two tables to SQL
+    // Server, the first copied, cannot ask whether to overwrite the second. One message names the
+    // command, with the fault's words as its details and the arrow back; the lists show what
+    // the servers hold (the first table copied, the second untouched); the program goes on.
+    void unexpectedErrorEndsInOneMessage() {
+        test::Scratch scratch;
+        const QString asked = scratch.name(QStringLiteral("unexpected_a"));
+        const QString copied = scratch.name(QStringLiteral("unexpected_b")); // reached first
+        test::createNumbered(Server::MySQL, asked, 2);
+        test::createNumbered(Server::MySQL, copied, 3);
+        test::createNumbered(Server::MSSQL, asked, 5);
+        Program p;
+        p.start(servers_);
+        Form2& f = *p.manager();
+        QtTableList& target = f.mssqlList();
+        QVERIFY(ui::ListContains(asked, target) && !ui::ListContains(copied, target));
+        test::fillList(f.mysqlList(), test::entriesOf(f.mysqlList()), {asked, copied}, asked);
+        p.dialogs.fake.failAt = QStringLiteral("Would you like to overwrite");
+        press(f, "Check4");
+
+        QCOMPARE(p.shown.size(), 1);
+        QCOMPARE(p.shown[0].prompt,
+                 QStringLiteral("Fernquill could not finish \"Send Table(s) to MS SQL Server\": an "
+                                "unexpected error stopped it. This is a fault in Fernquill itself, "
+                                "not in your servers or settings. Whatever the command did before "
+                                "it stopped stands; the table lists show it. Please write to "
+                                "support@fernquill.example with the details of this message."));
+        QCOMPARE(p.shown[0].detail, QStringLiteral("the box could not be shown"));
+        QCOMPARE(p.shown[0].style, ui::kOkOnly);
+        QCOMPARE(p.dialogs.pointers.last(), ui::kPointerArrow);
+        QCOMPARE(test::entriesOf(target).count(copied), 1);
+        QCOMPARE(test::count(Server::MSSQL, copied), 3LL);
+        QCOMPARE(test::entriesOf(target).count(asked), 1);
+        QCOMPARE(test::count(Server::MSSQL, asked), 5LL);
+        QVERIFY(!p.runner().busy() && f.isVisible());
+        QCOMPARE(f.pointer().MousePointer(), ui::kPointerArrow);
+
+        // The next command runs as ever: the copied table goes again.
+        p.dialogs.fake.failAt.clear();
+        test::fillList(target, test::entriesOf(target), {copied}, copied);
+        press(f, "Check1");
+        QCOMPARE(p.shown.size(), 1);
+        QVERIFY(!ui::ListContains(copied, target));
+        QVERIFY(!test::tables(Server::MSSQL).contains(copied));
+    }
+
     // To SQL Server, where the table is already, its third row a time SQL Server refuses: the
     // question with the hourglass, then the failure with the arrow, both on the window's thread;
     // the new table listed once, its two rows on the server.
