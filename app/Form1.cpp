@@ -255,6 +255,8 @@ void Form1::showTableManager() {
     if (!form2_) {
         form2_ = std::make_unique<Form2>(*this, dialogs_, appFolder_);
         form2_->Load();
+        if (runner_.ending()) // closed while the lists were read
+            return;
     }
     form2_->show();
     hide();
