@@ -1,5 +1,6 @@
 #include "app/CommandRunner.h"
 
+#include "commands/RunCommand.h"
 #include "odbc/Waiting.h"
 #include "ui/qt/InputBlocker.h"
 #include "ui/qt/ProgressWindow.h"
@@ -8,7 +9,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <exception>
 #include <optional>
 
 namespace fq::app {
@@ -45,7 +45,8 @@ ui::qt::ProgressWindow* CommandRunner::progressWindow() const {
                                                                       : nullptr;
 }
 
-void CommandRunner::run(QWidget& owner, Kind kind, const std::function<void()>& work) {
+void CommandRunner::run(QWidget& owner, Kind kind, const QString& command,
+                        const std::function<void()>& work) {
     if (running_ || ending_)
         return;
     running_ = true;
@@ -59,13 +60,8 @@ void CommandRunner::run(QWidget& owner, Kind kind, const std::function<void()>& 
     auto blocker = std::make_unique<ui::qt::InputBlocker>(windows);
 
     std::atomic<bool> done{false};
-    std::exception_ptr thrown;
     std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            thrown = std::current_exception();
-        }
+        commands::runCommand(command, dialogs_, work);
         done.store(true);
         uiThread_.wakeUp(); // the wait below
     });
@@ -94,8 +90,6 @@ void CommandRunner::run(QWidget& owner, Kind kind, const std::function<void()>& 
     running_ = false;
     if (ending_)
         QCoreApplication::quit();
-    if (thrown)
-        std::rethrow_exception(thrown);
 }
 
 void CommandRunner::tick(QWidget& owner, Kind kind, const QElapsedTimer& clock) {

@@ -30,7 +30,9 @@ namespace fq::app {
 // changes and reads of the settings boxes are handed over to the window's thread (uiThread())
 // while the worker waits for them, so the commands keep their order of statements, questions
 // and list updates. A copy that has run for about a second gets the progress window, with
-// Cancel.
+// Cancel; it stands over the window without blocking it, so that a close box still ends the
+// program. Whatever a command throws ends in its one message (commands::runCommand), on the
+// worker, and the program goes on.
 class CommandRunner final : public QObject {
     Q_OBJECT
 public:
@@ -52,8 +54,9 @@ public:
     void addWindow(QWidget& window);
 
     // Runs the work on a worker thread and returns when it has ended; `owner` is the window the
-    // progress window stands over. Does nothing while another command runs.
-    void run(QWidget& owner, Kind kind, const std::function<void()>& work);
+    // progress window stands over; `command` names the command in the message should it stop on
+    // an unexpected error. Does nothing while another command runs.
+    void run(QWidget& owner, Kind kind, const QString& command, const std::function<void()>& work);
     bool busy() const { return running_; }
 
     // The program is ending: no box is shown any more, the command stops after the statement it

@@ -132,7 +132,11 @@ void Form1::buildControls() {
 
     const auto testConnection = [this](Server server) {
         const sql::ConnectionSettings s = currentSettings();
-        runner_.run(*this, CommandRunner::Kind::Plain, [this, server, &s] {
+        const QString command = server == Server::MySQL
+                                    ? QStringLiteral("\"Test Connection\" of the MySQL database")
+                                    : QStringLiteral("\"Test Connection\" of the MS SQL Server "
+                                                     "database");
+        runner_.run(*this, CommandRunner::Kind::Plain, command, [this, server, &s] {
             commands::TestConnection(server, s, runner_.dialogs(), workerPointer_);
         });
     };
@@ -180,9 +184,9 @@ commands::SettingsSource Form1::settingsSource() {
 
 bool Form1::bothProbesSucceed(const sql::ConnectionSettings& s) {
     bool both = false;
-    runner_.run(*this, CommandRunner::Kind::Plain, [&both, &s] {
-        both = commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s);
-    });
+    runner_.run(
+        *this, CommandRunner::Kind::Plain, QStringLiteral("the start-up check of both connections"),
+        [&both, &s] { both = commands::CanConnectMySQL(s) && commands::CanConnectMSSQL(s); });
     return both;
 }
 
@@ -240,9 +244,9 @@ void Form1::okPressed() {
     // database that failed. Closed while the probes ran: the program ends instead.
     const sql::ConnectionSettings s = currentSettings();
     bool confirmed = false;
-    runner_.run(*this, CommandRunner::Kind::Plain, [this, &confirmed, &s] {
-        confirmed = commands::ConfirmConnections(s, runner_.dialogs());
-    });
+    runner_.run(
+        *this, CommandRunner::Kind::Plain, QStringLiteral("\"OK\""),
+        [this, &confirmed, &s] { confirmed = commands::ConfirmConnections(s, runner_.dialogs()); });
     if (confirmed && !runner_.ending())
         showTableManager();
 }
@@ -251,6 +255,8 @@ void Form1::showTableManager() {
     if (!form2_) {
         form2_ = std::make_unique<Form2>(*this, dialogs_, appFolder_);
         form2_->Load();
+        if (runner_.ending()) // closed while the lists were read
+            return;
     }
     form2_->show();
     hide();

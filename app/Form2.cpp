@@ -140,10 +140,17 @@ commands::CommandContext Form2::workerContext() {
 
 void Form2::connectCommands() {
     using Command = void (*)(const commands::CommandContext&);
-    const auto onWorker = [this](CommandRunner::Kind kind, Command command) {
-        return [this, kind, command] {
-            setup_.runner().run(*this, kind, [this, command] { command(workerContext()); });
+    // A command is named as its button is, with the list it acts on where both lists have one.
+    const auto onWorker = [this](CommandRunner::Kind kind, Command command, const QString& name) {
+        return [this, kind, command, name] {
+            setup_.runner().run(*this, kind, name, [this, command] { command(workerContext()); });
         };
+    };
+    const auto named = [](const char* caption) {
+        return QStringLiteral("\"%1\"").arg(QLatin1String(caption));
+    };
+    const auto ofList = [named](const char* caption, const char* list) {
+        return named(caption) + QStringLiteral(" of the %1 tables").arg(QLatin1String(list));
     };
     const auto copy = CommandRunner::Kind::Copy;
     const auto plain = CommandRunner::Kind::Plain;
@@ -151,12 +158,18 @@ void Form2::connectCommands() {
     deselectAllMysqlButton_->onPress(this, [this] { selectAll(*mysqlList_, false); });
     selectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, true); });
     deselectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, false); });
-    sendToMssqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMSSQL));
-    deleteMysqlButton_->onPress(this, onWorker(plain, &commands::DropMySQLTables));
-    renameMysqlButton_->onPress(this, onWorker(plain, &commands::RenameMySQLTable));
-    sendToMysqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMySQL));
-    deleteMssqlButton_->onPress(this, onWorker(plain, &commands::DropMSSQLTables));
-    renameMssqlButton_->onPress(this, onWorker(plain, &commands::RenameMSSQLTable));
+    sendToMssqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMSSQL,
+                                               named("Send Table(s) to MS SQL Server")));
+    deleteMysqlButton_->onPress(
+        this, onWorker(plain, &commands::DropMySQLTables, ofList("Delete Table(s)", "MySQL")));
+    renameMysqlButton_->onPress(
+        this, onWorker(plain, &commands::RenameMySQLTable, ofList("Rename Table", "MySQL")));
+    sendToMysqlButton_->onPress(
+        this, onWorker(copy, &commands::SendTablesToMySQL, named("Send Table(s) to MySQL")));
+    deleteMssqlButton_->onPress(this, onWorker(plain, &commands::DropMSSQLTables,
+                                               ofList("Delete Table(s)", "MS SQL Server")));
+    renameMssqlButton_->onPress(this, onWorker(plain, &commands::RenameMSSQLTable,
+                                               ofList("Rename Table", "MS SQL Server")));
     // Back to the setup window: this window stays loaded, with its lists as they are.
     setupButton_->onPress(this, [this] {
         setup_.show();
@@ -170,10 +183,11 @@ void Form2::Load() {
     setWindowTitle(QStringLiteral("Fernquill"));
     const sql::ConnectionSettings s = setup_.currentSettings();
     CommandRunner& runner = setup_.runner();
-    runner.run(*this, CommandRunner::Kind::Plain, [this, &s, &runner] {
-        listing_.LoadMSSQLTables(*workerMssqlList_, s, runner.dialogs());
-        listing_.LoadMySQLTables(*workerMysqlList_, s, runner.dialogs());
-    });
+    runner.run(*this, CommandRunner::Kind::Plain,
+               QStringLiteral("listing the tables of both databases"), [this, &s, &runner] {
+                   listing_.LoadMSSQLTables(*workerMssqlList_, s, runner.dialogs());
+                   listing_.LoadMySQLTables(*workerMysqlList_, s, runner.dialogs());
+               });
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

@@ -57,6 +57,9 @@ void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSet
                       QStringLiteral("The tables of the MySQL database could not be listed."),
                       refusedBy(error));
         return;
+    } catch (...) {
+        list.Clear(); // no list that looks whole but is not
+        throw;
     }
     finishLoad(list);
 }
@@ -77,6 +80,9 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
             QStringLiteral("The tables of the MS SQL Server database could not be listed."),
             refusedBy(error));
         return;
+    } catch (...) {
+        list.Clear();
+        throw;
     }
     finishLoad(list);
 }

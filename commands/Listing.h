@@ -33,7 +33,8 @@ public:
     // Replace the entries of the list with the tables of the MySQL database ("SHOW TABLES;") or
     // of the SQL Server database (the catalog's tables), each name exactly as the server reports
     // it. After a non-empty load entry 0 is the current item. A listing that fails is reported in
-    // one message box naming the server, with the driver's words; the list is then left empty.
+    // one message box naming the server, with the driver's words; the list is then left empty, as
+    // it is after any other failure (which is thrown on).
     void LoadMySQLTables(ui::TableList& list, const sql::ConnectionSettings& s,
                          ui::Dialogs& dialogs);
     void LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSettings& s,

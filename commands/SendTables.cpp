@@ -20,6 +20,7 @@
 #include "ui/TableList.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -569,6 +570,7 @@ void run(const CommandContext& ctx, const Direction& d) {
     NullDates nullDates;
     std::optional<Refused> failure;
     std::optional<QString> stopped; // a message of its own: cancelled, cut off, rows missing
+    std::exception_ptr unexpected;
     long nativeError = 0;
     {
         const ui::PointerGuard hourglass(ctx.pointer);
@@ -625,13 +627,18 @@ void run(const CommandContext& ctx, const Direction& d) {
             stopped = stoppedOnRequestText(d, p, false);
         } catch (const RowsMissing& m) {
             stopped = rowsMissingText(d, p, m);
+        } catch (...) {
+            // Not a stop the copy can explain: the command's end reports it, after this.
+            unexpected = std::current_exception();
         }
         // A table that was created stays, with the rows that arrived: the list shows it.
-        if ((failure || stopped) && p.created)
+        if ((failure || stopped || unexpected) && p.created)
             d.targetList.AddItem(p.table);
         mysql.Close();
         mssql.Close();
     }
+    if (unexpected)
+        std::rethrow_exception(unexpected);
     // Values that arrived as NULL are told of in any case: with the stop, or on their own.
     const QString note = nullDates.isEmpty()
                              ? QString()

@@ -24,7 +24,13 @@ public:
         : pointer_(pointer), end_(endValue) {
         pointer_.SetMousePointer(kPointerHourglass);
     }
-    ~PointerGuard() { pointer_.SetMousePointer(end_); }
+    // A pointer that cannot be set back must not end the program while a failure unwinds.
+    ~PointerGuard() {
+        try {
+            pointer_.SetMousePointer(end_);
+        } catch (...) {
+        }
+    }
     PointerGuard(const PointerGuard&) = delete;
     PointerGuard& operator=(const PointerGuard&) = delete;
 

@@ -1,7 +1,8 @@
-// Dropping and renaming tables, with each server's log as the witness, and the checks every
-// command makes before it touches a server.
+// Dropping and renaming tables, with each server's log as the witness, the checks every command
+// makes before it touches a server, and the one end of every command.
 #include "commands/DropTables.h"
 #include "commands/RenameTable.h"
+#include "commands/RunCommand.h"
 #include "commands/SendTables.h"
 #include "odbc/DbError.h"
 #include "support/Servers.h"
@@ -9,6 +10,10 @@
 #include "ui/Pointer.h"
 
 #include <QTest>
+
+#include <new>
+#include <stdexcept>
+#include <utility>
 
 using namespace fq;
 using test::entriesOf;
@@ -19,6 +24,9 @@ using test::Session;
 namespace {
 
 enum class Command { Drop, Rename, Send };
+
+// What fails in the middle of a command, as a fault of the program's own would.
+enum class Fault { MemoryAtFirstRow, BoxAtOverwrite, SettingsAtSecondRead, NotAStandardException };
 
 void run(Command command, Server server, const commands::CommandContext& ctx) {
     const bool mysql = server == Server::MySQL;
@@ -63,6 +71,7 @@ void createTables(Server server, const QStringList& names) {
 } // namespace
 
 Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(Fault)
 
 class TableCommandsTest : public QObject {
     Q_OBJECT
@@ -457,6 +466,120 @@ private slots:
         const QStringList after = test::tables(server);
         QVERIFY(after.contains(a) && !after.contains(n));
         QCOMPARE(after.contains(c), cause != 0 || rename);
+    }
+
+    // A fault of the program's own that escapes a command (here injected through the seams the
+    // commands see) ends in the one message of every command: its name, the words for what
+    // happened, the exception's text as the details, and the arrow back. Tables a (2 rows) and b
+    // (3 rows) are on `server`, walked from b; the lists show what both servers hold afterwards,
+    // "name:rows" for each of a and b.
+    void unexpectedErrorEndsInOneMessage_data() {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QStringList>("here");  // on `server`, and in its list
+        QTest::addColumn<QStringList>("there"); // on the other server, and in its list
+        const QString fault = QStringLiteral(
+            "Fernquill could not finish %1: an unexpected error stopped it. This is a fault in "
+            "Fernquill itself, not in your servers or settings. Whatever the command did before it "
+            "stopped stands; the table lists show it. Please write to support@fernquill.example "
+            "with the details of this message.");
+        // The table being copied was created: it is listed, with the row that arrived.
+        QTest::newRow("copy to SQL Server: memory runs out after b's first row")
+            << Command::Send << Server::MySQL << Fault::MemoryAtFirstRow
+            << "\"Send Table(s) to MS SQL Server\""
+            << "Fernquill could not finish \"Send Table(s) to MS SQL Server\": it ran out of "
+               "memory. Whatever the command did before it stopped stands; the table lists show "
+               "it. Closing other programs frees memory; then try again."
+            << "std::bad_alloc" << QStringList{"a:2", "b:3"} << QStringList{"b:1"};
+        QTest::newRow("copy to MySQL: the overwrite question for a fails, b copied")
+            << Command::Send << Server::MSSQL << Fault::BoxAtOverwrite
+            << "\"Send Table(s) to MySQL\"" << fault.arg("\"Send Table(s) to MySQL\"")
+            << "the box could not be shown" << QStringList{"a:2", "b:3"}
+            << QStringList{"a:5", "b:3"};
+        QTest::newRow("drop on MySQL: the settings cannot be read for a, b dropped")
+            << Command::Drop << Server::MySQL << Fault::SettingsAtSecondRead
+            << "\"Delete Table(s)\" of the MySQL tables"
+            << fault.arg("\"Delete Table(s)\" of the MySQL tables")
+            << "the settings could not be read" << QStringList{"a:2"} << QStringList();
+        QTest::newRow("drop on SQL Server: a value of any other type thrown")
+            << Command::Drop << Server::MSSQL << Fault::NotAStandardException
+            << "\"Delete Table(s)\" of the MS SQL Server tables"
+            << fault.arg("\"Delete Table(s)\" of the MS SQL Server tables")
+            << "An exception of a type Fernquill does not know." << QStringList{"a:2"}
+            << QStringList();
+    }
+
+    void unexpectedErrorEndsInOneMessage() {
+        QFETCH(Command, command);
+        QFETCH(Server, server);
+        QFETCH(Fault, fault);
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, here);
+        QFETCH(QStringList, there);
+        const Server other = server == Server::MySQL ? Server::MSSQL : Server::MySQL;
+        test::Scratch scratch;
+        const QString a = scratch.name(QStringLiteral("fault_a"));
+        const QString b = scratch.name(QStringLiteral("fault_b"));
+        test::createNumbered(server, a, 2);
+        test::createNumbered(server, b, 3);
+        test::TestWindow w;
+        w.pointer.SetMousePointer(ui::kPointerArrow);
+        fillList(w.list(server), {a, b}, {a, b}, a);
+        if (fault == Fault::BoxAtOverwrite) {
+            test::createNumbered(other, a, 5);
+            fillList(w.list(other), {a});
+        }
+
+        if (fault == Fault::BoxAtOverwrite)
+            w.dialogs.failAt = QStringLiteral("Would you like to overwrite");
+        test::HookedProgress progress;
+        if (fault == Fault::MemoryAtFirstRow)
+            progress.onUpdate = [](long long) -> bool { throw std::bad_alloc(); };
+        int reads = 0;
+        const commands::CommandContext ctx{
+            w.mysqlList,
+            w.mssqlList,
+            w.dialogs,
+            w.pointer,
+            [&] {
+                if (++reads == 2 && fault == Fault::SettingsAtSecondRead)
+                    throw std::runtime_error("the settings could not be read");
+                if (reads == 2 && fault == Fault::NotAStandardException)
+                    throw 42;
+                return w.settings;
+            },
+            &progress};
+        QVERIFY(!commands::runCommand(name, w.dialogs, [&] { run(command, server, ctx); }));
+
+        QCOMPARE(w.dialogs.shown.size(), 1);
+        QCOMPARE(w.dialogs.shown[0].prompt, said);
+        QCOMPARE(w.dialogs.shown[0].detail, detail);
+        QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
+        QCOMPARE(w.pointer.MousePointer(), ui::kPointerArrow);
+        const auto holding = [&](Server on) {
+            QStringList held;
+            const QStringList tables = test::tables(on);
+            for (const auto& [n, letter] : {std::pair{a, "a"}, std::pair{b, "b"}})
+                if (tables.contains(n))
+                    held << QStringLiteral("%1:%2").arg(letter).arg(test::count(on, n));
+            return held;
+        };
+        const auto names = [](const QStringList& held) {
+            QStringList out;
+            for (const QString& h : held)
+                out << h.section(u':', 0, 0);
+            return out;
+        };
+        QCOMPARE(holding(server), here);
+        QCOMPARE(holding(other), there);
+        QCOMPARE(test::replaced(entriesOf(w.list(server)), {{a, "a"}, {b, "b"}}), names(here));
+        QCOMPARE(test::replaced(entriesOf(w.list(other)), {{a, "a"}, {b, "b"}}), names(there));
     }
 };
 

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace fq::test {
 
@@ -117,6 +118,8 @@ QString unescapeLogText(const QString& field) {
 
 int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
+    if (!failAt.isEmpty() && prompt.startsWith(failAt))
+        throw std::runtime_error("the box could not be shown");
     shown.append(Box{prompt, style, title, detail, false, {}});
     return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
 }

@@ -38,7 +38,9 @@ public:
     void SetMousePointer(int value) override { history.append(value); }
 };
 
-// Message and input boxes that answer from a queue and record what was asked.
+// Message and input boxes that answer from a queue and record what was asked. A message that
+// begins with `failAt` is not shown: the box throws instead, as a fault of the program's own
+// would.
 class FakeDialogs final : public ui::Dialogs {
 public:
     struct Box {
@@ -53,6 +55,7 @@ public:
     QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
     QQueue<QString> inputs; // for InputBox; an empty queue answers "" (cancel)
     QList<Box> shown;
+    QString failAt;
 
     int MsgBox(const QString& prompt, int style, const QString& title,
                const QString& detail) override;

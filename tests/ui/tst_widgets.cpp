@@ -17,8 +17,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <functional>
@@ -247,6 +249,67 @@ private slots:
                          .join(u'|'),
                      step);
         }
+    }
+
+    // Rows are all one height, one line of the list's font, whatever the characters of a name
+    // and wherever it stands: seven names fit the table manager's list (3015 by 1635 twips,
+    // Arial 9 point bold) without a scroll bar, and a Chinese name's glyphs fit their row. The
+    // machine needs a font for Chinese whose lines are taller than Arial's (scripts/setup installs
+    // one), or the rows with Chinese names would prove nothing.
+    void rowsAreOneLineHigh_data() {
+        QTest::addColumn<QStringList>("names");                // as the list sorts them
+        const QString orders = QStringLiteral("\u8ba2\u5355"); // "orders"
+        QTest::newRow("Latin names only")
+            << QStringList{"alpha", "beta", "delta", "epsilon", "eta", "gamma", "zeta"};
+        QTest::newRow("a Chinese name first")
+            << QStringList{"a_" + orders, "beta", "delta", "epsilon", "eta", "gamma", "zeta"};
+        QTest::newRow("a Chinese name in the middle")
+            << QStringList{"alpha", "beta", "delta", "e_" + orders, "eta", "gamma", "zeta"};
+        QTest::newRow("a Chinese name last")
+            << QStringList{"alpha", "beta", "delta", "epsilon", "eta", "gamma", orders};
+        QStringList chinese{orders};
+        for (const char* tail : {"_2", "_3", "_old", "\u65e7", "\u65e7_2", "\u8868"})
+            chinese << orders + QString::fromUtf8(tail);
+        QTest::newRow("every name Chinese") << chinese;
+    }
+
+    void rowsAreOneLineHigh() {
+        QFETCH(QStringList, names);
+        const QString chinese = QStringLiteral("\u8ba2\u5355");
+        QFont font(QStringLiteral("Arial"));
+        font.setPointSize(9);
+        font.setBold(true);
+        QTextLayout natural(chinese, font);
+        natural.beginLayout();
+        const QTextLine line = natural.createLine();
+        natural.endLayout();
+        QVERIFY2(line.height() > QFontMetricsF(font).height(),
+                 "no font with Chinese lines taller than Arial's is installed (scripts/setup)");
+
+        const auto shownList = [&font](QtTableList& list, const QStringList& entries) {
+            list.setFont(font);
+            setTwipsGeometry(list, 0, 0, 3015, 1635);
+            for (const QString& entry : entries)
+                list.AddItem(entry);
+            list.show();
+            return QTest::qWaitForWindowExposed(&list);
+        };
+        QtTableList plain;
+        QVERIFY(shownList(plain, {"a"}));
+        const int lineHeight = plain.visualItemRect(plain.item(0)).height();
+        QtTableList list;
+        QVERIFY(shownList(list, names));
+        QCOMPARE(entriesOf(list), names);
+        QList<int> heights;
+        for (int i = 0; i < list.count(); ++i) {
+            const QRect row = list.visualItemRect(list.item(i));
+            heights << row.height();
+            QVERIFY2(list.viewport()->rect().contains(row), qPrintable(list.List(i)));
+            QVERIFY2(QFontMetrics(font).tightBoundingRect(list.List(i)).height() <= row.height(),
+                     qPrintable(list.List(i)));
+        }
+        QCOMPARE(heights, QList<int>(7, lineHeight));
+        QVERIFY(!list.verticalScrollBar()->isVisible());
     }
 
     // A window 1000 twips shorter than the screen goes 500 twips above its top edge, centred.

@@ -25,7 +25,9 @@ ProgressWindow::ProgressWindow(const ui::ProgressState& progress, WaitingSource 
     : QDialog(parent), progress_(progress), waiting_(std::move(waiting)) {
     setObjectName(QStringLiteral("Progress"));
     setWindowTitle(QStringLiteral("Fernquill"));
-    setWindowModality(Qt::WindowModal);
+    // Not modal: the windows under it take no input anyway while the copy runs (InputBlocker), and
+    // a modal window would keep their close box from reaching them, so that closing the table
+    // manager would not end the program.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* layout = new QVBoxLayout(this);

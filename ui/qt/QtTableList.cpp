@@ -2,16 +2,44 @@
 
 #include "ui/SortedPlace.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace fq::ui::qt {
+
+namespace {
+
+// Every entry one line of the list's own font high, whatever its characters. A name in a script
+// the font lacks is drawn in a fallback font whose line may be taller (Chinese, Japanese and
+// Korean ones are): by Qt's own measure that entry would be taller, and a list of uniform sizes
+// takes one entry's size for all of them. The glyphs themselves still fit the line.
+class OneLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        QStyleOptionViewItem line(option);
+        initStyleOption(&line, index);
+        line.text = QStringLiteral("X"); // a character every font has
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        size.setHeight(
+            style->sizeFromContents(QStyle::CT_ItemViewItem, &line, QSize(), widget).height());
+        return size;
+    }
+};
+
+} // namespace
 
 QtTableList::QtTableList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::MultiSelection);
     setSortingEnabled(false); // entries go to their place through AddItem
+    setItemDelegate(new OneLineDelegate(this));
     setUniformItemSizes(true);
 }
 
