@@ -93,8 +93,9 @@ void CommandRunner::run(QWidget& owner, Kind kind, const QString& command,
 }
 
 void CommandRunner::tick(QWidget& owner, Kind kind, const QElapsedTimer& clock) {
-    // Once cancelled, a call that waits for its server is cut off rather than waited for.
-    if (progress_.cancelled() && !ending_)
+    // Once cancelled, or once the program is ending, a call that waits for its server is cut off
+    // rather than waited for.
+    if (progress_.cancelled())
         odbc::cancelWaitingCalls(worker_, kWaitingAfter);
     if (kind != Kind::Copy || boxShown_ || ending_ ||
         clock.elapsed() < std::chrono::milliseconds(kProgressDelay).count())
@@ -138,6 +139,7 @@ void CommandRunner::endProgram() {
     ending_ = true;
     dialogs_.setQuiet(true);
     progress_.cancel();
+    odbc::cancelWaitingCalls(worker_, kWaitingAfter);
     if (progressWindow_ != nullptr)
         progressWindow_->hide();
 }
