@@ -7,21 +7,26 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+
 namespace fq::commands {
 
 namespace {
 
-// A block ends at this many rows or bytes. The reading stays this many blocks and bytes ahead
-// of the block being written: enough to go on writing while a MySQL table's next page is read.
-constexpr std::size_t kBlockRows = 256;
-constexpr qsizetype kBlockBytes = 512 * 1024;
-constexpr std::size_t kAheadBlocks = 16;
+// The reading stays this many statements and bytes ahead of the statement being written: enough
+// to go on writing while a MySQL table's next page is read.
+constexpr std::size_t kAheadStatements = 64;
 constexpr qsizetype kAheadBytes = 4 * 1024 * 1024;
+// A statement this large is let go once written, not kept for its room.
+constexpr qsizetype kKeptBytes = 4 * 1024 * 1024;
 // A stop waits this long for the source's server to answer what the reading still asks of it.
 constexpr std::chrono::milliseconds kStopGrace{250};
 
+std::mutex batchingLock;
+InsertBatching batching;
+
 qsizetype bytesOf(const ReadRow& row) {
-    qsizetype bytes = row.statement.size() * 2;
+    qsizetype bytes = 0;
     for (const odbc::Value& v : row.values)
         bytes += v.heldBytes();
     return bytes;
@@ -29,9 +34,30 @@ qsizetype bytesOf(const ReadRow& row) {
 
 } // namespace
 
+InsertBatching insertBatching() {
+    const std::lock_guard lock(batchingLock);
+    return batching;
+}
+
+void setInsertBatching(const InsertBatching& b) {
+    const std::lock_guard lock(batchingLock);
+    batching = b;
+}
+
+QString ReadStatement::statementOf(std::size_t index, const StatementShape& shape) const {
+    const qsizetype from = rowStarts.at(index);
+    const qsizetype to =
+        index + 1 < count ? rowStarts.at(index + 1) - shape.rowSeparator.size() : text.size();
+    QString statement;
+    statement.reserve(shape.headSize + to - from);
+    statement.append(QStringView(text).left(shape.headSize));
+    statement.append(QStringView(text).mid(from, to - from));
+    return statement;
+}
+
 ReadAhead::ReadAhead(odbc::Connection& source, std::function<std::unique_ptr<SourceRows>()> open,
-                     PrepareRow prepare)
-    : source_(source) {
+                     PrepareRow prepare, StatementShape shape)
+    : shape_(std::move(shape)), batching_(insertBatching()), source_(source) {
     thread_ = std::thread([this, open = std::move(open), prepare = std::move(prepare),
                            countAs = std::this_thread::get_id()] {
         pthread_setname_np(pthread_self(), "fq-read-ahead");
@@ -66,30 +92,33 @@ ReadAhead::~ReadAhead() {
     thread_.join();
 }
 
-std::unique_ptr<ReadAhead::Block> ReadAhead::emptyBlock() {
+std::unique_ptr<ReadStatement> ReadAhead::emptyStatement() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] {
-        return stop_ || full_.empty() || (full_.size() < kAheadBlocks && fullBytes_ < kAheadBytes);
+        return stop_ || full_.empty() ||
+               (full_.size() < kAheadStatements && fullBytes_ < kAheadBytes);
     });
     if (stop_)
         return nullptr;
-    std::unique_ptr<Block> block;
+    std::unique_ptr<ReadStatement> statement;
     if (empty_.empty()) {
-        block = std::make_unique<Block>();
+        statement = std::make_unique<ReadStatement>();
     } else {
-        block = std::move(empty_.back());
+        statement = std::move(empty_.back());
         empty_.pop_back();
     }
-    block->count = 0;
-    block->bytes = 0;
-    return block;
+    statement->count = 0;
+    statement->rowStarts.clear();
+    statement->text.resize(0);
+    statement->bytes = 0;
+    return statement;
 }
 
-void ReadAhead::hand(std::unique_ptr<Block> block) {
+void ReadAhead::hand(std::unique_ptr<ReadStatement> statement) {
     {
         const std::lock_guard lock(mutex_);
-        fullBytes_ += block->bytes;
-        full_.push_back(std::move(block));
+        fullBytes_ += statement->bytes;
+        full_.push_back(std::move(statement));
     }
     changed_.notify_all();
 }
@@ -97,76 +126,124 @@ void ReadAhead::hand(std::unique_ptr<Block> block) {
 void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                      const PrepareRow& prepare, std::thread::id countAs) {
     const odbc::CallsCountAs calls(countAs);
-    std::unique_ptr<Block> block;
+    const qsizetype separator = shape_.rowSeparator.size();
+    const qsizetype longest =
+        shape_.longest >= 0 ? std::min(batching_.characters, shape_.longest) : batching_.characters;
+    const auto mostRows = static_cast<std::size_t>(std::max(1, batching_.rows));
+    std::unique_ptr<ReadStatement> st;
+    // One row's own statement, as the prepare step leaves it.
+    QString row;
+    // A row made for a statement it did not fit in: it begins the next one.
+    ReadRow carried;
+    bool carrying = false;
+    const auto place = [&](ReadRow& made) {
+        if (st->rows.size() <= st->count)
+            st->rows.emplace_back();
+        ReadRow& slot = st->rows[st->count];
+        slot.values.swap(made.values);
+        slot.nulled.swap(made.nulled);
+        if (st->count == 0) {
+            st->text.swap(row);
+            st->rowStarts.push_back(shape_.headSize);
+        } else {
+            st->text += shape_.rowSeparator;
+            st->rowStarts.push_back(st->text.size());
+            st->text += QStringView(row).mid(shape_.headSize);
+        }
+        ++st->count;
+        st->bytes += bytesOf(slot);
+        // The room of a large row's statement is not kept for the next row.
+        if (row.capacity() > kKeptBytes / 2)
+            row = QString();
+    };
     try {
         const std::unique_ptr<SourceRows> rows = open();
         const int fields = rows->FieldCount();
+        bool moveFirst = false; // the row last taken is made: the next one is to be read
+        ReadRow taken;
         for (;;) {
-            block = emptyBlock();
-            if (!block)
+            st = emptyStatement();
+            if (!st)
                 return;
-            block->fields = fields;
-            while (!rows->Eof() && block->count < kBlockRows && block->bytes < kBlockBytes) {
+            st->fields = fields;
+            st->refused = nullptr;
+            st->last = false;
+            if (carrying) {
+                place(carried);
+                carrying = false;
+            }
+            for (;;) {
+                if (moveFirst) {
+                    moveFirst = false;
+                    rows->MoveNext();
+                }
+                if (rows->Eof() || st->count >= mostRows)
+                    break;
                 if (stop_.load(std::memory_order_relaxed))
                     return;
-                if (block->rows.size() <= block->count)
-                    block->rows.emplace_back();
-                ReadRow& row = block->rows[block->count];
-                rows->TakeRow(row.values);
-                ++block->count;
-                row.refused = nullptr;
-                row.refusedField = -1;
+                rows->TakeRow(taken.values);
+                taken.nulled.clear();
+                taken.refused = nullptr;
+                taken.refusedField = -1;
                 try {
-                    prepare(row, fields);
+                    prepare(taken, fields, row);
                 } catch (...) {
-                    // Nothing after a refused row is written: the reading ends with it.
-                    row.refused = std::current_exception();
-                    block->last = true;
-                    hand(std::move(block));
+                    // Nothing after a refused row is written: the reading ends with it, after the
+                    // rows before it.
+                    st->refusedRow.values.swap(taken.values);
+                    st->refusedRow.nulled.swap(taken.nulled);
+                    st->refusedRow.refusedField = taken.refusedField;
+                    st->refusedRow.refused = std::current_exception();
+                    st->refused = &st->refusedRow;
+                    st->last = true;
+                    st->bytes += st->text.size() * 2;
+                    hand(std::move(st));
                     return;
                 }
-                block->bytes += bytesOf(row);
-                rows->MoveNext();
+                moveFirst = true;
+                const qsizetype rowLength = row.size() - shape_.headSize;
+                if (st->count > 0 && st->text.size() + separator + rowLength > longest) {
+                    carried.values.swap(taken.values);
+                    carried.nulled.swap(taken.nulled);
+                    carrying = true;
+                    break;
+                }
+                place(taken);
             }
-            if (rows->Eof()) {
+            st->bytes += st->text.size() * 2;
+            if (!carrying && !moveFirst && rows->Eof()) {
                 rows->Close();
-                block->last = true;
-                hand(std::move(block));
+                st->last = true;
+                hand(std::move(st));
                 return;
             }
-            hand(std::move(block));
+            hand(std::move(st));
         }
     } catch (...) {
-        if (!block)
-            block = std::make_unique<Block>();
-        block->error = std::current_exception();
-        hand(std::move(block));
+        if (!st)
+            st = std::make_unique<ReadStatement>();
+        st->error = std::current_exception();
+        hand(std::move(st));
     }
 }
 
-const ReadRow* ReadAhead::next() {
-    while (!current_ || at_ >= current_->count) {
-        if (current_) {
-            if (current_->error)
-                std::rethrow_exception(current_->error);
-            if (current_->last)
-                return nullptr;
-        }
-        std::unique_lock lock(mutex_);
-        // A block of large values is let go rather than kept for its room.
-        if (current_ && current_->bytes < kBlockBytes)
+const ReadStatement* ReadAhead::next() {
+    std::unique_lock lock(mutex_);
+    if (current_) {
+        if (current_->last || current_->error || current_->refused)
+            return nullptr;
+        // A statement of large values is let go rather than kept for its room.
+        if (current_->bytes < kKeptBytes)
             empty_.push_back(std::move(current_));
         current_.reset();
-        changed_.wait(lock, [this] { return !full_.empty(); });
-        current_ = std::move(full_.front());
-        full_.pop_front();
-        fullBytes_ -= current_->bytes;
-        at_ = 0;
-        fields_ = current_->fields;
-        lock.unlock();
-        changed_.notify_all();
     }
-    return &current_->rows[at_++];
+    changed_.wait(lock, [this] { return !full_.empty(); });
+    current_ = std::move(full_.front());
+    full_.pop_front();
+    fullBytes_ -= current_->bytes;
+    lock.unlock();
+    changed_.notify_all();
+    return current_.get();
 }
 
 } // namespace fq::commands

@@ -1,8 +1,8 @@
 #include "commands/SendTables.h"
 
+#include "commands/CopyMessages.h"
 #include "commands/NullDates.h"
 #include "commands/ReadAhead.h"
-#include "commands/RefusedValues.h"
 #include "commands/SourceRows.h"
 
 #include "odbc/Connection.h"
@@ -28,6 +28,8 @@ namespace fq::commands {
 
 namespace {
 
+using copy::Place;
+using copy::Step;
 using sql::TargetColumn;
 using sql::ValueKind;
 
@@ -45,8 +47,7 @@ struct Direction {
     Server source;
     Server target;
     long nameTaken;
-    const QString& sourceServer;
-    const QString& targetServer;
+    copy::Servers names;
     ui::TableList& sourceList;
     ui::TableList& targetList;
     QString (*dropTable)(const QString&);
@@ -57,19 +58,6 @@ struct Direction {
     QString (*selectAll)(const QString&);
     void (*literal)(QString&, const odbc::Value&, ValueKind);
     QString (*countRows)(const QString&);
-};
-
-enum class Step {
-    ConnectingMssql,
-    ConnectingMysql,
-    PreparingMysql,
-    Dropping,
-    ReadingColumns,
-    Creating,
-    Estimating,
-    ReadingRows,
-    CopyingRow,
-    Counting
 };
 
 // What a copy into MySQL takes from the server at its start: the numbers of the row size rule
@@ -127,26 +115,6 @@ void refuseOversized(const QString& statement, const sql::InsertText& insert,
             .arg(*limits.largestStatement)
             .arg(limits.maxAllowedPacket));
 }
-
-// Where a command stands, for the message when a server refuses.
-struct Progress {
-    Step step = Step::ConnectingMssql;
-    QString table;
-    bool created = false;
-    long long copied = 0; // INSERTs that added their row
-    long long read = 0;   // rows read from the source
-    int number = 0;       // of the table among those selected, from 1
-    int count = 0;
-    // The refused row: the target's columns, the row's values, and the column the program itself
-    // refused (-1 when a server refused the row).
-    QList<TargetColumn> columns;
-    QList<odbc::Value> row;
-    int refusedColumn = -1;
-    // CREATE TABLE refused because the name is taken: the table in the way, when the target's
-    // catalog shows one of that name in any letter case.
-    bool nameTaken = false;
-    QString inTheWay;
-};
 
 // The user asked the copy to stop (Cancel, or closing the window).
 struct StopRequested {};
@@ -235,196 +203,6 @@ QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& tab
     return sql::mssqlColumnsFor(columns);
 }
 
-QString rows(long long n) {
-    return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
-}
-
-// The server a step talks to.
-const QString& serverOf(const Direction& d, Step step) {
-    switch (step) {
-    case Step::ConnectingMssql:
-        return kSqlServer;
-    case Step::ConnectingMysql:
-    case Step::PreparingMysql:
-        return kMySql;
-    case Step::ReadingColumns:
-    case Step::Estimating:
-    case Step::ReadingRows:
-        return d.sourceServer;
-    default:
-        return d.targetServer;
-    }
-}
-
-// What the step was doing, as the end of "... while <doing>".
-QString doing(const Direction& d, const Progress& p) {
-    switch (p.step) {
-    case Step::Dropping:
-        return QStringLiteral("dropping the existing table on %1").arg(d.targetServer);
-    case Step::ReadingColumns:
-        return QStringLiteral("reading its columns from %1").arg(d.sourceServer);
-    case Step::Creating:
-        return QStringLiteral("creating it on %1").arg(d.targetServer);
-    case Step::Estimating:
-    case Step::ReadingRows:
-        return p.read == 0
-                   ? QStringLiteral("reading its rows from %1").arg(d.sourceServer)
-                   : QStringLiteral("reading row %1 from %2").arg(p.read + 1).arg(d.sourceServer);
-    case Step::Counting:
-        return QStringLiteral("counting its rows on %1").arg(d.targetServer);
-    default:
-        return QStringLiteral("copying row %1").arg(p.copied + 1);
-    }
-}
-
-// What a statement that was cut off may still have done: the server may carry it out when it
-// answers again.
-QString unknownOutcome(const Direction& d, const Progress& p) {
-    switch (p.step) {
-    case Step::Dropping:
-        return QStringLiteral(" Whether the table was dropped on %1 is not known.")
-            .arg(d.targetServer);
-    case Step::Creating:
-        return QStringLiteral(" Whether the table was created on %1 is not known.")
-            .arg(d.targetServer);
-    case Step::CopyingRow:
-        return QStringLiteral(" Row %1 was being sent and may have arrived as well.")
-            .arg(p.copied + 1);
-    default:
-        return {};
-    }
-}
-
-// " The table is on MySQL with the 3 rows copied before." (or "with no rows copied"), when the
-// copy created it.
-QString tableIsThere(const Direction& d, const Progress& p) {
-    if (!p.created)
-        return {};
-    if (p.copied == 0)
-        return QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
-    return QStringLiteral(" The table is on %1 with the %2 copied before.")
-        .arg(d.targetServer, rows(p.copied));
-}
-
-QString stoppedAnsweringText(const Direction& d, const Progress& p) {
-    const QString& server = serverOf(d, p.step);
-    if (p.step == Step::ConnectingMssql || p.step == Step::ConnectingMysql ||
-        p.step == Step::PreparingMysql)
-        return QStringLiteral("%1 stopped answering while Fernquill connected to it; nothing was "
-                              "copied.")
-            .arg(server);
-    return QStringLiteral("Copying the table %1 to %2 stopped: %3 stopped answering while %4.")
-               .arg(p.table, d.targetServer, server, doing(d, p)) +
-           tableIsThere(d, p) + unknownOutcome(d, p) + QStringLiteral(" Nothing more was sent.");
-}
-
-QString stoppedOnRequestText(const Direction& d, const Progress& p, bool cutOff) {
-    if (p.table.isEmpty())
-        return QStringLiteral("Copying to %1 was stopped on request; nothing was copied.")
-            .arg(d.targetServer);
-    if (!p.created && !cutOff)
-        return QStringLiteral("Copying to %1 was stopped on request before the table %2. "
-                              "Nothing more was sent.")
-            .arg(d.targetServer, p.table);
-    QString text = QStringLiteral("Copying the table %1 to %2 was stopped on request")
-                       .arg(p.table, d.targetServer);
-    if (cutOff)
-        text += QStringLiteral(" while %1").arg(doing(d, p));
-    text += u'.';
-    if (p.created && p.copied == 0)
-        text += QStringLiteral(" The table is on %1 with no rows copied.").arg(d.targetServer);
-    else if (p.created)
-        text += QStringLiteral(" The table is on %1 with the %2 copied.")
-                    .arg(d.targetServer, rows(p.copied));
-    if (cutOff)
-        text += unknownOutcome(d, p);
-    return text + QStringLiteral(" Nothing more was sent.");
-}
-
-QString rowsMissingText(const Direction& d, const Progress& p, const RowsMissing& m) {
-    if (m.counted && m.onTarget > m.read)
-        return QStringLiteral("Copying the table %1 to %2 ended with more rows on %2 than were "
-                              "copied: %3 read from %4, but the table on %2 holds %5. Something "
-                              "else wrote to the table while it was copied. The table stays on %2 "
-                              "as it is.")
-            .arg(p.table, d.targetServer, rows(m.read), d.sourceServer, rows(m.onTarget));
-    const QString what =
-        m.counted ? QStringLiteral("the table on %1 holds %2").arg(d.targetServer, rows(m.onTarget))
-                  : QStringLiteral("only %1 added on %2").arg(rows(m.onTarget), d.targetServer);
-    return QStringLiteral("Copying the table %1 to %2 lost rows: %3 read from %4, but %5. The "
-                          "table stays on %2 as it is.")
-        .arg(p.table, d.targetServer, rows(m.read), d.sourceServer, what);
-}
-
-// ", at the value '100:00:00' of column tm", ", at one of the values ... (column a), ...", or
-// nothing when the program cannot tell which value was refused.
-QString refusedValueText(const Direction& d, const Progress& p,
-                         const std::optional<Refused>& refused, long nativeError) {
-    if (p.row.isEmpty())
-        return {};
-    QList<NamedValue> values;
-    if (p.refusedColumn >= 0 && p.refusedColumn < p.row.size())
-        values << namedValue(p.columns, p.row, p.refusedColumn);
-    else if (refused)
-        values = refusedValues(d.target, refused->words, nativeError, p.columns, p.row);
-    if (values.size() == 1)
-        return QStringLiteral(", at the value %1 of column %2")
-            .arg(values[0].value, values[0].column);
-    QStringList each;
-    for (const NamedValue& v : values)
-        each << QStringLiteral("%1 (column %2)").arg(v.value, v.column);
-    return each.isEmpty() ? QString()
-                          : QStringLiteral(", at one of the values ") + each.join(u", ");
-}
-
-QString failureText(const Direction& d, const Progress& p, const std::optional<Refused>& refused,
-                    long nativeError) {
-    switch (p.step) {
-    case Step::ConnectingMssql:
-        return QStringLiteral("Could not connect to SQL Server; nothing was copied.");
-    case Step::ConnectingMysql:
-        return QStringLiteral("Could not connect to MySQL; nothing was copied.");
-    case Step::PreparingMysql:
-        return QStringLiteral("Could not prepare the MySQL session; nothing was copied.");
-    default:
-        break;
-    }
-    const QString head =
-        QStringLiteral("Copying the table %1 to %2 stopped while ").arg(p.table, d.targetServer);
-    QString what;
-    switch (p.step) {
-    case Step::Dropping:
-        what = QStringLiteral("dropping the existing table on %1.").arg(d.targetServer);
-        break;
-    case Step::ReadingColumns:
-        what = QStringLiteral("reading its columns from %1.").arg(d.sourceServer);
-        break;
-    case Step::Creating:
-        what = QStringLiteral("creating it on %1").arg(d.targetServer);
-        if (p.nameTaken && p.inTheWay == p.table)
-            what +=
-                QStringLiteral(": %1 already has a table named %2").arg(d.targetServer, p.inTheWay);
-        else if (p.nameTaken && !p.inTheWay.isEmpty())
-            what += QStringLiteral(": %1 already has a table named %2, and names there ignore "
-                                   "letter case")
-                        .arg(d.targetServer, p.inTheWay);
-        what += u'.';
-        break;
-    case Step::Estimating:
-    case Step::ReadingRows:
-        what = doing(d, p) + u'.';
-        break;
-    case Step::Counting:
-        what = QStringLiteral("counting its rows on %1.").arg(d.targetServer);
-        break;
-    default:
-        what = QStringLiteral("copying row %1").arg(p.copied + 1) +
-               refusedValueText(d, p, refused, nativeError) + u'.';
-        break;
-    }
-    return head + what + tableIsThere(d, p) + QStringLiteral(" Nothing more was sent.");
-}
-
 void stopIfRequested(const CommandContext& ctx) {
     if (stopRequested(ctx))
         throw StopRequested{};
@@ -448,19 +226,103 @@ long long estimateRows(const Direction& d, odbc::Connection& source, const QStri
     }
 }
 
-// Rows read, INSERTs that added their row, and the rows the target holds must all agree.
-void checkRowCount(const Direction& d, odbc::Connection& target, Progress& p) {
+// The rows the target's table holds.
+std::optional<long long> rowsOnTarget(const Direction& d, odbc::Connection& target,
+                                      const QString& table) {
+    odbc::Recordset rs = target.Execute(d.countRows(table));
+    return rs.Eof() ? std::nullopt : number(rs.Item(0));
+}
+
+// Rows read, INSERTs that added their rows, and the rows the target holds must all agree.
+void checkRowCount(const Direction& d, odbc::Connection& target, Place& p) {
     if (p.copied != p.read)
         throw RowsMissing{p.read, p.copied, false};
     p.step = Step::Counting;
-    odbc::Recordset rs = target.Execute(d.countRows(p.table));
-    const auto onTarget = rs.Eof() ? std::nullopt : number(rs.Item(0));
+    const auto onTarget = rowsOnTarget(d, target, p.table);
     if (onTarget && *onTarget != p.read)
         throw RowsMissing{p.read, *onTarget, true};
 }
 
+// What a copy's statements of rows go through: the target, the table's columns, the place for
+// the messages, and the values that went as NULL.
+struct Sending {
+    const Direction& d;
+    odbc::Connection& target;
+    const QList<TargetColumn>& columns;
+    const StatementShape& shape;
+    Place& p;
+    NullDates& nullDates;
+
+    // A row as it was sent: a value that went as NULL can't be the one refused.
+    QList<odbc::Value> asSent(const ReadRow& row, int fields) const {
+        QList<odbc::Value> values = fieldsOf(row.values, fields);
+        for (const int i : row.nulled)
+            values[i] = odbc::Value::null();
+        return values;
+    }
+
+    // A row has arrived: its values that went as NULL are counted.
+    void arrived(const ReadRow& row) const {
+        for (const int i : row.nulled)
+            nullDates.add(p.table, i, columns[i].name,
+                          row.values[static_cast<std::size_t>(i)].text());
+    }
+
+    // Sends the statement; when the server refuses it, finds the row it refused (and throws that
+    // row's refusal), or else leaves every row of it on the target.
+    void send(const ReadStatement& st) {
+        p.sending = static_cast<long long>(st.count);
+        long long added = -1;
+        try {
+            target.Execute(st.text, &added);
+        } catch (const odbc::DbError& e) {
+            if (st.count == 1)
+                p.row = asSent(st.rows[0], st.fields);
+            if (st.count == 1 || e.interruption() != odbc::Interruption::None)
+                throw;
+            findRefused(st);
+            return;
+        }
+        for (std::size_t i = 0; i < st.count; ++i)
+            arrived(st.rows[i]);
+        // A driver that cannot tell (-1) is taken at its word that the rows went in.
+        const auto count = static_cast<long long>(st.count);
+        p.copied += added < 0 ? count : std::min(added, count);
+        p.sending = 1;
+    }
+
+    // A statement of several rows was refused. SQL Server, and a MySQL table whose engine undoes
+    // a failed statement (InnoDB), keep nothing of it; a MySQL table whose engine does not
+    // (MyISAM, Aria) keeps the rows before the one refused. What stayed is counted, not assumed;
+    // the rows after it are then sent one statement each, exactly as they would go alone, until
+    // the server refuses one: the message names that row, the rows before it are on the target.
+    void findRefused(const ReadStatement& st) {
+        const auto count = static_cast<long long>(st.count);
+        const long long onTarget = rowsOnTarget(d, target, p.table).value_or(-1);
+        const long long stayed = onTarget - p.copied;
+        if (stayed < 0 || stayed > count)
+            throw RowsMissing{p.read, onTarget, true};
+        for (std::size_t i = 0; i < static_cast<std::size_t>(stayed); ++i)
+            arrived(st.rows[i]);
+        p.copied += stayed;
+        p.sending = 1;
+        for (auto i = static_cast<std::size_t>(stayed); i < st.count; ++i) {
+            long long added = -1;
+            try {
+                target.Execute(st.statementOf(i, shape), &added);
+            } catch (const odbc::DbError&) {
+                p.row = asSent(st.rows[i], st.fields);
+                throw;
+            }
+            arrived(st.rows[i]);
+            if (added != 0)
+                ++p.copied;
+        }
+    }
+};
+
 void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& source,
-               odbc::Connection& target, const TargetLimits& limits, Progress& p,
+               odbc::Connection& target, const TargetLimits& limits, Place& p,
                NullDates& nullDates) {
     const QString& name = p.table;
     if (ui::ListContains(name, d.targetList)) {
@@ -496,14 +358,14 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     if (ctx.progress != nullptr)
         ctx.progress->beginTable(p.number, p.count, name, estimate);
 
-    // The source is read, and each row's INSERT made, on a thread of its own, a little ahead of
-    // the row being sent. A MySQL driver that loads a whole result into memory reads a large
-    // table in pages.
+    // The source is read, and the rows' INSERTs made, many rows a statement, on a thread of its
+    // own, a little ahead of the statement being sent. A MySQL driver that loads a whole result
+    // into memory reads a large table in pages.
     p.step = Step::ReadingRows;
     sql::InsertText insert(d.target, name); // every row's statement is built in it
-    const PrepareRow prepare = [&d, &columns, &limits, &insert](ReadRow& row, int fields) {
+    const PrepareRow prepare = [&d, &columns, &limits, &insert](ReadRow& row, int fields,
+                                                                QString& statement) {
         insert.start();
-        row.nulled.clear();
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
             const odbc::Value& value = row.values[static_cast<std::size_t>(i)];
@@ -514,47 +376,40 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
             d.literal(insert.next(), value, kind);
         }
         row.refusedField = -1;
-        const QString& statement = insert.finish();
-        refuseOversized(statement, insert, columns, limits);
-        row.statement.resize(0);
-        row.statement.append(statement);
+        QString& made = insert.finish();
+        refuseOversized(made, insert, columns, limits);
+        statement.swap(made);
     };
+    StatementShape shape{insert.head().size(), sql::InsertText::rowSeparator(), -1};
+    // A statement of several rows stays within the server's packet limit (a character takes at
+    // most three bytes in UTF-8); a row alone is checked exactly by the prepare step.
+    if (limits.largestStatement)
+        shape.longest = static_cast<qsizetype>(*limits.largestStatement / 3);
     ReadAhead rs(
         source,
         [&source, &d, &name, estimate] {
             return std::make_unique<SourceRows>(source, d.source, name, d.selectAll(name),
                                                 estimate);
         },
-        prepare);
-    while (const ReadRow* row = rs.next()) {
-        ++p.read;
-        p.step = Step::CopyingRow;
-        const int fields = rs.fieldCount();
-        if (row->refused) {
-            p.row = fieldsOf(row->values, fields);
-            p.refusedColumn = row->refusedField;
-            std::rethrow_exception(row->refused);
+        prepare, shape);
+    Sending sending{d, target, columns, rs.shape(), p, nullDates};
+    while (const ReadStatement* st = rs.next()) {
+        p.read += static_cast<long long>(st->count);
+        p.step = Step::CopyingRows;
+        if (st->count > 0)
+            sending.send(*st);
+        if (st->refused) {
+            ++p.read;
+            p.sending = 1;
+            p.row = fieldsOf(st->refused->values, st->fields);
+            p.refusedColumn = st->refused->refusedField;
+            std::rethrow_exception(st->refused->refused);
         }
-        long long added = -1;
-        try {
-            target.Execute(row->statement, &added);
-        } catch (const odbc::DbError&) {
-            // The row as it was sent: a value that went as NULL can't be the one refused.
-            p.row = fieldsOf(row->values, fields);
-            for (const int i : row->nulled)
-                p.row[i] = odbc::Value::null();
-            throw;
-        }
-        // Counted once the row has arrived: a refused row's values never did.
-        for (const int i : row->nulled)
-            nullDates.add(name, i, columns[i].name,
-                          row->values[static_cast<std::size_t>(i)].text());
-        // A driver that cannot tell (-1) is taken at its word that the row went in.
-        if (added != 0)
-            ++p.copied;
+        p.step = Step::ReadingRows;
+        if (st->error)
+            std::rethrow_exception(st->error);
         if (ctx.progress != nullptr && !ctx.progress->update(p.copied))
             throw StopRequested{};
-        p.step = Step::ReadingRows;
     }
     checkRowCount(d, target, p);
     d.targetList.AddItem(name);
@@ -566,7 +421,7 @@ void run(const CommandContext& ctx, const Direction& d) {
         ctx.dialogs.MsgBox(QStringLiteral("Please select a table to insert"), ui::kOkOnly);
         return;
     }
-    Progress p;
+    Place p;
     NullDates nullDates;
     std::optional<Refused> failure;
     std::optional<QString> stopped; // a message of its own: cancelled, cut off, rows missing
@@ -600,7 +455,7 @@ void run(const CommandContext& ctx, const Direction& d) {
                     p.step = Step::PreparingMysql;
                     limits = d.source == Server::MSSQL ? readMysqlLimits(mysql) : TargetLimits{};
                 }
-                p = Progress{};
+                p = Place{};
                 p.step = Step::ReadingColumns;
                 p.table = d.sourceList.List(pos);
                 p.number = ++tableNumber;
@@ -610,11 +465,11 @@ void run(const CommandContext& ctx, const Direction& d) {
         } catch (const odbc::DbError& e) {
             switch (e.interruption()) {
             case odbc::Interruption::StoppedAnswering:
-                stopped = stoppedAnsweringText(d, p);
+                stopped = copy::stoppedAnswering(d.names, p);
                 failure = refusedBy(e);
                 break;
             case odbc::Interruption::Cancelled:
-                stopped = stoppedOnRequestText(d, p, true);
+                stopped = copy::stoppedOnRequest(d.names, p, true);
                 break;
             case odbc::Interruption::None:
                 failure = refusedBy(e);
@@ -624,9 +479,9 @@ void run(const CommandContext& ctx, const Direction& d) {
         } catch (const sql::Refusal& e) {
             failure = refusedBy(e);
         } catch (const StopRequested&) {
-            stopped = stoppedOnRequestText(d, p, false);
+            stopped = copy::stoppedOnRequest(d.names, p, false);
         } catch (const RowsMissing& m) {
-            stopped = rowsMissingText(d, p, m);
+            stopped = copy::rowsDiffer(d.names, p, m.read, m.onTarget, m.counted);
         } catch (...) {
             // Not a stop the copy can explain: the command's end reports it, after this.
             unexpected = std::current_exception();
@@ -646,7 +501,7 @@ void run(const CommandContext& ctx, const Direction& d) {
     if (stopped)
         reportFailure(ctx.dialogs, *stopped, failure.value_or(Refused{}), note);
     else if (failure)
-        reportFailure(ctx.dialogs, failureText(d, p, failure, nativeError), *failure, note);
+        reportFailure(ctx.dialogs, copy::refused(d.names, p, failure, nativeError), *failure, note);
     else if (!nullDates.isEmpty())
         ctx.dialogs.MsgBox(nullDates.text(), ui::kOkOnly);
 }
@@ -657,8 +512,7 @@ void SendTablesToMySQL(const CommandContext& ctx) {
     run(ctx, Direction{.source = Server::MSSQL,
                        .target = Server::MySQL,
                        .nameTaken = kMySqlTableExists,
-                       .sourceServer = kSqlServer,
-                       .targetServer = kMySql,
+                       .names = {Server::MySQL, kSqlServer, kMySql},
                        .sourceList = ctx.mssqlList,
                        .targetList = ctx.mysqlList,
                        .dropTable = &sql::mysqlDropTable,
@@ -674,8 +528,7 @@ void SendTablesToMSSQL(const CommandContext& ctx) {
     run(ctx, Direction{.source = Server::MySQL,
                        .target = Server::MSSQL,
                        .nameTaken = kMssqlObjectExists,
-                       .sourceServer = kMySql,
-                       .targetServer = kSqlServer,
+                       .names = {Server::MSSQL, kMySql, kSqlServer},
                        .sourceList = ctx.mysqlList,
                        .targetList = ctx.mssqlList,
                        .dropTable = &sql::mssqlDropTable,

@@ -181,11 +181,15 @@ QString mssqlInsert(const QString& table, const QStringList& literals) {
 }
 
 InsertText::InsertText(Server target, const QString& table)
-    : text_(insertHead(table, target == Server::MySQL ? &backticked : &bracketed)),
-      head_(text_.size()) {}
+    : head_(insertHead(table, target == Server::MySQL ? &backticked : &bracketed)) {
+    head_.chop(1); // the values' opening parenthesis is the row's own
+}
 
 void InsertText::start() {
-    text_.truncate(head_);
+    // The text may have been taken by swapping: whatever it holds now is written over.
+    text_.resize(0);
+    text_ += head_;
+    text_ += u'(';
     starts_.clear();
 }
 
@@ -196,7 +200,7 @@ QString& InsertText::next() {
     return text_;
 }
 
-const QString& InsertText::finish() {
+QString& InsertText::finish() {
     text_ += u')';
     return text_;
 }

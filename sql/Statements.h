@@ -89,25 +89,36 @@ QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
 QString mysqlInsert(const QString& table, const QStringList& literals);
 QString mssqlInsert(const QString& table, const QStringList& literals);
 
-// The INSERTs of one table's rows, each built in the same buffer, so that a row costs no text of
-// its own: start(), then each value's literal appended to next(), then finish(), which gives
-// exactly mysqlInsert's or mssqlInsert's text for those literals.
+// The INSERTs of one table's rows, several rows a statement: the head, "INSERT INTO `name`
+// VALUES", then each row's values in parentheses, the rows joined by ", ":
+// "INSERT INTO `name` VALUES('7', 'a'), ('8', 'b')". A statement of one row is exactly
+// mysqlInsert's or mssqlInsert's text for its literals.
+//
+// Each row is built on its own as the statement of that row alone, in the same buffer row after
+// row, so that a row costs no text of its own: start(), then each value's literal appended to
+// next(), then finish(). The row's values, "(...)", follow the head in it; a statement of several
+// rows is the first row's statement with the others' values appended.
 class InsertText {
 public:
     InsertText(Server target, const QString& table);
 
+    // "INSERT INTO `name` VALUES", and what joins two rows' values.
+    const QString& head() const noexcept { return head_; }
+    static QLatin1String rowSeparator() noexcept { return QLatin1String(", "); }
+
     void start();
     // The statement, to append the next value's literal to.
     QString& next();
-    const QString& finish();
+    // The row's statement: the head, then its values in parentheses.
+    QString& finish();
 
-    // Of the statement last finished: its values' literals, in order.
+    // Of the row last finished: its values' literals, in order.
     qsizetype valueCount() const noexcept { return starts_.size(); }
     QStringView literal(qsizetype index) const;
 
 private:
+    QString head_;
     QString text_;
-    qsizetype head_ = 0;
     QList<qsizetype> starts_;
 };
 

@@ -1,6 +1,7 @@
 // The two copy commands against MariaDB and the SQL Server double, with the servers' logs as the
 // witness of every statement, and a large MySQL table read in pages along a key inside one
 // snapshot (pages of a few rows set through the reading seam, so that the tables stay small).
+#include "commands/ReadAhead.h"
 #include "commands/SendTables.h"
 #include "commands/SourceRows.h"
 #include "sql/Statements.h"
@@ -8,6 +9,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -41,6 +43,17 @@ auto smallPages(long long rows, long long largeTable = 0) {
     const commands::PagedReading before = commands::pagedReading();
     commands::setPagedReading({largeTable, rows});
     return qScopeGuard([before] { commands::setPagedReading(before); });
+}
+
+// Statements of `rows` rows at the most, until the guard goes.
+auto smallStatements(int rows) {
+    commands::setInsertBatching({rows, 1024 * 1024});
+    return qScopeGuard([] { commands::setInsertBatching({}); });
+}
+
+// The INSERT statements among a session's statements.
+QStringList insertsOf(const QStringList& statements) {
+    return statements.filter(QRegularExpression(QStringLiteral("^INSERT INTO")));
 }
 
 QList<QStringList> readAll(commands::SourceRows& rows) {
@@ -85,8 +98,7 @@ private slots:
                            kServerLimits,
                            "DROP TABLE `%1`",
                            "CREATE TABLE `%1`(`Name` varchar(50),`Code` char(8))",
-                           "INSERT INTO `%1` VALUES('Smith', 'AB-1    ')",
-                           "INSERT INTO `%1` VALUES('O''Neil', NULL)",
+                           "INSERT INTO `%1` VALUES('Smith', 'AB-1    '), ('O''Neil', NULL)",
                            "SELECT COUNT(*) FROM `%1`"}
             << QList<QStringList>{{"O'Neil", "<NULL>"}, {"Smith", "AB-1"}} << QStringList{"%1"};
         QTest::newRow("worked example to SQL Server")
@@ -547,6 +559,157 @@ private slots:
                     QStringLiteral("UPDATE `%1` SET id = 50 WHERE id = 1").arg(name)});
         read += readAll(rows);
         QCOMPARE(read, before);
+    }
+
+    // Rows go many to a statement: a table of exactly one statement's worth of rows (SQL Server
+    // takes at most 1,000 in one INSERT) goes in one, one row more in two, and every row arrives.
+    void statementsOfAThousandRows_data() {
+        QTest::addColumn<Way>("way");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("statements");
+        for (const bool toMySql : {true, false}) {
+            const char* way = toMySql ? "to MySQL" : "to SQL Server";
+            QTest::addRow("%s, 1,000 rows", way) << Way{toMySql} << 1000 << 1;
+            QTest::addRow("%s, 1,001 rows", way) << Way{toMySql} << 1001 << 2;
+        }
+    }
+
+    void statementsOfAThousandRows() {
+        QFETCH(Way, way);
+        QFETCH(int, rows);
+        QFETCH(int, statements);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("thousand"));
+        test::createNumbered(way.source(), name, rows);
+        test::TestWindow w;
+        fillList(w.list(way.source()), {name}, {name}, name);
+        test::ServerLog target(way.target());
+        way.send(w.context());
+
+        QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
+        const auto sessions = target.sessionsMentioning({name});
+        QCOMPARE(sessions.size(), 1);
+        const QStringList inserts = insertsOf(sessions[0].statements);
+        QCOMPARE(inserts.size(), statements);
+        const QString head =
+            QStringLiteral("INSERT INTO %1 VALUES").arg(test::delimited(way.target(), name));
+        QVERIFY(inserts[0].startsWith(head + QStringLiteral("('1', 'row 1'), ('2', 'row 2'), ")));
+        QVERIFY(inserts.last().endsWith(QStringLiteral(", ('%1', 'row %1')").arg(rows)) ||
+                inserts.last() == head + QStringLiteral("('%1', 'row %1')").arg(rows));
+        const QList<QStringList> arrived = test::textRows(way.target(), name);
+        QCOMPARE(arrived.size(), rows);
+        for (int i = 1; i <= rows; ++i)
+            QCOMPARE(arrived[i - 1],
+                     (QStringList{QString::number(i), QStringLiteral("row %1").arg(i)}));
+    }
+
+    // A row the target refuses in the first, a middle or the last statement of a table (rows go
+    // ten to a statement here): the message names that row and its value, the rows before it are
+    // on the target once each, and nothing after it was sent. SQL Server refuses a time past a
+    // day; MySQL a text longer than its column, which the test narrows once the copy has created
+    // it. A MySQL table whose engine keeps the rows of a failed statement before the refused one
+    // (MyISAM) ends the same.
+    void refusedRowInAStatementOfMany_data() {
+        QTest::addColumn<Way>("way");
+        QTest::addColumn<bool>("myIsam");
+        QTest::addColumn<int>("refused"); // the row, of 25
+        for (const int row : {3, 15, 25}) {
+            QTest::addRow("to SQL Server, row %d", row) << Way{false} << false << row;
+            QTest::addRow("to MySQL, row %d", row) << Way{true} << false << row;
+            QTest::addRow("to MySQL (MyISAM), row %d", row) << Way{true} << true << row;
+        }
+    }
+
+    void refusedRowInAStatementOfMany() {
+        QFETCH(Way, way);
+        QFETCH(bool, myIsam);
+        QFETCH(int, refused);
+        const auto small = smallStatements(10);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("refused"));
+        const bool toMySql = way.toMySql;
+        const QString bad = toMySql ? QStringLiteral("too long") : QStringLiteral("101:00:00");
+        QStringList values;
+        for (int i = 1; i <= 25; ++i)
+            values << QStringLiteral("(%1, '%2')")
+                          .arg(i)
+                          .arg(i == refused ? bad
+                               : toMySql    ? QStringLiteral("v%1").arg(i)
+                                            : QStringLiteral("01:00:00"));
+        const QString column = toMySql ? QStringLiteral("v") : QStringLiteral("tm");
+        test::exec(way.source(),
+                   {QStringLiteral("CREATE TABLE %1 (id int, %2)")
+                        .arg(test::delimited(way.source(), name),
+                             toMySql ? QStringLiteral("v varchar(20)") : QStringLiteral("tm time")),
+                    QStringLiteral("INSERT INTO %1 VALUES %2")
+                        .arg(test::delimited(way.source(), name), values.join(u", "))});
+        if (myIsam)
+            QVERIFY(test::rootSql(QStringLiteral("SET GLOBAL default_storage_engine=MyISAM")));
+        const auto engineBack = qScopeGuard([myIsam] {
+            if (myIsam)
+                test::rootSql(QStringLiteral("SET GLOBAL default_storage_engine=InnoDB"));
+        });
+        test::TestWindow w;
+        test::HookedProgress progress;
+        progress.onBeginTable = [&] {
+            if (toMySql)
+                test::exec(Server::MySQL,
+                           {QStringLiteral("ALTER TABLE `%1` MODIFY v varchar(4)").arg(name)});
+        };
+        fillList(w.list(way.source()), {name}, {name}, name);
+        test::ServerLog target(way.target());
+        auto ctx = w.context();
+        ctx.progress = &progress;
+        way.send(ctx);
+
+        QCOMPARE(w.dialogs.shown.size(), 1);
+        const QString said =
+            QStringLiteral("Copying the table %1 to %2 stopped while copying row %3, at the value "
+                           "'%4' of column %5. The table is on %2 with the %6 copied before. "
+                           "Nothing more was sent.\n\n")
+                .arg(name, way.targetName())
+                .arg(refused)
+                .arg(bad, column,
+                     refused == 2 ? QStringLiteral("1 row")
+                                  : QStringLiteral("%1 rows").arg(refused - 1));
+        QVERIFY2(w.dialogs.shown[0].prompt.startsWith(said), qPrintable(w.dialogs.shown[0].prompt));
+        QList<QStringList> expected;
+        for (int i = 1; i < refused; ++i)
+            expected << QStringList{QString::number(i), toMySql ? QStringLiteral("v%1").arg(i)
+                                                                : QStringLiteral("01:00:00")};
+        QCOMPARE(test::textRows(way.target(), name), expected);
+        if (myIsam) {
+            const QString engine = test::connection(Server::MySQL)
+                                       .Execute(QStringLiteral("SELECT ENGINE FROM "
+                                                               "information_schema.TABLES WHERE "
+                                                               "TABLE_SCHEMA=DATABASE() AND "
+                                                               "TABLE_NAME='%1'")
+                                                    .arg(name))
+                                       .Item(0)
+                                       .text();
+            QCOMPARE(engine, QStringLiteral("MyISAM"));
+        }
+        // The statements: ten rows each up to the refused one's, then the rows that did not stay
+        // one each, up to the refused row.
+        const auto sessions = target.sessionsMentioning(
+            {QStringLiteral("CREATE TABLE %1(").arg(test::delimited(way.target(), name))});
+        QCOMPARE(sessions.size(), 1);
+        const QStringList& sent = sessions[0].statements;
+        const int before = (refused - 1) / 10; // statements that went in whole
+        const int stayed = myIsam ? (refused - 1) % 10 : 0;
+        const QStringList inserts = insertsOf(sent);
+        QCOMPARE(inserts.size(), before + 1 + (refused - 1) % 10 + 1 - stayed);
+        const qsizetype failed = sent.indexOf(inserts.at(before));
+        QVERIFY(sent.at(failed + 1).startsWith(QStringLiteral("SELECT COUNT(*)")));
+        const QString head =
+            QStringLiteral("INSERT INTO %1 VALUES").arg(test::delimited(way.target(), name));
+        for (int i = before + 1; i < inserts.size(); ++i) {
+            const int id = before * 10 + stayed + (i - before);
+            const QString value = id == refused ? bad
+                                  : toMySql     ? QStringLiteral("v%1").arg(id)
+                                                : QStringLiteral("01:00:00");
+            QCOMPARE(inserts[i], head + QStringLiteral("('%1', '%2')").arg(id).arg(value));
+        }
     }
 };
 

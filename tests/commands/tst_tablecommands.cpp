@@ -26,7 +26,7 @@ namespace {
 enum class Command { Drop, Rename, Send };
 
 // What fails in the middle of a command, as a fault of the program's own would.
-enum class Fault { MemoryAtFirstRow, BoxAtOverwrite, SettingsAtSecondRead, NotAStandardException };
+enum class Fault { MemoryAtFirstStatement, BoxAtOverwrite, SettingsAtSecondRead, NotAStandardException };
 
 void run(Command command, Server server, const commands::CommandContext& ctx) {
     const bool mysql = server == Server::MySQL;
@@ -487,14 +487,14 @@ private slots:
             "Fernquill itself, not in your servers or settings. Whatever the command did before it "
             "stopped stands; the table lists show it. Please write to support@fernquill.example "
             "with the details of this message.");
-        // The table being copied was created: it is listed, with the row that arrived.
-        QTest::newRow("copy to SQL Server: memory runs out after b's first row")
-            << Command::Send << Server::MySQL << Fault::MemoryAtFirstRow
+        // The table being copied was created: it is listed, with the rows that arrived.
+        QTest::newRow("copy to SQL Server: memory runs out after b's first statement")
+            << Command::Send << Server::MySQL << Fault::MemoryAtFirstStatement
             << "\"Send Table(s) to MS SQL Server\""
             << "Fernquill could not finish \"Send Table(s) to MS SQL Server\": it ran out of "
                "memory. Whatever the command did before it stopped stands; the table lists show "
                "it. Closing other programs frees memory; then try again."
-            << "std::bad_alloc" << QStringList{"a:2", "b:3"} << QStringList{"b:1"};
+            << "std::bad_alloc" << QStringList{"a:2", "b:3"} << QStringList{"b:3"};
         QTest::newRow("copy to MySQL: the overwrite question for a fails, b copied")
             << Command::Send << Server::MSSQL << Fault::BoxAtOverwrite
             << "\"Send Table(s) to MySQL\"" << fault.arg("\"Send Table(s) to MySQL\"")
@@ -539,7 +539,7 @@ private slots:
         if (fault == Fault::BoxAtOverwrite)
             w.dialogs.failAt = QStringLiteral("Would you like to overwrite");
         test::HookedProgress progress;
-        if (fault == Fault::MemoryAtFirstRow)
+        if (fault == Fault::MemoryAtFirstStatement)
             progress.onUpdate = [](long long) -> bool { throw std::bad_alloc(); };
         int reads = 0;
         const commands::CommandContext ctx{
