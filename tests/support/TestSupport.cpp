@@ -51,16 +51,6 @@ const QHash<QString, QString>& envValues() {
 
 } // namespace
 
-const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8] = {
-    {"MyServer", &sql::ConnectionSettings::myServer},
-    {"MyUser", &sql::ConnectionSettings::myUser},
-    {"MyPassword", &sql::ConnectionSettings::myPassword},
-    {"MyDatabase", &sql::ConnectionSettings::myDatabase},
-    {"MSServer", &sql::ConnectionSettings::msServer},
-    {"MSUser", &sql::ConnectionSettings::msUser},
-    {"MSPassword", &sql::ConnectionSettings::msPassword},
-    {"MSDatabase", &sql::ConnectionSettings::msDatabase}};
-
 sql::ConnectionSettings localServers() {
     const auto& v = envValues();
     sql::ConnectionSettings s;

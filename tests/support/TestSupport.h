@@ -18,7 +18,7 @@ namespace fq::test {
 // clear message when the file is missing: tests that need servers never pass without them.
 sql::ConnectionSettings localServers();
 // The eight settings keys and the fields they fill.
-extern const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8];
+using sql::kSettingsKeys;
 // Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
 QString localServerValue(const QString& name);
 
