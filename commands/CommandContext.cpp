@@ -48,13 +48,25 @@ Refused refusedBy(const sql::Refusal& refusal) {
     return Refused{refusal.text(), {}};
 }
 
-void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused,
-                   const QString& note) {
+ui::Failure failureOf(const odbc::DbError& error, ui::Failure otherwise) {
+    switch (error.interruption()) {
+    case odbc::Interruption::StoppedAnswering:
+        return ui::Failure::StoppedAnswering;
+    case odbc::Interruption::Cancelled:
+        return ui::Failure::Cancelled;
+    case odbc::Interruption::None:
+        break;
+    }
+    return otherwise;
+}
+
+void reportFailure(ui::Dialogs& dialogs, ui::Failure kind, const QString& whatFailed,
+                   const Refused& refused, const QString& note) {
     QString text =
         refused.words.isEmpty() ? whatFailed : whatFailed + QStringLiteral("\n\n") + refused.words;
     if (!note.isEmpty())
         text += QStringLiteral("\n\n") + note;
-    dialogs.MsgBox(text, ui::kOkOnly, {}, refused.detail);
+    dialogs.showFailure(kind, text, refused.detail);
 }
 
 } // namespace fq::commands

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sql/ConnectionSettings.h"
+#include "ui/Dialogs.h"
 
 #include <QString>
 
@@ -8,7 +9,6 @@
 
 namespace fq::ui {
 class TableList;
-class Dialogs;
 class Pointer;
 class Progress;
 } // namespace fq::ui
@@ -50,11 +50,16 @@ struct Refused {
 Refused refusedBy(const odbc::DbError& error);
 Refused refusedBy(const sql::Refusal& refusal);
 
+// What kind of failure an error of the database layer is: a connection that was cut says so
+// itself (its server stopped answering, or the user stopped the command); any other error is the
+// step's own kind (NotConnected while a connection opens, Refused once it is open).
+ui::Failure failureOf(const odbc::DbError& error, ui::Failure otherwise);
+
 // The one way a command reports a failure: a message box (OK) whose text says what failed
 // (naming the table and the step) followed by the words of whoever refused, if anyone did, and
 // then the note, when there is one, of what the command did before it stopped that the user must
-// learn of.
-void reportFailure(ui::Dialogs& dialogs, const QString& whatFailed, const Refused& refused,
-                   const QString& note = {});
+// learn of. The kind tells a front end that answers with more than the text what stopped it.
+void reportFailure(ui::Dialogs& dialogs, ui::Failure kind, const QString& whatFailed,
+                   const Refused& refused, const QString& note = {});
 
 } // namespace fq::commands

@@ -41,8 +41,10 @@ void TableListing::OpenMSSQLConnection(const sql::ConnectionSettings& s) {
 void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSettings& s,
                                    ui::Dialogs& dialogs) {
     list.Clear();
+    ui::Failure step = ui::Failure::NotConnected;
     try {
         OpenMySQLConnection(s);
+        step = ui::Failure::Refused;
         odbc::Recordset rs = listingConnection_->Execute(sql::mysqlShowTables());
         // The row count bounds the walk; a count the driver cannot tell (-1) reads nothing.
         const long long n = rs.RecordCount();
@@ -53,7 +55,7 @@ void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSet
         rs.Close();
     } catch (const odbc::DbError& error) {
         list.Clear();
-        reportFailure(dialogs,
+        reportFailure(dialogs, failureOf(error, step),
                       QStringLiteral("The tables of the MySQL database could not be listed."),
                       refusedBy(error));
         return;
@@ -67,8 +69,10 @@ void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSet
 void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSettings& s,
                                    ui::Dialogs& dialogs) {
     list.Clear();
+    ui::Failure step = ui::Failure::NotConnected;
     try {
         OpenMSSQLConnection(s);
+        step = ui::Failure::Refused;
         if (listingConnection_->State() == 1) {
             for (const QString& name : listingConnection_->catalogTables())
                 list.AddItem(name);
@@ -76,7 +80,7 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
     } catch (const odbc::DbError& error) {
         list.Clear();
         reportFailure(
-            dialogs,
+            dialogs, failureOf(error, step),
             QStringLiteral("The tables of the MS SQL Server database could not be listed."),
             refusedBy(error));
         return;

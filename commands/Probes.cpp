@@ -66,7 +66,8 @@ void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs
                                          ? sql::MySQLConnectionStringTestOrder(s)
                                          : sql::MSSQLConnectionString(s);
     if (const auto detail = connectFailure(connectionString))
-        dialogs.MsgBox(QStringLiteral("Could not connect. ") + kAdvice, ui::kOkOnly, {}, *detail);
+        dialogs.showFailure(ui::Failure::NotConnected,
+                            QStringLiteral("Could not connect. ") + kAdvice, *detail);
     else
         dialogs.MsgBox(QStringLiteral("Connection successful."), ui::kOkOnly);
 }
@@ -81,8 +82,9 @@ bool ConfirmConnections(const sql::ConnectionSettings& s, ui::Dialogs& dialogs) 
     }
     if (!detail)
         return true;
-    dialogs.MsgBox(QStringLiteral("Could not connect to the %1 database. ").arg(database) + kAdvice,
-                   ui::kOkOnly, {}, *detail);
+    dialogs.showFailure(
+        ui::Failure::NotConnected,
+        QStringLiteral("Could not connect to the %1 database. ").arg(database) + kAdvice, *detail);
     return false;
 }
 

@@ -87,7 +87,7 @@ bool runCommand(const QString& command, ui::Dialogs& dialogs,
         }
     }
     try {
-        dialogs.MsgBox(stop.text, ui::kOkOnly, {}, stop.detail);
+        dialogs.showFailure(ui::Failure::Fault, stop.text, stop.detail);
     } catch (...) {
         toStandardError(stop);
     }

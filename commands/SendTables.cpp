@@ -427,6 +427,7 @@ void run(const CommandContext& ctx, const Direction& d) {
     std::optional<QString> stopped; // a message of its own: cancelled, cut off, rows missing
     std::exception_ptr unexpected;
     long nativeError = 0;
+    ui::Failure kind = ui::Failure::Refused;
     {
         const ui::PointerGuard hourglass(ctx.pointer);
         const sql::ConnectionSettings settings = ctx.settings();
@@ -463,6 +464,9 @@ void run(const CommandContext& ctx, const Direction& d) {
                 copyTable(d, ctx, source, target, *limits, p, nullDates);
             }
         } catch (const odbc::DbError& e) {
+            const bool connecting =
+                p.step == Step::ConnectingMssql || p.step == Step::ConnectingMysql;
+            kind = failureOf(e, connecting ? ui::Failure::NotConnected : ui::Failure::Refused);
             switch (e.interruption()) {
             case odbc::Interruption::StoppedAnswering:
                 stopped = copy::stoppedAnswering(d.names, p);
@@ -480,8 +484,10 @@ void run(const CommandContext& ctx, const Direction& d) {
             failure = refusedBy(e);
         } catch (const StopRequested&) {
             stopped = copy::stoppedOnRequest(d.names, p, false);
+            kind = ui::Failure::Cancelled;
         } catch (const RowsMissing& m) {
             stopped = copy::rowsDiffer(d.names, p, m.read, m.onTarget, m.counted);
+            kind = ui::Failure::RowsDiffer;
         } catch (...) {
             // Not a stop the copy can explain: the command's end reports it, after this.
             unexpected = std::current_exception();
@@ -499,9 +505,10 @@ void run(const CommandContext& ctx, const Direction& d) {
                              ? QString()
                              : QStringLiteral("Before the copy stopped:\n") + nullDates.text();
     if (stopped)
-        reportFailure(ctx.dialogs, *stopped, failure.value_or(Refused{}), note);
+        reportFailure(ctx.dialogs, kind, *stopped, failure.value_or(Refused{}), note);
     else if (failure)
-        reportFailure(ctx.dialogs, copy::refused(d.names, p, failure, nativeError), *failure, note);
+        reportFailure(ctx.dialogs, kind, copy::refused(d.names, p, failure, nativeError), *failure,
+                      note);
     else if (!nullDates.isEmpty())
         ctx.dialogs.MsgBox(nullDates.text(), ui::kOkOnly);
 }

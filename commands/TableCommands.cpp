@@ -15,10 +15,11 @@ QString capitalized(QString text) {
     return text;
 }
 
-// What stopped a command: the words for what failed, and the failure itself.
+// What stopped a command: the words for what failed, the failure itself, and its kind.
 struct Failure {
     QString whatFailed;
     odbc::DbError error;
+    ui::Failure kind;
 };
 
 // What the server's failure says, for a statement meant to do the work ("drop the table ...").
@@ -39,10 +40,11 @@ std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Conne
         connection->Open(target.connectionString(ctx.settings()));
     } catch (const odbc::DbError& e) {
         connection.reset();
+        const ui::Failure kind = failureOf(e, ui::Failure::NotConnected);
         if (e.interruption() == odbc::Interruption::StoppedAnswering)
-            return Failure{didNot(target, work, e), e};
+            return Failure{didNot(target, work, e), e, kind};
         return Failure{
-            QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work), e};
+            QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work), e, kind};
     }
     return std::nullopt;
 }
@@ -53,7 +55,7 @@ std::optional<Failure> execute(odbc::Connection& connection, const Target& targe
     try {
         connection.Execute(statement);
     } catch (const odbc::DbError& e) {
-        return Failure{didNot(target, work, e), e};
+        return Failure{didNot(target, work, e), e, failureOf(e, ui::Failure::Refused)};
     }
     return std::nullopt;
 }
@@ -165,12 +167,12 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
             const bool wasTable = rules.notThere.contains(failure->first.error.nativeError());
             list.RemoveItem(p);
             reportFailure(
-                ctx.dialogs,
+                ctx.dialogs, ui::Failure::Refused,
                 QStringLiteral("%1 says %2 does not exist; its entry is removed from the list.")
                     .arg(capitalized(target.serverName), wasTable ? table(name) : view(name)),
                 refusedBy(wasTable ? failure->first.error : last.error));
         } else {
-            reportFailure(ctx.dialogs, last.whatFailed, refusedBy(last.error));
+            reportFailure(ctx.dialogs, last.kind, last.whatFailed, refusedBy(last.error));
         }
         return false;
     }
@@ -184,7 +186,7 @@ bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target
     if (const std::optional<Failure> failure = runOnce(
             ctx, connection, target, renameStatement,
             QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName))) {
-        reportFailure(ctx.dialogs, failure->whatFailed, refusedBy(failure->error));
+        reportFailure(ctx.dialogs, failure->kind, failure->whatFailed, refusedBy(failure->error));
         return false;
     }
     list.RemoveItem(selection.position);

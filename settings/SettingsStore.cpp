@@ -58,12 +58,18 @@ SettingsStore::SettingsStore()
 
 SettingsStore::SettingsStore(const QString& folder) : folder_(folder) {}
 
+SettingsStore SettingsStore::inFile(const QString& path) {
+    SettingsStore store(QString{});
+    store.file_ = path;
+    return store;
+}
+
 QString SettingsStore::location() const {
 #ifdef Q_OS_WIN
     if (userStore_)
         return kRegistryRoot + QLatin1String(kApplication) + u'\\' + QLatin1String(kSection);
 #endif
-    return iniPath(folder_);
+    return file_.isEmpty() ? iniPath(folder_) : file_;
 }
 
 namespace {

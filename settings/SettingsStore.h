@@ -18,6 +18,9 @@ public:
     SettingsStore();
     // A store kept under the given folder instead (tests).
     explicit SettingsStore(const QString& folder);
+    // The store that is the given INI file itself, its values in the section Fernquill (a file
+    // given on the command line).
+    static SettingsStore inFile(const QString& path);
 
     // An absent key reads as "".
     QString Read(const QString& key) const;
@@ -29,6 +32,7 @@ public:
 
 private:
     QString folder_;
+    QString file_;           // the INI file itself, when it was named
     bool userStore_ = false; // the user's own store: the registry on Windows
 };
 

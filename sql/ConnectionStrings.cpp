@@ -1,5 +1,7 @@
 #include "sql/ConnectionStrings.h"
 
+#include <algorithm>
+
 namespace fq::sql {
 
 namespace {
@@ -17,6 +19,32 @@ QString value(const QString& v) {
     return u'{' + escaped + u'}';
 }
 
+// "SERVER=host;" for the MySQL server box, or "SERVER=host;PORT=port;" when the box ends in a
+// port: "host:3307", "[::1]:3307". The driver reads no port inside SERVER=, and it takes an IPv6
+// address without brackets. A box without such a port (a bare IPv6 address among them) is
+// written as it stands, as it always was.
+QString mysqlServer(const QString& box) {
+    const QString plain = QLatin1String("SERVER=") + value(box) + u';';
+    const qsizetype colon = box.lastIndexOf(u':');
+    const QStringView digits = QStringView(box).mid(colon + 1);
+    if (colon <= 0 || digits.isEmpty() || digits.size() > 5 ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return plain;
+    const int port = digits.toInt();
+    QString host = box.left(colon);
+    if (host.startsWith(u'[')) {
+        if (host.size() <= 2 || !host.endsWith(u']'))
+            return plain;
+        host = host.mid(1, host.size() - 2);
+    } else if (host.contains(u':')) {
+        return plain; // the last group of an IPv6 address
+    }
+    if (port < 1 || port > 65535)
+        return plain;
+    return QLatin1String("SERVER=") + value(host) + QLatin1String(";PORT=") +
+           QString::number(port) + u';';
+}
+
 } // namespace
 
 QString MSSQLConnectionString(const ConnectionSettings& s) {
@@ -26,19 +54,17 @@ QString MSSQLConnectionString(const ConnectionSettings& s) {
 }
 
 QString MySQLConnectionStringTestOrder(const ConnectionSettings& s) {
-    return QLatin1String("DRIVER={MySQL ODBC 3.51 Driver};") + QLatin1String("SERVER=") +
-           value(s.myServer) + QLatin1String(";") + QLatin1String("USER=") + value(s.myUser) +
-           QLatin1String(";") + QLatin1String("DATABASE=") + value(s.myDatabase) +
-           QLatin1String(";") + QLatin1String("PASSWORD=") + value(s.myPassword) +
-           QLatin1String(";");
+    return QLatin1String("DRIVER={MySQL ODBC 3.51 Driver};") + mysqlServer(s.myServer) +
+           QLatin1String("USER=") + value(s.myUser) + QLatin1String(";") +
+           QLatin1String("DATABASE=") + value(s.myDatabase) + QLatin1String(";") +
+           QLatin1String("PASSWORD=") + value(s.myPassword) + QLatin1String(";");
 }
 
 QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s) {
-    return QLatin1String("DRIVER={MySQL ODBC 3.51 Driver};") + QLatin1String("SERVER=") +
-           value(s.myServer) + QLatin1String(";") + QLatin1String("DATABASE=") +
-           value(s.myDatabase) + QLatin1String(";") + QLatin1String("USER=") + value(s.myUser) +
-           QLatin1String(";") + QLatin1String("PASSWORD=") + value(s.myPassword) +
-           QLatin1String(";");
+    return QLatin1String("DRIVER={MySQL ODBC 3.51 Driver};") + mysqlServer(s.myServer) +
+           QLatin1String("DATABASE=") + value(s.myDatabase) + QLatin1String(";") +
+           QLatin1String("USER=") + value(s.myUser) + QLatin1String(";") +
+           QLatin1String("PASSWORD=") + value(s.myPassword) + QLatin1String(";");
 }
 
 } // namespace fq::sql

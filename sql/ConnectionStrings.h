@@ -10,6 +10,9 @@ namespace fq::sql {
 // blank: that one is written in braces with every "}" doubled ("{a;b}}c}" for "a;b}c").
 // "Driver={SQL Server};Server=..;Database=..;Uid=..;Pwd=..;"
 QString MSSQLConnectionString(const ConnectionSettings& s);
+// A MySQL server given with a port ("host:3307", "[::1]:3307", the port from 1 to 65535) is
+// written as "SERVER=host;PORT=3307;", its IPv6 address without the brackets; any other server is
+// written as it stands, without a PORT key.
 // "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;"
 QString MySQLConnectionStringTestOrder(const ConnectionSettings& s);
 // "DRIVER={MySQL ODBC 3.51 Driver};SERVER=..;DATABASE=..;USER=..;PASSWORD=..;"

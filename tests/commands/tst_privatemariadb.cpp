@@ -1,14 +1,20 @@
-// A MariaDB of this test's own (reached through MYSQL_TCP_PORT), in memory, with 4 KB InnoDB
-// pages: 40,000 tables listed in order, the row size rule with its numbers, then nothing listening.
+// A MariaDB of this test's own on a port of its own (host:port in the MySQL server setting), in
+// memory, with 4 KB InnoDB pages: reached from the setup window and from the terminal, 40,000
+// tables listed in order, the row size rule with its numbers, then nothing listening.
+#include "app/Form1.h"
+#include "app/Form2.h"
 #include "commands/Listing.h"
 #include "commands/Probes.h"
 #include "commands/SendTables.h"
 #include "odbc/Connection.h"
+#include "settings/SettingsStore.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "support/Servers.h"
+#include "ui/qt/PopupButton.h"
 #include "ui/qt/QtTableList.h"
 
+#include <QLineEdit>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -48,16 +54,21 @@ class PrivateMariaDbTest : public QObject {
 private:
     QTemporaryDir dir_{QStringLiteral("/dev/shm/fq_private_XXXXXX")};
     QProcess server_;
+    const int port_ = test::unusedLoopbackPort();
 
-    // Root on the private server, in one of its databases.
-    static sql::ConnectionSettings settings(const QString& database) {
+    // Root on the private server, in one of its databases, reached at the host given (the local
+    // servers' address unless another is named) and the server's port.
+    sql::ConnectionSettings settings(const QString& database, QString host = {}) const {
         sql::ConnectionSettings s = test::localServers();
+        if (host.isEmpty())
+            host = s.myServer;
+        s.myServer = host + u':' + QString::number(port_);
         s.myUser = QStringLiteral("root");
         s.myPassword.clear();
         s.myDatabase = database;
         return s;
     }
-    static QString first(const QString& query) {
+    QString first(const QString& query) const {
         odbc::Connection c;
         c.Open(sql::MySQLConnectionStringCommandOrder(settings(QStringLiteral("small"))));
         return c.Execute(query).Item(0).text();
@@ -69,25 +80,27 @@ private slots:
         const QString data = "--datadir=" + dir_.filePath(QStringLiteral("data"));
         const QString user = "--user=" + QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
         const QString socket = "--socket=" + dir_.filePath(QStringLiteral("s.sock"));
-        const int port = test::unusedLoopbackPort();
-        qputenv("MYSQL_TCP_PORT", QByteArray::number(port));
         const QStringList pages{"--innodb-page-size=4k", "--innodb-log-file-size=8M"};
         QVERIFY(
             runs("mariadb-install-db", QStringList{"--no-defaults", data, user, "--skip-test-db",
                                                    "--auth-root-authentication-method=normal"} +
                                            pages));
-        server_.start("mariadbd",
-                      QStringList{"--no-defaults", data, socket,
-                                  QStringLiteral("--port=%1").arg(port),
-                                  "--bind-address=" + test::localServers().myServer, user,
-                                  "--skip-name-resolve", "--innodb-buffer-pool-size=16M",
-                                  "--character-set-server=utf8mb4"} +
-                          pages);
+        // The local servers' address, and 127.0.0.1 for "localhost".
+        QString addresses = test::localServers().myServer;
+        if (addresses != u"127.0.0.1")
+            addresses += QStringLiteral(",127.0.0.1");
+        server_.start(
+            "mariadbd",
+            QStringList{"--no-defaults", data, socket, QStringLiteral("--port=%1").arg(port_),
+                        "--bind-address=" + addresses, user, "--skip-name-resolve",
+                        "--innodb-buffer-pool-size=16M", "--character-set-server=utf8mb4"} +
+                pages);
         const QStringList client{"--no-defaults", socket, "-uroot"};
         QTRY_VERIFY_WITH_TIMEOUT(runs("mariadb-admin", client + QStringList{"ping"}), 30000);
         // Root over TCP from the servers' address, which is not localhost.
         QByteArray script("CREATE USER root@'%'; GRANT ALL ON *.* TO root@'%';\n"
                           "CREATE DATABASE small CHARACTER SET latin1;\n"
+                          "CREATE DATABASE ported; CREATE TABLE ported.reached (i int);\n"
                           "CREATE DATABASE many; USE many;\n");
         for (int i = 0; i < kTables; ++i)
             script += "CREATE TABLE `" + tableName(i).toLatin1() + "` (i int) ENGINE=MEMORY;\n";
@@ -98,6 +111,50 @@ private slots:
         server_.terminate();
         if (!server_.waitForFinished(30000))
             server_.kill();
+    }
+
+    // The setup window with the server's port typed after its host: Test Connection opens it, and
+    // OK the table manager with its tables. The terminal reaches it with the same setting.
+    void hostAndPortReachIt_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("address:port") << QString();
+        QTest::newRow("localhost:port") << QStringLiteral("localhost");
+    }
+
+    void hostAndPortReachIt() {
+        QFETCH(QString, host);
+        const sql::ConnectionSettings s = settings(QStringLiteral("ported"), host);
+        QTemporaryDir config;
+        settings::SettingsStore store(config.path());
+        test::storeSettings(store, s);
+        {
+            test::FakeDialogs dialogs;
+            app::Form1 form1(store, dialogs);
+            form1.Load(); // no password: the settings are not tried
+            QVERIFY(form1.isVisible() && form1.tableManager() == nullptr);
+            QCOMPARE(form1.findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), s.myServer);
+            for (const char* button : {"Check3", "Check2"}) // Test Connection, OK
+                QTest::mouseClick(form1.findChild<ui::qt::PopupButton*>(button), Qt::LeftButton);
+            QCOMPARE(dialogs.shown.size(), 1);
+            QCOMPARE(dialogs.shown[0].prompt, QStringLiteral("Connection successful."));
+            QVERIFY(form1.tableManager() != nullptr && form1.tableManager()->isVisible());
+            QCOMPARE(test::entriesOf(form1.tableManager()->mysqlList()),
+                     QStringList{QStringLiteral("reached")});
+        }
+        const QString file = config.filePath(QStringLiteral("Marrowind/Fernquill.ini"));
+        for (const auto& [arguments, err, out] :
+             {std::tuple{QStringList{"test", "--on", "mysql"},
+                         QStringLiteral("MySQL Database: Connection successful.\n"), QString()},
+              std::tuple{QStringList{"list", "--on", "mysql"}, QString(),
+                         QStringLiteral("reached\n")}}) {
+            QProcess terminal;
+            terminal.start(QStringLiteral(FQ_FERNQUILL),
+                           arguments + QStringList{QStringLiteral("--settings"), file});
+            QVERIFY(terminal.waitForFinished(60000));
+            QCOMPARE(QString::fromUtf8(terminal.readAllStandardError()), err);
+            QCOMPARE(QString::fromUtf8(terminal.readAllStandardOutput()), out);
+            QCOMPARE(terminal.exitCode(), 0);
+        }
     }
 
     void fortyThousandTablesListCompletely() {
@@ -115,7 +172,7 @@ private slots:
     // At 4 KB pages a row holds 1,981 bytes: of 40 nvarchar(60) (241 bytes each) 5 stay. A
     // char(50) of the latin1 database is 50 bytes, fixed: 30 of them fit as they are.
     void rowRuleFollowsTheServer() {
-        // Not through the harness's scratch names: its MySQL connections would reach this server.
+        // The sources are dropped from SQL Server here; their copies go with this server.
         const QString national = test::uniqueName(QStringLiteral("ps_n"));
         const QString plain = test::uniqueName(QStringLiteral("ps_c"));
         const auto drop = qScopeGuard([&] {
@@ -141,7 +198,7 @@ private slots:
         commands::SendTablesToMySQL(w.context());
 
         QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
-        const auto columnTypes = [](const QString& table) {
+        const auto columnTypes = [this](const QString& table) {
             return first(QStringLiteral("SELECT GROUP_CONCAT(COLUMN_TYPE, ' ', CHARACTER_SET_NAME "
                                         "ORDER BY ORDINAL_POSITION) FROM information_schema."
                                         "COLUMNS WHERE TABLE_SCHEMA='small' AND TABLE_NAME=%1")

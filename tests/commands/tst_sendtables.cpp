@@ -372,6 +372,7 @@ private slots:
         QCOMPARE(w.dialogs.shown.size(), 1);
         const auto& box = w.dialogs.shown[0];
         QCOMPARE(box.style, ui::kOkOnly);
+        QCOMPARE(box.failure, broken != 0 ? ui::Failure::NotConnected : ui::Failure::Refused);
         const QString head = replaced({message}, names)[0] + QStringLiteral("\n\n");
         QVERIFY2(box.prompt.startsWith(head) && box.prompt.size() > head.size(),
                  qPrintable(box.prompt));

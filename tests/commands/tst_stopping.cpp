@@ -95,6 +95,24 @@ private:
     std::thread thread_;
 };
 
+// What a front end learns stopped the copy, beside the message.
+ui::Failure failureOf(Ending ending) {
+    switch (ending) {
+    case Ending::LoseRows:
+    case Ending::RowsAdded:
+        return ui::Failure::RowsDiffer;
+    case Ending::TargetStalls:
+    case Ending::SourceStalls:
+    case Ending::SourceStallsMidway:
+    case Ending::TargetStallsToo:
+        return ui::Failure::StoppedAnswering;
+    case Ending::RefusedWhileSourceStalls:
+        return ui::Failure::Refused;
+    default:
+        return ui::Failure::Cancelled;
+    }
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Ending)
@@ -336,6 +354,7 @@ void TestStopping::copyEndsEarly() {
                                                       "that: ")),
                  qPrintable(box.detail));
     QCOMPARE(box.style, ui::kOkOnly);
+    QCOMPARE(box.failure, failureOf(ending));
     if (ending == Ending::Cancel) {
         QCOMPARE(progress.updates.last(), 120LL);
         // The source's estimate: SQL Server's count, or InnoDB's statistics, a little off.
@@ -441,6 +460,7 @@ void TestStopping::commandsWithAStoppedServer() {
              qPrintable(box.prompt));
     QVERIFY2(box.detail.contains(QStringLiteral("SQLSTATE")), qPrintable(box.detail));
     QCOMPARE(box.style, ui::kOkOnly);
+    QCOMPARE(box.failure, ui::Failure::NotConnected);
     if (command == 3)
         QCOMPARE(w.dialogs.shown[0].prompt, QStringLiteral("the probe failed"));
     QCOMPARE(entriesOf(w.list(server)), command == 2 ? QStringList() : QStringList{name});

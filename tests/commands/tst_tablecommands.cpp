@@ -400,7 +400,10 @@ private slots:
         QTest::newRow("MySQL: drop, a table referenced by a foreign key")
             << Server::MySQL << Command::Drop << 3 << "%c"
             << "foreign key" << QStringList{dropOf(Server::MySQL, "%c")} << all;
-        // The MySQL driver takes no port in SERVER=: nothing listening is tried on SQL Server.
+        // Nothing listening at the port the server's setting names.
+        QTest::newRow("MySQL: drop, nothing listening")
+            << Server::MySQL << Command::Drop << 2 << "%c"
+            << "Can't connect to server" << QStringList() << all;
         QTest::newRow("SQL Server: drop, nothing listening")
             << Server::MSSQL << Command::Drop << 2 << "%c"
             << "Unable to connect" << QStringList() << all;
@@ -432,7 +435,9 @@ private slots:
         test::TestWindow w;
         if (cause == 1)
             (server == Server::MySQL ? w.settings.myUser : w.settings.msUser) = login;
-        if (cause == 2)
+        if (cause == 2 && server == Server::MySQL)
+            w.settings.myServer = QStringLiteral("127.0.0.1:%1").arg(test::unusedLoopbackPort());
+        if (cause == 2 && server == Server::MSSQL)
             w.settings.msServer = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
         w.pointer.SetMousePointer(ui::kPointerArrow);
         const bool rename = command == Command::Rename;
@@ -444,6 +449,8 @@ private slots:
         QCOMPARE(w.dialogs.shown.size(), rename ? 2 : 1);
         const auto& box = w.dialogs.shown.last();
         QVERIFY(!box.input && box.style == ui::kOkOnly);
+        QCOMPARE(box.failure,
+                 cause == 1 || cause == 2 ? ui::Failure::NotConnected : ui::Failure::Refused);
         const QStringList named = test::replaced({failed, words}, names);
         QVERIFY2(box.prompt.contains(named[0]) && box.prompt.contains(named[1]),
                  qPrintable(box.prompt));
@@ -566,6 +573,7 @@ private slots:
         QCOMPARE(w.dialogs.shown[0].prompt, said);
         QCOMPARE(w.dialogs.shown[0].detail, detail);
         QCOMPARE(w.dialogs.shown[0].style, ui::kOkOnly);
+        QCOMPARE(w.dialogs.shown[0].failure, ui::Failure::Fault);
         QCOMPARE(w.pointer.MousePointer(), ui::kPointerArrow);
         const auto holding = [&](Server on) {
             QStringList held;

@@ -63,6 +63,8 @@ private slots:
     void passwords();
     void valueCannotRedirect_data();
     void valueCannotRedirect();
+    void mysqlPort_data();
+    void mysqlPort();
     void driverString_data();
     void driverString();
 
@@ -229,6 +231,53 @@ void TestConnectionValues::valueCannotRedirect() {
     if (!mysql)
         QVERIFY2(native ? logged.contains(QStringLiteral("LOGIN-FAILED")) : logged.isEmpty(),
                  qPrintable(logged));
+}
+
+// The MySQL server box takes a port after the host, as SQL Server's takes "host,port": it goes
+// into the PORT key, which MariaDB's driver reads (it reads none inside SERVER=). Anything that is
+// not a host and a port from 1 to 65535 is written as it stands, as it always was.
+void TestConnectionValues::mysqlPort_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("written"); // what stands between the driver and USER= or DATABASE=
+    const char* const rows[][3] = {
+        {"host only", "db1", "SERVER=db1;"},
+        {"address:port", "127.0.0.1:3307", "SERVER=127.0.0.1;PORT=3307;"},
+        {"localhost:port", "localhost:3307", "SERVER=localhost;PORT=3307;"},
+        {"IPv6 address in brackets, port", "[::1]:3307", "SERVER=::1;PORT=3307;"},
+        {"IPv6 address alone", "::1", "SERVER=::1;"},
+        {"IPv6 address in brackets alone", "[::1]", "SERVER=[::1];"},
+        {"IPv6 address ending in digits", "fe80::1:3307", "SERVER=fe80::1:3307;"},
+        {"lowest port", "db1:1", "SERVER=db1;PORT=1;"},
+        {"highest port", "db1:65535", "SERVER=db1;PORT=65535;"},
+        {"leading zeros", "db1:03307", "SERVER=db1;PORT=3307;"},
+        {"port 0", "db1:0", "SERVER=db1:0;"},
+        {"port past the highest", "db1:65536", "SERVER=db1:65536;"},
+        {"six digits", "db1:000001", "SERVER=db1:000001;"},
+        {"not a number", "db1:mysql", "SERVER=db1:mysql;"},
+        {"a sign", "db1:+3307", "SERVER=db1:+3307;"},
+        {"a blank before the port", "db1: 3307", "SERVER=db1: 3307;"},
+        {"nothing after the colon", "db1:", "SERVER=db1:;"},
+        {"no host", ":3307", "SERVER=:3307;"},
+        {"empty brackets", "[]:3307", "SERVER=[]:3307;"},
+        {"host that needs braces", "a;b:3307", "SERVER={a;b};PORT=3307;"},
+        {"trailing blank", "db1:3307 ", "SERVER={db1:3307 };"}};
+    for (const auto& r : rows)
+        QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
+}
+
+void TestConnectionValues::mysqlPort() {
+    QFETCH(QString, box);
+    QFETCH(QString, written);
+    ConnectionSettings s{box, "u", "p", "d", "H,1", "U", "P", "D"};
+    const QString driver = QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};");
+    QCOMPARE(fq::sql::MySQLConnectionStringTestOrder(s),
+             driver + written + QStringLiteral("USER=u;DATABASE=d;PASSWORD=p;"));
+    QCOMPARE(fq::sql::MySQLConnectionStringCommandOrder(s),
+             driver + written + QStringLiteral("DATABASE=d;USER=u;PASSWORD=p;"));
+    // SQL Server's box takes its port its own way ("host,port"): no PORT key there.
+    s.msServer = box;
+    QVERIFY(
+        !fq::sql::MSSQLConnectionString(s).contains(QLatin1String("PORT"), Qt::CaseInsensitive));
 }
 
 void TestConnectionValues::driverString_data() {

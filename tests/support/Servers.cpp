@@ -7,7 +7,6 @@
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
-#include "ui/SortedPlace.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -384,22 +383,6 @@ QStringList selectedOf(const ui::TableList& list) {
             out << list.List(i);
     }
     return out;
-}
-
-void MemoryTableList::AddItem(const QString& entry) {
-    const int at = ui::sortedPlace(
-        ListCount(), [this](int i) { return entries_.at(i).text; }, entry);
-    entries_.insert(at, Entry{entry, false});
-    if (current_ >= at)
-        ++current_;
-}
-
-void MemoryTableList::RemoveItem(int index) {
-    entries_.removeAt(index);
-    if (current_ == index)
-        current_ = -1;
-    else if (current_ > index)
-        --current_;
 }
 
 } // namespace fq::test

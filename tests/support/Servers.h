@@ -5,6 +5,7 @@
 #include "odbc/Value.h"
 #include "sql/Server.h"
 #include "support/TestSupport.h"
+#include "ui/MemoryTableList.h"
 #include "ui/Progress.h"
 #include "ui/TableList.h"
 
@@ -25,29 +26,8 @@ class SettingsStore;
 // commands see it.
 namespace fq::test {
 
-// A TableList without a widget: the same sorting, selection and current-item rules as the
-// window's lists. Removing an entry clears the current item when it stood on that entry and
-// moves it up when it stood below.
-class MemoryTableList final : public ui::TableList {
-public:
-    int ListCount() const override { return static_cast<int>(entries_.size()); }
-    QString List(int index) const override { return entries_.at(index).text; }
-    bool Selected(int index) const override { return entries_.at(index).selected; }
-    void SetSelected(int index, bool selected) override { entries_[index].selected = selected; }
-    int ListIndex() const override { return current_; }
-    void SetListIndex(int index) override { current_ = index < ListCount() ? qMax(index, -1) : -1; }
-    void Clear() override { entries_.clear(), current_ = -1; }
-    void AddItem(const QString& entry) override;
-    void RemoveItem(int index) override;
-
-private:
-    struct Entry {
-        QString text;
-        bool selected = false;
-    };
-    QList<Entry> entries_;
-    int current_ = -1;
-};
+// The window's lists as the commands see them, without widgets.
+using ui::MemoryTableList;
 
 // One connection as the server's own log tells it.
 struct Session {

@@ -51,16 +51,6 @@ const QHash<QString, QString>& envValues() {
 
 } // namespace
 
-const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8] = {
-    {"MyServer", &sql::ConnectionSettings::myServer},
-    {"MyUser", &sql::ConnectionSettings::myUser},
-    {"MyPassword", &sql::ConnectionSettings::myPassword},
-    {"MyDatabase", &sql::ConnectionSettings::myDatabase},
-    {"MSServer", &sql::ConnectionSettings::msServer},
-    {"MSUser", &sql::ConnectionSettings::msUser},
-    {"MSPassword", &sql::ConnectionSettings::msPassword},
-    {"MSDatabase", &sql::ConnectionSettings::msDatabase}};
-
 sql::ConnectionSettings localServers() {
     const auto& v = envValues();
     sql::ConnectionSettings s;
@@ -120,13 +110,18 @@ int FakeDialogs::MsgBox(const QString& prompt, int style, const QString& title,
                         const QString& detail) {
     if (!failAt.isEmpty() && prompt.startsWith(failAt))
         throw std::runtime_error("the box could not be shown");
-    shown.append(Box{prompt, style, title, detail, false, {}});
+    shown.append(Box{prompt, style, title, detail, false, {}, std::nullopt});
     return answers.isEmpty() ? ui::kAnswerOk : answers.dequeue();
+}
+
+void FakeDialogs::showFailure(ui::Failure kind, const QString& text, const QString& detail) {
+    MsgBox(text, ui::kOkOnly, {}, detail);
+    shown.last().failure = kind;
 }
 
 QString FakeDialogs::InputBox(const QString& prompt, const QString& title,
                               const QString& defaultText) {
-    shown.append(Box{prompt, 0, title, {}, true, defaultText});
+    shown.append(Box{prompt, 0, title, {}, true, defaultText, std::nullopt});
     return inputs.isEmpty() ? QString() : inputs.dequeue();
 }
 

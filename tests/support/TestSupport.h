@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace fq::test {
 
 // The local servers started by scripts/servers, read from the file it writes
@@ -16,7 +18,7 @@ namespace fq::test {
 // clear message when the file is missing: tests that need servers never pass without them.
 sql::ConnectionSettings localServers();
 // The eight settings keys and the fields they fill.
-extern const std::pair<const char*, QString sql::ConnectionSettings::*> kSettingsKeys[8];
+using sql::kSettingsKeys;
 // Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
 QString localServerValue(const QString& name);
 
@@ -50,6 +52,7 @@ public:
         QString detail;
         bool input = false;
         QString defaultText;
+        std::optional<ui::Failure> failure; // a command's failure message: its kind
     };
 
     QQueue<int> answers;    // for MsgBox; an empty queue answers kAnswerOk
@@ -61,6 +64,7 @@ public:
                const QString& detail) override;
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
+    void showFailure(ui::Failure kind, const QString& text, const QString& detail) override;
 };
 
 } // namespace fq::test
