@@ -7,15 +7,19 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
+#include <fcntl.h>
 #include <linux/magic.h>
 #include <pwd.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace fq::bench {
 
@@ -93,6 +97,32 @@ void DurableMariaDb::start(int port) {
                               "GRANT ALL PRIVILEGES ON *.* TO %2@'localhost';\n")
                    .arg(sql::backticked(local.myDatabase), sql::quoted(local.myUser), password)
                    .toUtf8());
+}
+
+void DurableMariaDb::flushEveryCommit(bool on) {
+    runProgram(QStringLiteral("mariadb"),
+               rootArguments() << QStringLiteral("-e")
+                               << QStringLiteral("SET GLOBAL innodb_flush_log_at_trx_commit=%1")
+                                      .arg(on ? 1 : 0));
+}
+
+double DurableMariaDb::flushMs() const {
+    const QByteArray path = pathOf(dir_, "flush.test").toLocal8Bit();
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_DSYNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    const std::string block(4096, 'f');
+    std::vector<double> ms;
+    for (int i = 0; i < 21; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        if (::pwrite(fd, block.data(), block.size(), 0) != static_cast<ssize_t>(block.size()))
+            break;
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    ::close(fd);
+    ::unlink(path.constData());
+    return ms.empty() ? -1 : median(ms);
 }
 
 void DurableMariaDb::stop() {

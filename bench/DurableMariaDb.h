@@ -27,6 +27,13 @@ public:
     // Shuts it down (its data stays for the next start).
     void stop();
 
+    // Off, its log is flushed about once a second instead of at every commit, to make a
+    // benchmark's tables quickly; on (the default) again before anything is timed.
+    void flushEveryCommit(bool on);
+    // The median time, in milliseconds, of writing 4 KB into its folder and waiting until the disk
+    // holds it: what each commit waits for at least, and what other work on the disk slows.
+    double flushMs() const;
+
     QString folder() const { return dir_.path(); }
     // Arguments that reach it as root through its socket, for the mariadb client and its tools.
     QStringList rootArguments() const;
