@@ -46,10 +46,14 @@ void copyAndMeasure(const QString& title, Server source, const QString& table, l
     bench::resetPeak();
     const long before = bench::residentKiB();
     const bench::Run run = bench::copyTable(source, table, rows);
-    std::printf("%s: copied in %.1f s (%.0f rows/s); resident before %ld KiB, peak during the "
-                "copy (VmHWM) %ld KiB = %.1f MB\n",
-                qPrintable(title), run.seconds, static_cast<double>(rows) / run.seconds, before,
-                bench::peakKiB(), static_cast<double>(bench::peakKiB()) / 1024.0);
+    const QString rate =
+        rows > 1
+            ? QStringLiteral(" (%1 rows/s)").arg(static_cast<double>(rows) / run.seconds, 0, 'f', 0)
+            : QString();
+    std::printf("%s: copied in %.1f s%s; resident before %ld KiB, peak during the copy (VmHWM) "
+                "%ld KiB = %.1f MB\n",
+                qPrintable(title), run.seconds, qPrintable(rate), before, bench::peakKiB(),
+                static_cast<double>(bench::peakKiB()) / 1024.0);
     std::fflush(stdout);
 }
 
