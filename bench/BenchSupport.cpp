@@ -13,6 +13,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <malloc.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -121,6 +122,7 @@ long residentKiB() {
 }
 
 void resetPeak() {
+    malloc_trim(0);
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))
         f.write("5");

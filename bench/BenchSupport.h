@@ -30,7 +30,8 @@ int allowedCpus();
 // The process's peak resident memory (VmHWM) and resident memory now (VmRSS), in KiB.
 long peakKiB();
 long residentKiB();
-// Starts the peak over from the memory resident now.
+// Starts the peak over from the memory resident now, once the heap memory that earlier work freed
+// has been given back to the system (so that one run's peak does not depend on the runs before).
 void resetPeak();
 
 double median(std::vector<double> values);
