@@ -26,7 +26,12 @@ namespace {
 enum class Command { Drop, Rename, Send };
 
 // What fails in the middle of a command, as a fault of the program's own would.
-enum class Fault { MemoryAtFirstStatement, BoxAtOverwrite, SettingsAtSecondRead, NotAStandardException };
+enum class Fault {
+    MemoryAtFirstStatement,
+    BoxAtOverwrite,
+    SettingsAtSecondRead,
+    NotAStandardException
+};
 
 void run(Command command, Server server, const commands::CommandContext& ctx) {
     const bool mysql = server == Server::MySQL;
