@@ -8,10 +8,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <sql.h>
 #include <sqlext.h>
 
+#include <malloc.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -120,6 +122,7 @@ long residentKiB() {
 }
 
 void resetPeak() {
+    malloc_trim(0);
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))
         f.write("5");
@@ -309,10 +312,13 @@ PinThreadsNamed::~PinThreadsNamed() {
         watcher_.join();
 }
 
-Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu) {
+Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu,
+              const std::optional<sql::ConnectionSettings>& settings) {
     const Server target = source == Server::MySQL ? Server::MSSQL : Server::MySQL;
     test::dropIfExists(target, table);
     test::TestWindow window;
+    if (settings)
+        window.settings = *settings;
     test::fillList(window.list(source), {table}, {table}, table);
     const commands::CommandContext ctx = window.context();
     // One table: one thread reads it.
@@ -332,6 +338,51 @@ Run copyTable(Server source, const QString& table, long long rows, int readAhead
     if (test::count(target, table) != rows)
         throw std::runtime_error("the copy's target does not hold every row");
     return run;
+}
+
+void createRowsTable(const QString& table, long long rows, bool key) {
+    test::exec(Server::MySQL,
+               {QStringLiteral("CREATE TABLE `%1` (id int%2, name varchar(60), amount "
+                               "decimal(12,2), ratio double, created datetime, note "
+                               "varchar(120))")
+                    .arg(table, key ? QStringLiteral(" PRIMARY KEY") : QString()),
+                QStringLiteral("INSERT INTO `%1` SELECT seq, CONCAT('customer ', seq), "
+                               "seq * 1.25, seq / 7, '2026-01-01' + INTERVAL seq SECOND, "
+                               "IF(MOD(seq, 5) = 0, NULL, CONCAT('it''s row ', seq, ' of the "
+                               "benchmark, a note of about a hundred characters: ', "
+                               "REPEAT('n', 30))) FROM seq_1_to_%2")
+                    .arg(table)
+                    .arg(rows),
+                QStringLiteral("ANALYZE TABLE `%1`").arg(table)});
+}
+
+QByteArray runProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
+                      const QString& inputFile, const QString& outputFile) {
+    QProcess p;
+    if (!inputFile.isEmpty())
+        p.setStandardInputFile(inputFile);
+    if (!outputFile.isEmpty())
+        p.setStandardOutputFile(outputFile);
+    p.start(program, arguments);
+    if (inputFile.isEmpty()) {
+        p.write(input);
+        p.closeWriteChannel();
+    }
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        throw std::runtime_error(program.toStdString() + " failed: " +
+                                 (p.error() == QProcess::FailedToStart
+                                      ? p.errorString().toStdString()
+                                      : p.readAllStandardError().trimmed().toStdString()));
+    return p.readAllStandardOutput();
+}
+
+bool runs(const QString& program, const QStringList& arguments) {
+    try {
+        runProgram(program, arguments);
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
 }
 
 } // namespace fq::bench

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sql/ConnectionSettings.h"
 #include "sql/Server.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -28,7 +30,8 @@ int allowedCpus();
 // The process's peak resident memory (VmHWM) and resident memory now (VmRSS), in KiB.
 long peakKiB();
 long residentKiB();
-// Starts the peak over from the memory resident now.
+// Starts the peak over from the memory resident now, once the heap memory that earlier work freed
+// has been given back to the system (so that one run's peak does not depend on the runs before).
 void resetPeak();
 
 double median(std::vector<double> values);
@@ -83,9 +86,24 @@ private:
 };
 
 // Fernquill's copy of a source table to the other server, by the command its button runs (the
-// target's table dropped first), its thread reading the source put on readAheadCpu unless -1.
-// Throws std::runtime_error when the copy shows a message or the target does not hold `rows`
-// rows.
-Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu = -1);
+// target's table dropped first), its thread reading the source put on readAheadCpu unless -1,
+// with the connection settings given (the local servers' by default). Throws std::runtime_error
+// when the copy shows a message or the target does not hold `rows` rows.
+Run copyTable(Server source, const QString& table, long long rows, int readAheadCpu = -1,
+              const std::optional<sql::ConnectionSettings>& settings = {});
+
+// A MySQL table of `rows` rows of about 200 bytes (id int, name varchar(60), amount
+// decimal(12,2), ratio double, created datetime, note varchar(120) that is NULL in every fifth
+// row), with a primary key on id when `key`.
+void createRowsTable(const QString& table, long long rows, bool key);
+
+// Runs a program to its end, its standard input `input` (or the file `inputFile`), its standard
+// output returned (or written to the file `outputFile`). Throws std::runtime_error with its
+// error output when it cannot start or does not end with 0.
+QByteArray runProgram(const QString& program, const QStringList& arguments,
+                      const QByteArray& input = {}, const QString& inputFile = {},
+                      const QString& outputFile = {});
+// The same, quietly: whether it ended with 0.
+bool runs(const QString& program, const QStringList& arguments);
 
 } // namespace fq::bench

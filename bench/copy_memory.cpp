@@ -1,14 +1,19 @@
-// A copy's peak memory each way for a large table, and the time to read one 10 MB value.
+// A copy's peak memory each way for a large table with and without a key, and for one large
+// value, and the time to read one 10 MB value.
 //
-//   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_memory [rows] [--keyless]
+//   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_memory [rows] [--key |
+//   --keyless] [--value-mb N]
 //
-// A MySQL table of `rows` rows (1,000,000; about 200 bytes each, a primary key on id unless
-// --keyless) is copied MySQL -> SQL Server by the command its button runs, then that copy,
-// renamed, SQL Server -> MySQL. Before each copy the process's peak resident memory (VmHWM) is
-// set back to what is resident then; after it the peak is printed. Then a 10 MB text (UTF-8 with
-// two-byte characters on MySQL) and 10 MB of bytes are read from each server through the
-// program's own reading (Connection::Execute and the row's values): the median of 3 reads each.
-// MariaDB's general log is off while the copies run.
+// A MySQL table of `rows` rows (1,000,000; about 200 bytes each) with a primary key on id, then
+// the same table without a key (only the one asked for with --key or --keyless), is copied
+// MySQL -> SQL Server by the command its button runs; the first of them, renamed, is copied back
+// SQL Server -> MySQL (a table Fernquill made on SQL Server has no key either way). Then a table of
+// one row whose text is N MB (60; UTF-8 with two-byte characters, 0 leaves it out) is copied
+// MySQL -> SQL Server and back, and checked to arrive whole. Before each copy the process's peak
+// resident memory (VmHWM) is set back to what is resident then; after it the peak is printed.
+// Then a 10 MB text (UTF-8 with two-byte characters on MySQL) and 10 MB of bytes are read from
+// each server through the program's own reading (Connection::Execute and the row's values): the
+// median of 3 reads each. MariaDB's general log is off while the copies run.
 #include "BenchSupport.h"
 
 #include "odbc/Connection.h"
@@ -21,6 +26,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <stdexcept>
@@ -31,16 +37,63 @@ using namespace fq;
 namespace {
 
 constexpr qsizetype kLargeValue = 10 * 1024 * 1024;
+constexpr qsizetype kMB = 1024 * 1024;
+// Half of a large text's characters take two bytes in UTF-8: 6 bytes of UTF-8 a unit.
+const QString kTextUnit = QStringLiteral("ab\u00e9\u00fc");
+constexpr qsizetype kTextUnitBytes = 6;
 
-void copyAndMeasure(const char* title, Server source, const QString& table, long long rows) {
+void copyAndMeasure(const QString& title, Server source, const QString& table, long long rows) {
     bench::resetPeak();
     const long before = bench::residentKiB();
     const bench::Run run = bench::copyTable(source, table, rows);
-    std::printf("%s: %lld rows in %.1f s (%.0f rows/s); resident before %ld KiB, peak during the "
-                "copy (VmHWM) %ld KiB = %.1f MB\n",
-                title, rows, run.seconds, static_cast<double>(rows) / run.seconds, before,
-                bench::peakKiB(), static_cast<double>(bench::peakKiB()) / 1024.0);
+    const QString rate =
+        rows > 1
+            ? QStringLiteral(" (%1 rows/s)").arg(static_cast<double>(rows) / run.seconds, 0, 'f', 0)
+            : QString();
+    std::printf("%s: copied in %.1f s%s; resident before %ld KiB, peak during the copy (VmHWM) "
+                "%ld KiB = %.1f MB\n",
+                qPrintable(title), run.seconds, qPrintable(rate), before, bench::peakKiB(),
+                static_cast<double>(bench::peakKiB()) / 1024.0);
     std::fflush(stdout);
+}
+
+// The MySQL table copied to SQL Server, and when `back`, that copy renamed and copied back.
+void copyBothWays(const QString& what, const QString& my, const QString& ms, long long rows,
+                  bool back) {
+    copyAndMeasure("MySQL -> SQL Server, " + what, Server::MySQL, my, rows);
+    if (!back)
+        return;
+    test::exec(Server::MSSQL, {sql::mssqlRenameTable(my, ms)});
+    copyAndMeasure("SQL Server -> MySQL, " + what, Server::MSSQL, ms, rows);
+}
+
+// One row whose text is `mb` MB of UTF-8, copied to SQL Server and back, then compared with
+// the original on MySQL.
+void largeValueCopies(qsizetype mb) {
+    const QString my = test::uniqueName(QStringLiteral("value_my"));
+    const QString ms = test::uniqueName(QStringLiteral("value_ms"));
+    test::exec(Server::MySQL,
+               {QStringLiteral("CREATE TABLE `%1` (id int PRIMARY KEY, t longtext CHARACTER SET "
+                               "utf8mb4)")
+                    .arg(my),
+                QStringLiteral("INSERT INTO `%1` VALUES(1, REPEAT('%2', %3))")
+                    .arg(my, kTextUnit)
+                    .arg(mb * kMB / kTextUnitBytes)});
+    const auto drop = qScopeGuard([&] {
+        for (const QString& t : {my, ms}) {
+            try {
+                test::dropIfExists(Server::MySQL, t);
+                test::dropIfExists(Server::MSSQL, t);
+            } catch (const std::exception&) {
+            }
+        }
+    });
+    copyBothWays(QStringLiteral("one %1 MB text").arg(mb), my, ms, 1, true);
+    odbc::Connection c = test::connection(Server::MySQL);
+    const odbc::Recordset same = c.Execute(
+        QStringLiteral("SELECT (SELECT MD5(t) FROM `%1`) = (SELECT MD5(t) FROM `%2`)").arg(my, ms));
+    if (same.Item(0).text() != u"1")
+        throw std::runtime_error("the large text came back changed");
 }
 
 odbc::Connection open(Server server) {
@@ -72,20 +125,18 @@ double readLarge(Server server, const QString& select, qsizetype expected) {
 void largeValues() {
     const QString my = test::uniqueName(QStringLiteral("large_my"));
     const QString ms = test::uniqueName(QStringLiteral("large_ms"));
-    // Half of the text's characters take two bytes in UTF-8.
-    const QString unit = QStringLiteral("ab\u00e9\u00fc");
-    const qsizetype units = kLargeValue / 6; // 6 bytes of UTF-8 a unit
+    const qsizetype units = kLargeValue / kTextUnitBytes;
     test::exec(Server::MySQL,
                {QStringLiteral("CREATE TABLE `%1` (id int, t longtext CHARACTER SET utf8mb4, b "
                                "longblob)")
                     .arg(my),
                 QStringLiteral("INSERT INTO `%1` VALUES(1, REPEAT('%2', %3), NULL)")
-                    .arg(my, unit)
+                    .arg(my, kTextUnit)
                     .arg(units),
                 QStringLiteral("INSERT INTO `%1` VALUES(2, NULL, REPEAT(X'00FF7F80', %2))")
                     .arg(my)
                     .arg(kLargeValue / 4)});
-    const QString text = unit.repeated(units);
+    const QString text = kTextUnit.repeated(units);
     QByteArray bytes;
     for (qsizetype i = 0; i < kLargeValue; ++i)
         bytes.append(static_cast<char>(i * 7));
@@ -127,31 +178,39 @@ void largeValues() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    const bool keyless = args.removeAll(QStringLiteral("--keyless")) > 0;
+    const bool keyOnly = args.removeAll(QStringLiteral("--key")) > 0;
+    const bool keylessOnly = args.removeAll(QStringLiteral("--keyless")) > 0;
+    qsizetype valueMb = 60;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--value-mb")); i >= 0) {
+        valueMb = args.value(i + 1).toLongLong();
+        args.remove(i, std::min<qsizetype>(2, args.size() - i));
+    }
     const long long rows = args.value(0, QStringLiteral("1000000")).toLongLong();
-    const QString my = test::uniqueName(QStringLiteral("memory_my"));
-    const QString ms = test::uniqueName(QStringLiteral("memory_ms"));
+    struct Table {
+        QString what;
+        QString my; // on MySQL; its copy on SQL Server has this name until renamed
+        QString ms;
+        bool key;
+    };
+    std::vector<Table> tables;
+    for (const bool key : {true, false}) {
+        if ((key && keylessOnly) || (!key && keyOnly))
+            continue;
+        tables.push_back(
+            {QStringLiteral("%1 rows, %2").arg(rows).arg(key ? "a primary key on id" : "no key"),
+             test::uniqueName(QStringLiteral("memory_my")),
+             test::uniqueName(QStringLiteral("memory_ms")), key});
+    }
     int status = 0;
     try {
-        std::printf("%lld rows, %s, load average %.2f at the start\n", rows,
-                    keyless ? "no key" : "a primary key on id", bench::loadAverage());
-        test::exec(Server::MySQL,
-                   {QStringLiteral("CREATE TABLE `%1` (id int%2, name varchar(60), amount "
-                                   "decimal(12,2), ratio double, created datetime, note "
-                                   "varchar(120))")
-                        .arg(my, keyless ? QString() : QStringLiteral(" PRIMARY KEY")),
-                    QStringLiteral("INSERT INTO `%1` SELECT seq, CONCAT('customer ', seq), "
-                                   "seq * 1.25, seq / 7, '2026-01-01' + INTERVAL seq SECOND, "
-                                   "IF(MOD(seq, 5) = 0, NULL, CONCAT('it''s row ', seq, ' of the "
-                                   "benchmark, a note of about a hundred characters: ', "
-                                   "REPEAT('n', 30))) FROM seq_1_to_%2")
-                        .arg(my)
-                        .arg(rows),
-                    QStringLiteral("ANALYZE TABLE `%1`").arg(my)});
+        std::printf("load average %.2f at the start\n", bench::loadAverage());
         test::rootSql(QStringLiteral("SET GLOBAL general_log=0"));
-        copyAndMeasure("MySQL -> SQL Server", Server::MySQL, my, rows);
-        test::exec(Server::MSSQL, {sql::mssqlRenameTable(my, ms)});
-        copyAndMeasure("SQL Server -> MySQL", Server::MSSQL, ms, rows);
+        for (const Table& t : tables) {
+            bench::createRowsTable(t.my, rows, t.key);
+            copyBothWays(t.what, t.my, t.ms, rows, &t == &tables.front());
+        }
+        if (valueMb > 0)
+            largeValueCopies(valueMb);
         test::rootSql(QStringLiteral("SET GLOBAL general_log=1"));
         largeValues();
         std::printf("load average %.2f at the end\n", bench::loadAverage());
@@ -160,11 +219,13 @@ int main(int argc, char** argv) {
         status = 1;
     }
     test::rootSql(QStringLiteral("SET GLOBAL general_log=1"));
-    for (const QString& t : {my, ms}) {
-        try {
-            test::dropIfExists(Server::MySQL, t);
-            test::dropIfExists(Server::MSSQL, t);
-        } catch (const std::exception&) {
+    for (const Table& t : tables) {
+        for (const QString& name : {t.my, t.ms}) {
+            try {
+                test::dropIfExists(Server::MySQL, name);
+                test::dropIfExists(Server::MSSQL, name);
+            } catch (const std::exception&) {
+            }
         }
     }
     return status;
