@@ -66,19 +66,22 @@ void createWide(Server server, const QString& name, int rows) {
 }
 
 // Cancel as the progress window's button does it, from another thread: the copy is asked to
-// stop, and the call it waits in is cut, once it has waited a moment and no row has been sent
-// meanwhile (rows read ahead before the source stopped are sent first).
+// stop, and the calls it waits in are cut, once the stopped server's call has waited a moment and
+// no row has been sent meanwhile (rows read ahead before the source stopped are sent first).
 class Canceller {
 public:
-    Canceller(test::HookedProgress& progress, std::thread::id copy)
-        : thread_([this, &progress, copy] {
+    Canceller(test::HookedProgress& progress, std::thread::id copy, Server stopped)
+        : thread_([this, &progress, copy, stopped] {
+              const QString driver = stopped == Server::MySQL
+                                         ? QStringLiteral("MySQL ODBC 3.51 Driver")
+                                         : QStringLiteral("SQL Server");
               qsizetype sent = -1;
               while (!done_.load()) {
                   const qsizetype now = progress.sent.load();
                   const auto wait = odbc::longestWait(copy);
-                  if (wait && wait->silent >= 500ms && now == sent) {
+                  if (wait && wait->driver == driver && wait->silent >= 500ms && now == sent) {
                       progress.stopped = true;
-                      odbc::cancelWaitingCalls(copy, 0ms);
+                      odbc::cancelWaitingCalls(copy, 400ms);
                       return;
                   }
                   sent = now;
@@ -311,7 +314,8 @@ void TestStopping::copyEndsEarly() {
     {
         std::optional<Canceller> canceller;
         if (cancelWaiting)
-            canceller.emplace(progress, std::this_thread::get_id());
+            canceller.emplace(progress, std::this_thread::get_id(),
+                              ending == Ending::CancelLoginToTarget ? way.target() : way.source());
         way.send(ctx);
     }
     const qint64 took = clock.elapsed();
