@@ -5,6 +5,8 @@
 
 #include <sqlext.h>
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,67 +15,89 @@ namespace fq::odbc {
 
 namespace {
 
-constexpr std::size_t kFirstChunk = 4096;              // characters or bytes
-constexpr std::size_t kLargestChunk = 4 * 1024 * 1024; // never ask for more at once
+constexpr std::size_t kFirstChunk = 4096; // characters or bytes
+// A long UTF-8 text is read and decoded this many bytes at a time.
+constexpr std::size_t kUtf8Piece = 1024 * 1024;
 // Bound columns: no value wider than this, and about this much for a block of rows.
 constexpr SQLLEN kWidestBound = 8192;
 constexpr SQLLEN kBlockBytes = 512 * 1024;
 constexpr SQLLEN kMostRowsInBlock = 256;
 
-void appendUnits(QString& to, const SQLWCHAR* units, SQLLEN n) {
-    to.append(detail::fromWide(units, n));
-}
+// Where a long value ended up: NULL, whole in the buffer's first units, or in its own room.
+enum class LongRead { Null, InBuffer, InRoom };
 
-void appendUnits(QByteArray& to, const char* units, SQLLEN n) {
-    to.append(units, static_cast<qsizetype>(n));
-}
-
-// Where a long value ended up: NULL, whole in the buffer's first units, or in the rest.
-enum class LongRead { Null, InBuffer, InRest };
-
-// Long values: a first call into the reused buffer, which holds most values whole; then, when
-// the driver says how much is left, one call for all of the rest (at most kLargestChunk at a
-// time), and when it does not, calls with a buffer twice as large each time. No value is read
-// in many small pieces. Text ends in a NUL the driver writes, which is no part of the value.
-// On InBuffer, `length` units of the buffer hold the value; on InRest, `rest` holds all of it.
-template <typename Unit, typename Rest, typename Fail>
+// Long values: a first call into the small reused buffer, which holds most values whole. A
+// longer value is read straight into its own storage: `room(n)` makes that n units long (what it
+// holds kept) and returns where it starts; what the buffer got goes there, and the rest is read
+// after it in one call when the driver says how much is left (with room half as large again each
+// time when it does not). `known`, when not negative, is the value's length in units, already
+// asked of the driver: a value longer than the buffer then goes to its room at once. Text ends
+// in a NUL the driver writes, which is no part of the value. On InBuffer, `length` units of the
+// buffer hold the value; on InRoom, the first `length` units of the room.
+template <typename Unit, typename Room, typename Fail>
 LongRead readLong(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, std::vector<Unit>& buffer,
-                  bool text, Rest& rest, SQLLEN& length, Fail&& fail) {
+                  bool text, SQLLEN known, Room&& room, SQLLEN& length, Fail&& fail) {
     constexpr auto unit = static_cast<SQLLEN>(sizeof(Unit));
     const SQLLEN terminator = text ? 1 : 0;
+    Unit* at = buffer.data();
+    auto size = static_cast<SQLLEN>(buffer.size()); // units of the place read into
+    SQLLEN have = 0;                                // units of the value in its room
+    bool inRoom = false;
+    if (known >= 0 && known + terminator > size) {
+        size = known + terminator;
+        at = room(size);
+        inRoom = true;
+    }
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, cType, buffer.data(),
-                                        static_cast<SQLLEN>(buffer.size()) * unit, &indicator);
-        if (rc == SQL_NO_DATA)
-            return LongRead::InRest; // the calls before read all of it
+        const SQLRETURN rc =
+            SQLGetData(stmt, column, cType, at + have, (size - have) * unit, &indicator);
+        if (rc == SQL_NO_DATA) { // the calls before read all of it
+            length = have;
+            return inRoom ? LongRead::InRoom : LongRead::InBuffer;
+        }
         if (!detail::succeeded(rc))
             fail(rc);
-        if (indicator == SQL_NULL_DATA)
-            return first ? LongRead::Null : LongRead::InRest;
-        const auto room = static_cast<SQLLEN>(buffer.size()) - terminator;
-        const bool known = indicator != SQL_NO_TOTAL;
-        const SQLLEN available = known ? indicator / unit : -1;
-        if (rc == SQL_SUCCESS || (known && available <= room)) {
-            SQLLEN got = room;
-            if (known)
-                got = std::min(available, room);
+        if (indicator == SQL_NULL_DATA && first)
+            return LongRead::Null;
+        const SQLLEN free = size - have - terminator;
+        const bool told = indicator != SQL_NO_TOTAL && indicator != SQL_NULL_DATA;
+        const SQLLEN available = told ? indicator / unit : -1;
+        if (rc == SQL_SUCCESS || (told && available <= free)) {
+            SQLLEN got = free;
+            if (told)
+                got = std::min(available, free);
             else if (text) // fitted, length not given: up to the terminating NUL
-                got = std::find(buffer.begin(), buffer.begin() + room, Unit{0}) - buffer.begin();
-            if (first) {
-                length = got;
-                return LongRead::InBuffer;
-            }
-            appendUnits(rest, buffer.data(), got);
-            return LongRead::InRest;
+                got = std::find(at + have, at + have + free, Unit{0}) - (at + have);
+            length = have + got;
+            return inRoom ? LongRead::InRoom : LongRead::InBuffer;
         }
-        appendUnits(rest, buffer.data(), room);
-        // Make room for the rest in one go when the driver says how much is left.
-        const auto wanted =
-            known ? static_cast<std::size_t>(available - room + terminator) : buffer.size() * 2;
-        if (wanted > buffer.size())
-            buffer.resize(std::min(wanted, kLargestChunk));
+        // More follows: room for all of it when the driver says how much.
+        const SQLLEN read = have + free;
+        const SQLLEN wanted = (told ? read + (available - free) : read + read / 2) + terminator;
+        Unit* grown = room(wanted);
+        if (!inRoom)
+            std::copy(buffer.data(), buffer.data() + free, grown);
+        at = grown;
+        inRoom = true;
+        have = read;
+        size = wanted;
     }
+}
+
+// How much of a piece of UTF-8 holds whole characters: all of it, or up to a character its last
+// bytes begin but do not end (the next piece holds the rest).
+qsizetype wholeCharacters(const char* utf8, qsizetype length) {
+    for (qsizetype back = 1; back <= 3 && back <= length; ++back) {
+        const auto c = static_cast<unsigned char>(utf8[length - back]);
+        if (c < 0x80)
+            return length;
+        if (c >= 0xC0) {
+            const qsizetype needs = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            return needs > back ? length - back : length;
+        }
+    }
+    return length;
 }
 
 } // namespace
@@ -477,8 +501,9 @@ void Statement::readValue(SQLUSMALLINT column, Read how, Value& value) {
 void Statement::readText(SQLUSMALLINT column, Value& value) {
     // FreeTDS drops a U+FEFF that begins a later piece of a value read in pieces (it takes it
     // for a byte order mark). So for a column whose values may not fit the buffer, the value's
-    // length is asked first (a call with no room reads nothing) and the buffer made large
-    // enough for the value to come in one piece.
+    // length is asked first (a call with no room reads nothing), and a value longer than the
+    // buffer is read in one piece, straight into its own room.
+    SQLLEN known = -1;
     if (mayNotFit_[column - 1]) {
         SQLLEN total = 0;
         SQLWCHAR none = 0;
@@ -489,60 +514,117 @@ void Statement::readText(SQLUSMALLINT column, Value& value) {
             value.setNull();
             return;
         }
-        if (probe == SQL_SUCCESS_WITH_INFO && total > 0) {
-            const auto units = static_cast<std::size_t>(total) / sizeof(SQLWCHAR) + 1;
-            if (units > textBuffer_.size())
-                textBuffer_.resize(std::min(units, kLargestChunk));
-        }
+        if (probe == SQL_SUCCESS_WITH_INFO && total > 0)
+            known = total / static_cast<SQLLEN>(sizeof(SQLWCHAR));
     }
-    QString text;
     SQLLEN length = 0;
-    switch (readLong(stmt_, column, SQL_C_WCHAR, textBuffer_, true, text, length,
-                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
+    switch (readLong(
+        stmt_, column, SQL_C_WCHAR, textBuffer_, true, known,
+        [&value](SQLLEN n) { return reinterpret_cast<SQLWCHAR*>(value.textRoom(n)); }, length,
+        [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
     case LongRead::Null:
         value.setNull();
         return;
     case LongRead::InBuffer:
         value.setText(reinterpret_cast<const char16_t*>(textBuffer_.data()), length);
         return;
-    case LongRead::InRest:
-        value.setText(std::move(text));
+    case LongRead::InRoom:
+        value.setTextLength(length);
         return;
     }
 }
 
 void Statement::readUtf8Text(SQLUSMALLINT column, Value& value) {
-    QByteArray utf8;
-    SQLLEN length = 0;
-    switch (readLong(stmt_, column, SQL_C_CHAR, byteBuffer_, true, utf8, length,
-                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
-    case LongRead::Null:
-        value.setNull();
-        return;
-    case LongRead::InBuffer:
-        value.setUtf8Text(byteBuffer_.data(), length);
-        return;
-    case LongRead::InRest:
-        // Whole before decoding: a character split between chunks is joined again. Decoded as
-        // the first chunk is, so that a leading U+FEFF stays whatever the value's size.
-        value.setUtf8Text(utf8.constData(), utf8.size());
+    SQLLEN indicator = 0;
+    const auto first = static_cast<SQLLEN>(byteBuffer_.size());
+    SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_CHAR, byteBuffer_.data(), first, &indicator);
+    if (rc == SQL_NO_DATA) {
+        value.setUtf8Text(byteBuffer_.data(), 0);
         return;
     }
+    if (!detail::succeeded(rc))
+        fail(rc, "SQLGetData");
+    if (indicator == SQL_NULL_DATA) {
+        value.setNull();
+        return;
+    }
+    const SQLLEN free = first - 1; // the driver ends each piece with a NUL
+    const bool told = indicator != SQL_NO_TOTAL;
+    if (rc == SQL_SUCCESS || (told && indicator <= free)) {
+        SQLLEN got = free;
+        if (told)
+            got = std::min(indicator, free);
+        else
+            got = std::find(byteBuffer_.begin(), byteBuffer_.begin() + free, '\0') -
+                  byteBuffer_.begin();
+        value.setUtf8Text(byteBuffer_.data(), got);
+        return;
+    }
+    // A long text: decoded piece by piece straight into its own room, which never needs more
+    // units than the text has bytes. A character split between two pieces is decoded with the
+    // second; a leading U+FEFF stays, as with a short text.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    qsizetype room = told ? indicator : 2 * free;
+    qsizetype decoded = 0;
+    const auto decode = [&](const char* utf8, qsizetype bytes) {
+        if (decoded + bytes > room) { // the driver did not say how long the text is
+            room = std::max(decoded + bytes, room + room / 2);
+        }
+        QChar* start = reinterpret_cast<QChar*>(value.textRoom(room));
+        decoded = decoder.appendToBuffer(start + decoded, QByteArrayView(utf8, bytes)) - start;
+    };
+    std::vector<char> piece(static_cast<std::size_t>(std::min<qsizetype>(
+        told ? indicator - free + 4 : free + 4, static_cast<qsizetype>(kUtf8Piece))));
+    qsizetype held = free; // bytes in the piece, the first time in the buffer
+    const char* from = byteBuffer_.data();
+    for (;;) {
+        const qsizetype whole = wholeCharacters(from, held);
+        decode(from, whole);
+        // The bytes of a character begun but not ended go before the next piece.
+        const qsizetype carried = held - whole;
+        std::memmove(piece.data(), from + whole, static_cast<std::size_t>(carried));
+        from = piece.data();
+        rc = SQLGetData(stmt_, column, SQL_C_CHAR, piece.data() + carried,
+                        static_cast<SQLLEN>(piece.size()) - carried, &indicator);
+        if (rc == SQL_NO_DATA) {
+            decode(from, carried);
+            break;
+        }
+        if (!detail::succeeded(rc))
+            fail(rc, "SQLGetData");
+        const SQLLEN pieceFree = static_cast<SQLLEN>(piece.size()) - carried - 1;
+        const bool pieceTold = indicator != SQL_NO_TOTAL && indicator != SQL_NULL_DATA;
+        if (rc == SQL_SUCCESS || (pieceTold && indicator <= pieceFree)) {
+            SQLLEN got = pieceFree;
+            if (pieceTold)
+                got = std::min(indicator, pieceFree);
+            else
+                got =
+                    std::find(piece.begin() + carried, piece.begin() + carried + pieceFree, '\0') -
+                    (piece.begin() + carried);
+            decode(from, carried + got);
+            break;
+        }
+        held = carried + pieceFree;
+    }
+    value.setTextLength(decoded);
 }
 
 void Statement::readBinary(SQLUSMALLINT column, Value& value) {
-    QByteArray bytes;
     SQLLEN length = 0;
-    switch (readLong(stmt_, column, SQL_C_BINARY, byteBuffer_, false, bytes, length,
-                     [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
+    switch (readLong(
+        stmt_, column, SQL_C_BINARY, byteBuffer_, false, -1,
+        [&value](SQLLEN n) { return value.bytesRoom(n); }, length,
+        [this](SQLRETURN rc) { fail(rc, "SQLGetData"); })) {
     case LongRead::Null:
         value.setNull();
         return;
     case LongRead::InBuffer:
         value.setBytes(byteBuffer_.data(), length);
         return;
-    case LongRead::InRest:
-        value.setBytes(std::move(bytes));
+    case LongRead::InRoom:
+        value.setBytesLength(length);
         return;
     }
 }

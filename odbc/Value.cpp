@@ -2,11 +2,33 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <utility>
 
 namespace fq::odbc {
+
+namespace {
+
+// Room a value keeps beyond its length (to be set in place again) before it is given back.
+constexpr qsizetype kKeptRoom = 1024 * 1024;
+
+// Storage of exactly `length` units where it must grow: resize() alone would round a large value's
+// room up to the next power of two.
+template <typename Storage> void makeRoom(Storage& storage, qsizetype length) {
+    if (length > storage.capacity() || !storage.isDetached())
+        storage.reserve(length);
+    storage.resize(length);
+}
+
+template <typename Storage> void cut(Storage& storage, qsizetype length) {
+    storage.truncate(length);
+    if (storage.capacity() - length > std::max(length / 4, kKeptRoom))
+        storage.squeeze();
+}
+
+} // namespace
 
 Value Value::fromText(QString text) {
     Value v;
@@ -85,6 +107,32 @@ void Value::setDouble(double d) noexcept {
     setNull();
     kind_ = Kind::Double;
     double_ = d;
+}
+
+char16_t* Value::textRoom(qsizetype length) {
+    if (kind_ != Kind::Text) {
+        setNull();
+        kind_ = Kind::Text;
+    }
+    makeRoom(text_, length);
+    return reinterpret_cast<char16_t*>(text_.data());
+}
+
+void Value::setTextLength(qsizetype length) {
+    cut(text_, length);
+}
+
+char* Value::bytesRoom(qsizetype length) {
+    if (kind_ != Kind::Binary) {
+        setNull();
+        kind_ = Kind::Binary;
+    }
+    makeRoom(bytes_, length);
+    return bytes_.data();
+}
+
+void Value::setBytesLength(qsizetype length) {
+    cut(bytes_, length);
 }
 
 QString Value::text() const {

@@ -32,6 +32,16 @@ public:
     void setBytes(QByteArray bytes);
     void setDouble(double d) noexcept;
 
+    // A long value read straight into the value's own storage, so that it takes no more room than
+    // its size: textRoom makes the value a text of `length` units (bytesRoom: bytes), what it held
+    // kept, its storage grown to exactly that where it must grow, and returns where it starts;
+    // once the reading has written what it read, setTextLength (setBytesLength) cuts the value to
+    // that length.
+    char16_t* textRoom(qsizetype length);
+    void setTextLength(qsizetype length);
+    char* bytesRoom(qsizetype length);
+    void setBytesLength(qsizetype length);
+
     Kind kind() const noexcept { return kind_; }
     bool isNull() const noexcept { return kind_ == Kind::Null; }
     // The bytes its text or bytes take in memory.

@@ -118,6 +118,17 @@ private slots:
         QTest::newRow("long binary over 100 KB")
             << (kMSSQL ? "varbinary(max)" : "longblob") << binaryLiteral(longBytes)
             << Value::fromBytes(longBytes);
+        // Values of a few MB, read into their own room: MySQL's text a MB of UTF-8 at a time,
+        // characters of one to four bytes split at every place between the pieces.
+        const QString mixed = QString::fromUtf8("😀é漢a").repeated(230000);
+        for (const int shift : {0, 1, 2, 3})
+            QTest::addRow("text of 2.3 MB of UTF-8, shifted by %d", shift)
+                << longText << textLiteral(QString(shift, u'a') + mixed)
+                << Value::fromText(QString(shift, u'a') + mixed);
+        QByteArray largeBytes = longBytes.repeated(17);
+        QTest::newRow("binary of 2.5 MB")
+            << (kMSSQL ? "varbinary(max)" : "longblob") << binaryLiteral(largeBytes)
+            << Value::fromBytes(largeBytes);
     }
 
     void values() {
