@@ -193,13 +193,22 @@ void Connection::Open(const QString& connectionString) {
 }
 
 Recordset Connection::Execute(const QString& statement, long long* recordsAffected) {
+    return execute(statement, recordsAffected, {});
+}
+
+Recordset Connection::Execute(const QString& statement, const std::vector<long long>& numbers) {
+    return execute(statement, nullptr, numbers);
+}
+
+Recordset Connection::execute(const QString& statement, long long* recordsAffected,
+                              const std::vector<long long>& numbers) {
     if (!handle_)
         throw detail::notOpen();
     // A handle whose statement failed is not used again: the driver may hold more of its
     // results.
     std::unique_ptr<Statement> stmt =
         spare_ ? std::move(spare_) : std::make_unique<Statement>(handle_);
-    stmt->execute(statement, CursorLocation == kUseClient, recordsAffected);
+    stmt->execute(statement, CursorLocation == kUseClient, recordsAffected, numbers);
     if (!stmt->hasResult()) {
         spare_ = std::move(stmt);
         return Recordset();

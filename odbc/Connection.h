@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace fq::odbc {
 
@@ -42,6 +43,10 @@ public:
     // A statement without rows leaves its handle to the next one (an INSERT per row allocates
     // nothing).
     Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
+    // The same for a statement whose parameter markers ("?") take these whole numbers, in their
+    // order. MariaDB's driver prepares such a statement on the server, and so reads the rows of
+    // statements it would otherwise run as text without reading their rows (HANDLER ... READ).
+    Recordset Execute(const QString& statement, const std::vector<long long>& numbers);
     void Close() noexcept;
     // Cuts the connection when a call on it, freeing a result included, has had nothing from its
     // server for `silentFor`: that call and every later one fail as on a lost connection
@@ -62,6 +67,9 @@ public:
     QStringList catalogTables();
 
 private:
+    Recordset execute(const QString& statement, long long* recordsAffected,
+                      const std::vector<long long>& numbers);
+
     std::shared_ptr<ConnectionHandle> handle_;
     // The handle of the last statement that returned no rows, ready for the next one.
     std::unique_ptr<Statement> spare_;

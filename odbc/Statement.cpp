@@ -5,6 +5,7 @@
 
 #include <sqlext.h>
 
+#include <QScopeGuard>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -126,7 +127,8 @@ void Statement::fail(SQLRETURN rc, const char* function) const {
     throw error;
 }
 
-void Statement::execute(const QString& sql, bool buffered, long long* recordsAffected) {
+void Statement::execute(const QString& sql, bool buffered, long long* recordsAffected,
+                        const std::vector<long long>& numbers) {
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
         throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
                       QStringLiteral("The statement is too long."));
@@ -139,6 +141,20 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
     position_ = 0;
     atEnd_ = true;
     const ConnectionHandle::Call call(*connection_);
+    // The parameters' values stay where the driver was told they are until it has run the
+    // statement; then the handle forgets them, for its next statement.
+    std::vector<SQLBIGINT> values(numbers.begin(), numbers.end());
+    const auto forget = qScopeGuard([this, bound = !values.empty()] {
+        if (bound)
+            SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    });
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const SQLRETURN bound =
+            SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                             SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &values[i], 0, nullptr);
+        if (!detail::succeeded(bound))
+            fail(bound, "SQLBindParameter");
+    }
     const SQLRETURN rc =
         SQLExecDirectW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
     if (recordsAffected != nullptr) {

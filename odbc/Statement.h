@@ -27,8 +27,10 @@ public:
 
     // Runs the statement text and moves to its first result that has columns, skipping row
     // counts before it. Throws DbError for every error the driver reports on the way.
-    // recordsAffected, when given, gets the statement's row count (-1 when unknown).
-    void execute(const QString& sql, bool buffered, long long* recordsAffected = nullptr);
+    // recordsAffected, when given, gets the statement's row count (-1 when unknown). The
+    // statement's parameter markers, if any, take `numbers` in their order.
+    void execute(const QString& sql, bool buffered, long long* recordsAffected = nullptr,
+                 const std::vector<long long>& numbers = {});
     // The catalog's tables of the given types ("TABLE,VIEW"), all rows read at once.
     void tables(const QString& types);
 
