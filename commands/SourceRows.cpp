@@ -3,6 +3,7 @@
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "odbc/Value.h"
+#include "sql/SourceReading.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
 
@@ -48,6 +49,43 @@ QString textOf(const odbc::Value& v) {
     return v.kind() == odbc::Value::Kind::Binary ? QString::fromUtf8(v.bytes()) : v.text();
 }
 
+std::optional<long long> numberOf(const odbc::Value& v) {
+    bool ok = false;
+    const long long n = textOf(v).trimmed().toLongLong(&ok);
+    return ok && !v.isNull() ? std::optional<long long>(n) : std::nullopt;
+}
+
+// The largest bytes a value of the column may take when the server keeps it apart from its row
+// (the TEXT and BLOB types, a JSON document, a geometry), 0 for the others, whose values together
+// take at most the 64 KB a MySQL row may hold.
+long long longValueBytes(const QString& dataType, std::optional<long long> octets) {
+    static const QStringList geometries = {
+        QStringLiteral("geometry"),     QStringLiteral("point"),
+        QStringLiteral("linestring"),   QStringLiteral("polygon"),
+        QStringLiteral("multipoint"),   QStringLiteral("multilinestring"),
+        QStringLiteral("multipolygon"), QStringLiteral("geometrycollection")};
+    const QString t = dataType.trimmed().toLower();
+    if (t.endsWith(QLatin1String("text")) || t.endsWith(QLatin1String("blob")) ||
+        t == QLatin1String("json"))
+        return std::max(octets.value_or(0), 0LL);
+    if (geometries.contains(t))
+        return 4294967295LL;
+    return 0;
+}
+
+// The server closed the HANDLER's table while it was read, on an engine without a snapshot to
+// read on in.
+odbc::DbError closedWhileRead(const QString& table, const QString& engine) {
+    return odbc::DbError(
+        odbc::kGenericFailure, QStringLiteral("HY000"), 0,
+        QStringLiteral("MySQL closed the table %1 while Fernquill read it (FLUSH TABLES, or a "
+                       "change to the table waiting to be made). The table has no unique NOT "
+                       "NULL key, and its engine (%2) keeps no snapshot of it, so the reading "
+                       "cannot go on from the row where it was without reading rows twice or "
+                       "missing some. Copy the table again.")
+            .arg(table, engine));
+}
+
 } // namespace
 
 PagedReading pagedReading() {
@@ -62,28 +100,79 @@ void setPagedReading(const PagedReading& r) {
 
 SourceRows::SourceRows(odbc::Connection& source, Server server, const QString& table,
                        const QString& selectAll, long long estimate)
-    : source_(source), table_(table) {
-    const PagedReading limits = pagedReading();
-    pageRows_ = std::max(1LL, limits.pageRows);
-    if (server == Server::MySQL && !source.streamsResults() && estimate >= 0 &&
-        estimate >= limits.largeTable) {
-        try {
+    : source_(source), table_(table), limits_(pagedReading()) {
+    limits_.pageRows = std::max(1LL, limits_.pageRows);
+    limits_.pageBytes = std::max(1LL, limits_.pageBytes);
+    TableSize size;
+    if (server == Server::MySQL && !source.streamsResults() && estimate >= 0) {
+        size = readSize(table);
+        const bool large =
+            estimate >= limits_.largeTable || size.dataBytes >= limits_.pageBytes ||
+            (size.longValues > 0 &&
+             estimate >= (limits_.pageBytes + size.longValues - 1) / size.longValues);
+        if (large) {
             findKey(table);
-        } catch (const odbc::DbError&) {
-            key_.clear(); // no key to page along: the table is read whole
+            reading_ = !key_.isEmpty()     ? Reading::AlongKey
+                       : size.handlerReads ? Reading::InTableOrder
+                                           : Reading::Whole;
         }
     }
-    if (key_.isEmpty()) {
+    if (reading_ == Reading::Whole) {
         rs_ = source_.Execute(selectAll);
         return;
     }
+    // The first piece: as many rows as the table's average row, or its long values at their
+    // largest, let pageBytes hold.
+    const long long row = std::max({size.averageRow, size.longValues, 1LL});
+    pieceRows_ = std::clamp(limits_.pageBytes / row, 1LL, limits_.pageRows);
+    transactions_ = size.transactions;
+    engine_ = size.engine;
     source_.Execute(sql::mysqlSnapshotIsolation());
     source_.Execute(sql::mysqlStartSnapshot());
     inSnapshot_ = true;
-    readPage({});
+    if (reading_ == Reading::AlongKey) {
+        readPage({});
+        return;
+    }
+    if (!openHandler()) {
+        reading_ = Reading::Whole;
+        rs_ = source_.Execute(selectAll);
+        return;
+    }
+    readPiece(true);
 }
 
 SourceRows::~SourceRows() = default;
+
+SourceRows::TableSize SourceRows::readSize(const QString& table) {
+    TableSize size;
+    try {
+        bool first = true;
+        bool invisible = false;
+        QString type;
+        for (odbc::Recordset rs = source_.Execute(sql::mysqlTableSize(table)); !rs.Eof();
+             rs.MoveNext(), first = false) {
+            if (first) {
+                size.dataBytes = numberOf(rs.Item(0)).value_or(-1);
+                size.averageRow = numberOf(rs.Item(1)).value_or(0);
+                type = textOf(rs.Item(2)).trimmed();
+                size.engine = textOf(rs.Item(3)).trimmed();
+            }
+            size.longValues += longValueBytes(textOf(rs.Item(4)), numberOf(rs.Item(5)));
+            if (textOf(rs.Item(6)).contains(QLatin1String("INVISIBLE"), Qt::CaseInsensitive))
+                invisible = true;
+        }
+        // HANDLER reads a system-versioned table's history too, and invisible columns.
+        size.handlerReads = type == QLatin1String("BASE TABLE") && !invisible;
+        size.transactions = size.engine.compare(QLatin1String("InnoDB"), Qt::CaseInsensitive) == 0;
+    } catch (const odbc::DbError& e) {
+        if (e.interruption() != odbc::Interruption::None)
+            throw;
+        return TableSize{}; // nothing known: the estimate decides, and a table without a key is
+                            // read whole
+    }
+    return size;
+}
 
 void SourceRows::findKey(const QString& table) {
     struct Key {
@@ -92,20 +181,26 @@ void SourceRows::findKey(const QString& table) {
         bool usable = true;
     };
     QList<Key> keys;
-    for (odbc::Recordset rs = source_.Execute(sql::mysqlUniqueKeys(table)); !rs.Eof();
-         rs.MoveNext()) {
-        const QString name = textOf(rs.Item(0));
-        if (keys.isEmpty() || keys.last().name != name)
-            keys.append(Key{name, {}, true});
-        Key& key = keys.last();
-        const auto form = keyForm(textOf(rs.Item(2)));
-        const bool nullable =
-            textOf(rs.Item(3)).trimmed().compare(QLatin1String("NO"), Qt::CaseInsensitive) != 0;
-        const bool prefix = !rs.Item(4).isNull();
-        if (!form || nullable || prefix)
-            key.usable = false;
-        else
-            key.columns.append(KeyColumn{textOf(rs.Item(1)), *form});
+    try {
+        for (odbc::Recordset rs = source_.Execute(sql::mysqlUniqueKeys(table)); !rs.Eof();
+             rs.MoveNext()) {
+            const QString name = textOf(rs.Item(0));
+            if (keys.isEmpty() || keys.last().name != name)
+                keys.append(Key{name, {}, true});
+            Key& key = keys.last();
+            const auto form = keyForm(textOf(rs.Item(2)));
+            const bool nullable =
+                textOf(rs.Item(3)).trimmed().compare(QLatin1String("NO"), Qt::CaseInsensitive) != 0;
+            const bool prefix = !rs.Item(4).isNull();
+            if (!form || nullable || prefix)
+                key.usable = false;
+            else
+                key.columns.append(KeyColumn{textOf(rs.Item(1)), *form});
+        }
+    } catch (const odbc::DbError& e) {
+        if (e.interruption() != odbc::Interruption::None)
+            throw;
+        return; // no key to page along
     }
     // The primary key comes first; of the others, the one of fewest columns.
     const Key* best = nullptr;
@@ -122,13 +217,82 @@ void SourceRows::findKey(const QString& table) {
         key_ = best->columns;
 }
 
+bool SourceRows::openHandler() {
+    // The table's definition stays as it is until the transaction ends.
+    source_.Execute(sql::mysqlHoldTable(table_));
+    try {
+        source_.Execute(sql::mysqlHandlerOpen(table_));
+    } catch (const odbc::DbError& e) {
+        if (e.interruption() != odbc::Interruption::None)
+            throw;
+        return false; // an engine without the HANDLER interface
+    }
+    handlerOpen_ = true;
+    try {
+        opened_ = tablesOpened();
+    } catch (const odbc::DbError& e) {
+        if (e.interruption() != odbc::Interruption::None)
+            throw;
+        opened_ = -1;
+    }
+    if (opened_ >= 0)
+        return true;
+    // A server that does not count the tables opened could not tell a reading begun again.
+    handlerOpen_ = false;
+    source_.Execute(sql::mysqlHandlerClose(table_));
+    return false;
+}
+
+long long SourceRows::tablesOpened() {
+    odbc::Recordset rs = source_.Execute(sql::mysqlTablesOpened());
+    return rs.Eof() ? -1 : numberOf(rs.Item(0)).value_or(-1);
+}
+
 void SourceRows::readPage(const QStringList& after) {
     QStringList names;
     for (const KeyColumn& c : key_)
         names << c.name;
     rs_.Close();
-    rs_ = source_.Execute(sql::mysqlSelectPage(table_, names, after, pageRows_));
-    inPage_ = 0;
+    rs_ = source_.Execute(sql::mysqlSelectPage(table_, names, after, pieceRows_));
+    inPiece_ = 0;
+    pieceHeld_ = 0;
+}
+
+void SourceRows::readPiece(bool first) {
+    rs_.Close();
+    inPiece_ = 0;
+    pieceHeld_ = 0;
+    if (fromPlace_) {
+        rs_ = source_.Execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
+        return;
+    }
+    rs_ = source_.Execute(first ? sql::mysqlHandlerReadFirst(table_)
+                                : sql::mysqlHandlerReadNext(table_),
+                          {pieceRows_});
+    // A first piece reads from the first row however the table was opened.
+    if (const long long opened = tablesOpened(); opened == opened_ || first) {
+        opened_ = opened;
+        return;
+    }
+    // The server closed the table, and this piece opened it again and read from its first row.
+    // The snapshot keeps the rows and their order: this piece and every later one are read from
+    // their place in that order (the server would close the table again at each piece while the
+    // change that made it close the table waits for the reading to end).
+    rs_.Close();
+    if (!transactions_)
+        throw closedWhileRead(table_, engine_);
+    fromPlace_ = true;
+    rs_ = source_.Execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
+}
+
+long long SourceRows::nextPieceRows() const noexcept {
+    // As many rows as pageBytes hold at the piece's own average, but at most twice as many as it
+    // had: rows later in the table may be larger.
+    const long long held = std::max(pieceHeld_, inPiece_);
+    const long long byBytes =
+        static_cast<long long>(static_cast<double>(limits_.pageBytes) *
+                               static_cast<double>(inPiece_) / static_cast<double>(held));
+    return std::clamp(std::min(byBytes, 2 * inPiece_), 1LL, limits_.pageRows);
 }
 
 QStringList SourceRows::keyOfCurrentRow() const {
@@ -156,31 +320,57 @@ QStringList SourceRows::keyOfCurrentRow() const {
     return literals;
 }
 
+void SourceRows::countHeld(const odbc::Value& value) noexcept {
+    pieceHeld_ += value.heldBytes();
+}
+
 bool SourceRows::Eof() const noexcept {
     return rs_.Eof();
 }
 
 void SourceRows::MoveNext() {
-    if (key_.isEmpty() || inPage_ + 1 < pageRows_) {
+    if (reading_ == Reading::Whole) {
         rs_.MoveNext();
-        ++inPage_;
         return;
     }
-    // The last row of a full page: the next page begins after its key.
-    const QStringList after = takenKey_ ? *takenKey_ : keyOfCurrentRow();
+    if (!taken_ && !rs_.Eof()) {
+        for (int i = 0; i < FieldCount(); ++i)
+            countHeld(rs_.Item(i));
+    }
+    taken_ = false;
+    if (inPiece_ + 1 < pieceRows_) {
+        rs_.MoveNext();
+        ++inPiece_;
+        return;
+    }
+    // The last row of a full piece: the next piece begins after it.
+    QStringList after;
+    if (reading_ == Reading::AlongKey)
+        after = takenKey_ ? *takenKey_ : keyOfCurrentRow();
     takenKey_.reset();
     rs_.MoveNext();
-    readPage(after);
+    ++inPiece_;
+    before_ += inPiece_;
+    pieceRows_ = nextPieceRows();
+    if (reading_ == Reading::AlongKey)
+        readPage(after);
+    else
+        readPiece(false);
 }
 
 void SourceRows::TakeRow(std::vector<odbc::Value>& row) {
-    if (!key_.isEmpty() && inPage_ + 1 >= pageRows_)
+    if (reading_ == Reading::AlongKey && inPiece_ + 1 >= pieceRows_)
         takenKey_ = keyOfCurrentRow();
     rs_.TakeRow(row);
+    if (reading_ != Reading::Whole) {
+        taken_ = true;
+        for (int i = 0; i < FieldCount() && static_cast<std::size_t>(i) < row.size(); ++i)
+            countHeld(row[static_cast<std::size_t>(i)]);
+    }
 }
 
 int SourceRows::FieldCount() const noexcept {
-    return rs_.FieldCount() - static_cast<int>(key_.size());
+    return rs_.FieldCount() - (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) : 0);
 }
 
 const odbc::Value& SourceRows::Item(int index) const {
@@ -189,6 +379,10 @@ const odbc::Value& SourceRows::Item(int index) const {
 
 void SourceRows::Close() {
     rs_.Close();
+    if (handlerOpen_) {
+        handlerOpen_ = false;
+        source_.Execute(sql::mysqlHandlerClose(table_));
+    }
     if (inSnapshot_) {
         inSnapshot_ = false;
         source_.Execute(sql::mysqlEndSnapshot());

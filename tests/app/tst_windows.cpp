@@ -420,7 +420,7 @@ private slots:
         QTest::newRow("Check4: Send Table(s) to MS SQL Server")
             << "Check4" << Server::MySQL
             << QStringList{test::kSessionSetup, "describe %1", test::mysqlEstimate("%1"),
-                           "SELECT * FROM %1"}
+                           test::mysqlTableSize("%1"), "SELECT * FROM %1"}
             << QStringList{"CREATE TABLE [%1]([id] int)", "INSERT INTO [%1] VALUES('1')",
                            "SELECT COUNT(*) FROM [%1]"};
         QTest::newRow("Check5: Delete Table(s) of MySQL")

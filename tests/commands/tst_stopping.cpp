@@ -257,9 +257,10 @@ void TestStopping::copyEndsEarly() {
                                       .arg(test::delimited(way.source(), name))});
         // Wide rows: pages of 8 MB, more than is read ahead, so that the reading waits for the
         // writing when the source stops; or pages of 800 KB, so that it waits for the source.
+        // Pages of so many rows, whatever their size.
         const long long pageRows =
             ahead ? (ending == Ending::CancelWhileReading ? 100 : 1000) : 500;
-        commands::setPagedReading({1, pageRows});
+        commands::setPagedReading({1, pageRows, 1LL << 40});
     }
     const QString target = test::delimited(way.target(), name);
     test::TestWindow w;

@@ -179,6 +179,15 @@ QString mysqlEstimate(const QString& table) {
         .arg(table);
 }
 
+QString mysqlTableSize(const QString& table) {
+    return QStringLiteral("SELECT t.DATA_LENGTH, t.AVG_ROW_LENGTH, t.TABLE_TYPE, t.ENGINE, "
+                          "c.DATA_TYPE, c.CHARACTER_OCTET_LENGTH, c.EXTRA FROM "
+                          "information_schema.TABLES t JOIN information_schema.COLUMNS c ON "
+                          "c.TABLE_SCHEMA=t.TABLE_SCHEMA AND c.TABLE_NAME=t.TABLE_NAME WHERE "
+                          "t.TABLE_SCHEMA=DATABASE() AND t.TABLE_NAME='%1'")
+        .arg(table);
+}
+
 QString columnsQuery(const QString& table) {
     return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
                           "NUMERIC_PRECISION, NUMERIC_SCALE, DATETIME_PRECISION FROM "

@@ -77,6 +77,9 @@ QString columnsQuery(const QString& table);
 // (for a plain table name).
 QString mssqlEstimate(const QString& table);
 QString mysqlEstimate(const QString& table);
+// How a copy from MySQL (whose driver loads a whole result at once) then asks for the table's size
+// and kind, to choose whether to read it in pieces.
+QString mysqlTableSize(const QString& table);
 
 // Set-up and checks on a local server through the program's own database component; MySQL
 // connections run with backslashes as plain characters. A failure throws odbc::DbError.
