@@ -2,15 +2,15 @@
 // value, and the time to read one 10 MB value.
 //
 //   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_memory [rows] [--key |
-//   --keyless] [--value-mb N]
+//   --keyless] [--value-mb N] [--value-rows R]
 //
 // A MySQL table of `rows` rows (1,000,000; about 200 bytes each) with a primary key on id, then
 // the same table without a key (only the one asked for with --key or --keyless), is copied
 // MySQL -> SQL Server by the command its button runs; the first of them, renamed, is copied back
 // SQL Server -> MySQL (a table Fernquill made on SQL Server has no key either way). Then a table of
-// one row whose text is N MB (60; UTF-8 with two-byte characters, 0 leaves it out) is copied
-// MySQL -> SQL Server and back, and checked to arrive whole. Before each copy the process's peak
-// resident memory (VmHWM) is set back to what is resident then; after it the peak is printed.
+// one row (R rows) whose text is N MB (60; UTF-8 with two-byte characters, 0 leaves it out) is
+// copied MySQL -> SQL Server and back, and checked to arrive whole. Before each copy the process's
+// peak resident memory (VmHWM) is set back to what is resident then; after it the peak is printed.
 // Then a 10 MB text (UTF-8 with two-byte characters on MySQL) and 10 MB of bytes are read from
 // each server through the program's own reading (Connection::Execute and the row's values): the
 // median of 3 reads each. MariaDB's general log is off while the copies run.
@@ -67,18 +67,19 @@ void copyBothWays(const QString& what, const QString& my, const QString& ms, lon
     copyAndMeasure("SQL Server -> MySQL, " + what, Server::MSSQL, ms, rows);
 }
 
-// One row whose text is `mb` MB of UTF-8, copied to SQL Server and back, then compared with
+// Rows whose text is `mb` MB of UTF-8 each, copied to SQL Server and back, then compared with
 // the original on MySQL.
-void largeValueCopies(qsizetype mb) {
+void largeValueCopies(qsizetype mb, long long rows) {
     const QString my = test::uniqueName(QStringLiteral("value_my"));
     const QString ms = test::uniqueName(QStringLiteral("value_ms"));
     test::exec(Server::MySQL,
                {QStringLiteral("CREATE TABLE `%1` (id int PRIMARY KEY, t longtext CHARACTER SET "
                                "utf8mb4)")
                     .arg(my),
-                QStringLiteral("INSERT INTO `%1` VALUES(1, REPEAT('%2', %3))")
+                QStringLiteral("INSERT INTO `%1` SELECT seq, REPEAT('%2', %3) FROM seq_1_to_%4")
                     .arg(my, kTextUnit)
-                    .arg(mb * kMB / kTextUnitBytes)});
+                    .arg(mb * kMB / kTextUnitBytes)
+                    .arg(rows)});
     const auto drop = qScopeGuard([&] {
         for (const QString& t : {my, ms}) {
             try {
@@ -88,11 +89,15 @@ void largeValueCopies(qsizetype mb) {
             }
         }
     });
-    copyBothWays(QStringLiteral("one %1 MB text").arg(mb), my, ms, 1, true);
+    copyBothWays(rows == 1 ? QStringLiteral("one %1 MB text").arg(mb)
+                           : QStringLiteral("%1 rows of a %2 MB text").arg(rows).arg(mb),
+                 my, ms, rows, true);
     odbc::Connection c = test::connection(Server::MySQL);
-    const odbc::Recordset same = c.Execute(
-        QStringLiteral("SELECT (SELECT MD5(t) FROM `%1`) = (SELECT MD5(t) FROM `%2`)").arg(my, ms));
-    if (same.Item(0).text() != u"1")
+    const odbc::Recordset same =
+        c.Execute(QStringLiteral("SELECT COUNT(*) FROM `%1` a JOIN `%2` b ON a.id = b.id AND "
+                                 "MD5(a.t) = MD5(b.t)")
+                      .arg(my, ms));
+    if (same.Item(0).text().toLongLong() != rows)
         throw std::runtime_error("the large text came back changed");
 }
 
@@ -185,6 +190,11 @@ int main(int argc, char** argv) {
         valueMb = args.value(i + 1).toLongLong();
         args.remove(i, std::min<qsizetype>(2, args.size() - i));
     }
+    long long valueRows = 1;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--value-rows")); i >= 0) {
+        valueRows = std::max(1LL, args.value(i + 1).toLongLong());
+        args.remove(i, std::min<qsizetype>(2, args.size() - i));
+    }
     const long long rows = args.value(0, QStringLiteral("1000000")).toLongLong();
     struct Table {
         QString what;
@@ -210,7 +220,7 @@ int main(int argc, char** argv) {
             copyBothWays(t.what, t.my, t.ms, rows, &t == &tables.front());
         }
         if (valueMb > 0)
-            largeValueCopies(valueMb);
+            largeValueCopies(valueMb, valueRows);
         test::rootSql(QStringLiteral("SET GLOBAL general_log=1"));
         largeValues();
         std::printf("load average %.2f at the end\n", bench::loadAverage());
