@@ -16,21 +16,19 @@
 // (QT_QPA_PLATFORM=offscreen unless set).
 #include "BenchSupport.h"
 
+#include "support/OnWorker.h"
 #include "ui/TableList.h"
 #include "ui/qt/QtTableList.h"
 #include "ui/qt/UiThread.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <functional>
-#include <thread>
 #include <vector>
 
 using namespace fq;
@@ -40,23 +38,15 @@ namespace {
 constexpr double kGoalSeconds = 0.1;
 
 // Runs `walk` on a worker thread while this (the window's) thread carries out the calls it
-// hands over, as the loop that waits for a command does; returns the seconds the worker took.
-double onWorker(ui::qt::UiThread& ui, const std::function<void()>& walk) {
-    std::atomic<bool> done{false};
+// hands over; returns the seconds the worker took.
+double timedOnWorker(ui::qt::UiThread& ui, const std::function<void()>& walk) {
     double seconds = 0;
-    std::thread worker([&] {
+    test::onWorker(ui, [&] {
         QElapsedTimer clock;
         clock.start();
         walk();
         seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        done.store(true);
-        ui.wakeUp();
     });
-    while (!done.load()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        ui.runPending();
-    }
-    worker.join();
     return seconds;
 }
 
@@ -112,7 +102,7 @@ bool measure(const char* title, ui::qt::QtTableList& list, ui::qt::UiThread& ui,
     bool same = true;
     for (int round = 0; round < rounds; ++round) {
         QList<ui::ListEntry> read;
-        const double seamSeconds = onWorker(ui, [&] { read = seam.selectedEntries(); });
+        const double seamSeconds = timedOnWorker(ui, [&] { read = seam.selectedEntries(); });
         same = same && sameEntries(read, expected);
         QElapsedTimer clock;
         clock.start();
@@ -139,7 +129,7 @@ bool measure(const char* title, ui::qt::QtTableList& list, ui::qt::UiThread& ui,
                 kGoalSeconds, seamMedian <= kGoalSeconds ? "yes" : "NO");
     if (oldWay) {
         QList<ui::ListEntry> read;
-        const double seconds = onWorker(ui, [&] { read = readOneByOne(seam); });
+        const double seconds = timedOnWorker(ui, [&] { read = readOneByOne(seam); });
         same = same && sameEntries(read, expected);
         std::printf("  one hand-over per call, as before (once): %.0f ms, %.0f times the seam's "
                     "median\n",

@@ -3,21 +3,16 @@
 // ListContains / ListRemoveMatches over them. Each case runs on the list without a widget and on
 // the window's list reached from a worker thread through the hand-over, as a command reaches it;
 // what the operation left is read on the window's thread, one entry at a time.
+#include "support/OnWorker.h"
 #include "support/Servers.h"
 #include "ui/MemoryTableList.h"
 #include "ui/qt/QtTableList.h"
 #include "ui/qt/UiThread.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QTest>
 
-#include <atomic>
-#include <exception>
 #include <functional>
-#include <memory>
-#include <thread>
 
 using namespace fq::ui;
 using namespace fq::ui::qt;
@@ -39,31 +34,13 @@ public:
     // The list itself, for setting it up and reading it on this (the window's) thread.
     TableList& list() { return kind_ == kMemory ? static_cast<TableList&>(memory_) : widget_; }
 
-    // Runs `act` on the list as a command does: on the window's list from a worker thread, the
-    // window's thread carrying out its calls meanwhile. Rethrows what `act` threw.
+    // Runs `act` on the list as a command does: on the window's list from a worker thread.
     void command(const std::function<void(TableList&)>& act) {
         if (kind_ == kMemory) {
             act(memory_);
             return;
         }
-        std::atomic<bool> done{false};
-        std::exception_ptr thrown;
-        std::thread worker([&] {
-            try {
-                act(seam_);
-            } catch (...) {
-                thrown = std::current_exception();
-            }
-            done.store(true);
-            ui_.wakeUp();
-        });
-        while (!done.load()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            ui_.runPending();
-        }
-        worker.join();
-        if (thrown)
-            std::rethrow_exception(thrown);
+        fq::test::onWorker(ui_, [&] { act(seam_); });
     }
 
 private:
@@ -397,18 +374,8 @@ private slots:
         }
         QCOMPARE(selectedPositions(window), selected);
 
-        std::atomic<bool> done{false};
         QList<ListEntry> read;
-        std::thread worker([&] {
-            read = seam.selectedEntries();
-            done.store(true);
-            ui.wakeUp();
-        });
-        while (!done.load()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            ui.runPending();
-        }
-        worker.join();
+        fq::test::onWorker(ui, [&] { read = seam.selectedEntries(); });
         QCOMPARE(positionsOf(read), selected);
         QCOMPARE(textsOf(read), selectedOf(window));
     }
