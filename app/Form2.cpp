@@ -28,11 +28,6 @@ using ui::qt::setTwipsGeometry;
 constexpr double kClientWidth = 7305;
 constexpr double kClientHeight = 4935;
 
-void selectAll(ui::TableList& list, bool selected) {
-    for (int p = 0; p < list.ListCount(); ++p)
-        list.SetSelected(p, selected);
-}
-
 } // namespace
 
 Form2::Form2(Form1& setup, ui::Dialogs& dialogs, QString appFolder)
@@ -154,10 +149,10 @@ void Form2::connectCommands() {
     };
     const auto copy = CommandRunner::Kind::Copy;
     const auto plain = CommandRunner::Kind::Plain;
-    selectAllMysqlButton_->onPress(this, [this] { selectAll(*mysqlList_, true); });
-    deselectAllMysqlButton_->onPress(this, [this] { selectAll(*mysqlList_, false); });
-    selectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, true); });
-    deselectAllMssqlButton_->onPress(this, [this] { selectAll(*mssqlList_, false); });
+    selectAllMysqlButton_->onPress(this, [this] { mysqlList_->setAllSelected(true); });
+    deselectAllMysqlButton_->onPress(this, [this] { mysqlList_->setAllSelected(false); });
+    selectAllMssqlButton_->onPress(this, [this] { mssqlList_->setAllSelected(true); });
+    deselectAllMssqlButton_->onPress(this, [this] { mssqlList_->setAllSelected(false); });
     sendToMssqlButton_->onPress(this, onWorker(copy, &commands::SendTablesToMSSQL,
                                                named("Send Table(s) to MS SQL Server")));
     deleteMysqlButton_->onPress(

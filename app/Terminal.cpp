@@ -130,7 +130,7 @@ private:
         for (const Server s : {Server::MySQL, Server::MSSQL}) {
             if (!both && request_.server != s)
                 continue;
-            for (const QString& name : entries(list(s)))
+            for (const QString& name : list(s).entries())
                 console_.output(both ? serverWord(s) + u'\t' + name : name);
         }
         return status();
@@ -173,9 +173,10 @@ private:
                                     : commands::DropMSSQLTables(context());
         });
         // Stopped between two tables, the command says nothing: what it left is told here.
+        const QStringList listed = list(server).entries();
         QStringList left;
         for (const QString& name : request_.tables) {
-            if (ui::ListContains(name, list(server)) && !left.contains(name))
+            if (listed.contains(name) && !left.contains(name))
                 left << name;
         }
         if (!dialogs_.failure() && runner_.stopSignal() != 0 && !left.isEmpty())
@@ -233,7 +234,7 @@ private:
     // after a message, when a name is not listed: nothing is sent then.
     bool select(Server server, const QStringList& names) {
         ui::TableList& l = list(server);
-        const QStringList listed = entries(l);
+        const QStringList listed = l.entries();
         QStringList wrong;
         for (const QString& name : names) {
             if (listed.contains(name))
@@ -312,13 +313,6 @@ private:
 
     ui::TableList& list(Server server) {
         return server == Server::MySQL ? static_cast<ui::TableList&>(mysqlList_) : mssqlList_;
-    }
-
-    static QStringList entries(const ui::TableList& l) {
-        QStringList names;
-        for (int p = 0; p < l.ListCount(); ++p)
-            names << l.List(p);
-        return names;
     }
 
     // How a message of an unexpected error names the command: as it was typed.

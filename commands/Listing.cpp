@@ -48,10 +48,12 @@ void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSet
         odbc::Recordset rs = listingConnection_->Execute(sql::mysqlShowTables());
         // The row count bounds the walk; a count the driver cannot tell (-1) reads nothing.
         const long long n = rs.RecordCount();
+        QStringList names;
         for (long long i = 0; i < n && !rs.Eof(); ++i) {
-            list.AddItem(rs.Item(0).text());
+            names.append(rs.Item(0).text());
             rs.MoveNext();
         }
+        list.addItems(names);
         rs.Close();
     } catch (const odbc::DbError& error) {
         list.Clear();
@@ -74,8 +76,7 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
         OpenMSSQLConnection(s);
         step = ui::Failure::Refused;
         if (listingConnection_->State() == 1) {
-            for (const QString& name : listingConnection_->catalogTables())
-                list.AddItem(name);
+            list.addItems(listingConnection_->catalogTables());
         }
     } catch (const odbc::DbError& error) {
         list.Clear();

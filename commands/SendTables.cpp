@@ -443,14 +443,12 @@ void run(const CommandContext& ctx, const Direction& d) {
 
             odbc::Connection& source = d.source == Server::MSSQL ? mssql : mysql;
             odbc::Connection& target = d.source == Server::MSSQL ? mysql : mssql;
-            int count = 0;
-            for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos)
-                count += d.sourceList.Selected(pos) ? 1 : 0;
+            // The selected tables, sent from the bottom of the list up.
+            const QList<ui::ListEntry> selected = d.sourceList.selectedEntries();
+            const auto count = static_cast<int>(selected.size());
             int tableNumber = 0;
             std::optional<TargetLimits> limits; // read when the first table is reached
-            for (int pos = d.sourceList.ListCount() - 1; pos >= 0; --pos) {
-                if (!d.sourceList.Selected(pos))
-                    continue;
+            for (auto entry = selected.crbegin(); entry != selected.crend(); ++entry) {
                 stopIfRequested(ctx);
                 if (!limits) {
                     p.step = Step::PreparingMysql;
@@ -458,7 +456,7 @@ void run(const CommandContext& ctx, const Direction& d) {
                 }
                 p = Place{};
                 p.step = Step::ReadingColumns;
-                p.table = d.sourceList.List(pos);
+                p.table = entry->text;
                 p.number = ++tableNumber;
                 p.count = count;
                 copyTable(d, ctx, source, target, *limits, p, nullDates);

@@ -124,35 +124,27 @@ bool hasCurrentItem(const CommandContext& ctx, const ui::TableList& list) {
 }
 
 std::optional<Selection> soleSelection(const CommandContext& ctx, const ui::TableList& list) {
-    int selectedCount = 0;
-    Selection selection;
-    for (int p = 0; p < list.ListCount(); ++p) {
-        if (list.Selected(p)) {
-            ++selectedCount;
-            selection = Selection{p, list.List(p)};
-        }
-    }
-    if (selectedCount == 1)
-        return selection;
+    if (const QList<ui::ListEntry> selected = list.selectedEntries(); selected.size() == 1)
+        return Selection{selected[0].position, selected[0].text};
     ctx.dialogs.MsgBox(QStringLiteral("Please select just one table to rename"), ui::kOkOnly);
     return std::nullopt;
 }
 
 bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& target,
                   const DropRules& rules) {
-    // One connection object for the whole press, opened and closed once per table. The walk
-    // goes from the bottom up so that removing an entry leaves the positions still to visit
-    // where they were. A name listed twice (two owners) is dropped by its bare name: the
-    // server decides which table that is, and only the visited entry goes.
+    // One connection object for the whole press, opened and closed once per table. The
+    // selection is read once and walked from the bottom up, so that removing an entry as soon as
+    // its table is gone leaves the positions still to visit where they were. A name listed twice
+    // (two owners) is dropped by its bare name: the server decides which table that is, and only
+    // the visited entry goes.
     std::optional<odbc::Connection> connection;
-    const int count = list.ListCount();
-    for (int p = count - 1; p >= 0; --p) {
-        if (!list.Selected(p))
-            continue;
+    const QList<ui::ListEntry> selected = list.selectedEntries();
+    for (auto entry = selected.crbegin(); entry != selected.crend(); ++entry) {
         // Asked to stop (the program is ending): what was dropped stays dropped, the rest stays.
         if (stopRequested(ctx))
             return false;
-        const QString name = list.List(p);
+        const int p = entry->position;
+        const QString& name = entry->text;
         const std::optional<DropFailure> failure = drop(ctx, connection, target, rules, name);
         if (!failure) {
             list.RemoveItem(p);

@@ -21,6 +21,11 @@ public:
     void Clear() override { entries_.clear(), current_ = -1; }
     void AddItem(const QString& entry) override;
     void RemoveItem(int index) override;
+    QStringList entries() const override;
+    QList<ListEntry> selectedEntries() const override;
+    void setAllSelected(bool selected) override;
+    void addItems(const QStringList& entries) override;
+    void removeItems(const QList<int>& positions) override;
 
 private:
     struct Entry {

@@ -3,21 +3,22 @@
 namespace fq::ui {
 
 bool ListContains(const QString& name, const TableList& list) {
-    bool found = false;
-    const int n = list.ListCount();
-    for (int p = 0; p < n; ++p) {
-        if (list.List(p) == name)
-            found = true;
-    }
-    return found;
+    return list.entries().contains(name);
 }
 
+// Walked on the entries as they were: after r removals the entry at position p is the one that
+// stood at p + r.
 void ListRemoveMatches(TableList& list, const QString& name) {
-    const int n = list.ListCount();
+    const QStringList entries = list.entries();
+    const auto n = static_cast<int>(entries.size());
+    QList<int> gone;
     for (int p = 0; p < n; ++p) {
-        if (p < list.ListCount() && list.List(p) == name)
-            list.RemoveItem(p);
+        const int at = p + static_cast<int>(gone.size());
+        if (at < n && entries.at(at) == name)
+            gone.append(at);
     }
+    if (!gone.isEmpty())
+        list.removeItems(gone);
 }
 
 } // namespace fq::ui

@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace fq::ui::qt {
 
 namespace {
@@ -130,6 +132,80 @@ void QtTableList::RemoveItem(int index) {
     const bool wasCurrent = currentRow() == index;
     delete takeItem(index);
     if (wasCurrent)
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+QStringList QtTableList::entries() const {
+    QStringList texts;
+    texts.reserve(count());
+    for (int row = 0; row < count(); ++row)
+        texts.append(item(row)->text());
+    return texts;
+}
+
+// Read from the selection's ranges, in one pass: asking each entry whether it is selected looks
+// through every range for each entry, and a list whose entries were clicked one by one has a
+// range for each of them.
+QList<ListEntry> QtTableList::selectedEntries() const {
+    const int n = count();
+    QList<bool> marked(n, false);
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = std::max(range.top(), 0); row <= std::min(range.bottom(), n - 1); ++row)
+            marked[row] = true;
+    }
+    QList<ListEntry> selected;
+    for (int row = 0; row < n; ++row) {
+        const QListWidgetItem* it = item(row);
+        if (marked.at(row) && (it->flags() & Qt::ItemIsSelectable))
+            selected.append(ListEntry{row, it->text()});
+    }
+    return selected;
+}
+
+void QtTableList::setAllSelected(bool selected) {
+    if (count() == 0)
+        return;
+    selectionModel()->select(QItemSelection(model()->index(0, 0), model()->index(count() - 1, 0)),
+                             selected ? QItemSelectionModel::Select
+                                      : QItemSelectionModel::Deselect);
+}
+
+// The entries that go to the same place are inserted together, the places taken from the
+// bottom up so that those still to fill stay where they were: into an empty list, all at once.
+void QtTableList::addItems(const QStringList& entries) {
+    const QList<SortedInsert> inserts = sortedInserts(this->entries(), entries);
+    for (auto end = inserts.size(); end > 0;) {
+        const int place = inserts[end - 1].place;
+        auto begin = end - 1;
+        while (begin > 0 && inserts[begin - 1].place == place)
+            --begin;
+        QStringList texts;
+        texts.reserve(end - begin);
+        for (auto i = begin; i < end; ++i)
+            texts.append(inserts[i].text);
+        insertItems(place, texts);
+        end = begin;
+    }
+}
+
+// Runs of neighbouring positions go together, from the bottom up.
+void QtTableList::removeItems(const QList<int>& positions) {
+    QList<int> rows;
+    for (const int p : positions) {
+        if (p >= 0 && p < count())
+            rows.append(p);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const bool currentGoes = std::binary_search(rows.cbegin(), rows.cend(), currentRow());
+    for (auto end = rows.size(); end > 0;) {
+        auto begin = end - 1;
+        while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
+            --begin;
+        model()->removeRows(rows[begin], static_cast<int>(end - begin));
+        end = begin;
+    }
+    if (currentGoes)
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 

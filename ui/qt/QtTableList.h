@@ -28,6 +28,11 @@ public:
     void Clear() override;
     void AddItem(const QString& entry) override;
     void RemoveItem(int index) override;
+    QStringList entries() const override;
+    QList<ListEntry> selectedEntries() const override;
+    void setAllSelected(bool selected) override;
+    void addItems(const QStringList& entries) override;
+    void removeItems(const QList<int>& positions) override;
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

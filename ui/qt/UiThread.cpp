@@ -86,6 +86,26 @@ void UiThreadTableList::RemoveItem(int index) {
     ui_.call([this, index] { list_.RemoveItem(index); });
 }
 
+QStringList UiThreadTableList::entries() const {
+    return ui_.call([this] { return list_.entries(); });
+}
+
+QList<ListEntry> UiThreadTableList::selectedEntries() const {
+    return ui_.call([this] { return list_.selectedEntries(); });
+}
+
+void UiThreadTableList::setAllSelected(bool selected) {
+    ui_.call([this, selected] { list_.setAllSelected(selected); });
+}
+
+void UiThreadTableList::addItems(const QStringList& entries) {
+    ui_.call([this, &entries] { list_.addItems(entries); });
+}
+
+void UiThreadTableList::removeItems(const QList<int>& positions) {
+    ui_.call([this, &positions] { list_.removeItems(positions); });
+}
+
 int UiThreadPointer::MousePointer() const {
     return ui_.call([this] { return pointer_.MousePointer(); });
 }

@@ -67,7 +67,8 @@ private:
 };
 
 // The seams a command sees, for a command that runs on a worker thread: every call is carried
-// out on the window's thread while the worker waits.
+// out on the window's thread while the worker waits, a list's whole-list operations each in one
+// hand-over.
 
 class UiThreadTableList final : public ui::TableList {
 public:
@@ -82,6 +83,11 @@ public:
     void Clear() override;
     void AddItem(const QString& entry) override;
     void RemoveItem(int index) override;
+    QStringList entries() const override;
+    QList<ListEntry> selectedEntries() const override;
+    void setAllSelected(bool selected) override;
+    void addItems(const QStringList& entries) override;
+    void removeItems(const QList<int>& positions) override;
 
 private:
     ui::TableList& list_;
