@@ -38,6 +38,11 @@ const QString kMySql = QStringLiteral("MySQL");
 
 // CREATE TABLE refused because the name is taken: MySQL's "Table '...' already exists", SQL
 // Server's "There is already an object named '...' in the database".
+// A value larger than this has gone into its statement whole and is not kept whole beside it:
+// the row keeps its first kKeptOfLong units (a message shows at most the first few dozen).
+constexpr qsizetype kLongValueBytes = 1024 * 1024;
+constexpr qsizetype kKeptOfLong = 1024;
+
 constexpr long kMySqlTableExists = 1050;
 constexpr long kMssqlObjectExists = 2714;
 
@@ -379,6 +384,10 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         QString& made = insert.finish();
         refuseOversized(made, insert, columns, limits);
         statement.swap(made);
+        for (odbc::Value& value : row.values) {
+            if (value.heldBytes() > kLongValueBytes)
+                value.shorten(kKeptOfLong);
+        }
     };
     StatementShape shape{insert.head().size(), sql::InsertText::rowSeparator(), -1};
     // A statement of several rows stays within the server's packet limit (a character takes at

@@ -135,6 +135,13 @@ void Value::setBytesLength(qsizetype length) {
     cut(bytes_, length);
 }
 
+void Value::shorten(qsizetype length) {
+    if (kind_ == Kind::Text && text_.size() > length)
+        cut(text_, length);
+    else if (kind_ == Kind::Binary && bytes_.size() > length)
+        cut(bytes_, length);
+}
+
 QString Value::text() const {
     switch (kind_) {
     case Kind::Null:

@@ -41,6 +41,9 @@ public:
     void setTextLength(qsizetype length);
     char* bytesRoom(qsizetype length);
     void setBytesLength(qsizetype length);
+    // Keeps only the first `length` units of a text (bytes of bytes) and gives the room of the
+    // rest back: for a long value of which only its beginning is still needed.
+    void shorten(qsizetype length);
 
     Kind kind() const noexcept { return kind_; }
     bool isNull() const noexcept { return kind_ == Kind::Null; }

@@ -954,6 +954,58 @@ private slots:
         }
     }
 
+    // A long value goes into its statement whole and the row keeps only its start beside it: a
+    // long value before the refused row arrives whole, and a refused long value is named by its
+    // start, as any long value is.
+    void longValuesAndARefusedRow_data() {
+        QTest::addColumn<QString>("narrowed"); // the target's column made too narrow
+        QTest::addColumn<QStringList>("rows"); // v and t of rows 1 and 2; row 2 is refused
+        QTest::addColumn<QString>("named");
+        const QString longY(700000, u'y');
+        const QString longZ(700000, u'z');
+        QTest::newRow("a long value before the refused row")
+            << "v varchar(4)" << QStringList{"v1", longY, "too long", "t2"}
+            << "'too long' of column v";
+        QTest::newRow("the refused value is long")
+            << "t text" << QStringList{"v1", "t1", "v2", longZ}
+            << "'" + QString(60, u'z') + "'... of column t";
+    }
+
+    void longValuesAndARefusedRow() {
+        QFETCH(QString, narrowed);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, named);
+        const auto small = smallStatements(10);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("longrefused"));
+        test::exec(Server::MSSQL,
+                   {QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(20), t nvarchar(max))")
+                        .arg(name),
+                    QStringLiteral("INSERT INTO [%1] VALUES (1, '%2', '%3'), (2, '%4', '%5')")
+                        .arg(name, rows[0], rows[1], rows[2], rows[3])});
+        test::TestWindow w;
+        test::HookedProgress progress;
+        progress.onBeginTable = [&] {
+            test::exec(Server::MySQL,
+                       {QStringLiteral("ALTER TABLE `%1` MODIFY %2").arg(name, narrowed)});
+        };
+        fillList(w.mssqlList, {name}, {name}, name);
+        auto ctx = w.context();
+        ctx.progress = &progress;
+        commands::SendTablesToMySQL(ctx);
+
+        QCOMPARE(w.dialogs.shown.size(), 1);
+        const QString said =
+            QStringLiteral("Copying the table %1 to MySQL stopped while copying row 2, at the "
+                           "value %2. The table is on MySQL with the 1 row copied before. Nothing "
+                           "more was sent.\n\n")
+                .arg(name, named);
+        QVERIFY2(w.dialogs.shown[0].prompt.startsWith(said),
+                 qPrintable(w.dialogs.shown[0].prompt.left(600)));
+        const QList<QStringList> expected{{"1", rows[0], rows[1]}};
+        QVERIFY(test::textRows(Server::MySQL, name) == expected);
+    }
+
     // The server closes a HANDLER's table when another session waits to change the table's
     // definition (or flushes it); the next piece would then begin again at the first row. On
     // InnoDB the reading goes on from where it was in its snapshot, every row once; on MyISAM
