@@ -13,19 +13,16 @@ cd "$root"
 
 status=0
 check() {
-    local folder="$1" allowed="$2" exclude="${3:-}"
-    local files
-    files=$(find "$folder" -name '*.h' -o -name '*.cpp' | { if [ -n "$exclude" ]; then grep -v "^$exclude/"; else cat; fi; })
-    for f in $files; do
-        while IFS= read -r line; do
-            local target
-            target=$(sed -E 's/^#include "([^/"]+(\/qt)?)\/.*/\1/' <<<"$line")
-            if ! grep -qxF "$target" <<<"$(tr ' ' '\n' <<<"$allowed")"; then
-                echo "layers: $f includes $target/ ($line), above its layer" >&2
-                status=1
-            fi
-        done < <(grep -E '^#include "(odbc|sql|settings|ui|commands|app)/' "$f")
-    done
+    local folder="$1" allowed=" $2 " exclude="${3:-}" file line target
+    while IFS=: read -r file line; do
+        if [ -n "$exclude" ] && [[ $file == "$exclude"/* ]]; then continue; fi
+        [[ $line =~ ^\#include\ \"([^/\"]+(/qt)?)/ ]]
+        target="${BASH_REMATCH[1]}"
+        if [[ $allowed != *" $target "* ]]; then
+            echo "layers: $file includes $target/ ($line), above its layer" >&2
+            status=1
+        fi
+    done < <(grep -rE --include='*.h' --include='*.cpp' '^#include "(odbc|sql|settings|ui|commands|app)/' "$folder")
 }
 check odbc "odbc"
 check sql "sql odbc"
@@ -35,8 +32,8 @@ check ui/qt "ui ui/qt"
 check commands "commands odbc sql settings ui"
 check app "app commands odbc sql settings ui ui/qt"
 
-if grep -rn --include=CMakeLists.txt -E 'include_directories\([^)]*(PROJECT_SOURCE_DIR|CMAKE_SOURCE_DIR)\}?\s*\)' . \
-    | grep -v '^./build'; then
+if grep -rn --include=CMakeLists.txt --exclude-dir='build*' --exclude-dir=.git \
+    -E 'include_directories\([^)]*(PROJECT_SOURCE_DIR|CMAKE_SOURCE_DIR)\}?\s*\)' .; then
     echo "layers: a target exposes the whole source root as an include path" >&2
     status=1
 fi

@@ -11,14 +11,10 @@ private slots:
     void streams_data() {
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("streams");
-        QTest::newRow("3.1.15, Debian 12's") << "03.01.0015" << false;
-        QTest::newRow("3.1.16") << "03.01.0016" << false;
+        QTest::newRow("3.1.16, the last that does not") << "03.01.0016" << false;
         QTest::newRow("3.1.17, the first that streams") << "03.01.0017" << true;
-        QTest::newRow("3.2.0") << "03.02.0000" << true;
-        QTest::newRow("3.0.9, an older minor with a larger patch") << "03.00.0099" << false;
-        QTest::newRow("blanks around it") << " 03.01.0017 " << true;
-        QTest::newRow("nothing said") << "" << false;
-        QTest::newRow("no patch number") << "03.01" << false;
+        QTest::newRow("3.2.0, a newer minor with a smaller patch") << "03.02.0000" << true;
+        QTest::newRow("3.0.99, an older minor with a larger patch") << "03.00.0099" << false;
     }
     void streams() {
         QFETCH(QString, version);
