@@ -122,13 +122,13 @@ QString connectionString(Server server, const sql::ConnectionSettings& s) {
 // The median time of SELECT 1 on one connection, in milliseconds.
 double roundTripMs(Server server, const sql::ConnectionSettings& s) {
     odbc::Connection c;
-    c.Open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+    c.open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
                                    : sql::MSSQLConnectionString(s));
     std::vector<double> ms;
     for (int i = 0; i < 35; ++i) {
         QElapsedTimer timer;
         timer.start();
-        c.Execute(QStringLiteral("SELECT 1"));
+        c.execute(QStringLiteral("SELECT 1"));
         if (i >= 5)
             ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
@@ -318,12 +318,12 @@ void report(const char* part, const std::vector<Way>& ways, long rows) {
 // What the durable server keeps, and how long its disk takes to keep a write.
 void describe(const bench::DurableMariaDb& db) {
     odbc::Connection c = test::connection(Server::MySQL);
-    const odbc::Recordset r =
-        c.Execute(QStringLiteral("SELECT @@version, @@innodb_flush_log_at_trx_commit, @@log_bin, "
+    const odbc::Result r =
+        c.execute(QStringLiteral("SELECT @@version, @@innodb_flush_log_at_trx_commit, @@log_bin, "
                                  "@@sync_binlog, @@innodb_doublewrite, @@innodb_flush_method"));
     QStringList values;
-    for (int i = 0; i < r.FieldCount(); ++i)
-        values << r.Item(i).text();
+    for (int i = 0; i < r.columnCount(); ++i)
+        values << r.value(i).text();
     std::printf("durable MySQL: MariaDB %s in %s, innodb_flush_log_at_trx_commit=%s, log_bin=%s, "
                 "sync_binlog=%s, innodb_doublewrite=%s, innodb_flush_method=%s; a 4 KB write "
                 "flushed to its disk in %.2f ms\n",

@@ -12,12 +12,12 @@
 // copied MySQL -> SQL Server and back, and checked to arrive whole. Before each copy the process's
 // peak resident memory (VmHWM) is set back to what is resident then; after it the peak is printed.
 // Then a 10 MB text (UTF-8 with two-byte characters on MySQL) and 10 MB of bytes are read from
-// each server through the program's own reading (Connection::Execute and the row's values): the
+// each server through the program's own reading (Connection::execute and the row's values): the
 // median of 3 reads each. MariaDB's general log is off while the copies run.
 #include "BenchSupport.h"
 
 #include "odbc/Connection.h"
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "odbc/Value.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/Statements.h"
@@ -93,18 +93,18 @@ void largeValueCopies(qsizetype mb, long long rows) {
                            : QStringLiteral("%1 rows of a %2 MB text").arg(rows).arg(mb),
                  my, ms, rows, true);
     odbc::Connection c = test::connection(Server::MySQL);
-    const odbc::Recordset same =
-        c.Execute(QStringLiteral("SELECT COUNT(*) FROM `%1` a JOIN `%2` b ON a.id = b.id AND "
+    const odbc::Result same =
+        c.execute(QStringLiteral("SELECT COUNT(*) FROM `%1` a JOIN `%2` b ON a.id = b.id AND "
                                  "MD5(a.t) = MD5(b.t)")
                       .arg(my, ms));
-    if (same.Item(0).text().toLongLong() != rows)
+    if (same.value(0).text().toLongLong() != rows)
         throw std::runtime_error("the large text came back changed");
 }
 
 odbc::Connection open(Server server) {
     const sql::ConnectionSettings s = test::localServers();
     odbc::Connection c;
-    c.Open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+    c.open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
                                    : sql::MSSQLConnectionString(s));
     return c;
 }
@@ -114,10 +114,10 @@ double readLarge(Server server, const QString& select, qsizetype expected) {
     odbc::Connection c = open(server);
     QElapsedTimer timer;
     timer.start();
-    odbc::Recordset rs = c.Execute(select);
-    if (rs.Eof())
+    odbc::Result rs = c.execute(select);
+    if (rs.atEnd())
         throw std::runtime_error("the large value's row is missing");
-    const odbc::Value& v = rs.Item(0);
+    const odbc::Value& v = rs.value(0);
     const qsizetype size =
         v.kind() == odbc::Value::Kind::Binary ? v.bytes().size() : v.text().size();
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

@@ -3,7 +3,7 @@
 #include "commands/CommandContext.h"
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/Statements.h"
 #include "ui/TableList.h"
@@ -22,12 +22,11 @@ void finishLoad(ui::TableList& list) {
 TableListing::TableListing() = default;
 TableListing::~TableListing() = default;
 
-// A new connection object takes the place of the one held before (which closes it), gets the
-// client-side cursor and is opened with the string as it stands.
+// A new connection object takes the place of the one held before (which closes it) and is opened
+// with the string as it stands.
 void TableListing::openListing(const QString& connectionString) {
     listingConnection_ = std::make_unique<odbc::Connection>();
-    listingConnection_->CursorLocation = odbc::Connection::kUseClient;
-    listingConnection_->Open(connectionString);
+    listingConnection_->open(connectionString);
 }
 
 void TableListing::OpenMySQLConnection(const sql::ConnectionSettings& s) {
@@ -45,16 +44,16 @@ void TableListing::LoadMySQLTables(ui::TableList& list, const sql::ConnectionSet
     try {
         OpenMySQLConnection(s);
         step = ui::Failure::Refused;
-        odbc::Recordset rs = listingConnection_->Execute(sql::mysqlShowTables());
+        odbc::Result rs = listingConnection_->execute(sql::mysqlShowTables(), odbc::Rows::Buffered);
         // The row count bounds the walk; a count the driver cannot tell (-1) reads nothing.
-        const long long n = rs.RecordCount();
+        const long long n = rs.rowCount();
         QStringList names;
-        for (long long i = 0; i < n && !rs.Eof(); ++i) {
-            names.append(rs.Item(0).text());
-            rs.MoveNext();
+        for (long long i = 0; i < n && !rs.atEnd(); ++i) {
+            names.append(rs.value(0).text());
+            rs.moveNext();
         }
         list.addItems(names);
-        rs.Close();
+        rs.close();
     } catch (const odbc::DbError& error) {
         list.Clear();
         reportFailure(dialogs, failureOf(error, step),
@@ -75,7 +74,7 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
     try {
         OpenMSSQLConnection(s);
         step = ui::Failure::Refused;
-        if (listingConnection_->State() == 1) {
+        if (listingConnection_->isOpen()) {
             list.addItems(listingConnection_->catalogTables());
         }
     } catch (const odbc::DbError& error) {

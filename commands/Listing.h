@@ -24,9 +24,10 @@ public:
     TableListing(const TableListing&) = delete;
     TableListing& operator=(const TableListing&) = delete;
 
-    // Open the listing connection with a client-side cursor, so that results report their row
-    // count: MySQL with the connection string in command order, SQL Server with its one string.
-    // Failures are thrown as DbError; the listing connection then holds the unopened connection.
+    // Open the listing connection: MySQL with the connection string in command order, SQL Server
+    // with its one string. Its listing reads buffered rows, so that the result reports its row
+    // count. Failures are thrown as DbError; the listing connection then holds the unopened
+    // connection.
     void OpenMySQLConnection(const sql::ConnectionSettings& s);
     void OpenMSSQLConnection(const sql::ConnectionSettings& s);
 

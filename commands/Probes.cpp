@@ -20,7 +20,7 @@ const QString kAdvice =
 bool canOpen(const QString& connectionString) noexcept {
     try {
         odbc::Connection connection;
-        connection.Open(connectionString);
+        connection.open(connectionString);
         return true; // the connection closes as it goes out of scope
     } catch (...) {
         return false;
@@ -39,8 +39,8 @@ QString failureDetail(const odbc::DbError& e) {
 std::optional<QString> connectFailure(const QString& connectionString) {
     try {
         odbc::Connection connection;
-        connection.Open(connectionString);
-        connection.Close();
+        connection.open(connectionString);
+        connection.close();
         return std::nullopt;
     } catch (const odbc::DbError& e) {
         return failureDetail(e);

@@ -158,7 +158,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
     };
     try {
         const std::unique_ptr<SourceRows> rows = open();
-        const int fields = rows->FieldCount();
+        const int fields = rows->columnCount();
         bool moveFirst = false; // the row last taken is made: the next one is to be read
         ReadRow taken;
         for (;;) {
@@ -175,13 +175,13 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
             for (;;) {
                 if (moveFirst) {
                     moveFirst = false;
-                    rows->MoveNext();
+                    rows->moveNext();
                 }
-                if (rows->Eof() || st->count >= mostRows)
+                if (rows->atEnd() || st->count >= mostRows)
                     break;
                 if (stop_.load(std::memory_order_relaxed))
                     return;
-                rows->TakeRow(taken.values);
+                rows->takeRow(taken.values);
                 taken.nulled.clear();
                 taken.refused = nullptr;
                 taken.refusedField = -1;
@@ -211,8 +211,8 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                 place(taken);
             }
             st->bytes += st->text.size() * 2;
-            if (!carrying && !moveFirst && rows->Eof()) {
-                rows->Close();
+            if (!carrying && !moveFirst && rows->atEnd()) {
+                rows->close();
                 st->last = true;
                 hand(std::move(st));
                 return;

@@ -74,11 +74,11 @@ struct TargetLimits {
 };
 
 TargetLimits readMysqlLimits(odbc::Connection& mysql) {
-    odbc::Recordset rs = mysql.Execute(sql::mysqlServerLimits());
+    odbc::Result rs = mysql.execute(sql::mysqlServerLimits());
     TargetLimits limits;
-    if (rs.Eof())
+    if (rs.atEnd())
         return limits;
-    const auto field = [&](int i) { return rs.Item(i).text().trimmed().toLongLong(); };
+    const auto field = [&](int i) { return rs.value(i).text().trimmed().toLongLong(); };
     if (const long long page = field(0); page > 0)
         limits.rows.innodbPageSize = page;
     if (const long long charBytes = field(2); charBytes > 0)
@@ -180,12 +180,12 @@ QList<TargetColumn> readMssqlColumns(odbc::Connection& mssql, const QString& tab
                                      const sql::MysqlRowRules& rules) {
     QList<sql::MssqlColumn> columns;
     {
-        odbc::Recordset rs = mssql.Execute(sql::mssqlColumnsQuery(table));
-        while (!rs.Eof()) {
-            columns << sql::MssqlColumn{textOf(rs.Item(0)),      textOf(rs.Item(1)),
-                                        number(rs.Item(2)),      smallNumber(rs.Item(3)),
-                                        smallNumber(rs.Item(4)), smallNumber(rs.Item(5))};
-            rs.MoveNext();
+        odbc::Result rs = mssql.execute(sql::mssqlColumnsQuery(table));
+        while (!rs.atEnd()) {
+            columns << sql::MssqlColumn{textOf(rs.value(0)),      textOf(rs.value(1)),
+                                        number(rs.value(2)),      smallNumber(rs.value(3)),
+                                        smallNumber(rs.value(4)), smallNumber(rs.value(5))};
+            rs.moveNext();
         }
     }
     if (columns.isEmpty())
@@ -197,10 +197,10 @@ QList<TargetColumn> readMysqlColumns(odbc::Connection& mysql, const QString& tab
                                      const sql::MysqlRowRules&) {
     QList<sql::MysqlColumn> columns;
     {
-        odbc::Recordset rs = mysql.Execute(sql::mysqlDescribe(table));
-        while (!rs.Eof()) {
-            columns << sql::MysqlColumn{textOf(rs.Item(0)), textOf(rs.Item(1))};
-            rs.MoveNext();
+        odbc::Result rs = mysql.execute(sql::mysqlDescribe(table));
+        while (!rs.atEnd()) {
+            columns << sql::MysqlColumn{textOf(rs.value(0)), textOf(rs.value(1))};
+            rs.moveNext();
         }
     }
     if (columns.isEmpty())
@@ -218,8 +218,8 @@ void stopIfRequested(const CommandContext& ctx) {
 long long estimateRows(const Direction& d, odbc::Connection& source, const QString& name) {
     try {
         long long sum = -1;
-        for (odbc::Recordset rs = source.Execute(d.rowEstimate(name)); !rs.Eof(); rs.MoveNext()) {
-            const auto n = number(rs.Item(0));
+        for (odbc::Result rs = source.execute(d.rowEstimate(name)); !rs.atEnd(); rs.moveNext()) {
+            const auto n = number(rs.value(0));
             if (n && *n >= 0)
                 sum = std::max(sum, 0LL) + *n;
         }
@@ -234,8 +234,8 @@ long long estimateRows(const Direction& d, odbc::Connection& source, const QStri
 // The rows the target's table holds.
 std::optional<long long> rowsOnTarget(const Direction& d, odbc::Connection& target,
                                       const QString& table) {
-    odbc::Recordset rs = target.Execute(d.countRows(table));
-    return rs.Eof() ? std::nullopt : number(rs.Item(0));
+    odbc::Result rs = target.execute(d.countRows(table));
+    return rs.atEnd() ? std::nullopt : number(rs.value(0));
 }
 
 // Rows read, INSERTs that added their rows, and the rows the target holds must all agree.
@@ -279,7 +279,7 @@ struct Sending {
         p.sending = static_cast<long long>(st.count);
         long long added = -1;
         try {
-            target.Execute(st.text, &added);
+            target.execute(st.text, &added);
         } catch (const odbc::DbError& e) {
             if (st.count == 1)
                 p.row = asSent(st.rows[0], st.fields);
@@ -314,7 +314,7 @@ struct Sending {
         for (auto i = static_cast<std::size_t>(stayed); i < st.count; ++i) {
             long long added = -1;
             try {
-                target.Execute(st.statementOf(i, shape), &added);
+                target.execute(st.statementOf(i, shape), &added);
             } catch (const odbc::DbError&) {
                 p.row = asSent(st.rows[i], st.fields);
                 throw;
@@ -337,7 +337,7 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         if (answer != ui::kAnswerYes)
             return;
         p.step = Step::Dropping;
-        target.Execute(d.dropTable(name));
+        target.execute(d.dropTable(name));
         ui::ListRemoveMatches(d.targetList, name);
     }
 
@@ -346,7 +346,7 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
 
     p.step = Step::Creating;
     try {
-        target.Execute(d.createTable(name, columns));
+        target.execute(d.createTable(name, columns));
     } catch (const odbc::DbError& e) {
         if (e.nativeError() == d.nameTaken) {
             p.nameTaken = true;
@@ -444,11 +444,11 @@ void run(const CommandContext& ctx, const Direction& d) {
         odbc::Connection mysql;
         try {
             p.step = Step::ConnectingMssql;
-            mssql.Open(sql::MSSQLConnectionString(settings));
+            mssql.open(sql::MSSQLConnectionString(settings));
             p.step = Step::ConnectingMysql;
-            mysql.Open(sql::MySQLConnectionStringCommandOrder(settings));
+            mysql.open(sql::MySQLConnectionStringCommandOrder(settings));
             p.step = Step::PreparingMysql;
-            mysql.Execute(sql::mysqlSessionSetup());
+            mysql.execute(sql::mysqlSessionSetup());
 
             odbc::Connection& source = d.source == Server::MSSQL ? mssql : mysql;
             odbc::Connection& target = d.source == Server::MSSQL ? mysql : mssql;
@@ -502,8 +502,8 @@ void run(const CommandContext& ctx, const Direction& d) {
         // A table that was created stays, with the rows that arrived: the list shows it.
         if ((failure || stopped || unexpected) && p.created)
             d.targetList.AddItem(p.table);
-        mysql.Close();
-        mssql.Close();
+        mysql.close();
+        mssql.close();
     }
     if (unexpected)
         std::rethrow_exception(unexpected);

@@ -118,7 +118,7 @@ SourceRows::SourceRows(odbc::Connection& source, Server server, const QString& t
         }
     }
     if (reading_ == Reading::Whole) {
-        rs_ = source_.Execute(selectAll);
+        rs_ = source_.execute(selectAll);
         return;
     }
     // The first piece: as many rows as the table's average row, or its long values at their
@@ -127,8 +127,8 @@ SourceRows::SourceRows(odbc::Connection& source, Server server, const QString& t
     pieceRows_ = std::clamp(limits_.pageBytes / row, 1LL, limits_.pageRows);
     transactions_ = size.transactions;
     engine_ = size.engine;
-    source_.Execute(sql::mysqlSnapshotIsolation());
-    source_.Execute(sql::mysqlStartSnapshot());
+    source_.execute(sql::mysqlSnapshotIsolation());
+    source_.execute(sql::mysqlStartSnapshot());
     inSnapshot_ = true;
     if (reading_ == Reading::AlongKey) {
         readPage({});
@@ -136,7 +136,7 @@ SourceRows::SourceRows(odbc::Connection& source, Server server, const QString& t
     }
     if (!openHandler()) {
         reading_ = Reading::Whole;
-        rs_ = source_.Execute(selectAll);
+        rs_ = source_.execute(selectAll);
         return;
     }
     readPiece(true);
@@ -150,16 +150,16 @@ SourceRows::TableSize SourceRows::readSize(const QString& table) {
         bool first = true;
         bool invisible = false;
         QString type;
-        for (odbc::Recordset rs = source_.Execute(sql::mysqlTableSize(table)); !rs.Eof();
-             rs.MoveNext(), first = false) {
+        for (odbc::Result rs = source_.execute(sql::mysqlTableSize(table)); !rs.atEnd();
+             rs.moveNext(), first = false) {
             if (first) {
-                size.dataBytes = numberOf(rs.Item(0)).value_or(-1);
-                size.averageRow = numberOf(rs.Item(1)).value_or(0);
-                type = textOf(rs.Item(2)).trimmed();
-                size.engine = textOf(rs.Item(3)).trimmed();
+                size.dataBytes = numberOf(rs.value(0)).value_or(-1);
+                size.averageRow = numberOf(rs.value(1)).value_or(0);
+                type = textOf(rs.value(2)).trimmed();
+                size.engine = textOf(rs.value(3)).trimmed();
             }
-            size.longValues += longValueBytes(textOf(rs.Item(4)), numberOf(rs.Item(5)));
-            if (textOf(rs.Item(6)).contains(QLatin1String("INVISIBLE"), Qt::CaseInsensitive))
+            size.longValues += longValueBytes(textOf(rs.value(4)), numberOf(rs.value(5)));
+            if (textOf(rs.value(6)).contains(QLatin1String("INVISIBLE"), Qt::CaseInsensitive))
                 invisible = true;
         }
         // HANDLER reads a system-versioned table's history too, and invisible columns.
@@ -182,20 +182,21 @@ void SourceRows::findKey(const QString& table) {
     };
     QList<Key> keys;
     try {
-        for (odbc::Recordset rs = source_.Execute(sql::mysqlUniqueKeys(table)); !rs.Eof();
-             rs.MoveNext()) {
-            const QString name = textOf(rs.Item(0));
+        for (odbc::Result rs = source_.execute(sql::mysqlUniqueKeys(table)); !rs.atEnd();
+             rs.moveNext()) {
+            const QString name = textOf(rs.value(0));
             if (keys.isEmpty() || keys.last().name != name)
                 keys.append(Key{name, {}, true});
             Key& key = keys.last();
-            const auto form = keyForm(textOf(rs.Item(2)));
+            const auto form = keyForm(textOf(rs.value(2)));
             const bool nullable =
-                textOf(rs.Item(3)).trimmed().compare(QLatin1String("NO"), Qt::CaseInsensitive) != 0;
-            const bool prefix = !rs.Item(4).isNull();
+                textOf(rs.value(3)).trimmed().compare(QLatin1String("NO"), Qt::CaseInsensitive) !=
+                0;
+            const bool prefix = !rs.value(4).isNull();
             if (!form || nullable || prefix)
                 key.usable = false;
             else
-                key.columns.append(KeyColumn{textOf(rs.Item(1)), *form});
+                key.columns.append(KeyColumn{textOf(rs.value(1)), *form});
         }
     } catch (const odbc::DbError& e) {
         if (e.interruption() != odbc::Interruption::None)
@@ -219,9 +220,9 @@ void SourceRows::findKey(const QString& table) {
 
 bool SourceRows::openHandler() {
     // The table's definition stays as it is until the transaction ends.
-    source_.Execute(sql::mysqlHoldTable(table_));
+    source_.execute(sql::mysqlHoldTable(table_));
     try {
-        source_.Execute(sql::mysqlHandlerOpen(table_));
+        source_.execute(sql::mysqlHandlerOpen(table_));
     } catch (const odbc::DbError& e) {
         if (e.interruption() != odbc::Interruption::None)
             throw;
@@ -239,34 +240,34 @@ bool SourceRows::openHandler() {
         return true;
     // A server that does not count the tables opened could not tell a reading begun again.
     handlerOpen_ = false;
-    source_.Execute(sql::mysqlHandlerClose(table_));
+    source_.execute(sql::mysqlHandlerClose(table_));
     return false;
 }
 
 long long SourceRows::tablesOpened() {
-    odbc::Recordset rs = source_.Execute(sql::mysqlTablesOpened());
-    return rs.Eof() ? -1 : numberOf(rs.Item(0)).value_or(-1);
+    odbc::Result rs = source_.execute(sql::mysqlTablesOpened());
+    return rs.atEnd() ? -1 : numberOf(rs.value(0)).value_or(-1);
 }
 
 void SourceRows::readPage(const QStringList& after) {
     QStringList names;
     for (const KeyColumn& c : key_)
         names << c.name;
-    rs_.Close();
-    rs_ = source_.Execute(sql::mysqlSelectPage(table_, names, after, pieceRows_));
+    rs_.close();
+    rs_ = source_.execute(sql::mysqlSelectPage(table_, names, after, pieceRows_));
     inPiece_ = 0;
     pieceHeld_ = 0;
 }
 
 void SourceRows::readPiece(bool first) {
-    rs_.Close();
+    rs_.close();
     inPiece_ = 0;
     pieceHeld_ = 0;
     if (fromPlace_) {
-        rs_ = source_.Execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
+        rs_ = source_.execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
         return;
     }
-    rs_ = source_.Execute(first ? sql::mysqlHandlerReadFirst(table_)
+    rs_ = source_.execute(first ? sql::mysqlHandlerReadFirst(table_)
                                 : sql::mysqlHandlerReadNext(table_),
                           {pieceRows_});
     // A first piece reads from the first row however the table was opened.
@@ -278,11 +279,11 @@ void SourceRows::readPiece(bool first) {
     // The snapshot keeps the rows and their order: this piece and every later one are read from
     // their place in that order (the server would close the table again at each piece while the
     // change that made it close the table waits for the reading to end).
-    rs_.Close();
+    rs_.close();
     if (!transactions_)
         throw closedWhileRead(table_, engine_);
     fromPlace_ = true;
-    rs_ = source_.Execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
+    rs_ = source_.execute(sql::mysqlHandlerReadAfter(table_), {before_, pieceRows_});
 }
 
 long long SourceRows::nextPieceRows() const noexcept {
@@ -299,9 +300,9 @@ QStringList SourceRows::keyOfCurrentRow() const {
     static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
     QStringList literals;
     // The key's columns follow the table's own in each page's rows.
-    const int first = rs_.FieldCount() - static_cast<int>(key_.size());
+    const int first = rs_.columnCount() - static_cast<int>(key_.size());
     for (qsizetype i = 0; i < key_.size(); ++i) {
-        const odbc::Value& v = rs_.Item(first + static_cast<int>(i));
+        const odbc::Value& v = rs_.value(first + static_cast<int>(i));
         switch (key_[i].form) {
         case KeyForm::Number: {
             const QString t = v.text().trimmed();
@@ -324,22 +325,22 @@ void SourceRows::countHeld(const odbc::Value& value) noexcept {
     pieceHeld_ += value.heldBytes();
 }
 
-bool SourceRows::Eof() const noexcept {
-    return rs_.Eof();
+bool SourceRows::atEnd() const noexcept {
+    return rs_.atEnd();
 }
 
-void SourceRows::MoveNext() {
+void SourceRows::moveNext() {
     if (reading_ == Reading::Whole) {
-        rs_.MoveNext();
+        rs_.moveNext();
         return;
     }
-    if (!taken_ && !rs_.Eof()) {
-        for (int i = 0; i < FieldCount(); ++i)
-            countHeld(rs_.Item(i));
+    if (!taken_ && !rs_.atEnd()) {
+        for (int i = 0; i < columnCount(); ++i)
+            countHeld(rs_.value(i));
     }
     taken_ = false;
     if (inPiece_ + 1 < pieceRows_) {
-        rs_.MoveNext();
+        rs_.moveNext();
         ++inPiece_;
         return;
     }
@@ -348,7 +349,7 @@ void SourceRows::MoveNext() {
     if (reading_ == Reading::AlongKey)
         after = takenKey_ ? *takenKey_ : keyOfCurrentRow();
     takenKey_.reset();
-    rs_.MoveNext();
+    rs_.moveNext();
     ++inPiece_;
     before_ += inPiece_;
     pieceRows_ = nextPieceRows();
@@ -358,34 +359,34 @@ void SourceRows::MoveNext() {
         readPiece(false);
 }
 
-void SourceRows::TakeRow(std::vector<odbc::Value>& row) {
+void SourceRows::takeRow(std::vector<odbc::Value>& row) {
     if (reading_ == Reading::AlongKey && inPiece_ + 1 >= pieceRows_)
         takenKey_ = keyOfCurrentRow();
-    rs_.TakeRow(row);
+    rs_.takeRow(row);
     if (reading_ != Reading::Whole) {
         taken_ = true;
-        for (int i = 0; i < FieldCount() && static_cast<std::size_t>(i) < row.size(); ++i)
+        for (int i = 0; i < columnCount() && static_cast<std::size_t>(i) < row.size(); ++i)
             countHeld(row[static_cast<std::size_t>(i)]);
     }
 }
 
-int SourceRows::FieldCount() const noexcept {
-    return rs_.FieldCount() - (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) : 0);
+int SourceRows::columnCount() const noexcept {
+    return rs_.columnCount() - (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) : 0);
 }
 
-const odbc::Value& SourceRows::Item(int index) const {
-    return rs_.Item(index);
+const odbc::Value& SourceRows::value(int index) const {
+    return rs_.value(index);
 }
 
-void SourceRows::Close() {
-    rs_.Close();
+void SourceRows::close() {
+    rs_.close();
     if (handlerOpen_) {
         handlerOpen_ = false;
-        source_.Execute(sql::mysqlHandlerClose(table_));
+        source_.execute(sql::mysqlHandlerClose(table_));
     }
     if (inSnapshot_) {
         inSnapshot_ = false;
-        source_.Execute(sql::mysqlEndSnapshot());
+        source_.execute(sql::mysqlEndSnapshot());
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "sql/Server.h"
 
 #include <QString>
@@ -61,15 +61,15 @@ public:
     SourceRows(const SourceRows&) = delete;
     SourceRows& operator=(const SourceRows&) = delete;
 
-    bool Eof() const noexcept;
-    void MoveNext();
-    int FieldCount() const noexcept;
-    const odbc::Value& Item(int index) const;
-    // Hands the current row's values over to `row` (see Recordset::TakeRow); the key columns of
-    // a page follow the table's own. Then MoveNext, not Item.
-    void TakeRow(std::vector<odbc::Value>& row);
+    bool atEnd() const noexcept;
+    void moveNext();
+    int columnCount() const noexcept;
+    const odbc::Value& value(int index) const;
+    // Hands the current row's values over to `row` (see Result::takeRow); the key columns of
+    // a page follow the table's own. Then moveNext, not value.
+    void takeRow(std::vector<odbc::Value>& row);
     // Ends the reading (and the transaction of the pieces).
-    void Close();
+    void close();
 
     // True when the table is read in pieces (along a key or in the table's own order).
     bool paged() const noexcept { return reading_ != Reading::Whole; }
@@ -114,7 +114,7 @@ private:
     bool handlerOpen_ = false;
     QString engine_;
     bool transactions_ = false;
-    odbc::Recordset rs_;
+    odbc::Result rs_;
     PagedReading limits_;
     long long pieceRows_ = 0;             // rows asked for the piece being read
     long long inPiece_ = 0;               // rows of the piece moved past

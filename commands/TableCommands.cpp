@@ -37,7 +37,7 @@ std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Conne
     if (!connection)
         connection.emplace();
     try {
-        connection->Open(target.connectionString(ctx.settings()));
+        connection->open(target.connectionString(ctx.settings()));
     } catch (const odbc::DbError& e) {
         connection.reset();
         const ui::Failure kind = failureOf(e, ui::Failure::NotConnected);
@@ -53,7 +53,7 @@ std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Conne
 std::optional<Failure> execute(odbc::Connection& connection, const Target& target,
                                const QString& statement, const QString& work) {
     try {
-        connection.Execute(statement);
+        connection.execute(statement);
     } catch (const odbc::DbError& e) {
         return Failure{didNot(target, work, e), e, failureOf(e, ui::Failure::Refused)};
     }
@@ -71,7 +71,7 @@ std::optional<Failure> runOnce(const CommandContext& ctx,
         connection.reset();
         return failure;
     }
-    connection->Close();
+    connection->close();
     return std::nullopt;
 }
 
@@ -107,7 +107,7 @@ std::optional<DropFailure> drop(const CommandContext& ctx,
             refused.reset();
     }
     if (!refused) {
-        connection->Close();
+        connection->close();
         return std::nullopt;
     }
     connection.reset();

@@ -2,6 +2,7 @@
 
 #include "odbc/ConnectionHandle.h"
 #include "odbc/DbError.h"
+#include "odbc/Misuse.h"
 #include "odbc/Odbc.h"
 #include "odbc/Statement.h"
 #include "odbc/Waiting.h"
@@ -164,11 +165,9 @@ Connection::~Connection() = default;
 Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 
-void Connection::Open(const QString& connectionString) {
-    if (handle_) {
-        throw DbError(kGenericFailure, QStringLiteral("08002"), 0,
-                      QStringLiteral("The connection is already open."));
-    }
+void Connection::open(const QString& connectionString) {
+    if (handle_)
+        throw Misuse(QStringLiteral("The connection is already open."));
     QString driverString = driverConnectionString(connectionString);
     const std::vector<Attribute> all = attributes(connectionString);
     const bool streamingKeysGiven = attribute(all, QLatin1String("NO_CACHE")).has_value();
@@ -192,31 +191,36 @@ void Connection::Open(const QString& connectionString) {
     handle_ = std::move(handle);
 }
 
-Recordset Connection::Execute(const QString& statement, long long* recordsAffected) {
-    return execute(statement, recordsAffected, {});
+Result Connection::execute(const QString& statement, Rows rows) {
+    return run(statement, nullptr, {}, rows);
 }
 
-Recordset Connection::Execute(const QString& statement, const std::vector<long long>& numbers) {
-    return execute(statement, nullptr, numbers);
+Result Connection::execute(const QString& statement, long long* recordsAffected, Rows rows) {
+    return run(statement, recordsAffected, {}, rows);
 }
 
-Recordset Connection::execute(const QString& statement, long long* recordsAffected,
-                              const std::vector<long long>& numbers) {
+Result Connection::execute(const QString& statement, const std::vector<long long>& numbers,
+                           Rows rows) {
+    return run(statement, nullptr, numbers, rows);
+}
+
+Result Connection::run(const QString& statement, long long* recordsAffected,
+                       const std::vector<long long>& numbers, Rows rows) {
     if (!handle_)
         throw detail::notOpen();
     // A handle whose statement failed is not used again: the driver may hold more of its
     // results.
     std::unique_ptr<Statement> stmt =
         spare_ ? std::move(spare_) : std::make_unique<Statement>(handle_);
-    stmt->execute(statement, CursorLocation == kUseClient, recordsAffected, numbers);
+    stmt->execute(statement, rows == Rows::Buffered, recordsAffected, numbers);
     if (!stmt->hasResult()) {
         spare_ = std::move(stmt);
-        return Recordset();
+        return Result();
     }
-    return Recordset(std::move(stmt));
+    return Result(std::move(stmt));
 }
 
-void Connection::Close() noexcept {
+void Connection::close() noexcept {
     spare_.reset();
     handle_.reset();
 }
@@ -232,8 +236,8 @@ bool Connection::streamsResults() const noexcept {
     return handle_ && streams_;
 }
 
-int Connection::State() const noexcept {
-    return handle_ ? 1 : 0;
+bool Connection::isOpen() const noexcept {
+    return handle_ != nullptr;
 }
 
 QStringList Connection::catalogTables() {
@@ -242,13 +246,13 @@ QStringList Connection::catalogTables() {
     Statement stmt(handle_);
     stmt.tables(QStringLiteral("TABLE,VIEW"));
     QStringList names;
-    for (; !stmt.eof(); stmt.moveNext()) {
+    for (; !stmt.atEnd(); stmt.moveNext()) {
         // TABLE_CAT, TABLE_SCHEM, TABLE_NAME, TABLE_TYPE, REMARKS
-        const QString schema = stmt.item(1).text();
+        const QString schema = stmt.value(1).text();
         if (schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0 ||
             schema.compare(QLatin1String("INFORMATION_SCHEMA"), Qt::CaseInsensitive) == 0)
             continue;
-        names.append(stmt.item(2).text());
+        names.append(stmt.value(2).text());
     }
     return names;
 }

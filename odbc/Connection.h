@@ -1,6 +1,6 @@
 #pragma once
 
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,12 +16,10 @@ class ConnectionHandle;
 class Statement;
 
 // One ODBC connection, opened from a connection string. Move-only; closes itself when
-// destroyed. Every failure is thrown as DbError.
+// destroyed. What a server or driver refuses is thrown as DbError; a call on a connection that is
+// not open, or opening one that is, as Misuse.
 class Connection {
 public:
-    static constexpr int kUseServer = 2; // forward-only, RecordCount -1
-    static constexpr int kUseClient = 3; // whole result fetched at Execute, RecordCount known
-
     Connection();
     ~Connection();
     Connection(Connection&&) noexcept;
@@ -29,36 +27,35 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Set before Open; kUseServer by default.
-    int CursorLocation = kUseServer;
-
     // Opens the connection. A SQL Server string whose Server= value names neither a port
     // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows. A
     // MySQL string gets NO_CACHE=1;FORWARDONLY=1 appended where MariaDB's driver is one that
     // then streams results (3.1.17 and later: the first connection of the process with such a
     // driver tells, and is opened again with them).
-    void Open(const QString& connectionString);
-    // Runs one statement. Rows, if any, come back positioned on the first row. When asked, the
-    // number of rows the statement inserted, updated or deleted (-1 when the driver cannot tell).
-    // A statement without rows leaves its handle to the next one (an INSERT per row allocates
-    // nothing).
-    Recordset Execute(const QString& statement, long long* recordsAffected = nullptr);
+    void open(const QString& connectionString);
+    // Runs one statement. Rows, if any, come back positioned on the first row, streamed or
+    // buffered as asked. A statement without rows leaves its handle to the next one (an INSERT
+    // per row allocates nothing).
+    Result execute(const QString& statement, Rows rows = Rows::Streamed);
+    // The same, and the number of rows the statement inserted, updated or deleted (-1 when the
+    // driver cannot tell).
+    Result execute(const QString& statement, long long* recordsAffected,
+                   Rows rows = Rows::Streamed);
     // The same for a statement whose parameter markers ("?") take these whole numbers, in their
     // order. MariaDB's driver prepares such a statement on the server, and so reads the rows of
     // statements it would otherwise run as text without reading their rows (HANDLER ... READ).
-    Recordset Execute(const QString& statement, const std::vector<long long>& numbers);
-    void Close() noexcept;
+    Result execute(const QString& statement, const std::vector<long long>& numbers,
+                   Rows rows = Rows::Streamed);
+    void close() noexcept;
+    bool isOpen() const noexcept;
     // Cuts the connection when a call on it, freeing a result included, has had nothing from its
     // server for `silentFor`: that call and every later one fail as on a lost connection
     // (Interruption::Cancelled), and nothing done on it afterwards, closing included, waits for
     // the server. Safe from any thread; true when it cut. For a connection whose server's
     // answers are no longer wanted, once it keeps them waiting.
     bool cutIfWaiting(std::chrono::milliseconds silentFor) noexcept;
-    // 1 while open, 0 otherwise.
-    int State() const noexcept;
-
     // True when a result's rows come from the server as they are read, and false when the
-    // driver loads every row of a result into memory at Execute (MariaDB's driver before
+    // driver loads every row of a result into memory at execute (MariaDB's driver before
     // 3.1.17, or opened without NO_CACHE).
     bool streamsResults() const noexcept;
 
@@ -67,8 +64,8 @@ public:
     QStringList catalogTables();
 
 private:
-    Recordset execute(const QString& statement, long long* recordsAffected,
-                      const std::vector<long long>& numbers);
+    Result run(const QString& statement, long long* recordsAffected,
+               const std::vector<long long>& numbers, Rows rows);
 
     std::shared_ptr<ConnectionHandle> handle_;
     // The handle of the last statement that returned no rows, ready for the next one.

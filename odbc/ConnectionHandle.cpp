@@ -142,9 +142,8 @@ QString ConnectionHandle::infoText(SQLUSMALLINT what) const {
 
 void ConnectionHandle::connect(const QString& driverString, const QString& driver) {
     if (driverString.size() > std::numeric_limits<SQLSMALLINT>::max()) {
-        throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
-                      QStringLiteral("The connection string is too long (%1 characters).")
-                          .arg(driverString.size()));
+        throw Misuse(QStringLiteral("The connection string is too long for ODBC (%1 characters).")
+                         .arg(driverString.size()));
     }
     driver_ = driver;
     detail::CallWatch::add(*this);

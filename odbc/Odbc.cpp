@@ -90,20 +90,17 @@ DbError diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const char* functi
                    lines.join(u'\n'));
 }
 
-DbError notOpen() {
-    return DbError(kGenericFailure, QStringLiteral("08003"), 0,
-                   QStringLiteral("The connection is not open."));
+Misuse notOpen() {
+    return Misuse(QStringLiteral("The connection is not open."));
 }
 
-DbError noCurrentRow() {
-    return DbError(kGenericFailure, QStringLiteral("24000"), 0,
-                   QStringLiteral("There is no current row: the result is past its last row, or "
-                                  "the statement returned no rows."));
+Misuse noCurrentRow() {
+    return Misuse(QStringLiteral("There is no current row: the result is past its last row, or "
+                                 "the statement returned no rows."));
 }
 
-DbError noSuchField(int index, int count) {
-    return DbError(kGenericFailure, QStringLiteral("07009"), 0,
-                   QStringLiteral("The result has no field %1 (it has %2).").arg(index).arg(count));
+Misuse noSuchColumn(int index, int count) {
+    return Misuse(QStringLiteral("The result has no column %1 (it has %2).").arg(index).arg(count));
 }
 
 } // namespace fq::odbc::detail

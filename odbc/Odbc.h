@@ -1,9 +1,11 @@
 #pragma once
 
 // Shared pieces of the ODBC layer: the one test for success, the conversion of text to and
-// from SQLWCHAR, and the translation of diagnostic records into DbError. Private to db/.
+// from SQLWCHAR, and the translation of diagnostic records into DbError, and the misuses the
+// component reports. Private to odbc/.
 
 #include "odbc/DbError.h"
+#include "odbc/Misuse.h"
 
 #include <QString>
 
@@ -40,12 +42,12 @@ inline void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const 
         throw diagnostics(handleType, handle, function, rc);
 }
 
-// The error for a call on a connection that is not open.
-DbError notOpen();
-// Reading or moving past the last row, or in a statement that returned no rows: the caller
-// expected rows the server did not send, which is reported, not a crash.
-DbError noCurrentRow();
-// A field position outside the result's columns.
-DbError noSuchField(int index, int count);
+// A call on a connection that is not open.
+Misuse notOpen();
+// Reading or moving past the last row, or in a result that holds no rows: the caller reads rows
+// without asking whether there are any.
+Misuse noCurrentRow();
+// A column position outside the result's columns.
+Misuse noSuchColumn(int index, int count);
 
 } // namespace fq::odbc::detail

@@ -1,6 +1,7 @@
 #include "odbc/Statement.h"
 
 #include "odbc/ConnectionHandle.h"
+#include "odbc/Misuse.h"
 #include "odbc/Odbc.h"
 
 #include <sqlext.h>
@@ -130,8 +131,8 @@ void Statement::fail(SQLRETURN rc, const char* function) const {
 void Statement::execute(const QString& sql, bool buffered, long long* recordsAffected,
                         const std::vector<long long>& numbers) {
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
-        throw DbError(kGenericFailure, QStringLiteral("HY090"), 0,
-                      QStringLiteral("The statement is too long."));
+        throw Misuse(
+            QStringLiteral("The statement is too long for ODBC (%1 characters).").arg(sql.size()));
     // A handle may run one statement after another: nothing of the last one's result stays.
     if (!bindings_.empty())
         unbind();
@@ -645,14 +646,14 @@ void Statement::readBinary(SQLUSMALLINT column, Value& value) {
     }
 }
 
-bool Statement::eof() const noexcept {
+bool Statement::atEnd() const noexcept {
     if (reads_.empty())
         return true;
     return buffered_ ? position_ >= rows_.size() : atEnd_;
 }
 
 void Statement::moveNext() {
-    if (eof())
+    if (atEnd())
         throw detail::noCurrentRow();
     if (buffered_) {
         ++position_;
@@ -664,23 +665,23 @@ void Statement::moveNext() {
 }
 
 void Statement::takeRow(std::vector<Value>& row) {
-    if (eof())
+    if (atEnd())
         throw detail::noCurrentRow();
     std::vector<Value>& current = buffered_ ? rows_[position_] : current_;
     row.swap(current);
     current.resize(row.size());
 }
 
-const Value& Statement::item(int index) const {
-    if (eof())
+const Value& Statement::value(int index) const {
+    if (atEnd())
         throw detail::noCurrentRow();
     const std::vector<Value>& row = buffered_ ? rows_[position_] : current_;
     if (index < 0 || static_cast<std::size_t>(index) >= row.size())
-        throw detail::noSuchField(index, static_cast<int>(row.size()));
+        throw detail::noSuchColumn(index, static_cast<int>(row.size()));
     return row[static_cast<std::size_t>(index)];
 }
 
-long long Statement::recordCount() const noexcept {
+long long Statement::rowCount() const noexcept {
     return counted_ ? static_cast<long long>(rows_.size()) : -1;
 }
 

@@ -16,7 +16,7 @@ namespace fq::odbc {
 class ConnectionHandle;
 
 // One ODBC statement handle and the cursor over its result. Either every row is read into
-// memory at once (buffered: the client cursor, RecordCount known) or rows are fetched one at a
+// memory at once (buffered: the number of rows known) or rows are fetched one at a
 // time as the reader moves on (streaming: nothing but the current row is held).
 class Statement {
 public:
@@ -36,18 +36,19 @@ public:
 
     // False when the statement produced no result set at all (DDL, INSERT).
     bool hasResult() const noexcept { return !reads_.empty(); }
-    int fieldCount() const noexcept { return static_cast<int>(reads_.size()); }
+    int columnCount() const noexcept { return static_cast<int>(reads_.size()); }
 
-    bool eof() const noexcept;
+    // The reading of the result, as Result offers it.
+    bool atEnd() const noexcept;
     // Moves to the next row. Reaching the end reads the statement's remaining results, so an
     // error the server reports for a later statement of the batch is thrown here.
     void moveNext();
-    const Value& item(int index) const;
+    const Value& value(int index) const;
     // Hands the current row's values over to `row`, whose values before are kept, to be set in
     // place by the next fetch. The current row is not to be read again.
     void takeRow(std::vector<Value>& row);
     // The number of rows when buffered, -1 when streaming.
-    long long recordCount() const noexcept;
+    long long rowCount() const noexcept;
 
 private:
     enum class Read { Text, Binary, Double, Float };
@@ -83,7 +84,7 @@ private:
     std::vector<Read> reads_;
     std::vector<bool> mayNotFit_; // values that may be longer than the first chunk
     bool buffered_ = false;
-    bool counted_ = false; // RecordCount known (the client cursor)
+    bool counted_ = false; // the number of rows known (buffered)
     // Buffered: every row and the current position. Streaming: the current row only.
     std::vector<std::vector<Value>> rows_;
     std::size_t position_ = 0;

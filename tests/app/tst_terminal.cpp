@@ -6,7 +6,7 @@
 // and Ctrl+C as Cancel.
 #include "commands/Listing.h"
 #include "odbc/DbError.h"
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "settings/SettingsStore.h"
 #include "sql/SqlText.h"
 #include "support/Servers.h"
@@ -564,7 +564,7 @@ void TestTerminal::progressOnlyOnATerminal() {
         reads << sql::quoted(QStringLiteral("SELECT * FROM ") + c.table);
     }
     odbc::Connection lock = test::connection(Server::MySQL);
-    lock.Execute(QStringLiteral("LOCK TABLES ") + locks.join(QStringLiteral(", ")));
+    lock.execute(QStringLiteral("LOCK TABLES ") + locks.join(QStringLiteral(", ")));
     for (Case& c : cases) {
         c.tty = std::make_unique<PseudoTerminal>();
         QVERIFY(c.tty->valid());
@@ -576,11 +576,11 @@ void TestTerminal::progressOnlyOnATerminal() {
     // Each copy's read has waited two seconds for its lock: a second past the progress's delay.
     const auto waited = [&reads] {
         odbc::Connection c = test::connection(Server::MySQL);
-        odbc::Recordset rs = c.Execute(QStringLiteral("SELECT COUNT(*) FROM information_schema."
-                                                      "PROCESSLIST WHERE TIME_MS >= 2000 AND "
-                                                      "INFO IN (%1)")
-                                           .arg(reads.join(u',')));
-        return rs.Eof() ? 0 : rs.Item(0).text().toInt();
+        odbc::Result rs = c.execute(QStringLiteral("SELECT COUNT(*) FROM information_schema."
+                                                   "PROCESSLIST WHERE TIME_MS >= 2000 AND "
+                                                   "INFO IN (%1)")
+                                        .arg(reads.join(u',')));
+        return rs.atEnd() ? 0 : rs.value(0).text().toInt();
     };
     QTRY_COMPARE_WITH_TIMEOUT(waited(), int(reads.size()), 30000);
     for (Case& c : cases) {
@@ -617,7 +617,7 @@ void TestTerminal::progressOnlyOnATerminal() {
             QStringLiteral("(?:\r\n|\r\x1b\\[K)%1\r\n$").arg(QRegularExpression::escape(message)));
         QVERIFY2(end.match(all).hasMatch(), qPrintable(all));
     }
-    lock.Execute(QStringLiteral("UNLOCK TABLES"));
+    lock.execute(QStringLiteral("UNLOCK TABLES"));
 }
 
 QTEST_GUILESS_MAIN(TestTerminal)

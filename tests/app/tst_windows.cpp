@@ -238,12 +238,12 @@ private:
     // The connections open on the listed database.
     QString openOnListed() const {
         odbc::Connection c;
-        c.Open(sql::MySQLConnectionStringCommandOrder(servers_));
+        c.open(sql::MySQLConnectionStringCommandOrder(servers_));
         return c
-            .Execute(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
+            .execute(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
                                     "DB = '%1'")
                          .arg(listed_))
-            .Item(0)
+            .value(0)
             .text();
     }
 

@@ -237,8 +237,8 @@ void TestMySqlLimits::largeValue() {
     {
         // The server applies its max_allowed_packet to new connections only.
         const QString old = test::connection(Server::MySQL)
-                                .Execute(QStringLiteral("SELECT @@global.max_allowed_packet"))
-                                .Item(0)
+                                .execute(QStringLiteral("SELECT @@global.max_allowed_packet"))
+                                .value(0)
                                 .text();
         QVERIFY(test::rootSql(QStringLiteral("SET GLOBAL max_allowed_packet=%1").arg(kPacket)));
         const auto restore = qScopeGuard(

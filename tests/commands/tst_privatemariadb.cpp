@@ -73,8 +73,8 @@ private:
     }
     QString first(const QString& query) const {
         odbc::Connection c;
-        c.Open(sql::MySQLConnectionStringCommandOrder(settings(QStringLiteral("small"))));
-        return c.Execute(query).Item(0).text();
+        c.open(sql::MySQLConnectionStringCommandOrder(settings(QStringLiteral("small"))));
+        return c.execute(query).value(0).text();
     }
 
 private slots:

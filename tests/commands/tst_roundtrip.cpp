@@ -89,8 +89,8 @@ void createSqlServerTable(const QString& server, const QString& name, int rows, 
     sql::ConnectionSettings s = test::localServers();
     s.msServer = server;
     odbc::Connection c;
-    c.Open(sql::MSSQLConnectionString(s));
-    c.Execute(QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(%2), d float, t datetime2(7))")
+    c.open(sql::MSSQLConnectionString(s));
+    c.execute(QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(%2), d float, t datetime2(7))")
                   .arg(name, width > 0 ? QStringLiteral("max") : QStringLiteral("40")));
     const int perStatement = width > 0 ? 50 : 1000;
     for (int first = 1; first <= rows; first += perStatement) {
@@ -101,7 +101,7 @@ void createSqlServerTable(const QString& server, const QString& name, int rows, 
                           .arg(i)
                           .arg(i % 60, 2, 10, QChar(u'0'))
                           .arg(QString(width, u'x'));
-        c.Execute(QStringLiteral("INSERT INTO [%1] VALUES %2").arg(name, values.join(u',')));
+        c.execute(QStringLiteral("INSERT INTO [%1] VALUES %2").arg(name, values.join(u',')));
     }
 }
 

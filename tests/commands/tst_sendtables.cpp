@@ -72,13 +72,13 @@ QStringList insertsOf(const QStringList& statements) {
 QList<QStringList> naturalRows(const QString& name, Server server = Server::MySQL) {
     odbc::Connection c = test::connection(server);
     QList<QStringList> out;
-    for (odbc::Recordset rs =
-             c.Execute(QStringLiteral("SELECT * FROM ") +
+    for (odbc::Result rs =
+             c.execute(QStringLiteral("SELECT * FROM ") +
                        (server == Server::MySQL ? sql::backticked(name) : sql::bracketed(name)));
-         !rs.Eof(); rs.MoveNext()) {
+         !rs.atEnd(); rs.moveNext()) {
         QStringList row;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            row << test::shown(rs.Item(i));
+        for (int i = 0; i < rs.columnCount(); ++i)
+            row << test::shown(rs.value(i));
         out << row;
     }
     return out;
@@ -106,11 +106,11 @@ bool waitsForTheTable(const std::atomic<long long>& session) {
     for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(20)) {
         if (session < 0)
             continue;
-        odbc::Recordset rs = c.Execute(
+        odbc::Result rs = c.execute(
             QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = %1 AND "
                            "STATE = 'Waiting for table metadata lock'")
                 .arg(session.load()));
-        if (rs.Item(0).text().trimmed() == QLatin1String("1"))
+        if (rs.value(0).text().trimmed() == QLatin1String("1"))
             return true;
     }
     return false;
@@ -118,13 +118,13 @@ bool waitsForTheTable(const std::atomic<long long>& session) {
 
 QList<QStringList> readAll(commands::SourceRows& rows) {
     QList<QStringList> out;
-    for (; !rows.Eof(); rows.MoveNext()) {
+    for (; !rows.atEnd(); rows.moveNext()) {
         QStringList row;
-        for (int i = 0; i < rows.FieldCount(); ++i)
-            row << test::shown(rows.Item(i));
+        for (int i = 0; i < rows.columnCount(); ++i)
+            row << test::shown(rows.value(i));
         out << row;
     }
-    rows.Close();
+    rows.close();
     return out;
 }
 
@@ -791,8 +791,8 @@ private slots:
         commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 9);
         QCOMPARE(rows.inTableOrder(), key.isEmpty());
         QList<QStringList> read;
-        for (int i = 0; i < 3; ++i, rows.MoveNext())
-            read << QStringList{rows.Item(0).text(), test::shown(rows.Item(1))};
+        for (int i = 0; i < 3; ++i, rows.moveNext())
+            read << QStringList{rows.value(0).text(), test::shown(rows.value(1))};
         test::exec(Server::MySQL,
                    {QStringLiteral("DELETE FROM `%1` WHERE id = 7").arg(name),
                     QStringLiteral("INSERT INTO `%1` VALUES(100, 'new')").arg(name),
@@ -922,12 +922,12 @@ private slots:
         QCOMPARE(test::textRows(way.target(), name), expected);
         if (myIsam) {
             const QString engine = test::connection(Server::MySQL)
-                                       .Execute(QStringLiteral("SELECT ENGINE FROM "
+                                       .execute(QStringLiteral("SELECT ENGINE FROM "
                                                                "information_schema.TABLES WHERE "
                                                                "TABLE_SCHEMA=DATABASE() AND "
                                                                "TABLE_NAME='%1'")
                                                     .arg(name))
-                                       .Item(0)
+                                       .value(0)
                                        .text();
             QCOMPARE(engine, QStringLiteral("MyISAM"));
         }
@@ -1044,19 +1044,21 @@ private slots:
             QVERIFY(rows.inTableOrder());
             const auto row = [&] {
                 QStringList r;
-                for (int i = 0; i < rows.FieldCount(); ++i)
-                    r << test::shown(rows.Item(i));
+                for (int i = 0; i < rows.columnCount(); ++i)
+                    r << test::shown(rows.value(i));
                 return r;
             };
-            for (int i = 0; i < 2; ++i, rows.MoveNext())
+            for (int i = 0; i < 2; ++i, rows.moveNext())
                 read << row();
             alter = std::thread([&] {
                 odbc::Connection a = test::connection(Server::MySQL);
-                alterer =
-                    a.Execute(QStringLiteral("SELECT CONNECTION_ID()")).Item(0).text().toLongLong();
+                alterer = a.execute(QStringLiteral("SELECT CONNECTION_ID()"))
+                              .value(0)
+                              .text()
+                              .toLongLong();
                 try {
-                    a.Execute(QStringLiteral("SET SESSION lock_wait_timeout = 30"));
-                    a.Execute(QStringLiteral("ALTER TABLE `%1` ADD COLUMN z int").arg(name));
+                    a.execute(QStringLiteral("SET SESSION lock_wait_timeout = 30"));
+                    a.execute(QStringLiteral("ALTER TABLE `%1` ADD COLUMN z int").arg(name));
                     altered = true;
                 } catch (const odbc::DbError&) {
                 }
@@ -1064,7 +1066,7 @@ private slots:
             QVERIFY(waitsForTheTable(alterer));
             QString failure;
             try {
-                for (; !rows.Eof(); rows.MoveNext())
+                for (; !rows.atEnd(); rows.moveNext())
                     read << row();
             } catch (const odbc::DbError& e) {
                 failure = e.driverText();
@@ -1075,7 +1077,7 @@ private slots:
                 // The change still waits for the reading's end.
                 QVERIFY(!altered);
                 QVERIFY(waitsForTheTable(alterer));
-                rows.Close();
+                rows.close();
             } else {
                 QCOMPARE(failure,
                          QStringLiteral("MySQL closed the table %1 while Fernquill read it (FLUSH "
@@ -1090,7 +1092,7 @@ private slots:
                 QCOMPARE(read, source.mid(0, read.size()));
             }
         }
-        c.Close();
+        c.close();
         alter.join();
         QVERIFY(altered);
     }

@@ -4,6 +4,7 @@
 #include "commands/RenameTable.h"
 #include "commands/RunCommand.h"
 #include "commands/SendTables.h"
+#include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "support/Servers.h"
 #include "ui/Dialogs.h"
@@ -30,6 +31,7 @@ enum class Fault {
     MemoryAtFirstStatement,
     BoxAtOverwrite,
     SettingsAtSecondRead,
+    MisuseAtSecondRead,
     NotAStandardException
 };
 
@@ -517,6 +519,11 @@ private slots:
             << "\"Delete Table(s)\" of the MySQL tables"
             << fault.arg("\"Delete Table(s)\" of the MySQL tables")
             << "the settings could not be read" << QStringList{"a:2"} << QStringList();
+        QTest::newRow("drop on SQL Server: the database component misused for a, b dropped")
+            << Command::Drop << Server::MSSQL << Fault::MisuseAtSecondRead
+            << "\"Delete Table(s)\" of the MS SQL Server tables"
+            << fault.arg("\"Delete Table(s)\" of the MS SQL Server tables")
+            << "The connection is not open." << QStringList{"a:2"} << QStringList();
         QTest::newRow("drop on SQL Server: a value of any other type thrown")
             << Command::Drop << Server::MSSQL << Fault::NotAStandardException
             << "\"Delete Table(s)\" of the MS SQL Server tables"
@@ -562,6 +569,8 @@ private slots:
             [&] {
                 if (++reads == 2 && fault == Fault::SettingsAtSecondRead)
                     throw std::runtime_error("the settings could not be read");
+                if (reads == 2 && fault == Fault::MisuseAtSecondRead)
+                    odbc::Connection().execute(QStringLiteral("SELECT 1"));
                 if (reads == 2 && fault == Fault::NotAStandardException)
                     throw 42;
                 return w.settings;

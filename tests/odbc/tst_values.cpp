@@ -1,20 +1,23 @@
 // Values, result sets and refused statements through the real driver, against MariaDB (the
-// "mysql" build of this test) or the SQL Server test double (the "mssql" build), read with both
-// cursor locations. What the copies carry is checked against the values they were given by the
-// copy tests; here are the reader's own boundaries.
+// "mysql" build of this test) or the SQL Server test double (the "mssql" build), read streamed
+// and buffered. What the copies carry is checked against the values they were given by the copy
+// tests; here are the reader's own boundaries.
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
+#include "odbc/Misuse.h"
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
 
 #include <QTest>
 
+#include <functional>
 #include <limits>
 #include <optional>
 
 using fq::odbc::Connection;
 using fq::odbc::DbError;
-using fq::odbc::Recordset;
+using fq::odbc::Result;
+using fq::odbc::Rows;
 using fq::odbc::Value;
 
 namespace {
@@ -27,11 +30,10 @@ constexpr bool kMSSQL = false;
 constexpr fq::Server kServer = fq::Server::MySQL;
 #endif
 
-Connection open(int cursorLocation = Connection::kUseServer) {
+Connection open() {
     const auto s = fq::test::localServers();
     Connection c;
-    c.CursorLocation = cursorLocation;
-    c.Open(kMSSQL ? fq::sql::MSSQLConnectionString(s)
+    c.open(kMSSQL ? fq::sql::MSSQLConnectionString(s)
                   : fq::sql::MySQLConnectionStringCommandOrder(s));
     return c;
 }
@@ -47,7 +49,12 @@ QString binaryLiteral(const QByteArray& b) {
     return kMSSQL ? "0x" + hex : "X'" + hex + "'";
 }
 
+// A call on the component, given an open connection and a table of one row (a int, 1) on it.
+using Call = std::function<void(Connection&, const QString& table)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Call)
 
 class TestValues : public QObject {
     Q_OBJECT
@@ -138,20 +145,19 @@ private slots:
         fq::test::Scratch scratch;
         const QString table = fq::test::delimited(kServer, scratch.name("fq_values"));
         Connection c = open();
-        c.Execute("CREATE TABLE " + table + " (v " + type + " NULL)");
-        c.Execute("INSERT INTO " + table + " (v) VALUES (" + literal + ")");
-        for (const int cursor : {Connection::kUseServer, Connection::kUseClient}) {
-            c.CursorLocation = cursor;
-            Recordset rs = c.Execute("SELECT v FROM " + table);
-            QCOMPARE(rs.FieldCount(), 1);
-            // Only a client-side cursor knows how many rows came back.
-            QCOMPARE(rs.RecordCount(), cursor == Connection::kUseClient ? 1LL : -1LL);
-            QVERIFY(!rs.Eof());
+        c.execute("CREATE TABLE " + table + " (v " + type + " NULL)");
+        c.execute("INSERT INTO " + table + " (v) VALUES (" + literal + ")");
+        for (const Rows rows : {Rows::Streamed, Rows::Buffered}) {
+            Result rs = c.execute("SELECT v FROM " + table, rows);
+            QCOMPARE(rs.columnCount(), 1);
+            // Only buffered rows are counted.
+            QCOMPARE(rs.rowCount(), rows == Rows::Buffered ? 1LL : -1LL);
+            QVERIFY(!rs.atEnd());
             // A double's text is its shortest round-trip form: equal texts are equal bits.
-            QCOMPARE(rs.Item(0).text(), expected.text());
-            QVERIFY(rs.Item(0) == expected); // of the same kind: NULL is no empty text
-            rs.MoveNext();
-            QVERIFY(rs.Eof());
+            QCOMPARE(rs.value(0).text(), expected.text());
+            QVERIFY(rs.value(0) == expected); // of the same kind: NULL is no empty text
+            rs.moveNext();
+            QVERIFY(rs.atEnd());
         }
     }
 
@@ -181,13 +187,13 @@ private slots:
         QFETCH(QString, sqlState);
         QFETCH(long, nativeError);
         fq::test::Scratch scratch;
-        for (const int cursor : {Connection::kUseServer, Connection::kUseClient}) {
-            Connection c = open(cursor);
+        for (const Rows rows : {Rows::Streamed, Rows::Buffered}) {
+            Connection c = open();
             std::optional<DbError> error;
             try {
-                Recordset rs = c.Execute(QString(statement).replace("%T", scratch.name("fq_t")));
-                while (!rs.Eof())
-                    rs.MoveNext();
+                Result rs = c.execute(QString(statement).replace("%T", scratch.name("fq_t")), rows);
+                while (!rs.atEnd())
+                    rs.moveNext();
             } catch (const DbError& e) {
                 error = e;
             }
@@ -197,7 +203,7 @@ private slots:
             if (nativeError >= 0)
                 QCOMPARE(error->nativeError(), nativeError);
             QVERIFY(!error->driverText().isEmpty() && !error->driverText().contains(QChar(0)));
-            QCOMPARE(c.Execute("SELECT 42").Item(0).text(), QString("42"));
+            QCOMPARE(c.execute("SELECT 42").value(0).text(), QString("42"));
         }
     }
 
@@ -206,20 +212,20 @@ private slots:
     void droppedResultThenConnectionReused() {
         fq::test::Scratch scratch;
         const QString table = fq::test::delimited(kServer, scratch.name("fq_values"));
-        Connection c = open(Connection::kUseServer);
+        Connection c = open();
         QStringList rows;
         for (int i = 0; i < 500; ++i)
             rows << QString("(%1)").arg(i);
-        c.Execute("CREATE TABLE " + table + " (id int NOT NULL)");
-        c.Execute("INSERT INTO " + table + " (id) VALUES " + rows.join(u','));
+        c.execute("CREATE TABLE " + table + " (id int NOT NULL)");
+        c.execute("INSERT INTO " + table + " (id) VALUES " + rows.join(u','));
         for (int round = 0; round < 3; ++round) {
             {
-                Recordset first = c.Execute("SELECT id FROM " + table + " ORDER BY id");
-                QCOMPARE(first.Item(0).text(), QString("0"));
-                first.MoveNext();
+                Result first = c.execute("SELECT id FROM " + table + " ORDER BY id");
+                QCOMPARE(first.value(0).text(), QString("0"));
+                first.moveNext();
             }
-            c.Execute("INSERT INTO " + table + " (id) VALUES (1000)");
-            QCOMPARE(c.Execute("SELECT COUNT(*) FROM " + table).Item(0).text(),
+            c.execute("INSERT INTO " + table + " (id) VALUES (1000)");
+            QCOMPARE(c.execute("SELECT COUNT(*) FROM " + table).value(0).text(),
                      QString::number(501 + round));
         }
     }
@@ -230,8 +236,8 @@ private slots:
     void rowsAcrossBlocks() {
         fq::test::Scratch scratch;
         const QString table = fq::test::delimited(kServer, scratch.name("fq_blocks"));
-        Connection c = open(Connection::kUseServer);
-        c.Execute("CREATE TABLE " + table + " (id int NOT NULL, t " +
+        Connection c = open();
+        c.execute("CREATE TABLE " + table + " (id int NOT NULL, t " +
                   (kMSSQL ? "nvarchar(20)" : "varchar(20)") + " NULL, f " +
                   (kMSSQL ? "real" : "float") + " NULL, b varbinary(8) NULL)");
         constexpr int kRows = 1500;
@@ -245,14 +251,14 @@ private slots:
                         .arg(i + 0.5)
                         .arg(i % 7 ? binaryLiteral(bytes(i)) : "NULL");
         for (qsizetype at = 0; at < rows.size(); at += 500)
-            c.Execute("INSERT INTO " + table + " VALUES " + rows.mid(at, 500).join(u','));
-        Recordset rs = c.Execute("SELECT id, t, f, b FROM " + table + " ORDER BY id");
+            c.execute("INSERT INTO " + table + " VALUES " + rows.mid(at, 500).join(u','));
+        Result rs = c.execute("SELECT id, t, f, b FROM " + table + " ORDER BY id");
         int i = 0;
-        for (; !rs.Eof(); rs.MoveNext(), ++i) {
-            QCOMPARE(rs.Item(0).text(), QString::number(i));
-            QCOMPARE(rs.Item(1), i % 3 ? Value::fromText(text(i)) : Value::null());
-            QCOMPARE(rs.Item(2), Value::fromDouble(i + 0.5));
-            QCOMPARE(rs.Item(3), i % 7 ? Value::fromBytes(bytes(i)) : Value::null());
+        for (; !rs.atEnd(); rs.moveNext(), ++i) {
+            QCOMPARE(rs.value(0).text(), QString::number(i));
+            QCOMPARE(rs.value(1), i % 3 ? Value::fromText(text(i)) : Value::null());
+            QCOMPARE(rs.value(2), Value::fromDouble(i + 0.5));
+            QCOMPARE(rs.value(3), i % 7 ? Value::fromBytes(bytes(i)) : Value::null());
         }
         QCOMPARE(i, kRows);
     }
@@ -264,12 +270,82 @@ private slots:
         fq::test::Scratch scratch;
         const QString name = scratch.name("fq_catalog");
         Connection c = open();
-        c.Execute("CREATE TABLE dbo.[" + name + "] (a int)");
-        c.Execute("CREATE TABLE sales.[" + name + "] (a int)");
+        c.execute("CREATE TABLE dbo.[" + name + "] (a int)");
+        c.execute("CREATE TABLE sales.[" + name + "] (a int)");
         const QStringList names = c.catalogTables();
         QCOMPARE(names.count(name), 2);
         for (const char* system : {"sysobjects", "TABLES", "COLUMNS", "objects"})
             QVERIFY2(!names.contains(system), system);
+    }
+
+    // Each use of the component that its caller got wrong is a Misuse, never a DbError that a
+    // command would report as the server's words; the connection stays usable when it is open.
+    void misuse_data() {
+        QTest::addColumn<Call>("call");
+        const auto select = [](Connection& c, const QString& t) {
+            return c.execute("SELECT a FROM " + t);
+        };
+        QTest::newRow("statement on a connection never opened")
+            << Call([](Connection&, const QString&) { Connection().execute("SELECT 1"); });
+        QTest::newRow("statement after close") << Call([](Connection& c, const QString&) {
+            c.close();
+            c.execute("SELECT 1");
+        });
+        QTest::newRow("catalog of a connection never opened")
+            << Call([](Connection&, const QString&) { Connection().catalogTables(); });
+        QTest::newRow("open twice") << Call([](Connection& c, const QString&) {
+            const auto s = fq::test::localServers();
+            c.open(kMSSQL ? fq::sql::MSSQLConnectionString(s)
+                          : fq::sql::MySQLConnectionStringCommandOrder(s));
+        });
+        QTest::newRow("column past the last")
+            << Call([select](Connection& c, const QString& t) { select(c, t).value(1); });
+        QTest::newRow("negative column")
+            << Call([select](Connection& c, const QString& t) { select(c, t).value(-1); });
+        QTest::newRow("value past the last row") << Call([select](Connection& c, const QString& t) {
+            Result rs = select(c, t);
+            rs.moveNext();
+            rs.value(0);
+        });
+        QTest::newRow("move past the last row") << Call([select](Connection& c, const QString& t) {
+            Result rs = select(c, t);
+            rs.moveNext();
+            rs.moveNext();
+        });
+        QTest::newRow("row taken past the last row")
+            << Call([select](Connection& c, const QString& t) {
+                   Result rs = select(c, t);
+                   rs.moveNext();
+                   std::vector<Value> row;
+                   rs.takeRow(row);
+               });
+        QTest::newRow("value of a statement without rows")
+            << Call([](Connection& c, const QString& t) {
+                   c.execute("UPDATE " + t + " SET a = 1").value(0);
+               });
+        QTest::newRow("value of a closed result")
+            << Call([select](Connection& c, const QString& t) {
+                   Result rs = select(c, t);
+                   rs.close();
+                   rs.value(0);
+               });
+        QTest::newRow("move in a closed result") << Call([select](Connection& c, const QString& t) {
+            Result rs = select(c, t);
+            rs.close();
+            rs.moveNext();
+        });
+    }
+
+    void misuse() {
+        QFETCH(Call, call);
+        fq::test::Scratch scratch;
+        const QString table = fq::test::delimited(kServer, scratch.name("fq_misuse"));
+        Connection c = open();
+        c.execute("CREATE TABLE " + table + " (a int NOT NULL)");
+        c.execute("INSERT INTO " + table + " (a) VALUES (1)");
+        QVERIFY_THROWS_EXCEPTION(fq::odbc::Misuse, call(c, table));
+        if (c.isOpen())
+            QCOMPARE(c.execute("SELECT a FROM " + table).value(0).text(), QString("1"));
     }
 };
 

@@ -38,7 +38,7 @@ constexpr qint64 kSlackMs = 10000;
 Connection open(Server server) {
     const auto s = fq::test::localServers();
     Connection c;
-    c.Open(server == Server::MSSQL ? fq::sql::MSSQLConnectionString(s)
+    c.open(server == Server::MSSQL ? fq::sql::MSSQLConnectionString(s)
                                    : fq::sql::MySQLConnectionStringCommandOrder(s));
     return c;
 }
@@ -74,23 +74,23 @@ void TestWaiting::cleanup() {
 QString TestWaiting::newTable(Server server, int rows) {
     const QString name = fq::test::delimited(server, scratch_.name("fq_waiting"));
     Connection c = open(server);
-    c.Execute("CREATE TABLE " + name + " (i int, t varchar(1000))");
+    c.execute("CREATE TABLE " + name + " (i int, t varchar(1000))");
     for (int i = 0; i < rows; i += 100) {
         QStringList values;
         for (int j = i; j < std::min(rows, i + 100); ++j)
             values << QString("(%1, '%2')").arg(j).arg(QString(1000, QChar(u'a' + j % 26)));
-        c.Execute("INSERT INTO " + name + " VALUES " + values.join(", "));
+        c.execute("INSERT INTO " + name + " VALUES " + values.join(", "));
     }
     return name;
 }
 
-// FreeTDS hands out rows as they come (MariaDB's driver has them all before Execute returns):
+// FreeTDS hands out rows as they come (MariaDB's driver has them all before execute returns):
 // the 20 MB of rows are more than the sockets' buffers hold once the server has stopped. (A
 // statement cut at the bound is the stopped commands' test, on both servers.)
 void TestWaiting::rowsBeingReadAreCutAtTheBound() {
     const QString table = newTable(Server::MSSQL, 20000);
     Connection c = open(Server::MSSQL);
-    fq::odbc::Recordset rs = c.Execute("SELECT * FROM " + table);
+    fq::odbc::Result rs = c.execute("SELECT * FROM " + table);
     long long read = 0;
     std::optional<DbError> error;
     QElapsedTimer clock;
@@ -98,7 +98,7 @@ void TestWaiting::rowsBeingReadAreCutAtTheBound() {
         fq::test::StoppedServer stopped(Server::MSSQL);
         clock.start();
         try {
-            for (; !rs.Eof(); rs.MoveNext())
+            for (; !rs.atEnd(); rs.moveNext())
                 ++read;
         } catch (const DbError& e) {
             error = e;
@@ -111,8 +111,8 @@ void TestWaiting::rowsBeingReadAreCutAtTheBound() {
              qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(read < 20000, qPrintable(QString::number(read)));
     // The cut connection stays cut; the server itself goes on serving new ones.
-    QVERIFY_THROWS_EXCEPTION(DbError, c.Execute("SELECT 1"));
-    QCOMPARE(open(Server::MSSQL).Execute("SELECT 42").Item(0).text(), QString("42"));
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute("SELECT 1"));
+    QCOMPARE(open(Server::MSSQL).execute("SELECT 42").value(0).text(), QString("42"));
 }
 
 void TestWaiting::cancelCutsTheWaitingCall_data() {
@@ -142,7 +142,7 @@ void TestWaiting::cancelCutsTheWaitingCall() {
             forThisThread ? std::optional<fq::odbc::CallsCountAs>(std::in_place, self)
                           : std::nullopt;
         try {
-            c.Execute(insert);
+            c.execute(insert);
         } catch (const DbError& e) {
             error = e;
         }
@@ -172,8 +172,8 @@ void TestWaiting::answeredCallsAreLeftAlone() {
     // A statement that takes longer than a tick of the watch but gets its answer within the
     // bound goes through.
     Connection c = open(Server::MySQL);
-    QCOMPARE(c.Execute("SELECT SLEEP(1) + 41").Item(0).text(), QString("41"));
-    QCOMPARE(c.Execute("SELECT 42").Item(0).text(), QString("42"));
+    QCOMPARE(c.execute("SELECT SLEEP(1) + 41").value(0).text(), QString("41"));
+    QCOMPARE(c.execute("SELECT 42").value(0).text(), QString("42"));
 }
 
 void TestWaiting::connectionsOpenedAtOnceEachEnd_data() {
@@ -216,7 +216,7 @@ void TestWaiting::connectionsOpenedAtOnceEachEnd() {
             QElapsedTimer clock;
             clock.start();
             try {
-                c.Execute("INSERT INTO " + table + " VALUES (1, 'x')");
+                c.execute("INSERT INTO " + table + " VALUES (1, 'x')");
             } catch (const DbError& e) {
                 errors[i] = e;
             }

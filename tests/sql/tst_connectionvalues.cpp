@@ -5,7 +5,7 @@
 
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
 #include "support/Servers.h"
@@ -172,7 +172,7 @@ void TestConnectionValues::passwords() {
     for (const QString& string : std::as_const(strings)) {
         Connection c;
         try {
-            c.Open(string);
+            c.open(string);
         } catch (const DbError& e) {
             QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
         }
@@ -182,9 +182,9 @@ void TestConnectionValues::passwords() {
                         .contains(QStringLiteral("\t%1\tLOGIN\t%2\n").arg(user, database_)));
             continue;
         }
-        fq::odbc::Recordset rs = c.Execute(QStringLiteral("SELECT CURRENT_USER(), DATABASE()"));
-        QCOMPARE(rs.Item(0).text().section(u'@', 0, 0), user);
-        QCOMPARE(rs.Item(1).text(), database_);
+        fq::odbc::Result rs = c.execute(QStringLiteral("SELECT CURRENT_USER(), DATABASE()"));
+        QCOMPARE(rs.value(0).text().section(u'@', 0, 0), user);
+        QCOMPARE(rs.value(1).text(), database_);
     }
 }
 
@@ -214,7 +214,7 @@ void TestConnectionValues::valueCannotRedirect() {
     const qsizetype loggedBefore = double_.logLines().size();
     Connection c;
     try {
-        c.Open(mysql ? fq::sql::MySQLConnectionStringTestOrder(s)
+        c.open(mysql ? fq::sql::MySQLConnectionStringTestOrder(s)
                      : fq::sql::MSSQLConnectionString(s));
         QFAIL("the connection opened");
     } catch (const DbError& e) {
@@ -226,7 +226,7 @@ void TestConnectionValues::valueCannotRedirect() {
                          !e.driverText().contains(tail),
                      qPrintable(e.driverText()));
     }
-    QCOMPARE(c.State(), 0);
+    QVERIFY(!c.isOpen());
     const QString logged = double_.logLines().mid(loggedBefore).join(u'\n');
     if (!mysql)
         QVERIFY2(native ? logged.contains(QStringLiteral("LOGIN-FAILED")) : logged.isEmpty(),

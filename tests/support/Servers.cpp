@@ -2,7 +2,7 @@
 
 #include "commands/SendTables.h"
 #include "odbc/DbError.h"
-#include "odbc/Recordset.h"
+#include "odbc/Result.h"
 #include "settings/SettingsStore.h"
 #include "sql/ConnectionStrings.h"
 #include "sql/SqlText.h"
@@ -208,10 +208,10 @@ odbc::Connection connection(Server server) {
     const sql::ConnectionSettings s = localServers();
     odbc::Connection c;
     if (server == Server::MySQL) {
-        c.Open(sql::MySQLConnectionStringCommandOrder(s));
-        c.Execute(sql::mysqlSessionSetup());
+        c.open(sql::MySQLConnectionStringCommandOrder(s));
+        c.execute(sql::mysqlSessionSetup());
     } else {
-        c.Open(sql::MSSQLConnectionString(s));
+        c.open(sql::MSSQLConnectionString(s));
     }
     return c;
 }
@@ -219,7 +219,7 @@ odbc::Connection connection(Server server) {
 void exec(Server server, const QStringList& statements) {
     odbc::Connection c = connection(server);
     for (const QString& s : statements)
-        c.Execute(s);
+        c.execute(s);
 }
 
 void dropIfExists(Server server, const QString& table) {
@@ -250,12 +250,12 @@ QString shown(const odbc::Value& v) {
 QList<QStringList> textRows(Server server, const QString& table, const QString& orderBy) {
     odbc::Connection c = connection(server);
     QList<QStringList> out;
-    for (odbc::Recordset rs = c.Execute(
+    for (odbc::Result rs = c.execute(
              QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(delimited(server, table), orderBy));
-         !rs.Eof(); rs.MoveNext()) {
+         !rs.atEnd(); rs.moveNext()) {
         QStringList row;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            row << shown(rs.Item(i));
+        for (int i = 0; i < rs.columnCount(); ++i)
+            row << shown(rs.value(i));
         out << row;
     }
     return out;
@@ -263,8 +263,8 @@ QList<QStringList> textRows(Server server, const QString& table, const QString& 
 
 long long count(Server server, const QString& table) {
     return connection(server)
-        .Execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
-        .Item(0)
+        .execute(QStringLiteral("SELECT COUNT(*) FROM ") + delimited(server, table))
+        .value(0)
         .text()
         .toLongLong();
 }
