@@ -5,6 +5,7 @@
 #include "odbc/DbError.h"
 #include "odbc/Result.h"
 #include "sql/ConnectionStrings.h"
+#include "sql/Refusal.h"
 #include "sql/Statements.h"
 #include "ui/TableList.h"
 
@@ -83,6 +84,14 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
             dialogs, failureOf(error, step),
             QStringLiteral("The tables of the MS SQL Server database could not be listed."),
             refusedBy(error));
+        return;
+    } catch (const sql::Refusal& refusal) {
+        // A setting the driver cannot take: nothing was tried.
+        list.Clear();
+        reportFailure(
+            dialogs, ui::Failure::NotConnected,
+            QStringLiteral("The tables of the MS SQL Server database could not be listed."),
+            refusedBy(refusal));
         return;
     } catch (...) {
         list.Clear();

@@ -26,8 +26,8 @@ public:
 
     // Open the listing connection: MySQL with the connection string in command order, SQL Server
     // with its one string. Its listing reads buffered rows, so that the result reports its row
-    // count. Failures are thrown as DbError; the listing connection then holds the unopened
-    // connection.
+    // count. Failures are thrown as DbError (a SQL Server value the driver cannot take as
+    // Refusal); the listing connection then holds the unopened connection.
     void OpenMySQLConnection(const sql::ConnectionSettings& s);
     void OpenMSSQLConnection(const sql::ConnectionSettings& s);
 

@@ -3,6 +3,7 @@
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
+#include "sql/Refusal.h"
 #include "ui/Dialogs.h"
 #include "ui/Pointer.h"
 
@@ -17,33 +18,35 @@ const QString kAdvice =
     QStringLiteral("Please check server, username, password, database with your administrator. "
                    "For help, write to support@fernquill.example.");
 
-bool canOpen(const QString& connectionString) noexcept {
+// The connection string of the server, built from the settings. A value that the server's
+// driver cannot take is refused before any connection is tried.
+using StringOf = QString (*)(const sql::ConnectionSettings&);
+
+bool canOpen(StringOf stringOf, const sql::ConnectionSettings& s) noexcept {
     try {
         odbc::Connection connection;
-        connection.open(connectionString);
+        connection.open(stringOf(s));
         return true; // the connection closes as it goes out of scope
     } catch (...) {
         return false;
     }
 }
 
-QString failureDetail(const odbc::DbError& e) {
-    QString detail = e.driverText();
-    detail += QStringLiteral("\n\nSQLSTATE: %1\nNative error: %2")
-                  .arg(e.sqlState().isEmpty() ? QStringLiteral("(none)") : e.sqlState())
-                  .arg(e.nativeError());
-    return detail;
-}
-
-// One connection attempt: nothing when it opened, else the driver's words for the details.
-std::optional<QString> connectFailure(const QString& connectionString) {
+// One connection attempt: nothing when it opened, else the driver's words and codes (or the
+// program's own refusal) for the details.
+std::optional<QString> connectFailure(StringOf stringOf, const sql::ConnectionSettings& s) {
     try {
         odbc::Connection connection;
-        connection.open(connectionString);
+        connection.open(stringOf(s));
         connection.close();
         return std::nullopt;
     } catch (const odbc::DbError& e) {
-        return failureDetail(e);
+        return e.driverText() +
+               QStringLiteral("\n\nSQLSTATE: %1\nNative error: %2")
+                   .arg(e.sqlState().isEmpty() ? QStringLiteral("(none)") : e.sqlState())
+                   .arg(e.nativeError());
+    } catch (const sql::Refusal& e) {
+        return e.text();
     } catch (const std::exception& e) {
         return QString::fromLocal8Bit(e.what());
     }
@@ -52,20 +55,19 @@ std::optional<QString> connectFailure(const QString& connectionString) {
 } // namespace
 
 bool CanConnectMySQL(const sql::ConnectionSettings& s) {
-    return canOpen(sql::MySQLConnectionStringTestOrder(s));
+    return canOpen(&sql::MySQLConnectionStringTestOrder, s);
 }
 
 bool CanConnectMSSQL(const sql::ConnectionSettings& s) {
-    return canOpen(sql::MSSQLConnectionString(s));
+    return canOpen(&sql::MSSQLConnectionString, s);
 }
 
 void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer) {
     const ui::PointerGuard hourglass(pointer);
-    const QString connectionString = server == Server::MySQL
-                                         ? sql::MySQLConnectionStringTestOrder(s)
-                                         : sql::MSSQLConnectionString(s);
-    if (const auto detail = connectFailure(connectionString))
+    const StringOf stringOf = server == Server::MySQL ? &sql::MySQLConnectionStringTestOrder
+                                                      : &sql::MSSQLConnectionString;
+    if (const auto detail = connectFailure(stringOf, s))
         dialogs.showFailure(ui::Failure::NotConnected,
                             QStringLiteral("Could not connect. ") + kAdvice, *detail);
     else
@@ -74,10 +76,10 @@ void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs
 
 bool ConfirmConnections(const sql::ConnectionSettings& s, ui::Dialogs& dialogs) {
     // MySQL first; SQL Server only once MySQL has opened.
-    std::optional<QString> detail = connectFailure(sql::MySQLConnectionStringTestOrder(s));
+    std::optional<QString> detail = connectFailure(&sql::MySQLConnectionStringTestOrder, s);
     QString database = QStringLiteral("MySQL");
     if (!detail) {
-        detail = connectFailure(sql::MSSQLConnectionString(s));
+        detail = connectFailure(&sql::MSSQLConnectionString, s);
         database = QStringLiteral("MS SQL Server");
     }
     if (!detail)

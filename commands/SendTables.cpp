@@ -488,6 +488,9 @@ void run(const CommandContext& ctx, const Direction& d) {
                 break;
             }
         } catch (const sql::Refusal& e) {
+            // A SQL Server setting its driver cannot take is refused before connecting.
+            if (p.step == Step::ConnectingMssql)
+                kind = ui::Failure::NotConnected;
             failure = refusedBy(e);
         } catch (const StopRequested&) {
             stopped = copy::stoppedOnRequest(d.names, p, false);

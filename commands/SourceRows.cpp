@@ -3,6 +3,7 @@
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "odbc/Value.h"
+#include "sql/Refusal.h"
 #include "sql/SourceReading.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
@@ -75,9 +76,8 @@ long long longValueBytes(const QString& dataType, std::optional<long long> octet
 
 // The server closed the HANDLER's table while it was read, on an engine without a snapshot to
 // read on in.
-odbc::DbError closedWhileRead(const QString& table, const QString& engine) {
-    return odbc::DbError(
-        odbc::kGenericFailure, QStringLiteral("HY000"), 0,
+sql::Refusal closedWhileRead(const QString& table, const QString& engine) {
+    return sql::Refusal(
         QStringLiteral("MySQL closed the table %1 while Fernquill read it (FLUSH TABLES, or a "
                        "change to the table waiting to be made). The table has no unique NOT "
                        "NULL key, and its engine (%2) keeps no snapshot of it, so the reading "

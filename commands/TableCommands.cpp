@@ -2,6 +2,7 @@
 
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
+#include "sql/Refusal.h"
 #include "ui/Dialogs.h"
 #include "ui/TableList.h"
 
@@ -15,12 +16,20 @@ QString capitalized(QString text) {
     return text;
 }
 
-// What stopped a command: the words for what failed, the failure itself, and its kind.
+// What stopped a command: the words for what failed, whoever refused, and its kind. A server's
+// refusal also keeps its native error number, and whether its server had stopped answering.
 struct Failure {
     QString whatFailed;
-    odbc::DbError error;
+    Refused refused;
     ui::Failure kind;
+    long nativeError = 0;
+    bool stoppedAnswering = false;
 };
+
+Failure failed(const QString& whatFailed, const odbc::DbError& e, ui::Failure kind) {
+    return Failure{whatFailed, refusedBy(e), kind, e.nativeError(),
+                   e.interruption() == odbc::Interruption::StoppedAnswering};
+}
 
 // What the server's failure says, for a statement meant to do the work ("drop the table ...").
 QString didNot(const Target& target, const QString& work, const odbc::DbError& e) {
@@ -42,9 +51,15 @@ std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Conne
         connection.reset();
         const ui::Failure kind = failureOf(e, ui::Failure::NotConnected);
         if (e.interruption() == odbc::Interruption::StoppedAnswering)
-            return Failure{didNot(target, work, e), e, kind};
+            return failed(didNot(target, work, e), e, kind);
+        return failed(QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work),
+                      e, kind);
+    } catch (const sql::Refusal& r) {
+        // A setting the driver cannot take: nothing was tried.
+        connection.reset();
         return Failure{
-            QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work), e, kind};
+            QStringLiteral("Could not connect to %1 to %2.").arg(target.serverName, work),
+            refusedBy(r), ui::Failure::NotConnected};
     }
     return std::nullopt;
 }
@@ -55,7 +70,7 @@ std::optional<Failure> execute(odbc::Connection& connection, const Target& targe
     try {
         connection.execute(statement);
     } catch (const odbc::DbError& e) {
-        return Failure{didNot(target, work, e), e, failureOf(e, ui::Failure::Refused)};
+        return failed(didNot(target, work, e), e, failureOf(e, ui::Failure::Refused));
     }
     return std::nullopt;
 }
@@ -99,8 +114,7 @@ std::optional<DropFailure> drop(const CommandContext& ctx,
         return DropFailure{*failure, std::nullopt};
     std::optional<Failure> refused = execute(*connection, target, rules.dropTable(name), work);
     std::optional<Failure> viewRefused;
-    if (refused && refused->error.interruption() != odbc::Interruption::StoppedAnswering &&
-        rules.mayBeView.contains(refused->error.nativeError())) {
+    if (refused && !refused->stoppedAnswering && rules.mayBeView.contains(refused->nativeError)) {
         viewRefused = execute(*connection, target, rules.dropView(name),
                               QStringLiteral("drop ") + view(name));
         if (!viewRefused)
@@ -151,20 +165,19 @@ bool dropSelected(const CommandContext& ctx, ui::TableList& list, const Target& 
             continue;
         }
         const Failure& last = failure->last();
-        if (last.error.interruption() != odbc::Interruption::StoppedAnswering &&
-            rules.notThere.contains(last.error.nativeError())) {
+        if (!last.stoppedAnswering && rules.notThere.contains(last.nativeError)) {
             // Gone already (someone else dropped it): the list follows the server, so that the
             // next drop does not fail on it again. Named as the server first called it, with
             // the words that said so: an unknown table that is no view either is a table.
-            const bool wasTable = rules.notThere.contains(failure->first.error.nativeError());
+            const bool wasTable = rules.notThere.contains(failure->first.nativeError);
             list.RemoveItem(p);
             reportFailure(
                 ctx.dialogs, ui::Failure::Refused,
                 QStringLiteral("%1 says %2 does not exist; its entry is removed from the list.")
                     .arg(capitalized(target.serverName), wasTable ? table(name) : view(name)),
-                refusedBy(wasTable ? failure->first.error : last.error));
+                wasTable ? failure->first.refused : last.refused);
         } else {
-            reportFailure(ctx.dialogs, last.kind, last.whatFailed, refusedBy(last.error));
+            reportFailure(ctx.dialogs, last.kind, last.whatFailed, last.refused);
         }
         return false;
     }
@@ -178,7 +191,7 @@ bool renameSelected(const CommandContext& ctx, ui::TableList& list, const Target
     if (const std::optional<Failure> failure = runOnce(
             ctx, connection, target, renameStatement,
             QStringLiteral("rename the table \"%1\" to \"%2\"").arg(selection.name, newName))) {
-        reportFailure(ctx.dialogs, failure->kind, failure->whatFailed, refusedBy(failure->error));
+        reportFailure(ctx.dialogs, failure->kind, failure->whatFailed, failure->refused);
         return false;
     }
     list.RemoveItem(selection.position);

@@ -81,10 +81,9 @@ QString freeTdsConnectionString(const std::vector<Attribute>& all) {
     QString result;
     for (const Attribute& a : all) {
         if (a.braced && a.value.contains(QLatin1String("};"))) {
-            throw DbError(kGenericFailure, QStringLiteral("HY000"), 0,
-                          QStringLiteral("The SQL Server driver cannot take a connection value "
-                                         "that holds \"};\" (the %1 value). Change that value.")
-                              .arg(a.key));
+            throw Misuse(QStringLiteral("The SQL Server driver cannot take a connection value "
+                                        "that holds \"};\" (the %1 value).")
+                             .arg(a.key));
         }
         result += a.key + u'=';
         result += a.braced ? u'{' + a.value + u'}' : a.value;

@@ -77,8 +77,8 @@ private:
 // (FreeTDS) each value in braces written as FreeTDS reads it, Port=1433 added when its Server=
 // value has no port or instance, and TDS_Version=7.4 (without which FreeTDS ignores the login
 // timeout); for the "MySQL ODBC 3.51 Driver" (MariaDB) CONN_TIMEOUT, the login timeout of
-// limits(). Throws DbError for a SQL Server value that FreeTDS cannot read whole (one that holds
-// "};").
+// limits(). A SQL Server value that FreeTDS cannot read whole (one that holds "};") is the
+// caller's to refuse: it throws Misuse.
 QString driverConnectionString(const QString& connectionString);
 
 // True for a MariaDB Connector/ODBC version (SQL_DRIVER_VER, "03.01.0017") that streams a

@@ -1,6 +1,9 @@
 #include "sql/ConnectionStrings.h"
 
+#include "sql/Refusal.h"
+
 #include <algorithm>
+#include <utility>
 
 namespace fq::sql {
 
@@ -48,6 +51,19 @@ QString mysqlServer(const QString& box) {
 } // namespace
 
 QString MSSQLConnectionString(const ConnectionSettings& s) {
+    // FreeTDS ends a value in braces at the first "}" that a ";" follows: such a value would end
+    // there, and its rest would be read as keys of their own.
+    const std::pair<QLatin1String, const QString*> values[] = {
+        {QLatin1String("Server"), &s.msServer},
+        {QLatin1String("Database"), &s.msDatabase},
+        {QLatin1String("Uid"), &s.msUser},
+        {QLatin1String("Pwd"), &s.msPassword}};
+    for (const auto& [key, v] : values) {
+        if (v->contains(QLatin1String("};")))
+            throw Refusal(QStringLiteral("The SQL Server driver cannot take a connection value "
+                                         "that holds \"};\" (the %1 value). Change that value.")
+                              .arg(key));
+    }
     return QLatin1String("Driver={SQL Server};Server=") + value(s.msServer) +
            QLatin1String(";Database=") + value(s.msDatabase) + QLatin1String(";Uid=") +
            value(s.msUser) + QLatin1String(";Pwd=") + value(s.msPassword) + QLatin1String(";");

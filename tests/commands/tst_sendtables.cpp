@@ -5,6 +5,7 @@
 #include "commands/SendTables.h"
 #include "commands/SourceRows.h"
 #include "odbc/DbError.h"
+#include "sql/Refusal.h"
 #include "sql/SqlText.h"
 #include "sql/Statements.h"
 #include "support/Servers.h"
@@ -1070,6 +1071,8 @@ private slots:
                     read << row();
             } catch (const odbc::DbError& e) {
                 failure = e.driverText();
+            } catch (const sql::Refusal& e) {
+                failure = e.text();
             }
             if (readsOn) {
                 QCOMPARE(failure, QString());

@@ -334,6 +334,13 @@ private slots:
             rs.close();
             rs.moveNext();
         });
+        // The program refuses such a value before it builds the string; handed on as it is, it
+        // would end early and its rest become keys of their own.
+        QTest::newRow("a SQL Server value that holds \"};\"")
+            << Call([](Connection&, const QString&) {
+                   fq::odbc::driverConnectionString(
+                       "Driver={SQL Server};Server=h,1;Uid=u;Pwd={a}};Server=h,2};");
+               });
     }
 
     void misuse() {
