@@ -13,10 +13,7 @@ bool stopRequested(const CommandContext& ctx) {
 }
 
 Refused refusedBy(const odbc::DbError& error) {
-    const QString codes = QStringLiteral("SQLSTATE %1, native error %2, error number %3")
-                              .arg(error.sqlState())
-                              .arg(error.nativeError())
-                              .arg(error.number());
+    const QString codes = error.codes();
     // A connection Fernquill closed: the driver's words that follow tell of a lost connection,
     // as if the server had closed it, so the details say first who closed it and why.
     const QString afterwards = QStringLiteral("\nWhat the driver reported after that: ") +

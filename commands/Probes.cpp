@@ -41,10 +41,7 @@ std::optional<QString> connectFailure(StringOf stringOf, const sql::ConnectionSe
         connection.close();
         return std::nullopt;
     } catch (const odbc::DbError& e) {
-        return e.driverText() +
-               QStringLiteral("\n\nSQLSTATE: %1\nNative error: %2")
-                   .arg(e.sqlState().isEmpty() ? QStringLiteral("(none)") : e.sqlState())
-                   .arg(e.nativeError());
+        return e.driverText() + QStringLiteral("\n\n") + e.codes();
     } catch (const sql::Refusal& e) {
         return e.text();
     } catch (const std::exception& e) {

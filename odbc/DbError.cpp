@@ -6,15 +6,19 @@ namespace fq::odbc {
 
 namespace {
 
+QString codesOf(const QString& sqlState, long nativeError, long number) {
+    return QStringLiteral("SQLSTATE %1, native error %2, error number %3")
+        .arg(sqlState)
+        .arg(nativeError)
+        .arg(number);
+}
+
 std::string describe(long number, const QString& sqlState, long nativeError,
                      const QString& driverText) {
     QString text = driverText;
     if (text.isEmpty())
         text = QStringLiteral("The database reported a failure without a message.");
-    return QStringLiteral("%1 (SQLSTATE %2, native error %3, number %4)")
-        .arg(text, sqlState.isEmpty() ? QStringLiteral("none") : sqlState)
-        .arg(nativeError)
-        .arg(number)
+    return (text + QStringLiteral(" (") + codesOf(sqlState, nativeError, number) + u')')
         .toStdString();
 }
 
@@ -24,5 +28,9 @@ DbError::DbError(long number, QString sqlState, long nativeError, QString driver
     : std::runtime_error(describe(number, sqlState, nativeError, driverText)), number_(number),
       sqlState_(std::move(sqlState)), nativeError_(nativeError),
       driverText_(std::move(driverText)) {}
+
+QString DbError::codes() const {
+    return codesOf(sqlState_, nativeError_, number_);
+}
 
 } // namespace fq::odbc

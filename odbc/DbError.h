@@ -16,7 +16,7 @@ inline constexpr long kGenericFailure = -2147467259; // 0x80004005
 // call.
 enum class Interruption { None, StoppedAnswering, Cancelled };
 
-// One failure of the database layer, with everything the driver said about it.
+// A failure a server or a driver reported, with everything the driver said about it.
 class DbError : public std::runtime_error {
 public:
     DbError(long number, QString sqlState, long nativeError, QString driverText);
@@ -27,6 +27,9 @@ public:
     long nativeError() const noexcept { return nativeError_; }
     // The driver's and server's own words (all diagnostic records, one per line).
     const QString& driverText() const noexcept { return driverText_; }
+    // The codes, as every message's details show them: "SQLSTATE 42S02, native error 208, error
+    // number -2147467259".
+    QString codes() const;
 
     // None unless the call was cut off (the driver's words then tell only of a lost connection).
     Interruption interruption() const noexcept { return interruption_; }

@@ -456,7 +456,7 @@ void TestTerminal::serverNotReached_data() {
         << "MySQL Database: Connection successful.\nMS SQL Server Database: Could not connect. "
            "Please check server, username, password, database with your administrator. For "
            "help, write to support@fernquill.example.\n\nDetails: "
-        << "SQLSTATE: 08S01\nNative error: 20009";
+        << "SQLSTATE 08S01, native error 20009";
 }
 
 void TestTerminal::serverNotReached() {

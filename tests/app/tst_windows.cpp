@@ -353,14 +353,14 @@ private slots:
         QTest::addColumn<QStringList>("detail");
         QTest::newRow("MySQL refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.myPassword = "not the password"; })
-            << "MySQL" << QStringList{"Access denied", "SQLSTATE: 28000\nNative error: 1045"};
+            << "MySQL" << QStringList{"Access denied", "SQLSTATE 28000, native error 1045"};
         QTest::newRow("SQL Server refuses the password")
             << Change([](sql::ConnectionSettings& s) { s.msPassword += "-wrong"; })
-            << "MS SQL Server" << QStringList{"Login failed", "Native error: 18456"};
+            << "MS SQL Server" << QStringList{"Login failed", "native error 18456"};
         const QString nobody = QStringLiteral("127.0.0.1,%1").arg(test::unusedLoopbackPort());
         QTest::newRow("SQL Server: nothing listening")
             << Change([nobody](sql::ConnectionSettings& s) { s.msServer = nobody; })
-            << "MS SQL Server" << QStringList{"SQLSTATE: 08S01\nNative error: 20009"};
+            << "MS SQL Server" << QStringList{"SQLSTATE 08S01, native error 20009"};
         QTest::newRow("a MySQL account without a password")
             << Change([this](sql::ConnectionSettings& s) {
                    s.myUser = noPassword_;

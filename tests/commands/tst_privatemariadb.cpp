@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].prompt.startsWith(QStringLiteral("Could not connect.")));
         QVERIFY2(
-            dialogs.shown[0].detail.contains(QStringLiteral("SQLSTATE: HY000\nNative error: 2002")),
+            dialogs.shown[0].detail.contains(QStringLiteral("SQLSTATE HY000, native error 2002")),
             qPrintable(dialogs.shown[0].detail));
     }
 };
