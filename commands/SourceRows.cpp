@@ -374,10 +374,6 @@ int SourceRows::columnCount() const noexcept {
     return rs_.columnCount() - (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) : 0);
 }
 
-const odbc::Value& SourceRows::value(int index) const {
-    return rs_.value(index);
-}
-
 void SourceRows::close() {
     rs_.close();
     if (handlerOpen_) {

@@ -64,13 +64,15 @@ public:
     bool atEnd() const noexcept;
     void moveNext();
     int columnCount() const noexcept;
-    const odbc::Value& value(int index) const;
     // Hands the current row's values over to `row` (see Result::takeRow); the key columns of
-    // a page follow the table's own. Then moveNext, not value.
+    // a page follow the table's own. Then moveNext.
     void takeRow(std::vector<odbc::Value>& row);
     // Ends the reading (and the transaction of the pieces).
     void close();
 
+    // Which reading the table got. A copy reads the same rows whichever it is and never asks;
+    // what tells them apart is memory and the statements the server sees, so these two say it
+    // for whoever must check the choice (the tests of which tables are read in pieces).
     // True when the table is read in pieces (along a key or in the table's own order).
     bool paged() const noexcept { return reading_ != Reading::Whole; }
     // True when it is read in pieces in the table's own order.

@@ -117,14 +117,20 @@ bool waitsForTheTable(const std::atomic<long long>& session) {
     return false;
 }
 
+// The current row's values, taken as a copy takes them, as shown.
+QStringList takeShown(commands::SourceRows& rows) {
+    std::vector<odbc::Value> values;
+    rows.takeRow(values);
+    QStringList row;
+    for (int i = 0; i < rows.columnCount(); ++i)
+        row << test::shown(values.at(static_cast<std::size_t>(i)));
+    return row;
+}
+
 QList<QStringList> readAll(commands::SourceRows& rows) {
     QList<QStringList> out;
-    for (; !rows.atEnd(); rows.moveNext()) {
-        QStringList row;
-        for (int i = 0; i < rows.columnCount(); ++i)
-            row << test::shown(rows.value(i));
-        out << row;
-    }
+    for (; !rows.atEnd(); rows.moveNext())
+        out << takeShown(rows);
     rows.close();
     return out;
 }
@@ -793,7 +799,7 @@ private slots:
         QCOMPARE(rows.inTableOrder(), key.isEmpty());
         QList<QStringList> read;
         for (int i = 0; i < 3; ++i, rows.moveNext())
-            read << QStringList{rows.value(0).text(), test::shown(rows.value(1))};
+            read << takeShown(rows);
         test::exec(Server::MySQL,
                    {QStringLiteral("DELETE FROM `%1` WHERE id = 7").arg(name),
                     QStringLiteral("INSERT INTO `%1` VALUES(100, 'new')").arg(name),
@@ -1043,12 +1049,7 @@ private slots:
         {
             commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 10);
             QVERIFY(rows.inTableOrder());
-            const auto row = [&] {
-                QStringList r;
-                for (int i = 0; i < rows.columnCount(); ++i)
-                    r << test::shown(rows.value(i));
-                return r;
-            };
+            const auto row = [&] { return takeShown(rows); };
             for (int i = 0; i < 2; ++i, rows.moveNext())
                 read << row();
             alter = std::thread([&] {
