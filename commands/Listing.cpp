@@ -75,9 +75,7 @@ void TableListing::LoadMSSQLTables(ui::TableList& list, const sql::ConnectionSet
     try {
         OpenMSSQLConnection(s);
         step = ui::Failure::Refused;
-        if (listingConnection_->isOpen()) {
-            list.addItems(listingConnection_->catalogTables());
-        }
+        list.addItems(listingConnection_->catalogTables());
     } catch (const odbc::DbError& error) {
         list.Clear();
         reportFailure(
