@@ -57,7 +57,6 @@ public:
     // progress window stands over; `command` names the command in the message should it stop on
     // an unexpected error. Does nothing while another command runs.
     void run(QWidget& owner, Kind kind, const QString& command, const std::function<void()>& work);
-    bool busy() const { return running_; }
 
     // The program is ending: no box is shown any more, the command stops after the statement it
     // is waiting for, and the program ends once it has. Ends it at once when nothing runs.
