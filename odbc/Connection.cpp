@@ -1,5 +1,6 @@
 #include "odbc/Connection.h"
 
+#include "odbc/ConnectionAttributes.h"
 #include "odbc/ConnectionHandle.h"
 #include "odbc/DbError.h"
 #include "odbc/Misuse.h"
@@ -16,70 +17,13 @@ namespace fq::odbc {
 
 namespace {
 
-struct Attribute {
-    QString key;
-    QString value;
-    bool braced = false;
-};
-
-// The key=value pairs of a connection string, as a driver manager splits them: pairs end at
-// ';', a value in braces may hold ';' ("}}" stands for "}"), a piece without '=' is skipped.
-std::vector<Attribute> attributes(const QString& s) {
-    std::vector<Attribute> result;
-    qsizetype i = 0;
-    while (i < s.size()) {
-        const qsizetype eq = s.indexOf(u'=', i);
-        const qsizetype semi = s.indexOf(u';', i);
-        if (eq < 0 || (semi >= 0 && semi < eq)) {
-            if (semi < 0)
-                break;
-            i = semi + 1;
-            continue;
-        }
-        Attribute a{s.mid(i, eq - i).trimmed(), {}};
-        qsizetype j = eq + 1;
-        if (j < s.size() && s.at(j) == u'{') {
-            a.braced = true;
-            ++j;
-            while (j < s.size()) {
-                if (s.at(j) == u'}') {
-                    if (j + 1 < s.size() && s.at(j + 1) == u'}') {
-                        a.value.append(u'}');
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                a.value.append(s.at(j++));
-            }
-            const qsizetype end = s.indexOf(u';', j);
-            i = end < 0 ? s.size() : end + 1;
-        } else {
-            const qsizetype end = s.indexOf(u';', j);
-            a.value = s.mid(j, end < 0 ? -1 : end - j);
-            i = end < 0 ? s.size() : end + 1;
-        }
-        result.push_back(std::move(a));
-    }
-    return result;
-}
-
-std::optional<QString> attribute(const std::vector<Attribute>& all, QLatin1String key) {
-    for (const Attribute& a : all) {
-        if (a.key.compare(key, Qt::CaseInsensitive) == 0)
-            return a.value;
-    }
-    return std::nullopt;
-}
-
 // The string as FreeTDS reads it. FreeTDS ends a value in braces at the first "}" that a ";" (or
 // the end) follows and takes "}}" as two characters, so each value in braces is handed to it as
 // it stands, and a value that holds "};" cannot be handed to it at all: it would end there and
 // its rest would be read as keys of their own.
-QString freeTdsConnectionString(const std::vector<Attribute>& all) {
+QString freeTdsConnectionString(const std::vector<ConnectionAttribute>& all) {
     QString result;
-    for (const Attribute& a : all) {
+    for (const ConnectionAttribute& a : all) {
         if (a.braced && a.value.contains(QLatin1String("};"))) {
             throw Misuse(QStringLiteral("The SQL Server driver cannot take a connection value "
                                         "that holds \"};\" (the %1 value).")
@@ -122,8 +66,8 @@ bool mariadbStreams(const QString& driverVersion) {
 }
 
 QString driverConnectionString(const QString& connectionString) {
-    const std::vector<Attribute> all = attributes(connectionString);
-    const std::optional<QString> driver = attribute(all, QLatin1String("Driver"));
+    const std::vector<ConnectionAttribute> all = connectionAttributes(connectionString);
+    const std::optional<QString> driver = connectionAttribute(all, QLatin1String("Driver"));
     if (!driver)
         return connectionString;
     if (driver->trimmed().compare(QLatin1String("MySQL ODBC 3.51 Driver"), Qt::CaseInsensitive) ==
@@ -138,7 +82,7 @@ QString driverConnectionString(const QString& connectionString) {
             {QLatin1String("READ_TIMEOUT"), limits().answer.count()},
             {QLatin1String("WRITE_TIMEOUT"), limits().answer.count()}};
         for (const auto& [key, seconds] : bounds) {
-            if (!attribute(all, key))
+            if (!connectionAttribute(all, key))
                 result = withKey(result, key + u'=' + QString::number(seconds));
         }
         return result;
@@ -146,15 +90,16 @@ QString driverConnectionString(const QString& connectionString) {
     if (driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
         return connectionString;
     QString result = freeTdsConnectionString(all);
-    const QString server = attribute(all, QLatin1String("Server")).value_or(QString());
+    const QString server = connectionAttribute(all, QLatin1String("Server")).value_or(QString());
     // host,port and host\instance find their port themselves. FreeTDS leaves the port of a
     // bare host unset and cannot connect; SQL Server's own driver uses the default port 1433.
-    if (!attribute(all, QLatin1String("Port")) && !server.contains(u',') && !server.contains(u'\\'))
+    if (!connectionAttribute(all, QLatin1String("Port")) && !server.contains(u',') &&
+        !server.contains(u'\\'))
         result = withKey(result, QStringLiteral("Port=1433"));
     // FreeTDS's own choice of protocol version logs in with 7.4 as well, but with it the login
     // timeout does not apply: a server that accepts the connection and then says nothing holds
     // the login for ever.
-    if (!attribute(all, QLatin1String("TDS_Version")))
+    if (!connectionAttribute(all, QLatin1String("TDS_Version")))
         result = withKey(result, QStringLiteral("TDS_Version=7.4"));
     return result;
 }
@@ -168,12 +113,13 @@ void Connection::open(const QString& connectionString) {
     if (handle_)
         throw Misuse(QStringLiteral("The connection is already open."));
     QString driverString = driverConnectionString(connectionString);
-    const std::vector<Attribute> all = attributes(connectionString);
-    const bool streamingKeysGiven = attribute(all, QLatin1String("NO_CACHE")).has_value();
+    const std::vector<ConnectionAttribute> all = connectionAttributes(connectionString);
+    const bool streamingKeysGiven = connectionAttribute(all, QLatin1String("NO_CACHE")).has_value();
     if (!streamingKeysGiven && mariadbTakesStreamingKeys.load() == 1)
         driverString = withStreamingKeys(driverString);
     auto handle = std::make_shared<ConnectionHandle>();
-    const QString driver = attribute(all, QLatin1String("Driver")).value_or(QString()).trimmed();
+    const QString driver =
+        connectionAttribute(all, QLatin1String("Driver")).value_or(QString()).trimmed();
     handle->connect(driverString, driver);
     if (handle->textAsUtf8() && mariadbTakesStreamingKeys.load() == -1) {
         const bool streams = mariadbStreams(handle->driverVersion());
