@@ -1,6 +1,8 @@
 #include "BenchSupport.h"
 
 #include "commands/SendTables.h"
+#include "odbc/Waiting.h"
+#include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
 #include "support/TestSupport.h"
 
@@ -275,6 +277,14 @@ double bareCopy(const QString& sourceConnectionString, const QString& select,
                 const QString& connectionString, const QStringList& statements,
                 const BareRead& read) {
     return runStatements(sourceConnectionString, select, connectionString, statements, read);
+}
+
+QString driverString(Server server, const sql::ConnectionSettings& s) {
+    const odbc::Limits bounds = odbc::limits();
+    return sql::driverConnectionString(server == Server::MySQL
+                                           ? sql::MySQLConnectionStringCommandOrder(s)
+                                           : sql::MSSQLConnectionString(s),
+                                       bounds.login, bounds.answer);
 }
 
 double replay(Server, const QString& connectionString, const QStringList& statements) {

@@ -43,6 +43,10 @@ double threadCpuSeconds();
 // The load average over the last minute.
 double loadAverage();
 
+// The connection string a copy hands the server's driver (MySQL's in command order), for the
+// settings.
+QString driverString(Server server, const sql::ConnectionSettings& s);
+
 // A bare client of a server's ODBC driver: the connection string Fernquill's copy uses, one
 // statement handle, SQLExecDirectW for each statement. Timed from before the login to after the
 // logout. Throws std::runtime_error with the driver's words when a statement fails.

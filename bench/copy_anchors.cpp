@@ -113,17 +113,11 @@ QStringList regrouped(const QStringList& statements) {
     return out;
 }
 
-QString connectionString(Server server, const sql::ConnectionSettings& s) {
-    return odbc::driverConnectionString(server == Server::MySQL
-                                            ? sql::MySQLConnectionStringCommandOrder(s)
-                                            : sql::MSSQLConnectionString(s));
-}
-
 // The median time of SELECT 1 on one connection, in milliseconds.
 double roundTripMs(Server server, const sql::ConnectionSettings& s) {
     odbc::Connection c;
-    c.open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
-                                   : sql::MSSQLConnectionString(s));
+    commands::openConnection(c, server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+                                                        : sql::MSSQLConnectionString(s));
     std::vector<double> ms;
     for (int i = 0; i < 35; ++i) {
         QElapsedTimer timer;
@@ -235,7 +229,7 @@ std::vector<Way> waysFor(const Rows& r, const sql::ConnectionSettings& s) {
             test::dropIfExists(Server::MSSQL, r.mysqlTable);
             return counted(
                 Server::MSSQL, r.mysqlTable,
-                bench::replay(Server::MSSQL, connectionString(Server::MSSQL, s), statements));
+                bench::replay(Server::MSSQL, bench::driverString(Server::MSSQL, s), statements));
         };
     };
     const QStringList load{QStringLiteral("--no-defaults"),

@@ -104,8 +104,8 @@ void largeValueCopies(qsizetype mb, long long rows) {
 odbc::Connection open(Server server) {
     const sql::ConnectionSettings s = test::localServers();
     odbc::Connection c;
-    c.open(server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
-                                   : sql::MSSQLConnectionString(s));
+    commands::openConnection(c, server == Server::MySQL ? sql::MySQLConnectionStringCommandOrder(s)
+                                                        : sql::MSSQLConnectionString(s));
     return c;
 }
 

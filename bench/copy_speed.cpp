@@ -63,12 +63,6 @@ void pinFor(const Way& w, bool pin) {
     bench::pinProcess(bench::serverPid(w.source), 1);
 }
 
-QString connectionString(Server server, const sql::ConnectionSettings& s) {
-    return odbc::driverConnectionString(server == Server::MySQL
-                                            ? sql::MySQLConnectionStringCommandOrder(s)
-                                            : sql::MSSQLConnectionString(s));
-}
-
 // Fernquill's copy of the way's table.
 Run copy(const Way& w, long rows, int readAheadCpu) {
     return bench::copyTable(w.source, w.table, rows, readAheadCpu);
@@ -76,7 +70,7 @@ Run copy(const Way& w, long rows, int readAheadCpu) {
 
 Run replay(const Way& w, const sql::ConnectionSettings& s, long rows) {
     test::dropIfExists(w.target, w.table);
-    const QString connection = connectionString(w.target, s);
+    const QString connection = bench::driverString(w.target, s);
     const double cpu = bench::cpuSeconds();
     const double seconds = bench::replay(w.target, connection, w.replayed);
     const Run run{seconds, bench::cpuSeconds() - cpu};
@@ -93,8 +87,8 @@ Run bareCopy(const Way& w, const sql::ConnectionSettings& s, long rows,
                                ? QStringLiteral("SELECT * FROM `%1`").arg(w.table)
                                : QStringLiteral("SELECT * FROM [%1]").arg(w.table);
     const double cpu = bench::cpuSeconds();
-    const double seconds = bench::bareCopy(connectionString(w.source, s), select,
-                                           connectionString(w.target, s), w.replayed, read);
+    const double seconds = bench::bareCopy(bench::driverString(w.source, s), select,
+                                           bench::driverString(w.target, s), w.replayed, read);
     const Run run{seconds, bench::cpuSeconds() - cpu};
     if (test::count(w.target, w.table) != rows)
         throw std::runtime_error("the bare copy's target does not hold every row");

@@ -1,12 +1,19 @@
 #include "commands/CommandContext.h"
 
+#include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "odbc/Waiting.h"
+#include "sql/ConnectionStrings.h"
 #include "sql/Refusal.h"
 #include "ui/Dialogs.h"
 #include "ui/Progress.h"
 
 namespace fq::commands {
+
+void openConnection(odbc::Connection& connection, const QString& connectionString) {
+    const odbc::Limits bounds = odbc::limits();
+    connection.open(sql::driverConnectionString(connectionString, bounds.login, bounds.answer));
+}
 
 bool stopRequested(const CommandContext& ctx) {
     return ctx.progress != nullptr && ctx.progress->cancelled();

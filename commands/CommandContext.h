@@ -13,8 +13,9 @@ class Pointer;
 class Progress;
 } // namespace fq::ui
 namespace fq::odbc {
+class Connection;
 class DbError;
-}
+} // namespace fq::odbc
 namespace fq::sql {
 class Refusal;
 }
@@ -36,6 +37,11 @@ struct CommandContext {
     SettingsSource settings;
     ui::Progress* progress = nullptr;
 };
+
+// Opens the connection with one of sql/'s connection strings as its driver is to be handed it,
+// with the process's bounds on waiting. Throws odbc::DbError, or sql::Refusal, before anything is
+// sent, for a value the driver cannot take whole.
+void openConnection(odbc::Connection& connection, const QString& connectionString);
 
 // True once the user has asked the running command to stop (Cancel, or closing the window).
 bool stopRequested(const CommandContext& ctx);

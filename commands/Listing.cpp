@@ -24,10 +24,10 @@ TableListing::TableListing() = default;
 TableListing::~TableListing() = default;
 
 // A new connection object takes the place of the one held before (which closes it) and is opened
-// with the string as it stands.
+// with the string as its driver is handed it.
 void TableListing::openListing(const QString& connectionString) {
     listingConnection_ = std::make_unique<odbc::Connection>();
-    listingConnection_->open(connectionString);
+    openConnection(*listingConnection_, connectionString);
 }
 
 void TableListing::OpenMySQLConnection(const sql::ConnectionSettings& s) {

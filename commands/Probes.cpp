@@ -1,5 +1,6 @@
 #include "commands/Probes.h"
 
+#include "commands/CommandContext.h"
 #include "odbc/Connection.h"
 #include "odbc/DbError.h"
 #include "sql/ConnectionStrings.h"
@@ -18,14 +19,10 @@ const QString kAdvice =
     QStringLiteral("Please check server, username, password, database with your administrator. "
                    "For help, write to support@fernquill.example.");
 
-// The connection string of the server, built from the settings. A value that the server's
-// driver cannot take is refused before any connection is tried.
-using StringOf = QString (*)(const sql::ConnectionSettings&);
-
-bool canOpen(StringOf stringOf, const sql::ConnectionSettings& s) noexcept {
+bool canOpen(const QString& connectionString) noexcept {
     try {
         odbc::Connection connection;
-        connection.open(stringOf(s));
+        openConnection(connection, connectionString);
         return true; // the connection closes as it goes out of scope
     } catch (...) {
         return false;
@@ -34,10 +31,10 @@ bool canOpen(StringOf stringOf, const sql::ConnectionSettings& s) noexcept {
 
 // One connection attempt: nothing when it opened, else the driver's words and codes (or the
 // program's own refusal) for the details.
-std::optional<QString> connectFailure(StringOf stringOf, const sql::ConnectionSettings& s) {
+std::optional<QString> connectFailure(const QString& connectionString) {
     try {
         odbc::Connection connection;
-        connection.open(stringOf(s));
+        openConnection(connection, connectionString);
         connection.close();
         return std::nullopt;
     } catch (const odbc::DbError& e) {
@@ -52,19 +49,20 @@ std::optional<QString> connectFailure(StringOf stringOf, const sql::ConnectionSe
 } // namespace
 
 bool CanConnectMySQL(const sql::ConnectionSettings& s) {
-    return canOpen(&sql::MySQLConnectionStringTestOrder, s);
+    return canOpen(sql::MySQLConnectionStringTestOrder(s));
 }
 
 bool CanConnectMSSQL(const sql::ConnectionSettings& s) {
-    return canOpen(&sql::MSSQLConnectionString, s);
+    return canOpen(sql::MSSQLConnectionString(s));
 }
 
 void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs& dialogs,
                     ui::Pointer& pointer) {
     const ui::PointerGuard hourglass(pointer);
-    const StringOf stringOf = server == Server::MySQL ? &sql::MySQLConnectionStringTestOrder
-                                                      : &sql::MSSQLConnectionString;
-    if (const auto detail = connectFailure(stringOf, s))
+    const QString connectionString = server == Server::MySQL
+                                         ? sql::MySQLConnectionStringTestOrder(s)
+                                         : sql::MSSQLConnectionString(s);
+    if (const auto detail = connectFailure(connectionString))
         dialogs.showFailure(ui::Failure::NotConnected,
                             QStringLiteral("Could not connect. ") + kAdvice, *detail);
     else
@@ -73,10 +71,10 @@ void TestConnection(Server server, const sql::ConnectionSettings& s, ui::Dialogs
 
 bool ConfirmConnections(const sql::ConnectionSettings& s, ui::Dialogs& dialogs) {
     // MySQL first; SQL Server only once MySQL has opened.
-    std::optional<QString> detail = connectFailure(&sql::MySQLConnectionStringTestOrder, s);
+    std::optional<QString> detail = connectFailure(sql::MySQLConnectionStringTestOrder(s));
     QString database = QStringLiteral("MySQL");
     if (!detail) {
-        detail = connectFailure(&sql::MSSQLConnectionString, s);
+        detail = connectFailure(sql::MSSQLConnectionString(s));
         database = QStringLiteral("MS SQL Server");
     }
     if (!detail)

@@ -444,9 +444,9 @@ void run(const CommandContext& ctx, const Direction& d) {
         odbc::Connection mysql;
         try {
             p.step = Step::ConnectingMssql;
-            mssql.open(sql::MSSQLConnectionString(settings));
+            openConnection(mssql, sql::MSSQLConnectionString(settings));
             p.step = Step::ConnectingMysql;
-            mysql.open(sql::MySQLConnectionStringCommandOrder(settings));
+            openConnection(mysql, sql::MySQLConnectionStringCommandOrder(settings));
             p.step = Step::PreparingMysql;
             mysql.execute(sql::mysqlSessionSetup());
 

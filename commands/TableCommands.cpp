@@ -46,7 +46,7 @@ std::optional<Failure> open(const CommandContext& ctx, std::optional<odbc::Conne
     if (!connection)
         connection.emplace();
     try {
-        connection->open(target.connectionString(ctx.settings()));
+        openConnection(*connection, target.connectionString(ctx.settings()));
     } catch (const odbc::DbError& e) {
         connection.reset();
         const ui::Failure kind = failureOf(e, ui::Failure::NotConnected);

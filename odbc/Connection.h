@@ -27,11 +27,10 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens the connection. A SQL Server string whose Server= value names neither a port
-    // (host,port) nor an instance (host\instance) reaches port 1433, as it would on Windows. A
-    // MySQL string gets NO_CACHE=1;FORWARDONLY=1 appended where MariaDB's driver is one that
-    // then streams results (3.1.17 and later: the first connection of the process with such a
-    // driver tells, and is opened again with them).
+    // Opens the connection with the string as its driver is to be handed it, unchanged but for
+    // what depends on the driver found here: a MySQL string gets NO_CACHE=1;FORWARDONLY=1
+    // appended where MariaDB's driver is one that then streams results (3.1.17 and later: the
+    // first connection of the process with such a driver tells, and is opened again with them).
     void open(const QString& connectionString);
     // Runs one statement. Rows, if any, come back positioned on the first row, streamed or
     // buffered as asked. A statement without rows leaves its handle to the next one (an INSERT
@@ -72,14 +71,6 @@ private:
     std::unique_ptr<Statement> spare_;
     bool streams_ = false;
 };
-
-// The string handed to the driver: the connection string as given; for the "SQL Server" driver
-// (FreeTDS) each value in braces written as FreeTDS reads it, Port=1433 added when its Server=
-// value has no port or instance, and TDS_Version=7.4 (without which FreeTDS ignores the login
-// timeout); for the "MySQL ODBC 3.51 Driver" (MariaDB) CONN_TIMEOUT, the login timeout of
-// limits(). A SQL Server value that FreeTDS cannot read whole (one that holds "};") is the
-// caller's to refuse: it throws Misuse.
-QString driverConnectionString(const QString& connectionString);
 
 // True for a MariaDB Connector/ODBC version (SQL_DRIVER_VER, "03.01.0017") that streams a
 // result's rows with NO_CACHE=1;FORWARDONLY=1 instead of loading them all at once.

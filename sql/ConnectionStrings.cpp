@@ -1,6 +1,9 @@
 #include "sql/ConnectionStrings.h"
 
+#include "odbc/ConnectionAttributes.h"
 #include "sql/Refusal.h"
+
+#include <QList>
 
 #include <algorithm>
 #include <utility>
@@ -48,22 +51,40 @@ QString mysqlServer(const QString& box) {
            QString::number(port) + u';';
 }
 
+using odbc::connectionAttribute;
+using odbc::ConnectionAttribute;
+
+QString withKey(const QString& connectionString, const QString& pair) {
+    QString result = connectionString;
+    if (!result.isEmpty() && !result.endsWith(u';'))
+        result.append(u';');
+    result.append(pair);
+    result.append(u';');
+    return result;
+}
+
+// The string as FreeTDS reads it. FreeTDS ends a value in braces at the first "}" that a ";" (or
+// the end) follows and takes "}}" as two characters, so each value in braces is handed to it as
+// it stands, and a value that holds "};" cannot be handed to it at all: it would end there and
+// its rest would be read as keys of their own.
+QString freeTdsConnectionString(const std::vector<ConnectionAttribute>& all) {
+    QString result;
+    for (const ConnectionAttribute& a : all) {
+        if (a.braced && a.value.contains(QLatin1String("};"))) {
+            throw Refusal(QStringLiteral("The SQL Server driver cannot take a connection value "
+                                         "that holds \"};\" (the %1 value). Change that value.")
+                              .arg(a.key));
+        }
+        result += a.key + u'=';
+        result += a.braced ? u'{' + a.value + u'}' : a.value;
+        result += u';';
+    }
+    return result;
+}
+
 } // namespace
 
 QString MSSQLConnectionString(const ConnectionSettings& s) {
-    // FreeTDS ends a value in braces at the first "}" that a ";" follows: such a value would end
-    // there, and its rest would be read as keys of their own.
-    const std::pair<QLatin1String, const QString*> values[] = {
-        {QLatin1String("Server"), &s.msServer},
-        {QLatin1String("Database"), &s.msDatabase},
-        {QLatin1String("Uid"), &s.msUser},
-        {QLatin1String("Pwd"), &s.msPassword}};
-    for (const auto& [key, v] : values) {
-        if (v->contains(QLatin1String("};")))
-            throw Refusal(QStringLiteral("The SQL Server driver cannot take a connection value "
-                                         "that holds \"};\" (the %1 value). Change that value.")
-                              .arg(key));
-    }
     return QLatin1String("Driver={SQL Server};Server=") + value(s.msServer) +
            QLatin1String(";Database=") + value(s.msDatabase) + QLatin1String(";Uid=") +
            value(s.msUser) + QLatin1String(";Pwd=") + value(s.msPassword) + QLatin1String(";");
@@ -81,6 +102,46 @@ QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s) {
            QLatin1String("DATABASE=") + value(s.myDatabase) + QLatin1String(";") +
            QLatin1String("USER=") + value(s.myUser) + QLatin1String(";") +
            QLatin1String("PASSWORD=") + value(s.myPassword) + QLatin1String(";");
+}
+
+QString driverConnectionString(const QString& connectionString, std::chrono::seconds login,
+                               std::chrono::seconds answer) {
+    const std::vector<ConnectionAttribute> all = odbc::connectionAttributes(connectionString);
+    const std::optional<QString> driver = connectionAttribute(all, QLatin1String("Driver"));
+    if (!driver)
+        return connectionString;
+    if (driver->trimmed().compare(QLatin1String("MySQL ODBC 3.51 Driver"), Qt::CaseInsensitive) ==
+        0) {
+        // MariaDB's driver does not apply the login timeout attribute to the server's greeting,
+        // only its own key: without it a server that accepts the connection and then says
+        // nothing holds the login for ever. Its read and write timeouts end a call that has had
+        // nothing from the server, or could send nothing to it, for the bound.
+        QString result = connectionString;
+        const QList<std::pair<QLatin1String, long long>> bounds{
+            {QLatin1String("CONN_TIMEOUT"), login.count()},
+            {QLatin1String("READ_TIMEOUT"), answer.count()},
+            {QLatin1String("WRITE_TIMEOUT"), answer.count()}};
+        for (const auto& [key, seconds] : bounds) {
+            if (!connectionAttribute(all, key))
+                result = withKey(result, key + u'=' + QString::number(seconds));
+        }
+        return result;
+    }
+    if (driver->trimmed().compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) != 0)
+        return connectionString;
+    QString result = freeTdsConnectionString(all);
+    const QString server = connectionAttribute(all, QLatin1String("Server")).value_or(QString());
+    // host,port and host\instance find their port themselves. FreeTDS leaves the port of a
+    // bare host unset and cannot connect; SQL Server's own driver uses the default port 1433.
+    if (!connectionAttribute(all, QLatin1String("Port")) && !server.contains(u',') &&
+        !server.contains(u'\\'))
+        result = withKey(result, QStringLiteral("Port=1433"));
+    // FreeTDS's own choice of protocol version logs in with 7.4 as well, but with it the login
+    // timeout does not apply: a server that accepts the connection and then says nothing holds
+    // the login for ever.
+    if (!connectionAttribute(all, QLatin1String("TDS_Version")))
+        result = withKey(result, QStringLiteral("TDS_Version=7.4"));
+    return result;
 }
 
 } // namespace fq::sql

@@ -236,7 +236,7 @@ private:
     // The connections open on the listed database.
     QString openOnListed() const {
         odbc::Connection c;
-        c.open(sql::MySQLConnectionStringCommandOrder(servers_));
+        commands::openConnection(c, sql::MySQLConnectionStringCommandOrder(servers_));
         return c
             .execute(QStringLiteral("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
                                     "DB = '%1'")

@@ -73,7 +73,8 @@ private:
     }
     QString first(const QString& query) const {
         odbc::Connection c;
-        c.open(sql::MySQLConnectionStringCommandOrder(settings(QStringLiteral("small"))));
+        commands::openConnection(
+            c, sql::MySQLConnectionStringCommandOrder(settings(QStringLiteral("small"))));
         return c.execute(query).value(0).text();
     }
 

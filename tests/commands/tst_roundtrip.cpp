@@ -89,7 +89,7 @@ void createSqlServerTable(const QString& server, const QString& name, int rows, 
     sql::ConnectionSettings s = test::localServers();
     s.msServer = server;
     odbc::Connection c;
-    c.open(sql::MSSQLConnectionString(s));
+    commands::openConnection(c, sql::MSSQLConnectionString(s));
     c.execute(QStringLiteral("CREATE TABLE [%1] (id int, v nvarchar(%2), d float, t datetime2(7))")
                   .arg(name, width > 0 ? QStringLiteral("max") : QStringLiteral("40")));
     const int perStatement = width > 0 ? 50 : 1000;

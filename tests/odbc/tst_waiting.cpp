@@ -38,8 +38,9 @@ constexpr qint64 kSlackMs = 10000;
 Connection open(Server server) {
     const auto s = fq::test::localServers();
     Connection c;
-    c.open(server == Server::MSSQL ? fq::sql::MSSQLConnectionString(s)
-                                   : fq::sql::MySQLConnectionStringCommandOrder(s));
+    fq::commands::openConnection(c, server == Server::MSSQL
+                                        ? fq::sql::MSSQLConnectionString(s)
+                                        : fq::sql::MySQLConnectionStringCommandOrder(s));
     return c;
 }
 

@@ -173,7 +173,7 @@ void TestConnectionValues::passwords() {
     for (const QString& string : std::as_const(strings)) {
         Connection c;
         try {
-            c.open(string);
+            fq::commands::openConnection(c, string);
         } catch (const DbError& e) {
             QFAIL(qPrintable(string + QStringLiteral(": ") + e.driverText()));
         }
@@ -215,8 +215,8 @@ void TestConnectionValues::valueCannotRedirect() {
     const qsizetype loggedBefore = double_.logLines().size();
     Connection c;
     try {
-        c.open(mysql ? fq::sql::MySQLConnectionStringTestOrder(s)
-                     : fq::sql::MSSQLConnectionString(s));
+        fq::commands::openConnection(c, mysql ? fq::sql::MySQLConnectionStringTestOrder(s)
+                                              : fq::sql::MSSQLConnectionString(s));
         QFAIL("the connection opened");
     } catch (const DbError& e) {
         QVERIFY2(native != 0, qPrintable(e.driverText()));
@@ -333,7 +333,8 @@ void TestConnectionValues::driverString_data() {
 void TestConnectionValues::driverString() {
     QFETCH(QString, given);
     QFETCH(QString, handedToDriver);
-    QCOMPARE(fq::odbc::driverConnectionString(given), handedToDriver);
+    using namespace std::chrono_literals;
+    QCOMPARE(fq::sql::driverConnectionString(given, 15s, 60s), handedToDriver);
 }
 
 QTEST_GUILESS_MAIN(TestConnectionValues)

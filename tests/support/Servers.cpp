@@ -208,10 +208,10 @@ odbc::Connection connection(Server server) {
     const sql::ConnectionSettings s = localServers();
     odbc::Connection c;
     if (server == Server::MySQL) {
-        c.open(sql::MySQLConnectionStringCommandOrder(s));
+        commands::openConnection(c, sql::MySQLConnectionStringCommandOrder(s));
         c.execute(sql::mysqlSessionSetup());
     } else {
-        c.open(sql::MSSQLConnectionString(s));
+        commands::openConnection(c, sql::MSSQLConnectionString(s));
     }
     return c;
 }
