@@ -1,6 +1,8 @@
 // Dropping and renaming tables, with each server's log as the witness, the checks every command
 // makes before it touches a server, and the one end of every command.
 #include "commands/DropTables.h"
+#include "commands/Listing.h"
+#include "commands/Probes.h"
 #include "commands/RenameTable.h"
 #include "commands/RunCommand.h"
 #include "commands/SendTables.h"
@@ -24,7 +26,7 @@ using test::Session;
 
 namespace {
 
-enum class Command { Drop, Rename, Send };
+enum class Command { Drop, Rename, Send, Listing, TestConnection, ConfirmConnections };
 
 // What fails in the middle of a command, as a fault of the program's own would.
 enum class Fault {
@@ -602,6 +604,75 @@ private slots:
         QCOMPARE(holding(other), there);
         QCOMPARE(test::replaced(entriesOf(w.list(server)), {{a, "a"}, {b, "b"}}), names(here));
         QCOMPARE(test::replaced(entriesOf(w.list(other)), {{a, "a"}, {b, "b"}}), names(there));
+    }
+    // A SQL Server value that its driver cannot take whole (a password holding "};") is refused
+    // before anything is sent, by every command that connects to SQL Server: the message says
+    // what could not be done, as for a server that cannot be reached, then which value to change
+    // (with Test Connection and OK's check, in the details); the lists stay as they were, but for
+    // the list being loaded.
+    void valueTheDriverCannotTake_data() {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<Server>("server"); // whose list the command works on
+        QTest::addColumn<QString>("said");  // %a the table, %n the new name
+        QTest::addColumn<bool>("inDetail"); // the refusal's words are the details
+        const QString advice = QStringLiteral(
+            "Please check server, username, password, database with your administrator. For "
+            "help, write to support@fernquill.example.");
+        const QString copy = QStringLiteral("Could not connect to SQL Server; nothing was copied.");
+        QTest::newRow("drop") << Command::Drop << Server::MSSQL
+                              << "Could not connect to the MS SQL Server to drop the table \"%a\"."
+                              << false;
+        QTest::newRow("rename")
+            << Command::Rename << Server::MSSQL
+            << "Could not connect to the MS SQL Server to rename the table \"%a\" to \"%n\"."
+            << false;
+        QTest::newRow("copy to MySQL") << Command::Send << Server::MSSQL << copy << false;
+        QTest::newRow("copy to SQL Server") << Command::Send << Server::MySQL << copy << false;
+        QTest::newRow("listing") << Command::Listing << Server::MSSQL
+                                 << "The tables of the MS SQL Server database could not be listed."
+                                 << false;
+        QTest::newRow("Test Connection")
+            << Command::TestConnection << Server::MSSQL << "Could not connect. " + advice << true;
+        QTest::newRow("OK's check of both servers")
+            << Command::ConfirmConnections << Server::MSSQL
+            << "Could not connect to the MS SQL Server database. " + advice << true;
+    }
+
+    void valueTheDriverCannotTake() {
+        QFETCH(Command, command);
+        QFETCH(Server, server);
+        QFETCH(QString, said);
+        QFETCH(bool, inDetail);
+        const QString refusal = QStringLiteral(
+            "The SQL Server driver cannot take a connection value that holds \"};\" (the Pwd "
+            "value). Change that value.");
+        const QString a = test::uniqueName(QStringLiteral("a"));
+        const QString n = test::uniqueName(QStringLiteral("renamed"));
+        said = test::replaced({said}, {{"%a", a}, {"%n", n}})[0];
+        test::TestWindow w;
+        w.settings.msPassword += QStringLiteral("};Pwd=x");
+        fillList(w.list(server), {a}, {a}, a);
+        w.dialogs.inputs.enqueue(n);
+        test::ServerLog log(Server::MSSQL);
+        commands::TableListing listing;
+        if (command == Command::Listing)
+            listing.LoadMSSQLTables(w.list(server), w.settings, w.dialogs);
+        else if (command == Command::TestConnection)
+            commands::TestConnection(Server::MSSQL, w.settings, w.dialogs, w.pointer);
+        else if (command == Command::ConfirmConnections)
+            QVERIFY(!commands::ConfirmConnections(w.settings, w.dialogs));
+        else
+            run(command, server, w.context());
+
+        const auto& box = w.dialogs.shown.last();
+        QCOMPARE(w.dialogs.shown.size(), command == Command::Rename ? 2 : 1);
+        QCOMPARE(box.failure, ui::Failure::NotConnected);
+        QCOMPARE(box.style, ui::kOkOnly);
+        QCOMPARE(box.prompt, inDetail ? said : said + QStringLiteral("\n\n") + refusal);
+        QCOMPARE(box.detail, inDetail ? refusal : QString());
+        QCOMPARE(entriesOf(w.list(server)),
+                 command == Command::Listing ? QStringList() : QStringList{a});
+        QCOMPARE(log.sessions().size(), 0);
     }
 };
 
