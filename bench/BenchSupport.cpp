@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
+#include "commands/CommandContext.h"
 #include "commands/SendTables.h"
-#include "odbc/Waiting.h"
 #include "sql/ConnectionStrings.h"
 #include "support/Servers.h"
 #include "support/TestSupport.h"
@@ -280,11 +280,9 @@ double bareCopy(const QString& sourceConnectionString, const QString& select,
 }
 
 QString driverString(Server server, const sql::ConnectionSettings& s) {
-    const odbc::Limits bounds = odbc::limits();
-    return sql::driverConnectionString(server == Server::MySQL
-                                           ? sql::MySQLConnectionStringCommandOrder(s)
-                                           : sql::MSSQLConnectionString(s),
-                                       bounds.login, bounds.answer);
+    return commands::driverString(server == Server::MySQL
+                                      ? sql::MySQLConnectionStringCommandOrder(s)
+                                      : sql::MSSQLConnectionString(s));
 }
 
 double replay(Server, const QString& connectionString, const QStringList& statements) {

@@ -10,9 +10,13 @@
 
 namespace fq::commands {
 
-void openConnection(odbc::Connection& connection, const QString& connectionString) {
+QString driverString(const QString& connectionString) {
     const odbc::Limits bounds = odbc::limits();
-    connection.open(sql::driverConnectionString(connectionString, bounds.login, bounds.answer));
+    return sql::driverConnectionString(connectionString, bounds.login, bounds.answer);
+}
+
+void openConnection(odbc::Connection& connection, const QString& connectionString) {
+    connection.open(driverString(connectionString));
 }
 
 bool stopRequested(const CommandContext& ctx) {

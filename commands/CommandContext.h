@@ -38,9 +38,11 @@ struct CommandContext {
     ui::Progress* progress = nullptr;
 };
 
-// Opens the connection with one of sql/'s connection strings as its driver is to be handed it,
-// with the process's bounds on waiting. Throws odbc::DbError, or sql::Refusal, before anything is
-// sent, for a value the driver cannot take whole.
+// One of sql/'s connection strings as its driver is to be handed it, with the process's bounds on
+// waiting. Throws sql::Refusal for a value the driver cannot take whole.
+QString driverString(const QString& connectionString);
+// Opens the connection with the driver's string of one of sql/'s connection strings. Throws
+// odbc::DbError, or sql::Refusal, before anything is sent, for a value the driver cannot take.
 void openConnection(odbc::Connection& connection, const QString& connectionString);
 
 // True once the user has asked the running command to stop (Cancel, or closing the window).
