@@ -6,11 +6,14 @@
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -19,16 +22,34 @@ namespace fq::test {
 
 namespace {
 
+// Holds the servers for this process: the tests of one set of servers take turns, also when
+// ctest was told that two sets run and only one does. The lock goes when the process ends.
+void takeServers(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return;
+    std::fprintf(stderr, "Waiting for the other tests of the servers in %s.\n", qPrintable(path));
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
 QHash<QString, QString> readEnvFile() {
-    const QByteArray path = qgetenv("FERNQUILL_LOCAL_SERVERS");
-    QFile f(QString::fromLocal8Bit(path));
-    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+    // One file, or several separated by ':': the first that is there.
+    const QByteArray paths = qgetenv("FERNQUILL_LOCAL_SERVERS");
+    QFile f;
+    for (const QByteArray& path : paths.split(':')) {
+        f.setFileName(QString::fromLocal8Bit(path));
+        if (!path.isEmpty() && f.open(QIODevice::ReadOnly))
+            break;
+    }
+    if (!f.isOpen()) {
         std::fprintf(stderr,
                      "The local servers' settings file (%s) is missing: start the servers with "
                      "scripts/servers start, or run scripts/test.\n",
-                     path.isEmpty() ? "$FERNQUILL_LOCAL_SERVERS not set" : path.constData());
+                     paths.isEmpty() ? "$FERNQUILL_LOCAL_SERVERS not set" : paths.constData());
         std::exit(2);
     }
+    takeServers(f.fileName());
     QHash<QString, QString> values;
     // NAME='value' with ' written as '\'' inside, as the servers script writes it.
     static const QRegularExpression line(QStringLiteral("^([A-Za-z_][A-Za-z0-9_]*)=(.*)$"));
@@ -63,12 +84,13 @@ QString localServerValue(const QString& name) {
     return envValues().value(name);
 }
 
-int unusedLoopbackPort() {
+int unusedLoopbackPort(const QString& address) {
     // Bind a socket to port 0 to learn a free port, then close it without listening.
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::inet_pton(AF_INET, address.toLatin1().constData(), &addr.sin_addr) != 1)
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
     int port = 1;

@@ -14,16 +14,18 @@
 namespace fq::test {
 
 // The local servers started by scripts/servers, read from the file it writes
-// ($FERNQUILL_LOCAL_SERVERS, shell syntax: MyServer='127.0.0.1' ...). Aborts the test run with a
-// clear message when the file is missing: tests that need servers never pass without them.
+// ($FERNQUILL_LOCAL_SERVERS, shell syntax: MyServer='127.0.0.1' ...; of several separated by
+// ':', the first that is there). Aborts the test run with a clear message when the file is
+// missing: tests that need servers never pass without them. The process then holds those servers
+// until it ends: another test process reading the same file waits for it.
 sql::ConnectionSettings localServers();
 // The eight settings keys and the fields they fill.
 using sql::kSettingsKeys;
 // Any other variable of that file (MYSQL_GENERAL_LOG, MSSQL_STATEMENT_LOG, ...).
 QString localServerValue(const QString& name);
 
-// A port on 127.0.0.1 where nothing listens.
-int unusedLoopbackPort();
+// A port on a loopback address where nothing listens.
+int unusedLoopbackPort(const QString& address = QStringLiteral("127.0.0.1"));
 
 // A table name unique to this test run: prefix + process id + counter.
 QString uniqueName(const QString& prefix);

@@ -13,8 +13,9 @@
 
 namespace fq::test {
 
-// A private instance of the SQL Server test double (TDS_TEST_SERVER_PATH) on a free loopback
-// port, with its own statement log, started for one test program and stopped with SIGTERM when
+// A private instance of the SQL Server test double (TDS_TEST_SERVER_PATH) on a free port of the
+// local servers' address ($FERNQUILL_SERVER_ADDRESS, 127.0.0.1 unless set), with its own
+// statement log, started for one test program and stopped with SIGTERM when
 // it ends.
 class TestServerProcess {
 public:
@@ -31,14 +32,14 @@ public:
 
     // Starts the server and waits for its ready file; false with the reason in error().
     bool start(const QStringList& extraArguments = {}) {
-        port_ = unusedLoopbackPort();
+        port_ = unusedLoopbackPort(address_);
         const QString ready = dir_.filePath(QStringLiteral("ready"));
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // The server ends with the test even when the test dies without cleaning up.
         process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process_.start(
             QStringLiteral(TDS_TEST_SERVER_PATH),
-            QStringList{"--port", QString::number(port_), "--account",
+            QStringList{"--address", address_, "--port", QString::number(port_), "--account",
                         QString::fromLatin1(kUser) + u':' + QString::fromUtf16(kPassword),
                         "--database", databaseName, "--log", logPath(), "--ready-file", ready} +
                 extraArguments);
@@ -76,7 +77,8 @@ public:
     QString connectionString(const QString& user = QString::fromLatin1(kUser),
                              const QString& password = QString::fromUtf16(kPassword)) const {
         return QStringLiteral("Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;"
-                              "Server=127.0.0.1,%1;Database=%2;Uid=%3;Pwd={%4};")
+                              "Server=%1,%2;Database=%3;Uid=%4;Pwd={%5};")
+            .arg(address_)
             .arg(port_)
             .arg(databaseName, user, QString(password).replace(u'}', QStringLiteral("}}")));
     }
@@ -92,6 +94,8 @@ public:
 private:
     QString logPath() const { return dir_.filePath(QStringLiteral("statements.log")); }
 
+    const QString address_ =
+        qEnvironmentVariable("FERNQUILL_SERVER_ADDRESS", QStringLiteral("127.0.0.1"));
     QTemporaryDir dir_;
     QProcess process_;
     int port_ = 0;
