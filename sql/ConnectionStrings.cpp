@@ -4,6 +4,7 @@
 #include "sql/Refusal.h"
 
 #include <QList>
+#include <QLocale>
 
 #include <algorithm>
 #include <utility>
@@ -104,8 +105,10 @@ QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s) {
            QLatin1String("PASSWORD=") + value(s.myPassword) + QLatin1String(";");
 }
 
-QString driverConnectionString(const QString& connectionString, std::chrono::seconds login,
-                               std::chrono::seconds answer) {
+namespace {
+
+QString handedToDriver(const QString& connectionString, std::chrono::seconds login,
+                       std::chrono::seconds answer) {
     const std::vector<ConnectionAttribute> all = odbc::connectionAttributes(connectionString);
     const std::optional<QString> driver = connectionAttribute(all, QLatin1String("Driver"));
     if (!driver)
@@ -141,6 +144,21 @@ QString driverConnectionString(const QString& connectionString, std::chrono::sec
     // the login for ever.
     if (!connectionAttribute(all, QLatin1String("TDS_Version")))
         result = withKey(result, QStringLiteral("TDS_Version=7.4"));
+    return result;
+}
+
+} // namespace
+
+QString driverConnectionString(const QString& connectionString, std::chrono::seconds login,
+                               std::chrono::seconds answer) {
+    QString result = handedToDriver(connectionString, login, answer);
+    // ODBC hands a connection string over with its length in a 16-bit count.
+    constexpr qsizetype kLongest = 32767;
+    if (result.size() > kLongest)
+        throw Refusal(QStringLiteral("The connection settings are too long: an ODBC driver takes "
+                                     "a connection string of at most 32,767 characters, and "
+                                     "these make %1. Shorten the longest of the values.")
+                          .arg(QLocale(QLocale::English).toString(result.size())));
     return result;
 }
 

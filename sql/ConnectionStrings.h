@@ -27,7 +27,7 @@ QString MySQLConnectionStringCommandOrder(const ConnectionSettings& s);
 // the "MySQL ODBC 3.51 Driver" (MariaDB): CONN_TIMEOUT of `login`, READ_TIMEOUT and
 // WRITE_TIMEOUT of `answer`. A key the string has already is kept; another driver's string is
 // handed over as it stands. Throws Refusal for a SQL Server value that FreeTDS cannot read whole
-// (one that holds "};").
+// (one that holds "};"), and for a string longer than ODBC takes (32,767 characters).
 QString driverConnectionString(const QString& connectionString, std::chrono::seconds login,
                                std::chrono::seconds answer);
 

@@ -68,6 +68,8 @@ private slots:
     void mysqlPort();
     void driverString_data();
     void driverString();
+    void longestString_data();
+    void longestString();
 
 private:
     fq::test::TestServerProcess double_;
@@ -335,6 +337,39 @@ void TestConnectionValues::driverString() {
     QFETCH(QString, handedToDriver);
     using namespace std::chrono_literals;
     QCOMPARE(fq::sql::driverConnectionString(given, 15s, 60s), handedToDriver);
+}
+
+// ODBC takes a connection string of at most 32,767 characters: one more is refused with a
+// message, before any driver sees it.
+void TestConnectionValues::longestString_data() {
+    QTest::addColumn<QString>("head"); // the password follows
+    QTest::addColumn<int>("over");     // characters over the limit
+    const QString mysql = "DRIVER={MySQL ODBC 3.51 Driver};SERVER=h;USER=u;PASSWORD=";
+    const QString mssql = "Driver={SQL Server};Server=h;Database=d;Uid=u;Pwd=";
+    QTest::newRow("MySQL at the limit") << mysql << 0;
+    QTest::newRow("MySQL one over") << mysql << 1;
+    QTest::newRow("SQL Server at the limit") << mssql << 0;
+    QTest::newRow("SQL Server one over") << mssql << 1;
+}
+
+void TestConnectionValues::longestString() {
+    QFETCH(QString, head);
+    QFETCH(int, over);
+    using namespace std::chrono_literals;
+    const qsizetype added =
+        fq::sql::driverConnectionString(head + "p;", 15s, 60s).size() - (head.size() + 2);
+    const QString given = head + QString(32767 - added - head.size() - 1 + over, u'p') + u';';
+    try {
+        const QString handed = fq::sql::driverConnectionString(given, 15s, 60s);
+        QCOMPARE(over, 0);
+        QCOMPARE(handed.size(), 32767);
+    } catch (const fq::sql::Refusal& e) {
+        QCOMPARE(over, 1);
+        QCOMPARE(e.text(), QStringLiteral("The connection settings are too long: an ODBC driver "
+                                          "takes a connection string of at most 32,767 "
+                                          "characters, and these make 32,768. Shorten the longest "
+                                          "of the values."));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConnectionValues)
