@@ -184,8 +184,8 @@ std::optional<Message> resolveSized(const DeclaredType& declared, const std::u16
     }
     const std::int64_t n = declared.args.size() == 1 ? arguments(declared)[0] : 1;
     if (n < 1) {
-        return makeMessage(
-            1001, 15, 1, u"Line 1: Length or precision specification " + num(n) + u" is invalid.");
+        // Error 1001 with its severity and state, as SQL Server refuses a length below 1.
+        return makeMessage(1001, 15, 1, u"Line 1: Length or precision " + num(n) + u" is invalid.");
     }
     if (national && n > 4000) {
         return makeMessage(2717, 16, 2,
