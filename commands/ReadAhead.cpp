@@ -142,6 +142,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
         ReadRow& slot = st->rows[st->count];
         slot.values.swap(made.values);
         slot.nulled.swap(made.nulled);
+        slot.pieces.swap(made.pieces);
         if (st->count == 0) {
             st->text.swap(row);
             st->rowStarts.push_back(shape_.headSize);
@@ -168,11 +169,14 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
             st->fields = fields;
             st->refused = nullptr;
             st->last = false;
+            // The statement takes no row after one whose values go in pieces.
+            bool closed = false;
             if (carrying) {
+                closed = !carried.pieces.isEmpty();
                 place(carried);
                 carrying = false;
             }
-            for (;;) {
+            while (!closed) {
                 if (moveFirst) {
                     moveFirst = false;
                     rows->moveNext();
@@ -183,6 +187,7 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                     return;
                 rows->takeRow(taken.values);
                 taken.nulled.clear();
+                taken.pieces.clear();
                 taken.refused = nullptr;
                 taken.refusedField = -1;
                 try {
@@ -202,9 +207,13 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                 }
                 moveFirst = true;
                 const qsizetype rowLength = row.size() - shape_.headSize;
-                if (st->count > 0 && st->text.size() + separator + rowLength > longest) {
+                // A row with values in pieces goes alone.
+                closed = !taken.pieces.isEmpty();
+                if (st->count > 0 &&
+                    (closed || st->text.size() + separator + rowLength > longest)) {
                     carried.values.swap(taken.values);
                     carried.nulled.swap(taken.nulled);
+                    carried.pieces.swap(taken.pieces);
                     carrying = true;
                     break;
                 }

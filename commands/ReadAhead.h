@@ -28,13 +28,17 @@ class SourceRows;
 struct ReadRow {
     std::vector<odbc::Value> values; // the table's fields (a page's key may follow them)
     QList<int> nulled;               // fields the statement sends as NULL
+    // Fields whose long values go to the server in pieces beside the statement, which holds a
+    // parameter marker for each, in this order. Such a row is a statement of its own.
+    QList<int> pieces;
     // The prepare step's refusal of the row, and the field it refused (-1: the row as a whole).
     std::exception_ptr refused;
     int refusedField = -1;
 };
 
 // Makes a row's statement on the reading thread, from its first `fields` values: the statement of
-// that row alone, left in `statement`; a statement of several rows is the first one's with the
+// that row alone, left in `statement` (with the fields it lists in the row's `pieces` as
+// parameter markers); a statement of several rows is the first one's with the
 // others' values appended after a separator (see sql::InsertText). What it throws is the row's
 // refusal. It may keep its own state: it runs on that one thread only.
 using PrepareRow = std::function<void(ReadRow& row, int fields, QString& statement)>;

@@ -92,20 +92,31 @@ TargetLimits readMysqlLimits(odbc::Connection& mysql) {
 // A row whose INSERT the server would not take is not sent: the server would close the
 // connection on it. The refusal says how large the statement is, in which column its largest
 // value is, the server's limit, and what lets the row through.
-void refuseOversized(const QString& statement, const sql::InsertText& insert,
+// A row whose values go in pieces is held to the same limit, as the statement with their
+// literals would be.
+void refuseOversized(const QString& statement, const sql::InsertText& insert, const ReadRow& row,
                      const QList<TargetColumn>& columns, const TargetLimits& limits) {
     if (!limits.largestStatement)
         return;
     // No character takes more than three bytes in UTF-8 (a pair of surrogates takes four).
-    if (statement.size() * 3 <= *limits.largestStatement)
+    if (row.pieces.isEmpty() && statement.size() * 3 <= *limits.largestStatement)
         return;
-    const long long bytes = sql::utf8Bytes(statement);
+    const auto literalBytes = [&](qsizetype i) {
+        const auto field = static_cast<int>(i);
+        if (!row.pieces.contains(field))
+            return sql::utf8Bytes(insert.literal(i));
+        return sql::mysqlLiteralBytes(row.values[static_cast<std::size_t>(field)],
+                                      columns.value(field).kind);
+    };
+    long long bytes = sql::utf8Bytes(statement);
+    for (const int field : row.pieces)
+        bytes += literalBytes(field) - 1; // in the place of its marker
     if (bytes <= *limits.largestStatement)
         return;
     qsizetype largest = 0;
     long long largestBytes = -1;
     for (qsizetype i = 0; i < insert.valueCount(); ++i) {
-        if (const long long b = sql::utf8Bytes(insert.literal(i)); b > largestBytes) {
+        if (const long long b = literalBytes(i); b > largestBytes) {
             largest = i;
             largestBytes = b;
         }
@@ -119,6 +130,16 @@ void refuseOversized(const QString& statement, const sql::InsertText& insert,
             .arg(columns.value(largest).name)
             .arg(*limits.largestStatement)
             .arg(limits.maxAllowedPacket));
+}
+
+// A long text or bytes going to MySQL is sent beside its statement, in pieces, rather than as
+// a literal in it: the driver then holds neither the statement's copy of it nor its own. What
+// arrives is the same (a statement of such a row is prepared on the server, and the value takes
+// the column's type as the literal's text would).
+bool inPieces(const Direction& d, const odbc::Value& value, ValueKind kind) {
+    return d.target == Server::MySQL && kind == ValueKind::Plain &&
+           (value.kind() == odbc::Value::Kind::Text || value.kind() == odbc::Value::Kind::Binary) &&
+           value.heldBytes() > kLongValueBytes;
 }
 
 // The user asked the copy to stop (Cancel, or closing the window).
@@ -279,7 +300,14 @@ struct Sending {
         p.sending = static_cast<long long>(st.count);
         long long added = -1;
         try {
-            target.execute(st.text, &added);
+            if (st.rows[0].pieces.isEmpty()) {
+                target.execute(st.text, &added);
+            } else {
+                std::vector<const odbc::Value*> values;
+                for (const int i : st.rows[0].pieces)
+                    values.push_back(&st.rows[0].values[static_cast<std::size_t>(i)]);
+                target.execute(st.text, values, &added);
+            }
         } catch (const odbc::DbError& e) {
             if (st.count == 1)
                 p.row = asSent(st.rows[0], st.fields);
@@ -378,14 +406,20 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
             if (sql::notACalendarDate(value, kind))
                 row.nulled << i;
             row.refusedField = i;
-            d.literal(insert.next(), value, kind);
+            if (inPieces(d, value, kind)) {
+                row.pieces << i;
+                insert.next() += u'?';
+            } else {
+                d.literal(insert.next(), value, kind);
+            }
         }
         row.refusedField = -1;
         QString& made = insert.finish();
-        refuseOversized(made, insert, columns, limits);
+        refuseOversized(made, insert, row, columns, limits);
         statement.swap(made);
-        for (odbc::Value& value : row.values) {
-            if (value.heldBytes() > kLongValueBytes)
+        for (int i = 0; i < static_cast<int>(row.values.size()); ++i) {
+            odbc::Value& value = row.values[static_cast<std::size_t>(i)];
+            if (value.heldBytes() > kLongValueBytes && !row.pieces.contains(i))
                 value.shorten(kKeptOfLong);
         }
     };

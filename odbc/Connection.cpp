@@ -85,15 +85,21 @@ Result Connection::execute(const QString& statement, const std::vector<long long
     return run(statement, nullptr, numbers, rows);
 }
 
+Result Connection::execute(const QString& statement, const std::vector<const Value*>& longValues,
+                           long long* recordsAffected) {
+    return run(statement, recordsAffected, {}, Rows::Streamed, longValues);
+}
+
 Result Connection::run(const QString& statement, long long* recordsAffected,
-                       const std::vector<long long>& numbers, Rows rows) {
+                       const std::vector<long long>& numbers, Rows rows,
+                       const std::vector<const Value*>& longValues) {
     if (!handle_)
         throw detail::notOpen();
     // A handle whose statement failed is not used again: the driver may hold more of its
     // results.
     std::unique_ptr<Statement> stmt =
         spare_ ? std::move(spare_) : std::make_unique<Statement>(handle_);
-    stmt->execute(statement, rows == Rows::Buffered, recordsAffected, numbers);
+    stmt->execute(statement, rows == Rows::Buffered, recordsAffected, numbers, longValues);
     if (!stmt->hasResult()) {
         spare_ = std::move(stmt);
         return Result();

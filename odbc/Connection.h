@@ -45,6 +45,11 @@ public:
     // statements it would otherwise run as text without reading their rows (HANDLER ... READ).
     Result execute(const QString& statement, const std::vector<long long>& numbers,
                    Rows rows = Rows::Streamed);
+    // The same for a statement whose parameter markers take these long values (texts and
+    // bytes), in their order: each goes to the server a piece at a time while the statement runs,
+    // so that neither the statement's text nor the driver holds a copy of it whole.
+    Result execute(const QString& statement, const std::vector<const Value*>& longValues,
+                   long long* recordsAffected);
     void close() noexcept;
     bool isOpen() const noexcept;
     // Cuts the connection when a call on it, freeing a result included, has had nothing from its
@@ -64,7 +69,8 @@ public:
 
 private:
     Result run(const QString& statement, long long* recordsAffected,
-               const std::vector<long long>& numbers, Rows rows);
+               const std::vector<long long>& numbers, Rows rows,
+               const std::vector<const Value*>& longValues = {});
 
     std::shared_ptr<ConnectionHandle> handle_;
     // The handle of the last statement that returned no rows, ready for the next one.

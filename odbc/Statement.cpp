@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -20,6 +21,8 @@ namespace {
 constexpr std::size_t kFirstChunk = 4096; // characters or bytes
 // A long UTF-8 text is read and decoded this many bytes at a time.
 constexpr std::size_t kUtf8Piece = 1024 * 1024;
+// A long value goes to the server this many bytes at a time.
+constexpr qsizetype kPutPiece = 1024 * 1024;
 // Bound columns: no value wider than this, and about this much for a block of rows.
 constexpr SQLLEN kWidestBound = 8192;
 constexpr SQLLEN kBlockBytes = 512 * 1024;
@@ -129,7 +132,8 @@ void Statement::fail(SQLRETURN rc, const char* function) const {
 }
 
 void Statement::execute(const QString& sql, bool buffered, long long* recordsAffected,
-                        const std::vector<long long>& numbers) {
+                        const std::vector<long long>& numbers,
+                        const std::vector<const Value*>& pieces) {
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
         throw Misuse(
             QStringLiteral("The statement is too long for ODBC (%1 characters).").arg(sql.size()));
@@ -145,7 +149,7 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
     // The parameters' values stay where the driver was told they are until it has run the
     // statement; then the handle forgets them, for its next statement.
     std::vector<SQLBIGINT> values(numbers.begin(), numbers.end());
-    const auto forget = qScopeGuard([this, bound = !values.empty()] {
+    const auto forget = qScopeGuard([this, bound = !values.empty() || !pieces.empty()] {
         if (bound)
             SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
     });
@@ -156,8 +160,11 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
         if (!detail::succeeded(bound))
             fail(bound, "SQLBindParameter");
     }
-    const SQLRETURN rc =
-        SQLExecDirectW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (!pieces.empty() && !values.empty())
+        throw Misuse(QStringLiteral("A statement's parameters are either numbers or long values."));
+    const SQLRETURN rc = pieces.empty() ? SQLExecDirectW(stmt_, detail::wide(sql),
+                                                         static_cast<SQLINTEGER>(sql.size()))
+                                        : runInPieces(sql, pieces);
     if (recordsAffected != nullptr) {
         SQLLEN count = -1;
         if (detail::succeeded(rc) && !detail::succeeded(SQLRowCount(stmt_, &count)))
@@ -173,9 +180,70 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
         if (!detail::succeeded(more))
             fail(more, "SQLMoreResults");
     } else if (!detail::succeeded(rc)) {
-        fail(rc, "SQLExecDirectW");
+        fail(rc, pieces.empty() ? "SQLExecDirectW" : "SQLExecute");
     }
     openResult(buffered);
+}
+
+SQLRETURN Statement::runInPieces(const QString& sql, const std::vector<const Value*>& pieces) {
+    // Each value is bound as data at execution: its marker's token is its place in `pieces`.
+    std::vector<SQLLEN> atExecution(pieces.size(), SQL_DATA_AT_EXEC);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Value& v = *pieces[i];
+        const bool text = v.kind() == Value::Kind::Text;
+        if (!text && v.kind() != Value::Kind::Binary)
+            throw Misuse(QStringLiteral("Only texts and bytes go to a server in pieces."));
+        const qsizetype length = text ? v.text().size() : v.bytes().size();
+        const SQLRETURN bound = SQLBindParameter(
+            stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+            text ? SQL_C_WCHAR : SQL_C_BINARY, text ? SQL_WLONGVARCHAR : SQL_LONGVARBINARY,
+            static_cast<SQLULEN>(std::max<qsizetype>(length, 1)), 0,
+            reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(i + 1)), 0, &atExecution[i]);
+        if (!detail::succeeded(bound))
+            fail(bound, "SQLBindParameter");
+    }
+    const SQLRETURN prepared =
+        SQLPrepareW(stmt_, detail::wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (!detail::succeeded(prepared))
+        fail(prepared, "SQLPrepareW");
+    SQLRETURN rc = SQLExecute(stmt_);
+    while (rc == SQL_NEED_DATA) {
+        SQLPOINTER token = nullptr;
+        rc = SQLParamData(stmt_, &token);
+        if (rc != SQL_NEED_DATA)
+            break;
+        const auto index = reinterpret_cast<std::uintptr_t>(token) - 1;
+        if (index >= pieces.size())
+            throw Misuse(QStringLiteral("The driver asked for a parameter it was not given."));
+        putInPieces(*pieces[index]);
+    }
+    return rc;
+}
+
+void Statement::putInPieces(const Value& value) {
+    const auto put = [this](const void* data, std::size_t bytes) {
+        const SQLRETURN rc = SQLPutData(stmt_, const_cast<void*>(data), static_cast<SQLLEN>(bytes));
+        if (!detail::succeeded(rc))
+            fail(rc, "SQLPutData");
+    };
+    if (value.kind() == Value::Kind::Binary) {
+        const QByteArray& bytes = value.bytes();
+        for (qsizetype at = 0; at < bytes.size(); at += kPutPiece)
+            put(bytes.constData() + at,
+                static_cast<std::size_t>(std::min<qsizetype>(kPutPiece, bytes.size() - at)));
+        return;
+    }
+    // A driver converts each piece on its own: a piece never ends between the two halves of a
+    // surrogate pair.
+    const QString text = value.text();
+    const qsizetype piece = kPutPiece / 2;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype n = std::min(piece, text.size() - at);
+        if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
+            --n;
+        put(text.constData() + at, static_cast<std::size_t>(n) * sizeof(QChar));
+        at += n;
+    }
 }
 
 void Statement::tables(const QString& types) {

@@ -28,9 +28,12 @@ public:
     // Runs the statement text and moves to its first result that has columns, skipping row
     // counts before it. Throws DbError for every error the driver reports on the way.
     // recordsAffected, when given, gets the statement's row count (-1 when unknown). The
-    // statement's parameter markers, if any, take `numbers` in their order.
+    // statement's parameter markers, if any, take `numbers` in their order, or else the long
+    // values `pieces` (texts and bytes), which go to the server a piece at a time while the
+    // statement runs, so that the driver never holds one whole.
     void execute(const QString& sql, bool buffered, long long* recordsAffected = nullptr,
-                 const std::vector<long long>& numbers = {});
+                 const std::vector<long long>& numbers = {},
+                 const std::vector<const Value*>& pieces = {});
     // The catalog's tables of the given types ("TABLE,VIEW"), all rows read at once.
     void tables(const QString& types);
 
@@ -60,6 +63,10 @@ private:
         std::size_t lengthAt = 0;
     };
 
+    // Runs the statement with its long values put in pieces; the driver's return of the
+    // execution.
+    SQLRETURN runInPieces(const QString& sql, const std::vector<const Value*>& pieces);
+    void putInPieces(const Value& value);
     void openResult(bool buffered);
     void describe(SQLSMALLINT columns);
     // A streaming result whose every column has a short, known width is fetched a block of rows

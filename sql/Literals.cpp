@@ -2,6 +2,7 @@
 
 #include "sql/Refusal.h"
 #include "sql/SqlText.h"
+#include "sql/StatementSize.h"
 
 #include <cmath>
 #include <limits>
@@ -164,6 +165,20 @@ void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind) 
         kind = ValueKind::Plain;
     }
     appendLiteral(out, value, kind, TargetForms{&appendMssqlBinary, &appendMssqlText});
+}
+
+long long mysqlLiteralBytes(const odbc::Value& value, ValueKind kind) {
+    if (kind == ValueKind::Plain && value.kind() == odbc::Value::Kind::Binary)
+        return 3 + 2 * static_cast<long long>(value.bytes().size()); // X'...'
+    if (kind == ValueKind::Plain && value.kind() == odbc::Value::Kind::Text) {
+        const QString text = value.text();
+        if (text.contains(QChar(u'\0'))) // _utf8mb4 X'...' of its UTF-8
+            return 12 + 2 * utf8Bytes(text);
+        return 2 + utf8Bytes(text) + text.count(u'\''); // every quote doubled
+    }
+    QString literal;
+    appendMysqlLiteral(literal, value, kind);
+    return utf8Bytes(literal);
 }
 
 } // namespace fq::sql

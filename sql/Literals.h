@@ -26,4 +26,9 @@ void appendMysqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 // For SQL Server (N'...' for text outside ASCII).
 void appendMssqlLiteral(QString& out, const odbc::Value& value, ValueKind kind);
 
+// The bytes the value's MySQL literal takes in a statement (in UTF-8, as the server gets it),
+// without writing it: what a long value sent apart from its statement would have made the
+// statement longer by.
+long long mysqlLiteralBytes(const odbc::Value& value, ValueKind kind);
+
 } // namespace fq::sql

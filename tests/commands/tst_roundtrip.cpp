@@ -404,6 +404,62 @@ private slots:
         QCOMPARE(test::textRows(target, name), arrived);
     }
 
+    // A text or bytes of more than a megabyte goes to MySQL beside its statement, a piece at a
+    // time: a pair of surrogates across two pieces' border, quotes and zero characters arrive as
+    // they left, and so do the rows around it, in order. Up to a megabyte, a value goes in its
+    // statement.
+    void longValuesGoInPieces_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("inPieces");
+        const QString across = QString(524287, u'x') + QString::fromUtf8("\U0001F600") +
+                               QStringLiteral("'q'") + QChar(0) + QString(600000, QChar(0xe9));
+        QByteArray bytes = bigBytes();
+        bytes += bytes.left(100);
+        QTest::newRow("more than a megabyte") << across << bytes << true;
+        QTest::newRow("a megabyte") << QString(524288, u'y') << bigBytes() << false;
+    }
+    void longValuesGoInPieces() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, inPieces);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("pieces"));
+        // A text with a zero character is written as its UTF-16 (little-endian) bytes.
+        const auto literal = [](const QString& t) {
+            if (!t.contains(QChar(0)))
+                return QStringLiteral("N") + sql::quoted(t);
+            const QByteArray utf16(reinterpret_cast<const char*>(t.utf16()), t.size() * 2);
+            return QStringLiteral("CONVERT(nvarchar(max), 0x%1)").arg(hex(utf16));
+        };
+        test::exec(Server::MSSQL,
+                   {QStringLiteral("CREATE TABLE [%1] (id int, t nvarchar(max), b varbinary(max))")
+                        .arg(name),
+                    QStringLiteral("INSERT INTO [%1] VALUES (1, N'a', 0x01)").arg(name),
+                    QStringLiteral("INSERT INTO [%1] VALUES (2, %2, 0x%3)")
+                        .arg(name, literal(text), hex(bytes)),
+                    QStringLiteral("INSERT INTO [%1] VALUES (3, NULL, NULL)").arg(name)});
+        const auto piecesSent = [] {
+            return test::connection(Server::MySQL)
+                .execute(QStringLiteral(
+                    "SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE "
+                    "VARIABLE_NAME='COM_STMT_SEND_LONG_DATA'"))
+                .value(0)
+                .text()
+                .toLongLong();
+        };
+        const long long before = piecesSent();
+        test::TestWindow w;
+        test::fillList(w.mssqlList, {name}, {name}, name);
+        commands::SendTablesToMySQL(w.context());
+        QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.shown.value(0).prompt));
+
+        const QList<QStringList> arrived{
+            {"1", "a", "0x01"}, {"2", text, "0x" + hex(bytes)}, {"3", kNull, kNull}};
+        QVERIFY(test::textRows(Server::MySQL, name) == arrived);
+        QCOMPARE(piecesSent() > before, inPieces);
+    }
+
     // MySQL dates that are not calendar dates arrive on SQL Server as NULL, and the user is told.
     void oddDatesArriveAsNull();
     void failureStillTellsOfNulls();

@@ -3,6 +3,7 @@
 #include "odbc/Value.h"
 #include "sql/Literals.h"
 #include "sql/SqlText.h"
+#include "sql/StatementSize.h"
 
 #include <QTest>
 
@@ -124,6 +125,12 @@ private slots:
         row("bit as text", text("1"), B, "'1'", "'1'");
         row("bit as byte 1", Value::fromBytes(QByteArray("\x01", 1)), B, "'1'", "'1'");
         row("bit as byte 0", Value::fromBytes(QByteArray("\0", 1)), B, "'0'", "'0'");
+        row("quotes, two and four bytes", text("it's \u00e9\U0001F600"), P,
+            "'it''s \u00e9\U0001F600'", "N'it''s \u00e9\U0001F600'");
+        row("a zero character", Value::fromText(QStringLiteral("a") + QChar(0) + u'\u00e9'), P,
+            "_utf8mb4 X'6100C3A9'", "CONVERT(nvarchar(max), 0x61000000E900)");
+        row("bytes", Value::fromBytes(QByteArray("\0\xff", 2)), P, "X'00FF'", "0x00FF");
+        row("no bytes", Value::fromBytes(QByteArray()), P, "X''", "0x");
     }
 
     void literals() {
@@ -133,6 +140,8 @@ private slots:
         QFETCH(QString, mssql);
         QCOMPARE(written(sql::appendMysqlLiteral, value, kind), mysql);
         QCOMPARE(written(sql::appendMssqlLiteral, value, kind), mssql);
+        // The size of a value sent apart from its statement is its literal's, in UTF-8.
+        QCOMPARE(sql::mysqlLiteralBytes(value, kind), sql::utf8Bytes(mysql));
     }
 
     // Which date values name no real day and time, and travel to SQL Server as NULL because of
