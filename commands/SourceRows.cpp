@@ -127,6 +127,12 @@ SourceRows::SourceRows(odbc::Connection& source, Server server, const QString& t
     pieceRows_ = std::clamp(limits_.pageBytes / row, 1LL, limits_.pageRows);
     transactions_ = size.transactions;
     engine_ = size.engine;
+    if (reading_ == Reading::AlongKey && transactions_ && !size.invisible) {
+        for (const sql::PageColumn& c : size.columns)
+            cut_ += c.cut == sql::PageColumn::Cut::No ? 0 : 1;
+        if (cut_ > 0)
+            cutColumns_ = size.columns;
+    }
     source_.execute(sql::mysqlSnapshotIsolation());
     source_.execute(sql::mysqlStartSnapshot());
     inSnapshot_ = true;
@@ -158,10 +164,19 @@ SourceRows::TableSize SourceRows::readSize(const QString& table) {
                 type = textOf(rs.value(2)).trimmed();
                 size.engine = textOf(rs.value(3)).trimmed();
             }
-            size.longValues += longValueBytes(textOf(rs.value(4)), numberOf(rs.value(5)));
+            const QString dataType = textOf(rs.value(4)).trimmed().toLower();
+            const long long longBytes = longValueBytes(dataType, numberOf(rs.value(5)));
+            size.longValues += longBytes;
             if (textOf(rs.value(6)).contains(QLatin1String("INVISIBLE"), Qt::CaseInsensitive))
                 invisible = true;
+            sql::PageColumn column{textOf(rs.value(7)), sql::PageColumn::Cut::No};
+            if (longBytes > limits_.valuePiece && dataType.endsWith(QLatin1String("text")))
+                column.cut = sql::PageColumn::Cut::Characters;
+            else if (longBytes > limits_.valuePiece && dataType.endsWith(QLatin1String("blob")))
+                column.cut = sql::PageColumn::Cut::Bytes;
+            size.columns << column;
         }
+        size.invisible = invisible;
         // HANDLER reads a system-versioned table's history too, and invisible columns.
         size.handlerReads = type == QLatin1String("BASE TABLE") && !invisible;
         size.transactions = size.engine.compare(QLatin1String("InnoDB"), Qt::CaseInsensitive) == 0;
@@ -254,7 +269,9 @@ void SourceRows::readPage(const QStringList& after) {
     for (const KeyColumn& c : key_)
         names << c.name;
     rs_.close();
-    rs_ = source_.execute(sql::mysqlSelectPage(table_, names, after, pieceRows_));
+    rs_ = source_.execute(cut_ > 0 ? sql::mysqlSelectPage(table_, cutColumns_, limits_.valuePiece,
+                                                          names, after, pieceRows_)
+                                   : sql::mysqlSelectPage(table_, names, after, pieceRows_));
     inPiece_ = 0;
     pieceHeld_ = 0;
 }
@@ -362,7 +379,22 @@ void SourceRows::moveNext() {
 void SourceRows::takeRow(std::vector<odbc::Value>& row) {
     if (reading_ == Reading::AlongKey && inPiece_ + 1 >= pieceRows_)
         takenKey_ = keyOfCurrentRow();
+    // The lengths of the values the page cut follow the table's columns.
+    std::vector<long long> lengths;
+    QStringList key;
+    if (cut_ > 0) {
+        const int first = columnCount();
+        bool longer = false;
+        for (int j = 0; j < cut_; ++j) {
+            lengths.push_back(numberOf(rs_.value(first + j)).value_or(0));
+            longer = longer || lengths.back() > limits_.valuePiece;
+        }
+        if (longer)
+            key = keyOfCurrentRow();
+    }
     rs_.takeRow(row);
+    if (!key.isEmpty())
+        readRestOfValues(row, lengths, key);
     if (reading_ != Reading::Whole) {
         taken_ = true;
         for (int i = 0; i < columnCount() && static_cast<std::size_t>(i) < row.size(); ++i)
@@ -371,7 +403,36 @@ void SourceRows::takeRow(std::vector<odbc::Value>& row) {
 }
 
 int SourceRows::columnCount() const noexcept {
-    return rs_.columnCount() - (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) : 0);
+    return rs_.columnCount() -
+           (reading_ == Reading::AlongKey ? static_cast<int>(key_.size()) + cut_ : 0);
+}
+
+void SourceRows::readRestOfValues(std::vector<odbc::Value>& row,
+                                  const std::vector<long long>& lengths, const QStringList& key) {
+    QStringList keyNames;
+    for (const KeyColumn& c : key_)
+        keyNames << c.name;
+    const long long piece = limits_.valuePiece;
+    std::size_t j = 0;
+    for (qsizetype i = 0; i < cutColumns_.size(); ++i) {
+        const sql::PageColumn& column = cutColumns_[i];
+        if (column.cut == sql::PageColumn::Cut::No)
+            continue;
+        const long long length = lengths[j++];
+        odbc::Value& value = row[static_cast<std::size_t>(i)];
+        const QString statement = sql::mysqlValuePiece(table_, column.name, keyNames, key);
+        for (long long from = piece + 1; from <= length; from += piece) {
+            odbc::Result rs = source_.execute(statement, {from, piece});
+            // Inside the snapshot the row is there as the page read it.
+            if (rs.atEnd() || rs.value(0).isNull())
+                throw sql::Refusal(QStringLiteral("MySQL gave no more of the value of the column "
+                                                  "%1 after %2 of its %3 characters.")
+                                       .arg(column.name)
+                                       .arg(from - 1)
+                                       .arg(length));
+            value.append(rs.value(0), static_cast<qsizetype>(length));
+        }
+    }
 }
 
 void SourceRows::close() {

@@ -2,6 +2,7 @@
 
 #include "odbc/Result.h"
 #include "sql/Server.h"
+#include "sql/Statements.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,9 @@ struct PagedReading {
     // A piece holds at most pageRows rows, and about pageBytes of them at most (one row at least).
     long long pageRows = 10000;
     long long pageBytes = 4 * 1024 * 1024;
+    // Read along a key on an engine with a snapshot, a longer text or bytes comes in pieces of
+    // this many characters (bytes), each asked of the server on its own.
+    long long valuePiece = 4 * 1024 * 1024;
 };
 PagedReading pagedReading();
 void setPagedReading(const PagedReading& reading);
@@ -50,6 +54,10 @@ void setPagedReading(const PagedReading& reading);
 //    snapshot keeps fixed ("HANDLER name READ FIRST LIMIT 20000, 10000": the engine passes over
 //    the rows before). An engine without transactions keeps no such place, and the reading stops
 //    with an error instead of reading rows twice.
+// Along a key, inside the snapshot (InnoDB), a long text or bytes is read in pieces: the page
+// gives the first valuePiece characters (bytes) of each and its length, and the rest of a longer
+// one is asked for piece by piece by the row's key, so that no result holds it whole (the driver
+// keeps two copies of a result besides the value read from it).
 // A table the HANDLER interface cannot read as SELECT * would (a view, a table with history
 // (system versioning) or with invisible columns, an engine without it) is read whole.
 class SourceRows {
@@ -95,6 +103,9 @@ private:
         bool handlerReads = false; // HANDLER reads what SELECT * would
         QString engine;
         bool transactions = false; // the engine keeps a snapshot
+        bool invisible = false;    // a column SELECT * leaves out
+        // The columns in order, those whose values may be longer than a piece marked to be cut.
+        QList<sql::PageColumn> columns;
     };
 
     TableSize readSize(const QString& table);
@@ -104,6 +115,9 @@ private:
     void readPiece(bool first);
     long long tablesOpened();
     QStringList keyOfCurrentRow() const;
+    // Reads the rest of the current row's long values that the page cut, into `row`.
+    void readRestOfValues(std::vector<odbc::Value>& row, const std::vector<long long>& lengths,
+                          const QStringList& key);
     void countHeld(const odbc::Value& value) noexcept;
     // Rows of the next piece, from the piece just read.
     long long nextPieceRows() const noexcept;
@@ -112,6 +126,8 @@ private:
     QString table_;
     Reading reading_ = Reading::Whole;
     QList<KeyColumn> key_;
+    QList<sql::PageColumn> cutColumns_; // a page's columns, when it cuts long values
+    int cut_ = 0;                       // how many it cuts
     bool inSnapshot_ = false;
     bool handlerOpen_ = false;
     QString engine_;

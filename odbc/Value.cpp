@@ -135,6 +135,18 @@ void Value::setBytesLength(qsizetype length) {
     cut(bytes_, length);
 }
 
+void Value::append(const Value& piece, qsizetype total) {
+    if (kind_ == Kind::Binary) {
+        if (total > bytes_.capacity())
+            bytes_.reserve(total);
+        bytes_.append(piece.kind_ == Kind::Binary ? piece.bytes_ : piece.text().toUtf8());
+    } else if (kind_ == Kind::Text && !piece.isNull()) {
+        if (total > text_.capacity())
+            text_.reserve(total);
+        text_.append(piece.text());
+    }
+}
+
 void Value::shorten(qsizetype length) {
     if (kind_ == Kind::Text && text_.size() > length)
         cut(text_, length);

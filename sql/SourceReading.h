@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The statements a copy reads a large MySQL table with, beside those of the pages along a key
 // (Statements.h): what the table's size is, and the table read by the storage engine's own
@@ -11,8 +12,14 @@ namespace fq::sql {
 // (DATA_LENGTH), its average row (AVG_ROW_LENGTH), its type ("BASE TABLE", "SYSTEM VERSIONED",
 // "VIEW", ...), its engine, and then the column's data type, the largest size of a value in bytes
 // (CHARACTER_OCTET_LENGTH, NULL for numbers, dates and the like) and its EXTRA ("INVISIBLE" for
-// a column that SELECT * leaves out).
+// a column that SELECT * leaves out), and its name; the columns in the table's order.
 QString mysqlTableSize(const QString& table);
+
+// A piece of one row's long value, the row named by its key's values (literals, one per key
+// column): "SELECT SUBSTRING(`t`, ?, ?) FROM name WHERE `id` = 7", from the character (byte, for
+// bytes) the first parameter says, as many as the second says.
+QString mysqlValuePiece(const QString& table, const QString& column, const QStringList& keyColumns,
+                        const QStringList& key);
 
 // "SELECT * FROM name LIMIT 0": no rows, but inside a transaction the table's definition cannot
 // change (an ALTER TABLE waits) until the transaction ends.

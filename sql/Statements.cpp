@@ -136,10 +136,31 @@ QString mysqlEndSnapshot() {
 
 QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
                         const QStringList& after, long long rows) {
+    return mysqlSelectPage(table, {}, 0, keyColumns, after, rows);
+}
+
+QString mysqlSelectPage(const QString& table, const QList<PageColumn>& read, long long piece,
+                        const QStringList& keyColumns, const QStringList& after, long long rows) {
     QStringList columns;
     for (const QString& c : keyColumns)
         columns << backticked(c);
-    QString s = QStringLiteral("SELECT *, ") + columns.join(QStringLiteral(", ")) +
+    QStringList selected;
+    QStringList lengths;
+    for (const PageColumn& c : read) {
+        const QString name = backticked(c.name);
+        if (c.cut == PageColumn::Cut::No) {
+            selected << name;
+            continue;
+        }
+        selected << QStringLiteral("LEFT(%1, %2)").arg(name).arg(piece);
+        lengths << (c.cut == PageColumn::Cut::Characters ? QStringLiteral("CHAR_LENGTH(")
+                                                         : QStringLiteral("LENGTH(")) +
+                       name + u')';
+    }
+    if (selected.isEmpty())
+        selected << QStringLiteral("*");
+    QString s = QStringLiteral("SELECT ") +
+                (selected + lengths + columns).join(QStringLiteral(", ")) +
                 QStringLiteral(" FROM ") + mysqlBareName(table);
     if (!after.isEmpty()) {
         // (a > x) OR (a = x AND b > y) OR ...: the rows after (x, y) in key order, in a form the

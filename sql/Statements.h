@@ -84,6 +84,16 @@ QString mysqlEndSnapshot();
 // LIMIT 10000".
 QString mysqlSelectPage(const QString& table, const QStringList& keyColumns,
                         const QStringList& after, long long rows);
+// A column of a page whose long values are read in pieces: the page gives the first `piece`
+// characters of each (bytes, for bytes), and the value's length after the table's columns.
+struct PageColumn {
+    QString name;
+    enum class Cut { No, Characters, Bytes } cut = Cut::No;
+};
+// The same page with the table's columns named, and those cut cut:
+// "SELECT `id`, LEFT(`t`, 1048576), CHAR_LENGTH(`t`), `id` FROM name ORDER BY `id` LIMIT 10".
+QString mysqlSelectPage(const QString& table, const QList<PageColumn>& columns, long long piece,
+                        const QStringList& keyColumns, const QStringList& after, long long rows);
 
 // "INSERT INTO `name` VALUES('7', 'O''Brien', NULL)": the literals joined by comma and space.
 QString mysqlInsert(const QString& table, const QStringList& literals);

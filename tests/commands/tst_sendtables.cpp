@@ -640,10 +640,12 @@ private slots:
     // Few but large rows are read in pieces chosen by their size, not by the estimate of rows:
     // one row of values that may take 16 MB each, then as many as the rows read before show fit
     // in 1 MB (rows of 200,000 characters take 400 KB as read), at most twice as many as before.
+    // Along the key, a page gives the first 4,194,304 characters of each long text and its length.
     void largeRowsReadInPiecesBySize_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QStringList>("statements"); // after the keys
-        const QString page = "SELECT *, `id` FROM %1%2 ORDER BY `id` LIMIT %3";
+        const QString page = "SELECT `id`, LEFT(`t`, 4194304), CHAR_LENGTH(`t`), `id` FROM %1%2 "
+                             "ORDER BY `id` LIMIT %3";
         QTest::newRow("primary key")
             << " PRIMARY KEY"
             << QStringList{page.arg("%1", "", "1"), page.arg("%1", " WHERE (`id` > 1)", "2"),
@@ -727,6 +729,60 @@ private slots:
         commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), count);
         QCOMPARE(rows.paged(), paged);
         QCOMPARE(readAll(rows), source);
+    }
+
+    // Read along a key inside a snapshot, a long text or bytes comes in pieces (here of 7
+    // characters or bytes), each asked for by the row's key: every value arrives whole, pairs of
+    // surrogates, quotes and zero characters included, whatever its length against the piece's.
+    // Without a snapshot (MyISAM) or without a key, a value comes whole with its row.
+    void longValuesInPieces_data() {
+        QTest::addColumn<QString>("create");
+        QTest::addColumn<bool>("inPieces");
+        const QString columns = "(id int %1, t longtext CHARACTER SET utf8mb4, n int, b "
+                                "mediumblob, s varchar(20))";
+        QTest::newRow("InnoDB, a primary key") << columns.arg("PRIMARY KEY") << true;
+        QTest::newRow("MyISAM, a primary key")
+            << columns.arg("PRIMARY KEY") + " ENGINE=MyISAM" << false;
+        QTest::newRow("InnoDB, no key") << columns.arg("") << false;
+    }
+    void longValuesInPieces() {
+        QFETCH(QString, create);
+        QFETCH(bool, inPieces);
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("longpieces"));
+        test::exec(
+            Server::MySQL,
+            {QStringLiteral("CREATE TABLE `%1` %2").arg(name, create),
+             QString::fromUtf8(
+                 "INSERT INTO `%1` VALUES (1, 'seven c', 1, X'00010203040506', 'a'), "
+                 "(2, 'eight ch', 2, X'0001020304050607', 'b'), "
+                 "(3, CONCAT('six\xf0\x9f\x98\x80', 'it''s é', CHAR(0), 'end'), 3, "
+                 "REPEAT(X'FF00', 20), 'c'), (4, NULL, NULL, NULL, NULL), (5, '', 5, X'', ''), "
+                 "(6, REPEAT('東京😀x', 9), 6, X'5C27', 'd')")
+                 .arg(name)});
+        const QList<QStringList> source = naturalRows(name);
+        const auto pages = smallPages(2);
+        commands::PagedReading reading = commands::pagedReading();
+        reading.valuePiece = 7;
+        commands::setPagedReading(reading);
+        test::ServerLog log(Server::MySQL);
+        log.mark();
+        {
+            odbc::Connection c = test::connection(Server::MySQL);
+            commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 6);
+            QVERIFY(rows.paged());
+            QCOMPARE(readAll(rows), source);
+        }
+        const QStringList pieces = test::statementsOf(log.sessionsMentioning({name}))
+                                       .filter(QStringLiteral("SELECT SUBSTRING("));
+        QCOMPARE(!pieces.isEmpty(), inPieces);
+        // The value of row 2 is one piece and one character: its last character is asked for
+        // alone.
+        if (inPieces)
+            QVERIFY2(pieces.contains(QStringLiteral("SELECT SUBSTRING(`t`, 8, 7) FROM %1 WHERE "
+                                                    "`id` = 2")
+                                         .arg(name)),
+                     qPrintable(pieces.join(u'\n')));
     }
 
     // Without a key, the pieces in the table's own order give every row once, duplicates

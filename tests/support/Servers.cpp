@@ -181,10 +181,11 @@ QString mysqlEstimate(const QString& table) {
 
 QString mysqlTableSize(const QString& table) {
     return QStringLiteral("SELECT t.DATA_LENGTH, t.AVG_ROW_LENGTH, t.TABLE_TYPE, t.ENGINE, "
-                          "c.DATA_TYPE, c.CHARACTER_OCTET_LENGTH, c.EXTRA FROM "
+                          "c.DATA_TYPE, c.CHARACTER_OCTET_LENGTH, c.EXTRA, c.COLUMN_NAME FROM "
                           "information_schema.TABLES t JOIN information_schema.COLUMNS c ON "
                           "c.TABLE_SCHEMA=t.TABLE_SCHEMA AND c.TABLE_NAME=t.TABLE_NAME WHERE "
-                          "t.TABLE_SCHEMA=DATABASE() AND t.TABLE_NAME='%1'")
+                          "t.TABLE_SCHEMA=DATABASE() AND t.TABLE_NAME='%1' ORDER BY "
+                          "c.ORDINAL_POSITION")
         .arg(table);
 }
 
