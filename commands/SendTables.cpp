@@ -11,6 +11,7 @@
 #include "sql/Literals.h"
 #include "sql/Refusal.h"
 #include "sql/Server.h"
+#include "sql/SqlText.h"
 #include "sql/StatementSize.h"
 #include "sql/Statements.h"
 #include "sql/TypeMap.h"
@@ -140,6 +141,26 @@ bool inPieces(const Direction& d, const odbc::Value& value, ValueKind kind) {
     return d.target == Server::MySQL && kind == ValueKind::Plain &&
            (value.kind() == odbc::Value::Kind::Text || value.kind() == odbc::Value::Kind::Binary) &&
            value.heldBytes() > kLongValueBytes;
+}
+
+// The field of the row's longest text going to SQL Server, when it is long, to become the
+// statement in its own storage (sql::wrapInMssqlText) rather than be copied into it; -1 for none.
+int wrappedText(const Direction& d, const ReadRow& row, int fields,
+                const QList<TargetColumn>& columns) {
+    if (d.target != Server::MSSQL)
+        return -1;
+    int longest = -1;
+    qsizetype held = kLongValueBytes;
+    for (int i = 0; i < fields; ++i) {
+        const odbc::Value& value = row.values[static_cast<std::size_t>(i)];
+        const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
+        if (kind == ValueKind::Plain && value.kind() == odbc::Value::Kind::Text &&
+            value.heldBytes() > held && !value.text().contains(QChar(u'\0'))) {
+            longest = i;
+            held = value.heldBytes();
+        }
+    }
+    return longest;
 }
 
 // The user asked the copy to stop (Cancel, or closing the window).
@@ -399,6 +420,8 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
     const PrepareRow prepare = [&d, &columns, &limits, &insert](ReadRow& row, int fields,
                                                                 QString& statement) {
         insert.start();
+        const int wrapped = wrappedText(d, row, fields, columns);
+        qsizetype wrapAt = -1;
         for (int i = 0; i < fields; ++i) {
             const ValueKind kind = i < columns.size() ? columns[i].kind : ValueKind::Plain;
             const odbc::Value& value = row.values[static_cast<std::size_t>(i)];
@@ -406,7 +429,9 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
             if (sql::notACalendarDate(value, kind))
                 row.nulled << i;
             row.refusedField = i;
-            if (inPieces(d, value, kind)) {
+            if (i == wrapped) {
+                wrapAt = insert.next().size();
+            } else if (inPieces(d, value, kind)) {
                 row.pieces << i;
                 insert.next() += u'?';
             } else {
@@ -416,7 +441,16 @@ void copyTable(const Direction& d, const CommandContext& ctx, odbc::Connection& 
         row.refusedField = -1;
         QString& made = insert.finish();
         refuseOversized(made, insert, row, columns, limits);
-        statement.swap(made);
+        if (wrapped >= 0) {
+            odbc::Value& value = row.values[static_cast<std::size_t>(wrapped)];
+            QString text = value.text();
+            value.setText(text.left(kKeptOfLong));
+            sql::wrapInMssqlText(text, QStringView(made).left(wrapAt),
+                                 QStringView(made).mid(wrapAt));
+            statement.swap(text);
+        } else {
+            statement.swap(made);
+        }
         for (int i = 0; i < static_cast<int>(row.values.size()); ++i) {
             odbc::Value& value = row.values[static_cast<std::size_t>(i)];
             if (value.heldBytes() > kLongValueBytes && !row.pieces.contains(i))

@@ -238,6 +238,43 @@ void appendMssqlText(QString& out, const QString& text) {
     out += u')';
 }
 
+bool wrapInMssqlText(QString& text, QStringView before, QStringView after) {
+    if (text.contains(QChar(u'\0')))
+        return false;
+    const qsizetype n = text.size();
+    qsizetype quotes = 0;
+    for (qsizetype at = text.indexOf(u'\''); at >= 0; at = text.indexOf(u'\'', at + 1))
+        ++quotes;
+    const bool prefix = !allAscii(text);
+    const qsizetype open = before.size() + (prefix ? 2 : 1);
+    text.resize(open + n + quotes + 1 + after.size());
+    QChar* d = text.data();
+    // From the back, so that nothing is written over before it has moved: each run between
+    // quotes goes to its place, each quote goes doubled.
+    qsizetype to = open + n + quotes;
+    for (qsizetype from = n; from > 0;) {
+        const qsizetype quote = QStringView(d, from).lastIndexOf(u'\'');
+        const qsizetype run = from - (quote + 1);
+        to -= run;
+        std::memmove(static_cast<void*>(d + to), d + quote + 1,
+                     static_cast<std::size_t>(run) * sizeof(QChar));
+        if (quote < 0)
+            break;
+        d[--to] = u'\'';
+        d[--to] = u'\'';
+        from = quote;
+    }
+    std::memcpy(static_cast<void*>(d), before.data(),
+                static_cast<std::size_t>(before.size()) * sizeof(QChar));
+    if (prefix)
+        d[before.size()] = u'N';
+    d[open - 1] = u'\'';
+    d[open + n + quotes] = u'\'';
+    std::memcpy(static_cast<void*>(d + open + n + quotes + 1), after.data(),
+                static_cast<std::size_t>(after.size()) * sizeof(QChar));
+    return true;
+}
+
 QString mssqlUnicodeString(const QString& text) {
     return u'N' + quoted(text);
 }

@@ -41,6 +41,10 @@ void appendMssqlString(QString& out, const QString& text);
 // CONVERT(nvarchar(max), 0x...) of its UTF-16LE bytes instead, since FreeTDS ends a batch at a
 // zero character.
 void appendMssqlText(QString& out, const QString& text);
+// The text made into `before`, its appendMssqlText literal, then `after`, in its own storage:
+// for a text too long to be copied beside its statement. False, and the text as it was, for a
+// text with a zero character (whose literal is made of its bytes instead).
+bool wrapInMssqlText(QString& text, QStringView before, QStringView after);
 // A SQL Server Unicode string literal, N'text', whatever the text holds: for names compared
 // with the catalog's nvarchar columns and passed to OBJECT_ID.
 QString mssqlUnicodeString(const QString& text);

@@ -81,7 +81,9 @@ private slots:
             {"the ninth letter not ASCII", "abc'efghé", "'abc''efghé'", "N'abc''efghé'",
              "N'abc''efghé'"},
             {"the fourth letter not ASCII", "abcé'fgh", "'abcé''fgh'", "N'abcé''fgh'",
-             "N'abcé''fgh'"}};
+             "N'abcé''fgh'"},
+            {"quotes around a pair of surrogates", "'😀''x", "'''😀''''x'", "N'''😀''''x'",
+             "N'''😀''''x'"}};
         for (const auto& r : rows)
             QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
                                 << QString::fromUtf8(r[3]) << QString::fromUtf8(r[4]);
@@ -96,6 +98,18 @@ private slots:
         QCOMPARE(sql::mssqlString(text), mssql);
         QCOMPARE(written(sql::appendMssqlText, text), mssql);
         QCOMPARE(sql::mssqlUnicodeString(text), mssqlUnicode);
+        // The same literal made in the text's own storage, inside the rest of its statement.
+        QString wrapped = text;
+        QVERIFY(sql::wrapInMssqlText(wrapped, u"INSERT INTO t VALUES(1, ", u", 2)"));
+        QCOMPARE(wrapped, "INSERT INTO t VALUES(1, " + mssql + ", 2)");
+    }
+
+    // A text with a zero character has a literal of another form: it is left as it is.
+    void wrapLeavesAZeroCharacter() {
+        const QString zero = QStringLiteral("a'") + QChar(0) + u'b';
+        QString wrapped = zero;
+        QVERIFY(!sql::wrapInMssqlText(wrapped, u"(", u")"));
+        QCOMPARE(wrapped, zero);
     }
 
     // NULL as NULL, everything else as quoted text; dates with a four-digit year, MySQL's zero
