@@ -2,14 +2,15 @@
 // value, and the time to read one 10 MB value.
 //
 //   FERNQUILL_LOCAL_SERVERS=build/local-servers.env build/bench/copy_memory [rows] [--key |
-//   --keyless] [--value-mb N] [--value-rows R]
+//   --keyless] [--value-mb N] [--value-rows R] [--ascii] [--value-keyless]
 //
 // A MySQL table of `rows` rows (1,000,000; about 200 bytes each) with a primary key on id, then
 // the same table without a key (only the one asked for with --key or --keyless), is copied
 // MySQL -> SQL Server by the command its button runs; the first of them, renamed, is copied back
 // SQL Server -> MySQL (a table Fernquill made on SQL Server has no key either way). Then a table of
 // one row (R rows) whose text is N MB (60; UTF-8 with two-byte characters, 0 leaves it out) is
-// copied MySQL -> SQL Server and back, and checked to arrive whole. Before each copy the process's
+// copied MySQL -> SQL Server and back, and checked to arrive whole (--ascii: a text of one-byte
+// characters; --value-keyless: in a table without a key). Before each copy the process's
 // peak resident memory (VmHWM) is set back to what is resident then; after it the peak is printed.
 // Then a 10 MB text (UTF-8 with two-byte characters on MySQL) and 10 MB of bytes are read from
 // each server through the program's own reading (Connection::execute and the row's values): the
@@ -69,16 +70,18 @@ void copyBothWays(const QString& what, const QString& my, const QString& ms, lon
 
 // Rows whose text is `mb` MB of UTF-8 each, copied to SQL Server and back, then compared with
 // the original on MySQL.
-void largeValueCopies(qsizetype mb, long long rows) {
+// With `ascii`, every character of the text is one byte; without `key`, the table has no key.
+void largeValueCopies(qsizetype mb, long long rows, bool ascii, bool key) {
     const QString my = test::uniqueName(QStringLiteral("value_my"));
     const QString ms = test::uniqueName(QStringLiteral("value_ms"));
+    const QString unit = ascii ? QStringLiteral("abcd") : kTextUnit;
+    const qsizetype unitBytes = ascii ? 4 : kTextUnitBytes;
     test::exec(Server::MySQL,
-               {QStringLiteral("CREATE TABLE `%1` (id int PRIMARY KEY, t longtext CHARACTER SET "
-                               "utf8mb4)")
-                    .arg(my),
+               {QStringLiteral("CREATE TABLE `%1` (id int%2, t longtext CHARACTER SET utf8mb4)")
+                    .arg(my, key ? " PRIMARY KEY" : ""),
                 QStringLiteral("INSERT INTO `%1` SELECT seq, REPEAT('%2', %3) FROM seq_1_to_%4")
-                    .arg(my, kTextUnit)
-                    .arg(mb * kMB / kTextUnitBytes)
+                    .arg(my, unit)
+                    .arg(mb * kMB / unitBytes)
                     .arg(rows)});
     const auto drop = qScopeGuard([&] {
         for (const QString& t : {my, ms}) {
@@ -89,9 +92,11 @@ void largeValueCopies(qsizetype mb, long long rows) {
             }
         }
     });
-    copyBothWays(rows == 1 ? QStringLiteral("one %1 MB text").arg(mb)
-                           : QStringLiteral("%1 rows of a %2 MB text").arg(rows).arg(mb),
-                 my, ms, rows, true);
+    const QString what = (rows == 1 ? QStringLiteral("one %1 MB text").arg(mb)
+                                    : QStringLiteral("%1 rows of a %2 MB text").arg(rows).arg(mb)) +
+                         (ascii ? QStringLiteral(" (ASCII)") : QString()) +
+                         (key ? QString() : QStringLiteral(", no key"));
+    copyBothWays(what, my, ms, rows, true);
     odbc::Connection c = test::connection(Server::MySQL);
     const odbc::Result same =
         c.execute(QStringLiteral("SELECT COUNT(*) FROM `%1` a JOIN `%2` b ON a.id = b.id AND "
@@ -190,6 +195,8 @@ int main(int argc, char** argv) {
         valueMb = args.value(i + 1).toLongLong();
         args.remove(i, std::min<qsizetype>(2, args.size() - i));
     }
+    const bool asciiValue = args.removeAll(QStringLiteral("--ascii")) > 0;
+    const bool keylessValue = args.removeAll(QStringLiteral("--value-keyless")) > 0;
     long long valueRows = 1;
     if (const qsizetype i = args.indexOf(QStringLiteral("--value-rows")); i >= 0) {
         valueRows = std::max(1LL, args.value(i + 1).toLongLong());
@@ -220,7 +227,7 @@ int main(int argc, char** argv) {
             copyBothWays(t.what, t.my, t.ms, rows, &t == &tables.front());
         }
         if (valueMb > 0)
-            largeValueCopies(valueMb, valueRows);
+            largeValueCopies(valueMb, valueRows, asciiValue, !keylessValue);
         test::rootSql(QStringLiteral("SET GLOBAL general_log=1"));
         largeValues();
         std::printf("load average %.2f at the end\n", bench::loadAverage());
