@@ -128,6 +128,8 @@ private slots:
     void copyEndsEarly();
     void commandsWithAStoppedServer_data();
     void commandsWithAStoppedServer();
+    void longValueWhenTheTargetStops_data();
+    void longValueWhenTheTargetStops();
 
     // Statements of ten rows, so that a copy's progress moves ten rows at a time.
     void init() {
@@ -486,4 +488,65 @@ void TestStopping::commandsWithAStoppedServer() {
 }
 
 QTEST_GUILESS_MAIN(TestStopping)
+// A row of 12 million characters, between two short ones: its value goes to MySQL in pieces
+// beside its statement, to SQL Server in a statement of its own (read from MySQL in pieces along
+// the key). The target stops once the first row has arrived: the message comes within the bound
+// and names row 2, which may have arrived; the same copy then goes through.
+void TestStopping::longValueWhenTheTargetStops_data() {
+    QTest::addColumn<test::Way>("way");
+    QTest::newRow("to MySQL") << test::Way{true};
+    QTest::newRow("to SQL Server") << test::Way{false};
+}
+
+void TestStopping::longValueWhenTheTargetStops() {
+    QFETCH(test::Way, way);
+    test::Scratch scratch;
+    const QString name = scratch.name(QStringLiteral("longstop"));
+    const QString table = test::delimited(way.source(), name);
+    const QString long12 = way.toMySql ? QStringLiteral("N'%1'").arg(QString(12000000, u'x'))
+                                       : QStringLiteral("REPEAT('x', 12000000)");
+    test::exec(way.source(), {QStringLiteral("CREATE TABLE %1 (id int%2, t %3)")
+                                  .arg(table, way.toMySql ? "" : " PRIMARY KEY",
+                                       way.toMySql ? "nvarchar(max)" : "longtext"),
+                              QStringLiteral("INSERT INTO %1 VALUES (1, 'a')").arg(table),
+                              QStringLiteral("INSERT INTO %1 VALUES (2, %2)").arg(table, long12),
+                              QStringLiteral("INSERT INTO %1 VALUES (3, 'c')").arg(table)});
+    test::TestWindow w;
+    test::HookedProgress progress;
+    std::unique_ptr<test::StoppedServer> stopped;
+    progress.onUpdate = [&](long long done) {
+        if (done == 1 && !stopped)
+            stopped = std::make_unique<test::StoppedServer>(way.target());
+        return true;
+    };
+    fillList(w.list(way.source()), {name}, {name}, name);
+    auto ctx = w.context();
+    ctx.progress = &progress;
+    QElapsedTimer clock;
+    clock.start();
+    way.send(ctx);
+    const qint64 took = clock.elapsed();
+    QVERIFY(stopped != nullptr);
+    stopped->resume();
+
+    QVERIFY2(took < kWithinBoundMs, qPrintable(QString::number(took)));
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    const QString said =
+        QStringLiteral("Copying the table %1 to %2 stopped: %2 stopped answering while copying "
+                       "row 2. The table is on %2 with the 1 row copied before.")
+            .arg(name, way.targetName());
+    QVERIFY2(w.dialogs.shown[0].prompt.startsWith(said), qPrintable(w.dialogs.shown[0].prompt));
+    QCOMPARE(w.dialogs.shown[0].failure, ui::Failure::StoppedAnswering);
+    QTRY_VERIFY(test::count(way.target(), name) == 1 || test::count(way.target(), name) == 2);
+    QCOMPARE(entriesOf(w.list(way.target())), QStringList{name});
+
+    test::TestWindow again;
+    fillList(again.list(way.source()), {name}, {name}, name);
+    fillList(again.list(way.target()), {name}, {}, name);
+    again.dialogs.answers.enqueue(ui::kAnswerYes);
+    way.send(again.context());
+    QCOMPARE(again.dialogs.shown.size(), 1); // the overwrite question only
+    QCOMPARE(test::count(way.target(), name), 3LL);
+}
+
 #include "tst_stopping.moc"
