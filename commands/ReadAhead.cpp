@@ -17,6 +17,8 @@ namespace {
 // to go on writing while a MySQL table's next page is read.
 constexpr std::size_t kAheadStatements = 64;
 constexpr qsizetype kAheadBytes = 4 * 1024 * 1024;
+// While a statement this large is written, the next one is not read.
+constexpr qsizetype kAloneBytes = 32 * 1024 * 1024;
 // A statement this large is let go once written, not kept for its room.
 constexpr qsizetype kKeptBytes = 4 * 1024 * 1024;
 // A stop waits this long for the source's server to answer what the reading still asks of it.
@@ -95,8 +97,11 @@ ReadAhead::~ReadAhead() {
 std::unique_ptr<ReadStatement> ReadAhead::emptyStatement() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] {
-        return stop_ || full_.empty() ||
-               (full_.size() < kAheadStatements && fullBytes_ < kAheadBytes);
+        // While a very large statement is written nothing more is read: a large value is held
+        // once, not twice.
+        return stop_ ||
+               (writingBytes_ < kAloneBytes &&
+                (full_.empty() || (full_.size() < kAheadStatements && fullBytes_ < kAheadBytes)));
     });
     if (stop_)
         return nullptr;
@@ -218,6 +223,10 @@ void ReadAhead::read(const std::function<std::unique_ptr<SourceRows>()>& open,
                     break;
                 }
                 place(taken);
+                // A statement already as long as a statement may be takes no more rows: it goes
+                // before the next row is read.
+                if (st->text.size() >= longest)
+                    break;
             }
             st->bytes += st->text.size() * 2;
             if (!carrying && !moveFirst && rows->atEnd()) {
@@ -245,11 +254,14 @@ const ReadStatement* ReadAhead::next() {
         if (current_->bytes < kKeptBytes)
             empty_.push_back(std::move(current_));
         current_.reset();
+        writingBytes_ = 0;
+        changed_.notify_all();
     }
     changed_.wait(lock, [this] { return !full_.empty(); });
     current_ = std::move(full_.front());
     full_.pop_front();
     fullBytes_ -= current_->bytes;
+    writingBytes_ = current_->bytes;
     lock.unlock();
     changed_.notify_all();
     return current_.get();

@@ -95,7 +95,8 @@ struct ReadStatement {
 // for the server to acknowledge a cancel) cuts the connection once it has waited a moment.
 //
 // The reading stays at most a few statements or 4 MB ahead of the statement being written, and
-// only one statement ahead of it when statements are larger than that. The room of large values
+// only one statement ahead of it when statements are larger than that; while a statement of 32 MB
+// or more is written, nothing more is read. The room of large values
 // is given back with their rows.
 class ReadAhead {
 public:
@@ -128,6 +129,7 @@ private:
     std::deque<std::unique_ptr<ReadStatement>> full_;
     std::vector<std::unique_ptr<ReadStatement>> empty_;
     qsizetype fullBytes_ = 0;
+    qsizetype writingBytes_ = 0;    // of the statement the writer has (current_)
     std::atomic<bool> stop_{false}; // set under mutex_, read by the reader between rows too
     bool readerDone_ = false;       // under mutex_: the reading thread has nothing more to do
     odbc::Connection& source_;
