@@ -731,6 +731,39 @@ private slots:
         QCOMPARE(readAll(rows), source);
     }
 
+    // A statement of 32 MB or more is written alone: the next row is neither read nor made into
+    // a statement until the writer has let the one before go, so that a large value is held once.
+    void largeStatementsOneAtATime() {
+        test::Scratch scratch;
+        const QString name = scratch.name(QStringLiteral("alone"));
+        test::exec(Server::MySQL,
+                   {QStringLiteral("CREATE TABLE `%1` (id int)").arg(name),
+                    QStringLiteral("INSERT INTO `%1` VALUES (1), (2), (3)").arg(name)});
+        odbc::Connection c = test::connection(Server::MySQL);
+        std::atomic<int> made{0};
+        const commands::PrepareRow prepare = [&made](commands::ReadRow&, int, QString& statement) {
+            ++made;
+            statement = QStringLiteral("INSERT INTO t VALUES") + QString(17 << 20, u'x');
+        };
+        commands::ReadAhead rs(
+            c,
+            [&c, &name] {
+                return std::make_unique<commands::SourceRows>(c, Server::MySQL, name,
+                                                              sql::mysqlSelectAll(name), 3);
+            },
+            prepare, commands::StatementShape{20, QStringLiteral(", "), -1});
+        for (int i = 1; i <= 3; ++i) {
+            const commands::ReadStatement* st = rs.next();
+            QVERIFY(st != nullptr);
+            QCOMPARE(st->count, std::size_t{1});
+            // Time for the reading to go on, were it to.
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            QCOMPARE(made.load(), i);
+        }
+        while (const commands::ReadStatement* st = rs.next())
+            QCOMPARE(st->count, std::size_t{0});
+    }
+
     // Read along a key inside a snapshot, a long text or bytes comes in pieces (here of 7
     // characters or bytes), each asked for by the row's key: every value is read and copied whole,
     // pairs of surrogates, quotes and zero characters included, whatever its length against the
