@@ -426,10 +426,13 @@ void SourceRows::readRestOfValues(std::vector<odbc::Value>& row,
             // Inside the snapshot the row is there as the page read it.
             if (rs.atEnd() || rs.value(0).isNull())
                 throw sql::Refusal(QStringLiteral("MySQL gave no more of the value of the column "
-                                                  "%1 after %2 of its %3 characters.")
+                                                  "%1 after %2 of its %3 %4.")
                                        .arg(column.name)
                                        .arg(from - 1)
-                                       .arg(length));
+                                       .arg(length)
+                                       .arg(column.cut == sql::PageColumn::Cut::Bytes
+                                                ? QStringLiteral("bytes")
+                                                : QStringLiteral("characters")));
             value.append(rs.value(0), static_cast<qsizetype>(length));
         }
     }
