@@ -137,6 +137,8 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
     if (sql.size() > std::numeric_limits<SQLINTEGER>::max())
         throw Misuse(
             QStringLiteral("The statement is too long for ODBC (%1 characters).").arg(sql.size()));
+    if (!pieces.empty() && !numbers.empty())
+        throw Misuse(QStringLiteral("A statement's parameters are either numbers or long values."));
     // A handle may run one statement after another: nothing of the last one's result stays.
     if (!bindings_.empty())
         unbind();
@@ -160,8 +162,6 @@ void Statement::execute(const QString& sql, bool buffered, long long* recordsAff
         if (!detail::succeeded(bound))
             fail(bound, "SQLBindParameter");
     }
-    if (!pieces.empty() && !values.empty())
-        throw Misuse(QStringLiteral("A statement's parameters are either numbers or long values."));
     const SQLRETURN rc = pieces.empty() ? SQLExecDirectW(stmt_, detail::wide(sql),
                                                          static_cast<SQLINTEGER>(sql.size()))
                                         : runInPieces(sql, pieces);
