@@ -264,10 +264,15 @@ long long SourceRows::tablesOpened() {
     return rs.atEnd() ? -1 : numberOf(rs.value(0)).value_or(-1);
 }
 
-void SourceRows::readPage(const QStringList& after) {
+QStringList SourceRows::keyNames() const {
     QStringList names;
     for (const KeyColumn& c : key_)
         names << c.name;
+    return names;
+}
+
+void SourceRows::readPage(const QStringList& after) {
+    const QStringList names = keyNames();
     rs_.close();
     rs_ = source_.execute(cut_ > 0 ? sql::mysqlSelectPage(table_, cutColumns_, limits_.valuePiece,
                                                           names, after, pieceRows_)
@@ -390,7 +395,7 @@ void SourceRows::takeRow(std::vector<odbc::Value>& row) {
             longer = longer || lengths.back() > limits_.valuePiece;
         }
         if (longer)
-            key = keyOfCurrentRow();
+            key = takenKey_ ? *takenKey_ : keyOfCurrentRow();
     }
     rs_.takeRow(row);
     if (!key.isEmpty())
@@ -409,9 +414,6 @@ int SourceRows::columnCount() const noexcept {
 
 void SourceRows::readRestOfValues(std::vector<odbc::Value>& row,
                                   const std::vector<long long>& lengths, const QStringList& key) {
-    QStringList keyNames;
-    for (const KeyColumn& c : key_)
-        keyNames << c.name;
     const long long piece = limits_.valuePiece;
     std::size_t j = 0;
     for (qsizetype i = 0; i < cutColumns_.size(); ++i) {
@@ -420,7 +422,7 @@ void SourceRows::readRestOfValues(std::vector<odbc::Value>& row,
             continue;
         const long long length = lengths[j++];
         odbc::Value& value = row[static_cast<std::size_t>(i)];
-        const QString statement = sql::mysqlValuePiece(table_, column.name, keyNames, key);
+        const QString statement = sql::mysqlValuePiece(table_, column.name, keyNames(), key);
         for (long long from = piece + 1; from <= length; from += piece) {
             odbc::Result rs = source_.execute(statement, {from, piece});
             // Inside the snapshot the row is there as the page read it.

@@ -115,6 +115,7 @@ private:
     void readPiece(bool first);
     long long tablesOpened();
     QStringList keyOfCurrentRow() const;
+    QStringList keyNames() const;
     // Reads the rest of the current row's long values that the page cut, into `row`.
     void readRestOfValues(std::vector<odbc::Value>& row, const std::vector<long long>& lengths,
                           const QStringList& key);

@@ -1,5 +1,7 @@
 #include "odbc/Value.h"
 
+#include "odbc/Misuse.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -136,14 +138,19 @@ void Value::setBytesLength(qsizetype length) {
 }
 
 void Value::append(const Value& piece, qsizetype total) {
+    if (piece.isNull())
+        return;
+    if (piece.kind_ != kind_ || (kind_ != Kind::Text && kind_ != Kind::Binary))
+        throw Misuse(QStringLiteral("A piece of a value is appended to a value of its own kind, "
+                                    "text or bytes."));
     if (kind_ == Kind::Binary) {
         if (total > bytes_.capacity())
             bytes_.reserve(total);
-        bytes_.append(piece.kind_ == Kind::Binary ? piece.bytes_ : piece.text().toUtf8());
-    } else if (kind_ == Kind::Text && !piece.isNull()) {
+        bytes_.append(piece.bytes_);
+    } else {
         if (total > text_.capacity())
             text_.reserve(total);
-        text_.append(piece.text());
+        text_.append(piece.text_);
     }
 }
 

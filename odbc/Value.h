@@ -42,8 +42,8 @@ public:
     char* bytesRoom(qsizetype length);
     void setBytesLength(qsizetype length);
     // Appends the next piece of a value read in pieces: text to a text, bytes to bytes (a NULL
-    // piece adds nothing). `total`, when larger than what the value holds, is the length it is to
-    // reach, which the first piece makes room for at once.
+    // piece adds nothing; a piece of another kind is a Misuse). `total`, when larger than what the
+    // value holds, is the length it is to reach, which the first piece makes room for at once.
     void append(const Value& piece, qsizetype total = 0);
     // Keeps only the first `length` units of a text (bytes of bytes) and gives the room of the
     // rest back: for a long value of which only its beginning is still needed.

@@ -765,9 +765,8 @@ private slots:
     }
 
     // Read along a key inside a snapshot, a long text or bytes comes in pieces (here of 7
-    // characters or bytes), each asked for by the row's key: every value is read and copied whole,
-    // pairs of surrogates, quotes and zero characters included, whatever its length against the
-    // piece's.
+    // characters or bytes), each asked for by the row's key: every value is copied whole, pairs of
+    // surrogates, quotes and zero characters included, whatever its length against the piece's.
     // Without a snapshot (MyISAM) or without a key, a value comes whole with its row.
     void longValuesInPieces_data() {
         QTest::addColumn<QString>("create");
@@ -794,18 +793,11 @@ private slots:
                  "REPEAT(X'FF00', 20), 'c'), (4, NULL, NULL, NULL, NULL), (5, '', 5, X'', ''), "
                  "(6, REPEAT('東京😀x', 9), 6, X'5C27', 'd')")
                  .arg(name)});
-        const QList<QStringList> source = naturalRows(name);
         const auto pages = smallPages(2);
         commands::PagedReading reading = commands::pagedReading();
         reading.valuePiece = 7;
         commands::setPagedReading(reading);
-        {
-            odbc::Connection c = test::connection(Server::MySQL);
-            commands::SourceRows rows(c, Server::MySQL, name, sql::mysqlSelectAll(name), 6);
-            QVERIFY(rows.paged());
-            QCOMPARE(readAll(rows), source);
-        }
-        // And a copy to SQL Server that reads them so.
+        // The copy compares what arrives with the source.
         QStringList sent;
         copyToMssql(name, sent);
         if (QTest::currentTestFailed())
